@@ -1,0 +1,55 @@
+// The places where a person answers: message boxes and file dialogs. Each goes through one
+// service so that tests can answer from a script and see what was asked.
+#pragma once
+
+#include <QList>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+enum class MessageKind { Error, Information, Confirmation, Warning };
+
+class MessageService {
+public:
+    // A modal box of the given kind; returns the button pressed.
+    static QMessageBox::StandardButton show(MessageKind kind, const QString& text, QMessageBox::StandardButtons buttons,
+                                            QWidget* parent = nullptr);
+    static void error(const QString& text, QWidget* parent = nullptr);
+    static void information(const QString& text, QWidget* parent = nullptr);
+    static bool confirmYesNo(const QString& text, QWidget* parent = nullptr);
+    static QMessageBox::StandardButton confirmYesNoCancel(const QString& text, QWidget* parent = nullptr);
+
+    // For tests: boxes are not shown; each is recorded and answered from the queue, or,
+    // when the queue is empty, with OK where offered, else No, else Cancel.
+    struct Shown {
+        MessageKind kind;
+        QString text;
+        QMessageBox::StandardButtons buttons;
+    };
+    static void setScripted(bool scripted);
+    static bool scripted();
+    static void queueAnswer(QMessageBox::StandardButton answer);
+    static QList<Shown> shown();
+    static void clearShown();
+};
+
+class FileDialogService {
+public:
+    // Empty when cancelled.
+    static QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                                const QString& presetName = QString());
+    static QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                                const QString& presetName = QString());
+    static QString existingDirectory(QWidget* parent, const QString& caption, const QString& dir);
+
+    // For tests: answered from the queue (an empty string cancels); each request recorded.
+    struct Request {
+        QString caption, dir, filter, presetName;
+    };
+    static void setScripted(bool scripted);
+    static void queueAnswer(const QString& path);
+    static QList<Request> requests();
+    static void clearRequests();
+};

@@ -1,0 +1,67 @@
+// The settings record: every preference and data location, read once at start from
+// dovra3.ini and written once at exit.
+#pragma once
+
+#include <QString>
+
+struct Settings {
+    // Type
+    QString company;
+    // YourAddress
+    QString yourAddressDB;
+    QString yourAddressID;
+    // Values
+    bool showValues = true; // "Values" / "Default"
+    QString postage = "0.39";
+    QString certFee = "2.40";
+    QString returnFee = "1.85";
+    QString restricted = "3.50";
+    QString addOunce = "0.24";
+    bool restrictedCB = false;
+    bool printBarCode = true;
+    // Printing
+    QString printExtraLabel = "Yes";
+    QString extraLabel = "Addressed To";
+    // Print Align
+    int leftRight = 0;
+    int topBottom = 0;
+    // LabelPos
+    int labelRow = 0;
+    int labelCol = 0;
+    // Type
+    bool barCodeApp = true;
+    // System Path
+    QString mailerNumDB;
+    bool databaseOn = false;
+    QString addressDB;
+    // Printing
+    bool zeros = true;
+    // System Path
+    QString logDB;
+    // Printing
+    bool batch = false;
+    // Type
+    QString findMailerType = "1";
+    // Printer
+    int pTray = 0;
+    QString printer;
+
+    // Every key at its default for a program folder.
+    static Settings defaults(const QString& programFolder);
+
+    // Reads every key, in the file's order; missing or unreadable values are defaults.
+    static Settings load(const QString& iniPath, const QString& programFolder);
+    // Writes every key, folders without trailing separators. Returns an error text, empty
+    // on success.
+    QString save(const QString& iniPath) const;
+
+    // The branding, settled once per settings file: an empty company becomes "Ostrel" when
+    // the logo picture loaded, else "Quelmar".
+    void settleBranding(bool logoLoaded);
+};
+
+// The settings file's path in a program folder.
+QString settingsFilePath(const QString& programFolder);
+
+// A folder value without trailing "/" or "\" characters.
+QString withoutTrailingSeparators(QString folder);

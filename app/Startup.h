@@ -1,0 +1,3 @@
+#pragma once
+// Starts the program: splash, data module, main window, event loop.
+int runDovra(int argc, char** argv);

@@ -1,0 +1,49 @@
+// The data module: the one owner of the long-lived table and query handles.
+#pragma once
+
+#include "engine/Query.h"
+#include "engine/Table.h"
+
+#include <QString>
+
+class TdmDovraPro {
+public:
+    TdmDovraPro();
+    ~TdmDovraPro();
+
+    struct EngineSettings {
+        QString dateFormat = "MM/DD/YY";
+        int decimals = 2;
+    };
+    // Every query of the program runs against the tables of one folder; the connection
+    // records the program folder the engine was connected to.
+    struct Connection {
+        QString path;
+        bool connected = false;
+        void connect() { connected = true; }
+        void disconnect() { connected = false; }
+    };
+
+    EngineSettings AdsSettings1;
+    Connection AdsConnection1;
+    engine::Query adsqZipCodes;
+    engine::Table adstToAddress;
+    engine::Query adsqToAddress;
+    engine::Query adsqYourAddress;
+    engine::Table adstMailerNum;
+    engine::Table adstLog;
+    engine::Query adsqLog;
+    engine::Query adsqLog2;
+
+    // Creates the table from its definition string, then whatever the table's name calls
+    // for: the counter's seed row, the group and member indexes, the log's companions.
+    void CreateTable(const QString& folder, const QString& tableName, const QString& definition);
+    void CloseTables();
+};
+
+// The one instance, alive from start to exit.
+extern TdmDovraPro* dmDovraPro;
+
+// QString <-> engine text.
+inline std::string toStd(const QString& s) { return s.toStdString(); }
+inline QString fromStd(const std::string& s) { return QString::fromStdString(s); }

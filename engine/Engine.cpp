@@ -1,0 +1,401 @@
+#include "engine/Engine.h"
+#include "engine/Sqlite.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <unistd.h>
+
+namespace engine {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int g_lockWaitMs = 4000;
+
+std::string trim(std::string_view s)
+{
+    auto b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string_view::npos)
+        return {};
+    auto e = s.find_last_not_of(" \t\r\n");
+    return std::string(s.substr(b, e - b + 1));
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::vector<std::string> split(std::string_view s, char sep)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        auto pos = s.find(sep, start);
+        parts.push_back(trim(s.substr(start, pos == std::string_view::npos ? std::string_view::npos : pos - start)));
+        if (pos == std::string_view::npos)
+            break;
+        start = pos + 1;
+    }
+    return parts;
+}
+
+std::string columnSql(const FieldDef& f)
+{
+    const std::string name = detail::quoteIdent(f.name);
+    switch (f.type) {
+    case FieldType::AutoInc: return name + " INTEGER PRIMARY KEY AUTOINCREMENT";
+    case FieldType::TimeStamp: return name + " TIMESTAMP";
+    case FieldType::Char: return name + " CHAR(" + std::to_string(f.width) + ")";
+    case FieldType::Integer: return name + " INTEGER";
+    case FieldType::Logical: return name + " LOGICAL";
+    }
+    return name;
+}
+
+// Char fields keep fixed-width semantics: cut to the width, no trailing blanks, whichever
+// way a row is written (table handle or SQL text).
+std::string charTriggerSql(const std::string& table, const std::vector<FieldDef>& fields, const char* event)
+{
+    std::string set, when;
+    for (const auto& f : fields) {
+        if (f.type != FieldType::Char)
+            continue;
+        const std::string col = detail::quoteIdent(f.name);
+        const std::string fixed = "rtrim(substr(%1,1," + std::to_string(f.width) + "))";
+        auto fixedOf = [&](const std::string& ref) {
+            std::string s = fixed;
+            s.replace(s.find("%1"), 2, ref);
+            return s;
+        };
+        if (!set.empty()) {
+            set += ", ";
+            when += " OR ";
+        }
+        set += col + " = " + fixedOf(col);
+        when += "NEW." + col + " IS NOT " + fixedOf("NEW." + col);
+    }
+    if (set.empty())
+        return {};
+    const std::string t = detail::quoteIdent(table);
+    return "CREATE TRIGGER " + detail::quoteIdent(table + "_fixed_" + event) + " AFTER " + event + " ON " + t +
+           " WHEN " + when + " BEGIN UPDATE " + t + " SET " + set + " WHERE rowid = NEW.rowid; END";
+}
+
+} // namespace
+
+std::vector<FieldDef> parseDefinition(std::string_view definition)
+{
+    std::vector<FieldDef> fields;
+    for (const auto& item : split(definition, ';')) {
+        if (item.empty())
+            continue;
+        auto parts = split(item, ',');
+        if (parts.size() < 2 || parts[0].empty())
+            throw EngineError("Invalid field definition \"" + item + "\"");
+        FieldDef f;
+        f.name = parts[0];
+        const std::string& type = parts[1];
+        if (equalsNoCase(type, "AutoInc"))
+            f.type = FieldType::AutoInc;
+        else if (equalsNoCase(type, "TimeStamp"))
+            f.type = FieldType::TimeStamp;
+        else if (equalsNoCase(type, "Integer"))
+            f.type = FieldType::Integer;
+        else if (equalsNoCase(type, "Logical"))
+            f.type = FieldType::Logical;
+        else if (equalsNoCase(type, "Char")) {
+            f.type = FieldType::Char;
+            auto width = parts.size() > 2 ? tryInt32(parts[2]) : std::nullopt;
+            if (!width || *width <= 0)
+                throw EngineError("Invalid width in field definition \"" + item + "\"");
+            f.width = *width;
+        } else
+            throw EngineError("Unknown field type \"" + type + "\" in field definition \"" + item + "\"");
+        fields.push_back(f);
+    }
+    if (fields.empty())
+        throw EngineError("A table needs at least one field");
+    return fields;
+}
+
+std::string DateTime::iso() const
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute, second);
+    return buf;
+}
+
+std::optional<DateTime> DateTime::parse(std::string_view text)
+{
+    DateTime d;
+    char sep = 0;
+    std::string s(text);
+    int n = std::sscanf(s.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d", &d.year, &d.month, &d.day, &sep, &d.hour, &d.minute,
+                        &d.second);
+    if (n == 3) {
+        d.hour = d.minute = d.second = 0;
+    } else if (n != 7 || (sep != ' ' && sep != 'T')) {
+        return std::nullopt;
+    }
+    if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31 || d.hour > 23 || d.minute > 59 || d.second > 59)
+        return std::nullopt;
+    return d;
+}
+
+std::string quoted(std::string_view text)
+{
+    std::string out = "'";
+    for (char c : text) {
+        out += c;
+        if (c == '\'')
+            out += '\'';
+    }
+    out += '\'';
+    return out;
+}
+
+std::string tableFile(const std::string& folder, const std::string& table)
+{
+    return folder + "/" + table + ".adt";
+}
+
+bool tableExists(const std::string& folder, const std::string& table)
+{
+    return detail::fileExists(tableFile(folder, table));
+}
+
+void createTable(const std::string& folder, const std::string& table, std::string_view definition)
+{
+    const auto fields = parseDefinition(definition);
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec))
+        throw EngineError("Cannot create table " + table + ": the folder " + folder + " does not exist");
+    const std::string path = tableFile(folder, table);
+    const bool existed = detail::fileExists(path);
+
+    std::string create = "CREATE TABLE " + detail::quoteIdent(table) + " (";
+    for (size_t i = 0; i < fields.size(); ++i)
+        create += (i ? ", " : "") + columnSql(fields[i]);
+    create += ")";
+
+    sqlite3* db = nullptr;
+    try {
+        db = detail::openFile(path, true);
+        detail::exec(db, "BEGIN IMMEDIATE", path);
+        try {
+            detail::exec(db, create, path);
+            for (const char* event : {"INSERT", "UPDATE"}) {
+                auto trigger = charTriggerSql(table, fields, event);
+                if (!trigger.empty())
+                    detail::exec(db, trigger, path);
+            }
+            detail::exec(db, "COMMIT", path);
+        } catch (...) {
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+        detail::closeDb(db);
+    } catch (...) {
+        detail::closeDb(db);
+        if (!existed)
+            ::unlink(path.c_str()); // never leave a half-made table behind
+        throw;
+    }
+}
+
+void addIndex(const std::string& folder, const std::string& table, const std::string& indexName,
+              const std::string& fields, bool unique, bool caseInsensitive)
+{
+    const std::string path = detail::findTableFile(folder, table);
+    if (path.empty())
+        throw EngineError("The table " + tableFile(folder, table) + " does not exist");
+    std::string columns;
+    for (const auto& f : split(fields, ';')) {
+        if (f.empty())
+            continue;
+        if (!columns.empty())
+            columns += ", ";
+        columns += detail::quoteIdent(f) + (caseInsensitive ? " COLLATE NOCASE" : "");
+    }
+    if (columns.empty())
+        throw EngineError("The index " + indexName + " names no field");
+    sqlite3* db = detail::openFile(path, false);
+    try {
+        detail::exec(db,
+                     std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + detail::quoteIdent(indexName) +
+                         " ON " + detail::quoteIdent(table) + " (" + columns + ")",
+                     path);
+    } catch (...) {
+        detail::closeDb(db);
+        throw;
+    }
+    detail::closeDb(db);
+}
+
+void setLockWaitMs(int ms) { g_lockWaitMs = ms; }
+int lockWaitMs() { return g_lockWaitMs; }
+
+std::optional<std::int32_t> tryInt32(std::string_view text)
+{
+    std::string s = trim(text);
+    if (s.empty())
+        return std::nullopt;
+    size_t pos = 0;
+    bool negative = false;
+    if (s[0] == '+' || s[0] == '-') {
+        negative = s[0] == '-';
+        pos = 1;
+    }
+    if (pos >= s.size())
+        return std::nullopt;
+    std::int64_t v = 0;
+    for (; pos < s.size(); ++pos) {
+        if (!std::isdigit(static_cast<unsigned char>(s[pos])))
+            return std::nullopt;
+        v = v * 10 + (s[pos] - '0');
+        if (v > 2147483648LL)
+            return std::nullopt;
+    }
+    if (negative)
+        v = -v;
+    if (v > 2147483647LL)
+        return std::nullopt;
+    return static_cast<std::int32_t>(v);
+}
+
+std::int32_t toInt32(std::string_view text)
+{
+    if (auto v = tryInt32(text))
+        return *v;
+    throw ConversionError("'" + std::string(text) + "' is not a valid integer value");
+}
+
+namespace detail {
+
+void failCode(int code, const std::string& message, const std::string& context)
+{
+    std::string text = message;
+    if (!context.empty())
+        text += " (" + context + ")";
+    if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY)
+        throw UniqueKeyError(text);
+    throw EngineError(text);
+}
+
+void fail(sqlite3* db, const std::string& context)
+{
+    failCode(sqlite3_extended_errcode(db), sqlite3_errmsg(db), context);
+}
+
+sqlite3* openFile(const std::string& path, bool create)
+{
+    sqlite3* db = nullptr;
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+    int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string msg = db ? sqlite3_errmsg(db) : "out of memory";
+        sqlite3_close(db);
+        if (!create && !fileExists(path))
+            throw EngineError("The table " + path + " does not exist");
+        failCode(rc, msg, path);
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, lockWaitMs());
+    try {
+        exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL", path);
+    } catch (...) {
+        sqlite3_close(db);
+        throw;
+    }
+    return db;
+}
+
+void exec(sqlite3* db, const std::string& sql, const std::string& context)
+{
+    char* err = nullptr;
+    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
+    if (rc != SQLITE_OK) {
+        std::string msg = err ? err : sqlite3_errstr(rc);
+        sqlite3_free(err);
+        failCode(sqlite3_extended_errcode(db), msg, context);
+    }
+}
+
+void closeDb(sqlite3*& db)
+{
+    if (db) {
+        sqlite3_close_v2(db);
+        db = nullptr;
+    }
+}
+
+std::string quoteIdent(const std::string& name)
+{
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + "\"";
+}
+
+bool fileExists(const std::string& path)
+{
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+std::string findTableFile(const std::string& folder, const std::string& table)
+{
+    std::string exact = tableFile(folder, table);
+    if (fileExists(exact))
+        return exact;
+    std::error_code ec;
+    const std::string wanted = table + ".adt";
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (equalsNoCase(name, wanted) && it->is_regular_file(ec))
+            return it->path().string();
+    }
+    return {};
+}
+
+} // namespace detail
+} // namespace engine
+
+namespace engine::detail {
+
+Value columnValue(sqlite3_stmt* stmt, int column)
+{
+    switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_INTEGER: return static_cast<std::int64_t>(sqlite3_column_int64(stmt, column));
+    case SQLITE_FLOAT: return sqlite3_column_double(stmt, column);
+    case SQLITE_NULL: return std::monostate{};
+    default: {
+        auto text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+        return std::string(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
+    }
+    }
+}
+
+void bindValue(sqlite3_stmt* stmt, int index, const Value& value)
+{
+    if (auto i = std::get_if<std::int64_t>(&value))
+        sqlite3_bind_int64(stmt, index, *i);
+    else if (auto d = std::get_if<double>(&value))
+        sqlite3_bind_double(stmt, index, *d);
+    else if (auto s = std::get_if<std::string>(&value))
+        sqlite3_bind_text(stmt, index, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
+    else
+        sqlite3_bind_null(stmt, index);
+}
+
+} // namespace engine::detail

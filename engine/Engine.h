@@ -1,0 +1,79 @@
+// The table engine: free tables, one SQLite file per table (folder/Name.adt).
+// Plain C++ on SQLite, no Qt, so every part of the program and every tool can use it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace engine {
+
+// Every failure of the engine: SQLite's own message, with the file it concerns.
+class EngineError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// An insert or update refused because it would break a unique index.
+class UniqueKeyError : public EngineError {
+public:
+    using EngineError::EngineError;
+};
+
+// A value that does not read as the type asked for ("'12a' is not a valid integer value").
+class ConversionError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class FieldType { AutoInc, TimeStamp, Char, Integer, Logical };
+
+struct FieldDef {
+    std::string name;
+    FieldType type = FieldType::Char;
+    int width = 0; // Char only
+};
+
+// Parses a definition string such as "A_ID,AutoInc; Address1,Char,50;City,Char,35"
+// (blanks around items allowed, final ";" optional).
+std::vector<FieldDef> parseDefinition(std::string_view definition);
+
+// A date and time to the second; stored as "YYYY-MM-DD HH:MM:SS" so text order is time order.
+struct DateTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    std::string iso() const;
+    static std::optional<DateTime> parse(std::string_view text);
+    bool operator==(const DateTime&) const = default;
+};
+
+// A field value as read from or written to a row.
+using Value = std::variant<std::monostate, std::int64_t, double, std::string>;
+
+// Text in single quotes with embedded single quotes doubled: O'Brien -> 'O''Brien'.
+std::string quoted(std::string_view text);
+
+// folder + "/" + table + ".adt"
+std::string tableFile(const std::string& folder, const std::string& table);
+bool tableExists(const std::string& folder, const std::string& table);
+
+// Creates the table file from its definition string, whole or not at all.
+void createTable(const std::string& folder, const std::string& table, std::string_view definition);
+
+// fields: one name, or names joined by ";" for a compound key.
+void addIndex(const std::string& folder, const std::string& table, const std::string& indexName,
+              const std::string& fields, bool unique, bool caseInsensitive);
+
+// How long an exclusive open, or a write blocked by another workstation, waits.
+void setLockWaitMs(int ms);
+int lockWaitMs();
+
+// Whole-number text as the program reads it: optional blanks and sign, digits only,
+// within 32 bits. Throws ConversionError with the usual message otherwise.
+std::int32_t toInt32(std::string_view text);
+std::optional<std::int32_t> tryInt32(std::string_view text);
+
+} // namespace engine

@@ -1,0 +1,224 @@
+#include "engine/Query.h"
+#include "engine/Sqlite.h"
+
+#include <cctype>
+#include <sys/stat.h>
+
+namespace engine {
+
+using namespace detail;
+
+namespace {
+
+bool fileId(const std::string& path, unsigned long long& device, unsigned long long& inode)
+{
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    device = st.st_dev;
+    inode = st.st_ino;
+    return true;
+}
+
+bool blank(const char* s)
+{
+    for (; s && *s; ++s)
+        if (!std::isspace(static_cast<unsigned char>(*s)) && *s != ';')
+            return false;
+    return true;
+}
+
+} // namespace
+
+Query::Query() = default;
+
+Query::~Query() { disconnect(); }
+
+void Query::setFolder(const std::string& folder)
+{
+    if (folder == folder_)
+        return;
+    disconnect();
+    folder_ = folder;
+}
+
+void Query::setSql(const std::string& sql)
+{
+    close();
+    sql_ = sql;
+}
+
+void Query::connect()
+{
+    if (db_)
+        return;
+    int rc = sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        failCode(rc, sqlite3_errstr(rc), folder_);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, lockWaitMs());
+}
+
+void Query::close()
+{
+    sqlite3_finalize(stmt_);
+    stmt_ = nullptr;
+    eof_ = true;
+}
+
+void Query::disconnect()
+{
+    close();
+    closeDb(db_);
+    attached_.clear();
+}
+
+// A table file deleted or made anew since it was attached is attached again on next use.
+void Query::dropStaleFiles()
+{
+    for (auto it = attached_.begin(); it != attached_.end();) {
+        unsigned long long device = 0, inode = 0;
+        if (fileId(it->second.path, device, inode) && device == it->second.device && inode == it->second.inode) {
+            ++it;
+            continue;
+        }
+        sqlite3_exec(db_, ("DETACH DATABASE " + quoteIdent(it->first)).c_str(), nullptr, nullptr, nullptr);
+        it = attached_.erase(it);
+    }
+}
+
+// SQLite names the first table it could not find; attach that table's file as a schema of
+// the same name, so the statement's plain table names resolve to it.
+bool Query::attachFor(const std::string& message)
+{
+    static const std::string marker = "no such table: ";
+    if (message.rfind(marker, 0) != 0)
+        return false;
+    std::string table = message.substr(marker.size());
+    if (auto dot = table.find('.'); dot != std::string::npos)
+        table = table.substr(dot + 1);
+    if (attached_.count(table))
+        throw EngineError("The file " + attached_[table].path + " does not hold the table " + table);
+    const std::string path = findTableFile(folder_, table);
+    if (path.empty())
+        throw EngineError("The table " + tableFile(folder_, table) + " does not exist");
+    sqlite3_stmt* attach = nullptr;
+    sqlite3_prepare_v2(db_, ("ATTACH DATABASE ? AS " + quoteIdent(table)).c_str(), -1, &attach, nullptr);
+    sqlite3_bind_text(attach, 1, path.c_str(), -1, SQLITE_TRANSIENT);
+    int rc = sqlite3_step(attach);
+    sqlite3_finalize(attach);
+    if (rc != SQLITE_DONE)
+        fail(db_, path);
+    Attached a{path};
+    fileId(path, a.device, a.inode);
+    attached_[table] = a;
+    const std::string schema = quoteIdent(table);
+    exec(db_, "PRAGMA " + schema + ".journal_mode=DELETE; PRAGMA " + schema + ".synchronous=FULL", path);
+    return true;
+}
+
+sqlite3_stmt* Query::prepare(const char* sql, const char** tail)
+{
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db_, sql, -1, &stmt, tail) == SQLITE_OK)
+            return stmt;
+        const std::string message = sqlite3_errmsg(db_);
+        if (!attachFor(message))
+            fail(db_, folder_);
+    }
+    throw EngineError("Too many tables in one statement");
+}
+
+void Query::step()
+{
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) {
+        for (int i = 0; i < fieldCount(); ++i)
+            row_[i] = columnValue(stmt_, i);
+        eof_ = false;
+    } else if (rc == SQLITE_DONE) {
+        eof_ = true;
+    } else {
+        eof_ = true;
+        sqlite3_reset(stmt_);
+        fail(db_, folder_);
+    }
+}
+
+void Query::open()
+{
+    close();
+    connect();
+    dropStaleFiles();
+    const char* tail = nullptr;
+    stmt_ = prepare(sql_.c_str(), &tail);
+    if (!stmt_) {
+        setColumns({}, {});
+        return; // empty text
+    }
+    if (!blank(tail)) {
+        close();
+        throw EngineError("Only one statement can be opened at a time: " + sql_);
+    }
+    const int n = sqlite3_column_count(stmt_);
+    std::vector<std::string> names;
+    std::vector<Kind> kinds;
+    for (int i = 0; i < n; ++i) {
+        names.emplace_back(sqlite3_column_name(stmt_, i));
+        kinds.push_back(kindOf(sqlite3_column_decltype(stmt_, i)));
+    }
+    setColumns(std::move(names), std::move(kinds));
+    try {
+        step();
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+int Query::execSql()
+{
+    close();
+    connect();
+    dropStaleFiles();
+    int changes = 0;
+    const char* next = sql_.c_str();
+    while (next && *next) {
+        const char* tail = nullptr;
+        sqlite3_stmt* stmt = prepare(next, &tail);
+        next = tail;
+        if (!stmt)
+            continue;
+        int rc;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        }
+        const bool writes = !sqlite3_stmt_readonly(stmt);
+        sqlite3_finalize(stmt);
+        if (rc != SQLITE_DONE)
+            fail(db_, folder_);
+        changes = writes ? sqlite3_changes(db_) : 0;
+    }
+    return changes;
+}
+
+void Query::first()
+{
+    if (!stmt_)
+        throw EngineError("The query is not open");
+    sqlite3_reset(stmt_);
+    step();
+}
+
+void Query::next()
+{
+    if (!stmt_)
+        throw EngineError("The query is not open");
+    if (!eof_)
+        step();
+}
+
+} // namespace engine

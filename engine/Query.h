@@ -1,0 +1,54 @@
+// SQL text run against the tables of one folder. Each table the statement names is the
+// file folder/Name.adt, attached on first use. A select is read row by row as it runs;
+// any other statement reports the rows it affected.
+#pragma once
+
+#include "engine/RowSource.h"
+
+#include <map>
+#include <string>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace engine {
+
+class Query : public RowSource {
+public:
+    Query();
+    ~Query() override;
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    void setFolder(const std::string& folder);
+    const std::string& folder() const { return folder_; }
+    void setSql(const std::string& sql);
+    const std::string& sql() const { return sql_; }
+
+    void open();        // runs the statement and stands on its first row
+    int execSql();      // runs every statement of the text, returns the rows the last affected
+    void close();       // ends the statement; the folder's files stay attached
+    void disconnect();  // also lets go of the folder's files
+    bool active() const { return stmt_ != nullptr; }
+
+    void first();
+    void next();
+
+private:
+    void connect();
+    sqlite3_stmt* prepare(const char* sql, const char** tail);
+    bool attachFor(const std::string& message);
+    void step();
+
+    std::string folder_, sql_;
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* stmt_ = nullptr;
+    struct Attached {
+        std::string path;
+        unsigned long long device = 0, inode = 0;
+    };
+    void dropStaleFiles();
+    std::map<std::string, Attached> attached_; // schema (the table name) -> its file
+};
+
+} // namespace engine

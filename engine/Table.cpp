@@ -1,0 +1,335 @@
+#include "engine/Table.h"
+#include "engine/Sqlite.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <strings.h>
+#include <thread>
+#include <unistd.h>
+
+namespace engine {
+
+using namespace detail;
+
+namespace {
+
+struct Statement {
+    sqlite3_stmt* stmt = nullptr;
+    Statement(sqlite3* db, const std::string& sql, const std::string& context)
+    {
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
+            fail(db, context);
+    }
+    ~Statement() { sqlite3_finalize(stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+};
+
+} // namespace
+
+Table::Table() = default;
+
+Table::~Table()
+{
+    try {
+        close();
+    } catch (...) {
+    }
+}
+
+void Table::setFolder(const std::string& folder)
+{
+    if (active())
+        throw EngineError("The table must be closed to change its folder");
+    folder_ = folder;
+}
+
+void Table::setTableName(const std::string& name)
+{
+    if (active())
+        throw EngineError("The table must be closed to change its name");
+    name_ = name;
+}
+
+void Table::setExclusive(bool exclusive)
+{
+    if (active())
+        throw EngineError("The table must be closed to change how it is opened");
+    exclusive_ = exclusive;
+}
+
+void Table::setFilter(const std::string& filter)
+{
+    filter_ = filter;
+    if (active()) {
+        sqlite3_finalize(seek_);
+        seek_ = nullptr;
+        first();
+    }
+}
+
+void Table::requireActive() const
+{
+    if (!active())
+        throw EngineError("The table " + fileName() + " is not open");
+}
+
+// An exclusive open is an open-file-description lock on a companion lock file, so it
+// holds across commits (every post is durable at once) and excludes other processes
+// and other handles of this process alike.
+void Table::lock()
+{
+    const std::string lockPath = path_ + ".lck";
+    lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (lockFd_ < 0)
+        throw EngineError("Cannot open " + fileName() + " exclusively: " + std::strerror(errno));
+    struct flock fl{};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(lockWaitMs());
+    for (;;) {
+        if (::fcntl(lockFd_, F_OFD_SETLK, &fl) == 0)
+            return;
+        const int err = errno;
+        if ((err != EAGAIN && err != EACCES) || std::chrono::steady_clock::now() >= deadline) {
+            ::close(lockFd_);
+            lockFd_ = -1;
+            if (err == EAGAIN || err == EACCES)
+                throw EngineError("The table " + fileName() +
+                                  " is in use by another user or workstation and cannot be opened exclusively");
+            throw EngineError("Cannot open " + fileName() + " exclusively: " + std::strerror(err));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+void Table::unlock()
+{
+    if (lockFd_ >= 0) {
+        ::close(lockFd_); // closing the description releases its lock
+        lockFd_ = -1;
+    }
+}
+
+void Table::open()
+{
+    if (active())
+        return;
+    if (name_.empty())
+        throw EngineError("No table name set");
+    path_ = findTableFile(folder_, name_);
+    if (path_.empty())
+        throw EngineError("The table " + fileName() + " does not exist");
+    if (exclusive_)
+        lock();
+    try {
+        db_ = openFile(path_, false);
+        std::vector<std::string> names;
+        std::vector<Kind> kinds;
+        {
+            Statement info(db_, "SELECT name, type FROM pragma_table_info(" + quoted(name_) + ")", path_);
+            int rc;
+            while ((rc = sqlite3_step(info.stmt)) == SQLITE_ROW) {
+                names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(info.stmt, 0)));
+                kinds.push_back(kindOf(reinterpret_cast<const char*>(sqlite3_column_text(info.stmt, 1))));
+            }
+            if (rc != SQLITE_DONE)
+                fail(db_, path_);
+        }
+        if (names.empty())
+            throw EngineError("The file " + path_ + " does not hold the table " + name_);
+        setColumns(std::move(names), std::move(kinds));
+        state_ = State::Browse;
+        pending_.clear();
+        first();
+    } catch (...) {
+        sqlite3_finalize(seek_);
+        seek_ = nullptr;
+        closeDb(db_);
+        unlock();
+        throw;
+    }
+}
+
+void Table::close()
+{
+    sqlite3_finalize(seek_);
+    seek_ = nullptr;
+    closeDb(db_);
+    unlock();
+    state_ = State::Browse;
+    pending_.clear();
+    eof_ = true;
+    rowid_ = 0;
+}
+
+void Table::loadAfter(std::int64_t rowid)
+{
+    requireActive();
+    if (!seek_) {
+        std::string sql = "SELECT rowid, * FROM " + quoteIdent(name_) + " WHERE rowid > ?";
+        if (!filter_.empty())
+            sql += " AND (" + filter_ + ")";
+        sql += " ORDER BY rowid LIMIT 1";
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &seek_, nullptr) != SQLITE_OK)
+            fail(db_, path_);
+    }
+    sqlite3_reset(seek_);
+    sqlite3_bind_int64(seek_, 1, rowid);
+    int rc = sqlite3_step(seek_);
+    if (rc == SQLITE_ROW) {
+        rowid_ = sqlite3_column_int64(seek_, 0);
+        for (int i = 0; i < fieldCount(); ++i)
+            row_[i] = columnValue(seek_, i + 1);
+        eof_ = false;
+    } else if (rc == SQLITE_DONE) {
+        eof_ = true;
+    } else {
+        sqlite3_reset(seek_);
+        fail(db_, path_);
+    }
+    sqlite3_reset(seek_);
+}
+
+void Table::reloadCurrent()
+{
+    Statement s(db_, "SELECT * FROM " + quoteIdent(name_) + " WHERE rowid = ?", path_);
+    sqlite3_bind_int64(s.stmt, 1, rowid_);
+    int rc = sqlite3_step(s.stmt);
+    if (rc == SQLITE_ROW) {
+        for (int i = 0; i < fieldCount(); ++i)
+            row_[i] = columnValue(s.stmt, i);
+        eof_ = false;
+    } else if (rc == SQLITE_DONE) {
+        eof_ = true;
+    } else {
+        fail(db_, path_);
+    }
+}
+
+void Table::first()
+{
+    if (editing())
+        post();
+    loadAfter(INT64_MIN);
+}
+
+void Table::next()
+{
+    requireActive();
+    if (editing())
+        post();
+    if (!eof_)
+        loadAfter(rowid_);
+}
+
+std::int64_t Table::recordCount()
+{
+    requireActive();
+    std::string sql = "SELECT count(*) FROM " + quoteIdent(name_);
+    if (!filter_.empty())
+        sql += " WHERE (" + filter_ + ")";
+    Statement s(db_, sql, path_);
+    if (sqlite3_step(s.stmt) != SQLITE_ROW)
+        fail(db_, path_);
+    return sqlite3_column_int64(s.stmt, 0);
+}
+
+void Table::append()
+{
+    requireActive();
+    if (editing())
+        post();
+    state_ = State::Insert;
+    pending_.clear();
+}
+
+void Table::edit()
+{
+    requireActive();
+    if (state_ != State::Browse)
+        return;
+    if (eof_)
+        throw EngineError("The table " + fileName() + " has no current row to edit");
+    state_ = State::Edit;
+    pending_.clear();
+}
+
+void Table::setValue(const std::string& field, Value value)
+{
+    requireActive();
+    if (state_ == State::Browse)
+        throw EngineError("The table " + fileName() + " is not in edit or append mode");
+    const int i = fieldIndex(field);
+    pending_[names_[i]] = std::move(value);
+}
+
+void Table::post()
+{
+    requireActive();
+    if (state_ == State::Browse)
+        return;
+    const State state = state_;
+    std::string sql;
+    if (state == State::Insert) {
+        if (pending_.empty()) {
+            sql = "INSERT INTO " + quoteIdent(name_) + " DEFAULT VALUES";
+        } else {
+            std::string cols, marks;
+            for (const auto& [name, v] : pending_) {
+                cols += (cols.empty() ? "" : ", ") + quoteIdent(name);
+                marks += marks.empty() ? "?" : ", ?";
+            }
+            sql = "INSERT INTO " + quoteIdent(name_) + " (" + cols + ") VALUES (" + marks + ")";
+        }
+    } else {
+        if (pending_.empty()) {
+            state_ = State::Browse;
+            return;
+        }
+        std::string set;
+        for (const auto& [name, v] : pending_)
+            set += (set.empty() ? "" : ", ") + quoteIdent(name) + " = ?";
+        sql = "UPDATE " + quoteIdent(name_) + " SET " + set + " WHERE rowid = ?";
+    }
+    Statement s(db_, sql, path_);
+    int index = 1;
+    for (const auto& [name, v] : pending_)
+        bindValue(s.stmt, index++, v);
+    if (state == State::Edit)
+        sqlite3_bind_int64(s.stmt, index, rowid_);
+    if (sqlite3_step(s.stmt) != SQLITE_DONE)
+        fail(db_, path_); // the row stays in edit or append mode, as typed
+    if (state == State::Insert)
+        rowid_ = sqlite3_last_insert_rowid(db_);
+    state_ = State::Browse;
+    pending_.clear();
+    reloadCurrent();
+}
+
+void Table::cancel()
+{
+    state_ = State::Browse;
+    pending_.clear();
+}
+
+void Table::remove()
+{
+    requireActive();
+    if (state_ == State::Insert) {
+        cancel();
+        return;
+    }
+    cancel();
+    if (eof_)
+        throw EngineError("The table " + fileName() + " has no current row to delete");
+    Statement s(db_, "DELETE FROM " + quoteIdent(name_) + " WHERE rowid = ?", path_);
+    sqlite3_bind_int64(s.stmt, 1, rowid_);
+    if (sqlite3_step(s.stmt) != SQLITE_DONE)
+        fail(db_, path_);
+    loadAfter(rowid_);
+}
+
+} // namespace engine
