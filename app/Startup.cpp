@@ -1,8 +1,25 @@
 #include "app/Startup.h"
 #include "app/ErrorBoundary.h"
+#include "app/datamodule/TdmDovraPro.h"
+#include "entry/TF_About.h"
+#include "entry/TF_Main.h"
+
+#include <memory>
 
 int runDovra(int argc, char** argv)
 {
     DovraApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationVersion(QStringLiteral("4.0.0.0"));
+    auto splash = new TF_About(TF_About::Mode::Splash);
+    splash->show();
+    splash->repaint();
+    QApplication::processEvents();
+    QApplication::setApplicationDisplayName(QStringLiteral("Dovra Pro 4.0"));
+    QApplication::setApplicationName(QStringLiteral("Dovra Pro 4.0"));
+
+    TdmDovraPro dataModule;
+    QStringList arguments = QApplication::arguments().mid(1);
+    TF_Main mainWindow(arguments, splash);
+    mainWindow.show();
+    return app.exec();
 }

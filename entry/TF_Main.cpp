@@ -1,0 +1,385 @@
+#include "entry/TF_Main.h"
+#include "app/ErrorBoundary.h"
+#include "app/ProgramFolder.h"
+#include "app/Services.h"
+#include "app/datamodule/Schemas.h"
+#include "app/datamodule/TdmDovraPro.h"
+#include "entry/TF_About.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+TF_Main* F_Main = nullptr;
+
+namespace {
+
+QAction* addItem(QMenu* menu, const QString& caption, const char* name)
+{
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(name);
+    return a;
+}
+
+// A radio pair: exactly one of the two carries the check mark.
+void makeRadioPair(QObject* owner, QAction* on, QAction* off)
+{
+    auto group = new QActionGroup(owner);
+    group->setExclusive(true);
+    for (QAction* a : {on, off}) {
+        a->setCheckable(true);
+        group->addAction(a);
+    }
+}
+
+} // namespace
+
+TF_Main::TF_Main(const QStringList& arguments, TF_About* splash, QWidget* parent)
+    : QMainWindow(parent), arguments_(arguments), splash_(splash)
+{
+    F_Main = this;
+    setObjectName("F_Main");
+    buildMenus();
+    buildWindow();
+    startUp();
+}
+
+TF_Main::~TF_Main()
+{
+    qApp->removeEventFilter(this);
+    if (F_Main == this)
+        F_Main = nullptr;
+}
+
+void TF_Main::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    miFile = bar->addMenu("&File");
+    miFile->setObjectName("miFile");
+    miOpenToDB = addItem(miFile, "&Open 'To Address' Database", "miOpenToDB");
+    miCloseToDB = addItem(miFile, "&Close 'To Address' Database", "miCloseToDB");
+    miCloseToDB->setVisible(false);
+    miFile->addSeparator();
+    miPrint = addItem(miFile, "&Print", "miPrint");
+    miPrintBarCodes = addItem(miFile, "Print &Bar Codes", "miPrintBarCodes");
+    miPrintMultiple = addItem(miFile, "Print &Multiple forms with same Address", "miPrintMultiple");
+    miFile->addSeparator();
+    miExit = addItem(miFile, "&Exit", "miExit");
+    connect(miExit, &QAction::triggered, this, &TF_Main::miExitClick);
+
+    QMenu* options = bar->addMenu("&Options");
+    options->setObjectName("miOptions");
+    miPostageValues = options->addMenu("&Postage Values");
+    miPostageValues->setObjectName("miPostageValues");
+    miResetValues = addItem(miPostageValues, "&Reset Values", "miResetValues");
+    miPostageValues->addSeparator();
+    miEditDefaultValues = addItem(miPostageValues, "&Edit Default Values", "miEditDefaultValues");
+    miPostageValues->addSeparator();
+    QMenu* showValues = miPostageValues->addMenu("&Show Values");
+    showValues->setObjectName("miShowValues");
+    miShowFeesOn = addItem(showValues, "&On", "miShowFeesOn");
+    miShowFeesOff = addItem(showValues, "&Off", "miShowFeesOff");
+    makeRadioPair(this, miShowFeesOn, miShowFeesOff);
+    connect(miShowFeesOn, &QAction::triggered, this, &TF_Main::miShowFeesOnClick);
+    connect(miShowFeesOff, &QAction::triggered, this, &TF_Main::miShowFeesOffClick);
+    miMailerNumber = addItem(options, "&Mailer Number", "miMailerNumber");
+    miSelectYourAddress = addItem(options, "&Select Your Name && Address", "miSelectYourAddress");
+    miNetworkSettings = addItem(options, "&Network Settings", "miNetworkSettings");
+    miLogFile = addItem(options, "&Log File", "miLogFile");
+    miReports = addItem(options, "&Reports", "miReports");
+    miTrackIncoming = addItem(options, "&Track Incoming Mailers", "miTrackIncoming");
+
+    QMenu* printing = bar->addMenu("&Printing");
+    printing->setObjectName("miPrinting");
+    miPrintAlignment = addItem(printing, "Print &Alignment", "miPrintAlignment");
+    miPrinterSetup = addItem(printing, "Printer &Setup", "miPrinterSetup");
+    miExtraLabel = addItem(printing, "&Extra Label", "miExtraLabel");
+    printing->addSeparator();
+    QMenu* zeros = printing->addMenu("&Zeros");
+    zeros->setObjectName("miZeros");
+    miZerosOn = addItem(zeros, "&On", "miZerosOn");
+    miZerosOff = addItem(zeros, "&Off", "miZerosOff");
+    makeRadioPair(this, miZerosOn, miZerosOff);
+    connect(miZerosOn, &QAction::triggered, this, &TF_Main::miZerosOnClick);
+    connect(miZerosOff, &QAction::triggered, this, &TF_Main::miZerosOffClick);
+    printing->addSeparator();
+    QMenu* batch = printing->addMenu("&Batch Mode");
+    batch->setObjectName("miBatchMode");
+    miBatchOn = addItem(batch, "&On", "miBatchOn");
+    miBatchOff = addItem(batch, "O&ff", "miBatchOff");
+    makeRadioPair(this, miBatchOn, miBatchOff);
+    connect(miBatchOn, &QAction::triggered, this, &TF_Main::miBatchOnClick);
+    connect(miBatchOff, &QAction::triggered, this, &TF_Main::miBatchOffClick);
+    batch->addSeparator();
+    miPrintBatch = addItem(batch, "&Print Batch Entries", "miPrintBatch");
+    miClearBatch = addItem(batch, "&Clear Batch Entries", "miClearBatch");
+
+    QMenu* utilities = bar->addMenu("&Utilities");
+    utilities->setObjectName("miUtilities");
+    QMenu* textFiles = utilities->addMenu("&Text Files");
+    textFiles->setObjectName("miTextFiles");
+    miToTextFiles = textFiles->addMenu("&To Address");
+    miToTextFiles->setObjectName("miToTextFiles");
+    miToTextFiles->setEnabled(false);
+    miToAddressImport = addItem(miToTextFiles, "&Import", "miToAddressImport");
+    miToAddressExport = addItem(miToTextFiles, "&Export", "miToAddressExport");
+    QMenu* yourText = textFiles->addMenu("&Your Name && Address Text Files");
+    yourText->setObjectName("miYourTextFiles");
+    miYourAddressImport = addItem(yourText, "&Import", "miYourAddressImport");
+    miYourAddressExport = addItem(yourText, "&Export", "miYourAddressExport");
+    QMenu* logText = textFiles->addMenu("&Log File");
+    logText->setObjectName("miLogTextFiles");
+    miLogExport = addItem(logText, "&Export", "miLogExport");
+    QMenu* importLog = utilities->addMenu("&Import Log File");
+    importLog->setObjectName("miImportLogFile");
+    miImportDovra25 = addItem(importLog, "&Dovra Pro 2.5 ", "miImportDovra25");
+    miImportDovra3 = addItem(importLog, "D&ovra 3 or Dovra 3 lite", "miImportDovra3");
+    miImportDovra3Pro = addItem(importLog, "Dovra 3 &Pro", "miImportDovra3Pro");
+    Track = addItem(utilities, "Track Item", "Track");
+
+    QMenu* help = bar->addMenu("&Help");
+    help->setObjectName("miHelp");
+    miOrderSupplies = addItem(help, "&Order Supplies", "miOrderSupplies");
+    miTechSupport = addItem(help, "&Technical Support", "miTechSupport");
+    help->addSeparator();
+    miAbout = addItem(help, "&About", "miAbout");
+    for (QAction* a : {miOrderSupplies, miTechSupport, miAbout})
+        connect(a, &QAction::triggered, this, &TF_Main::miAboutClick);
+
+    // Commands whose windows this build does not have yet stay visible but disabled.
+    for (QAction* a : {miOpenToDB, miPrintBarCodes, miLogFile, miReports, miTrackIncoming, miPrintAlignment,
+                       miPrinterSetup, miExtraLabel, miYourAddressImport, miYourAddressExport, miLogExport,
+                       miImportDovra25, miImportDovra3, miImportDovra3Pro, Track})
+        a->setEnabled(false);
+}
+
+void TF_Main::buildWindow()
+{
+    central = new QWidget(this);
+    central->setObjectName("central");
+    setCentralWidget(central);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(192, 220, 192));
+    setPalette(pal);
+    central->setAutoFillBackground(true);
+
+    imageBanner = new QLabel(central);
+    imageBanner->setObjectName("imageBanner");
+    imageBanner->setPixmap(TF_About::bannerPicture());
+    imageBanner->setGeometry(8, 6, 220, 50);
+    imageCompany = new QLabel(central);
+    imageCompany->setObjectName("imageCompany");
+    imageCompany->setPixmap(TF_About::companyPicture());
+    imageCompany->setGeometry(30, 63, 197, 97);
+
+    gbYour = new QGroupBox("Your Name and Address", central);
+    gbYour->setObjectName("gbYour");
+    gbYour->setGeometry(244, 2, 317, 96);
+    gbYour->setFocusPolicy(Qt::StrongFocus);
+    btnSelectYourAddress = new QPushButton("Select", gbYour);
+    btnSelectYourAddress->setObjectName("btnSelectYourAddress");
+    btnSelectYourAddress->setGeometry(252, 12, 58, 22);
+    for (int i = 0; i < 5; ++i) {
+        lblYourAddress[i] = new QLabel(gbYour);
+        lblYourAddress[i]->setObjectName(QString("lblYourAddress%1").arg(i + 1));
+        lblYourAddress[i]->setGeometry(8, 16 + i * 15, 240, 15);
+    }
+    buildEntryArea();
+    qApp->installEventFilter(this);
+}
+
+// ---- start-up ----------------------------------------------------------------------------
+
+void TF_Main::startUp()
+{
+    // 1
+    returnReceiptMode = true;
+    confirmSentToPrinter = true;
+    argumentsApplied_ = false;
+    // 2, 3
+    programFolder = programfolder::path();
+    dmDovraPro->AdsConnection1.disconnect();
+    dmDovraPro->AdsConnection1.path = programFolder + "/";
+    dmDovraPro->AdsConnection1.connect();
+    dmDovraPro->adsqZipCodes.setFolder(toStd(programfolder::sideFolder("ZIPCODES.adt")));
+    // 4, 5
+    LoadSettings();
+    setWindowTitle(QApplication::applicationDisplayName());
+    // 6
+    if (settings.company == "Ostrel") {
+        QPixmap logo;
+        if (logo.load(programFolder + "/Scr_logo.bmp")) {
+            imageCompany->setPixmap(logo);
+            imageCompany->setScaledContents(true);
+            imageCompany->setGeometry(30, 63, 197, 97);
+        }
+    }
+    // 7: the stored paper tray is applied by the print run once printers are set up.
+    // 8
+    QDir().mkpath(programFolder + "/Addresses");
+    QDir().mkpath(programFolder + "/Log");
+    // 9 .. 15
+    for (QLabel* l : lblYourAddress)
+        l->clear();
+    guarded([this] { createMissingTables(); });
+    // 16: the remembered search text starts empty at every start (a plain global).
+    // 17
+    resize(569, height());
+    if (auto screen = QApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    // 18
+    if (splash_)
+        splash_->waitForSplashTimer();
+    // 19
+    firstShowingPending_ = true;
+}
+
+void TF_Main::createMissingTables()
+{
+    // 10
+    if (!engine::tableExists(toStd(settings.yourAddressDB), "YourAddress"))
+        dmDovraPro->CreateTable(settings.yourAddressDB, "YourAddress", schema::YourAddress);
+    else
+        loadCurrentSender();
+    // 11, 12
+    if (!engine::tableExists(toStd(settings.logDB), "Log37"))
+        dmDovraPro->CreateTable(settings.logDB, "Log37", schema::Log37);
+    dmDovraPro->adstLog.close();
+    dmDovraPro->adstLog.setFolder(toStd(settings.logDB));
+    dmDovraPro->adstLog.setTableName("Log37");
+    // 13
+    if (settings.showValues)
+        miShowFeesOnClick();
+    else
+        miShowFeesOffClick();
+    // 14
+    if (!engine::tableExists(toStd(settings.mailerNumDB), "MailerNum"))
+        dmDovraPro->CreateTable(settings.mailerNumDB, "MailerNum", schema::MailerNum);
+    // 15
+    if (settings.batch)
+        miBatchOnClick();
+    else
+        miBatchOffClick();
+}
+
+void TF_Main::loadCurrentSender()
+{
+    if (settings.yourAddressID.isEmpty())
+        return;
+    auto id = engine::tryInt32(toStd(settings.yourAddressID));
+    if (!id)
+        return; // a key that is not a number matches no row
+    engine::Query& q = dmDovraPro->adsqYourAddress;
+    q.close();
+    q.setFolder(toStd(settings.yourAddressDB));
+    q.setSql("select * from YourAddress where A_ID = " + std::to_string(*id));
+    q.open();
+    if (!q.eof()) {
+        for (int i = 0; i < 4; ++i)
+            currentSender.address[i] = fromStd(q.asString("Address" + std::to_string(i + 1)));
+        currentSender.city = fromStd(q.asString("City"));
+        currentSender.state = fromStd(q.asString("State"));
+        currentSender.zip = fromStd(q.asString("Zip"));
+        showCurrentSender();
+    }
+    q.close();
+}
+
+void TF_Main::LoadSettings()
+{
+    settings = Settings::load(settingsFilePath(programFolder), programFolder);
+    QPixmap logo;
+    const bool logoLoaded = settings.company.isEmpty() && logo.load(programFolder + "/Scr_logo.bmp");
+    settings.settleBranding(logoLoaded);
+    EDPosRow->setText(QString::number(settings.labelRow + 1));
+    EDPosCol->setText(QString::number(settings.labelCol + 1));
+    (settings.zeros ? miZerosOn : miZerosOff)->setChecked(true);
+}
+
+void TF_Main::SaveSettings()
+{
+    settings.zeros = miZerosOn->isChecked();
+    const QString error = settings.save(settingsFilePath(programFolder));
+    if (!error.isEmpty())
+        MessageService::error(error, this);
+}
+
+// ---- first showing ---------------------------------------------------------------------------
+
+void TF_Main::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!argumentsApplied_ || arguments_.isEmpty())
+        applyCommandLineArguments();
+    if (firstShowingPending_) {
+        firstShowingPending_ = false;
+        // The steps open modal windows: run them once the window is on screen.
+        QTimer::singleShot(0, this, [this] { guarded([this] { firstShowing(); }); });
+    }
+}
+
+void TF_Main::firstShowing()
+{
+    if (splash_) {
+        splash_->close();
+        splash_->deleteLater();
+        splash_ = nullptr;
+    }
+    guarded([this] { firstShowingSelectSender(); });
+    guarded([this] { firstShowingBarCodeNotice(); });
+    guarded([this] { firstShowingCheckCustomerId(); });
+    guarded([this] { firstShowingReopenDatabase(); });
+    for (QWidget* w : {static_cast<QWidget*>(LabelLabel), static_cast<QWidget*>(LabelEnvelope)}) {
+        w->hide();
+        w->setEnabled(false);
+    }
+}
+
+void TF_Main::firstShowingReopenDatabase()
+{
+    // Address databases arrive with the address book; until then the box stays hidden.
+    gbToDB->hide();
+}
+
+// ---- closing -------------------------------------------------------------------------------
+
+void TF_Main::miExitClick() { close(); }
+
+void TF_Main::miAboutClick()
+{
+    TF_About about(TF_About::Mode::About, settings.company, this);
+    about.exec();
+}
+
+void TF_Main::closeEvent(QCloseEvent* event)
+{
+    if (!closing_) {
+        closing_ = true;
+        SaveSettings();
+        dmDovraPro->CloseTables();
+    }
+    event->accept();
+}
+
+// Escape anywhere in the main window (not in a dialog above it) ends the program.
+bool TF_Main::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        auto w = qobject_cast<QWidget*>(watched);
+        if (w && w->window() == this && !QApplication::activeModalWidget()) {
+            QTimer::singleShot(0, this, &TF_Main::close);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
