@@ -1,6 +1,7 @@
 // The hourglass for a long operation, restored on every way out of the scope.
 #pragma once
 
+#include <QCursor>
 #include <QGuiApplication>
 
 class BusyCursor {

@@ -52,6 +52,9 @@ Settings Settings::load(const QString& iniPath, const QString& programFolder)
     s.findMailerType = ini.readString("Type", "FindMailerType", d.findMailerType);
     s.pTray = ini.readInteger("Printer", "PTray", d.pTray);
     s.printer = ini.readString("Printer", "Printer", d.printer);
+    // A folder written by hand with a trailing separator still names the same folder.
+    for (QString* folder : {&s.yourAddressDB, &s.mailerNumDB, &s.addressDB, &s.logDB})
+        *folder = withoutTrailingSeparators(*folder);
     return s;
 }
 

@@ -1,0 +1,46 @@
+// "Network Settings": where the mailer-number counter, the sender list and the log live.
+// Several workstations share them by pointing these three folders at one shared folder.
+#pragma once
+
+#include "app/Settings.h"
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+class TF_NetworkSettings : public QDialog {
+    Q_OBJECT
+public:
+    // The three tables the dialog places, in the order of its boxes.
+    enum class Location { MailerNum, YourAddress, Log };
+
+    TF_NetworkSettings(Settings& settings, QWidget* parent = nullptr);
+
+    // Opens the dialog modally; on OK the three folders are stored into the in-memory
+    // settings (the settings file is written at exit). Returns true on OK.
+    static bool edit(Settings& settings, QWidget* parent = nullptr);
+
+    // The working copy: the full path of each table file, as its label shows it.
+    QString tablePath(Location location) const;
+
+    QLabel* lblMailerNumber = nullptr;
+    QLabel* lblYourAddressDB = nullptr;
+    QLabel* lblLogDB = nullptr;
+    QPushButton* btnOK = nullptr;
+    QPushButton* btnCancel = nullptr;
+
+public slots:
+    // Points the table at an existing file.
+    void changeClick(TF_NetworkSettings::Location location);
+    // Creates the table in a chosen folder at once; it stays even after Cancel.
+    void createClick(TF_NetworkSettings::Location location);
+    void btnOKClick();
+
+private:
+    QLabel* labelOf(Location location) const;
+    void setTablePath(Location location, const QString& path);
+
+    Settings& settings_;
+    QString paths_[3];
+};

@@ -1,0 +1,60 @@
+#include "entry/TF_SingleEdit.h"
+#include "app/Services.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TF_SingleEdit::TF_SingleEdit(const QString& caption, const QString& prompt, const QString& text, QWidget* parent)
+    : QDialog(parent)
+{
+    setObjectName("F_SingleEdit");
+    setWindowTitle(caption);
+    auto layout = new QVBoxLayout(this);
+    TheGroupBox = new QGroupBox(prompt, this);
+    TheGroupBox->setObjectName("TheGroupBox");
+    auto boxLayout = new QVBoxLayout(TheGroupBox);
+    TheEdit = new QLineEdit(text, TheGroupBox);
+    TheEdit->setObjectName("TheEdit");
+    TheEdit->setMinimumWidth(260);
+    TheEdit->selectAll();
+    boxLayout->addWidget(TheEdit);
+    layout->addWidget(TheGroupBox);
+
+    auto buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    btnOK = new QPushButton("OK", this);
+    btnOK->setObjectName("btnOK");
+    btnOK->setDefault(true);
+    btnCancel = new QPushButton("Cancel", this);
+    btnCancel->setObjectName("btnCancel");
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnCancel);
+    layout->addLayout(buttons);
+    connect(btnOK, &QPushButton::clicked, this, &TF_SingleEdit::btnOKClick);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    setFixedSize(sizeHint());
+}
+
+bool TF_SingleEdit::ask(const QString& caption, const QString& prompt, QString& text, QWidget* parent)
+{
+    TF_SingleEdit dialog(caption, prompt, text, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    text = dialog.text();
+    return true;
+}
+
+QString TF_SingleEdit::text() const { return TheEdit->text(); }
+
+void TF_SingleEdit::btnOKClick()
+{
+    if (TheEdit->text().trimmed().isEmpty()) {
+        MessageService::error("Field cannot be blank.", this);
+        TheEdit->setFocus();
+        return;
+    }
+    accept();
+}

@@ -1,0 +1,54 @@
+// The mailer-number counter: the one row of MailerNum, shared by every workstation that
+// points "System Path" / "MailerNumDB" at the same folder. Whoever takes or changes a
+// number holds the table open exclusively (dmDovraPro->adstMailerNum); that is the only
+// lock between workstations.
+#pragma once
+
+#include "printing/MailerNumber.h"
+
+#include <QString>
+
+struct Settings;
+
+// What a print run reads from the counter and builds its numbers from.
+struct TNumberState {
+    QString CustomerId; // as stored, possibly with "-"
+    QString Serial;     // the first seven characters of SerialNum
+    bool BarCodes = true;
+    bool Increment = true;
+
+    SerialDirection direction() const { return CountingDirection(BarCodes, Increment); }
+};
+
+// Shown when bar codes are on and no Customer ID has been set.
+extern const QString NoCustomerIdMessage;
+
+// Closes the counter table if open, points it at the settings' "MailerNumDB" folder, opens
+// it exclusively and goes to its row. Throws engine::EngineError (table locked elsewhere,
+// missing, ...) with the table closed.
+void OpenCounterTableExclusive(const Settings& settings);
+
+// Opens the counter exclusively and reads it into state. Returns false when printing must
+// be refused (bar codes on, Customer ID "000000000"): refusal then holds the message to
+// show and the table is already closed and released. On true the table stays open and
+// locked until CommitSerial or CloseNumberCounter. Throws engine::EngineError with the
+// table closed.
+bool OpenNumberCounter(const Settings& settings, TNumberState& state, QString& refusal);
+
+// Advances state.Serial (up with bar codes on, else by Increment), writes its first seven
+// characters to SerialNum and posts. The table is closed and released on every way out;
+// a serial that is not a whole number throws engine::ConversionError and leaves the row
+// unchanged.
+void CommitSerial(TNumberState& state);
+
+// Closes the counter table and releases the exclusive open without writing.
+void CloseNumberCounter();
+
+// Releases the counter when it goes out of scope, whatever way the scope is left.
+class TNumberCounterRelease {
+public:
+    TNumberCounterRelease() = default;
+    ~TNumberCounterRelease() { CloseNumberCounter(); }
+    TNumberCounterRelease(const TNumberCounterRelease&) = delete;
+    TNumberCounterRelease& operator=(const TNumberCounterRelease&) = delete;
+};

@@ -1,0 +1,182 @@
+#include "printing/PainterCanvas.h"
+
+#include "app/ProgramFolder.h"
+
+#include <QDir>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrinterInfo>
+#include <QRegularExpression>
+#include <algorithm>
+
+PainterCanvas::PainterCanvas(QPrinter& printer) : printer_(&printer) {}
+
+PainterCanvas::PainterCanvas(std::unique_ptr<QPrinter> ownPrinter)
+    : ownPrinter_(std::move(ownPrinter)), printer_(ownPrinter_.get())
+{
+}
+
+PainterCanvas::~PainterCanvas()
+{
+    if (painter_.isActive())
+        painter_.end();
+}
+
+void PainterCanvas::BeginDocument()
+{
+    if (jobOpen_)
+        EndDocument();
+    jobOpen_ = true;
+}
+
+void PainterCanvas::EndDocument()
+{
+    jobOpen_ = false;
+    if (painter_.isActive() && !painter_.end())
+        throw PrintError(QStringLiteral("The print job could not be finished."));
+}
+
+void PainterCanvas::NewPage()
+{
+    painter();
+    if (!printer_->newPage())
+        throw PrintError(QStringLiteral("The printer could not start a new page."));
+}
+
+QPainter& PainterCanvas::painter()
+{
+    if (painter_.isActive())
+        return painter_;
+    if (!jobOpen_)
+        throw PrintError(QStringLiteral("Drawing outside a print job."));
+    prepareJob();
+    if (!painter_.begin(printer_)) {
+        jobOpen_ = false;
+        const QString target = printer_->outputFileName().isEmpty() ? printer_->printerName()
+                                                                    : printer_->outputFileName();
+        throw PrintError(QStringLiteral("The print job could not be started on \"%1\".").arg(target));
+    }
+    return painter_;
+}
+
+QRect PainterCanvas::paintRect() const
+{
+    return printer_->pageLayout().paintRectPixels(printer_->resolution());
+}
+
+Resolution PainterCanvas::DotsPerInch() const
+{
+    return {printer_->logicalDpiX(), printer_->logicalDpiY()};
+}
+
+QPoint PainterCanvas::PrintableOffset() const
+{
+    return paintRect().topLeft();
+}
+
+QSize PainterCanvas::PageSize() const
+{
+    return paintRect().size();
+}
+
+void PainterCanvas::SetFont(const QString& face, int points, int angle)
+{
+    font_ = canvasFont(face, points, DotsPerInch().y);
+    angle_ = angle;
+    metrics_.emplace(font_, printer_);
+}
+
+void PainterCanvas::DrawText(int x, int y, const QString& text)
+{
+    QPainter& p = painter();
+    const QFontMetrics metrics = metrics_ ? *metrics_ : QFontMetrics(font_, printer_);
+    p.save();
+    p.translate(x, y);
+    p.rotate(-angle_ / 10.0);
+    p.fillRect(QRect(0, 0, metrics.horizontalAdvance(text), metrics.ascent() + metrics.descent()), Qt::white);
+    p.setFont(font_);
+    p.setPen(Qt::black);
+    p.drawText(0, metrics.ascent(), text);
+    p.restore();
+}
+
+int PainterCanvas::TextWidth(const QString& text) const
+{
+    return (metrics_ ? *metrics_ : QFontMetrics(font_, printer_)).horizontalAdvance(text);
+}
+
+int PainterCanvas::TextHeight(const QString&) const
+{
+    const QFontMetrics metrics = metrics_ ? *metrics_ : QFontMetrics(font_, printer_);
+    return metrics.ascent() + metrics.descent();
+}
+
+void PainterCanvas::DrawImage(int x, int y, int width, int height, const QImage& image)
+{
+    QPainter& p = painter();
+    const QRect target(x, y, width, height);
+    // A one-bit image may reach the page as a stencil that paints black only; the white
+    // background makes it opaque either way.
+    p.fillRect(target, Qt::white);
+    p.drawImage(target, image);
+}
+
+void PainterCanvas::DrawLine(int x1, int y1, int x2, int y2)
+{
+    QPainter& p = painter();
+    p.setPen(QPen(Qt::black, 1));
+    p.drawLine(x1, y1, x2, y2);
+}
+
+void PainterCanvas::FillRect(int x1, int y1, int x2, int y2)
+{
+    painter().fillRect(QRect(x1, y1, x2 - x1, y2 - y1).normalized(), Qt::black);
+}
+
+PrinterCanvas::PrinterCanvas(const QString& printerName)
+    : PainterCanvas(std::make_unique<QPrinter>(QPrinter::HighResolution))
+{
+    if (!printerName.isEmpty())
+        printer().setPrinterName(printerName);
+}
+
+PdfJobCanvas::PdfJobCanvas(const QString& folder)
+    : PainterCanvas(std::make_unique<QPrinter>(QPrinter::HighResolution)), folder_(folder)
+{
+    QPrinter& pdf = printer();
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setResolution(kDotsPerInch);
+    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                                  QPageLayout::Inch, QMarginsF(0, 0, 0, 0)));
+}
+
+QString PdfJobCanvas::defaultFolder()
+{
+    const QString folder = qEnvironmentVariable("DOVRA_PDF_DIR");
+    return folder.isEmpty() ? programfolder::path() + "/Printed" : folder;
+}
+
+void PdfJobCanvas::prepareJob()
+{
+    QDir dir(folder_);
+    if (!dir.mkpath(QStringLiteral(".")))
+        throw PrintError(QStringLiteral("The folder \"%1\" for printed files could not be created.").arg(folder_));
+    static const QRegularExpression numbered(QStringLiteral("^print-(\\d+)\\.pdf$"));
+    long long highest = 0;
+    for (const QString& name : dir.entryList({QStringLiteral("print-*.pdf")}, QDir::Files)) {
+        const QRegularExpressionMatch match = numbered.match(name);
+        if (match.hasMatch())
+            highest = std::max(highest, match.captured(1).toLongLong());
+    }
+    lastFile_ = dir.filePath(QStringLiteral("print-%1.pdf").arg(highest + 1, 8, 10, QLatin1Char('0')));
+    printer().setOutputFileName(lastFile_);
+}
+
+std::unique_ptr<PainterCanvas> openPrintCanvas(const QString& printerName)
+{
+    const QStringList installed = QPrinterInfo::availablePrinterNames();
+    if (!qEnvironmentVariableIsEmpty("DOVRA_PDF_DIR") || installed.isEmpty())
+        return std::make_unique<PdfJobCanvas>(PdfJobCanvas::defaultFolder());
+    // A stored printer that has since been removed falls back to the default one.
+    return std::make_unique<PrinterCanvas>(installed.contains(printerName) ? printerName : QString());
+}

@@ -1,0 +1,87 @@
+// The page canvas on a QPainter over a QPrinter: a CUPS printer, a PDF file per print job,
+// or a printer someone else owns (a print preview).
+#pragma once
+
+#include "printing/PageCanvas.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPrinter>
+#include <memory>
+#include <optional>
+
+class PainterCanvas : public PageCanvas {
+public:
+    // Draws on a printer the caller owns and keeps alive, such as a preview's.
+    explicit PainterCanvas(QPrinter& printer);
+    // Ends a job still open.
+    ~PainterCanvas() override;
+
+    void BeginDocument() override;
+    void EndDocument() override;
+    void NewPage() override;
+    Resolution DotsPerInch() const override;
+    QPoint PrintableOffset() const override;
+    QSize PageSize() const override;
+    void SetFont(const QString& face, int points, int angle) override;
+    void DrawText(int x, int y, const QString& text) override;
+    int TextWidth(const QString& text) const override;
+    int TextHeight(const QString& text) const override;
+    void DrawImage(int x, int y, int width, int height, const QImage& image) override;
+    void DrawLine(int x1, int y1, int x2, int y2) override;
+    void FillRect(int x1, int y1, int x2, int y2) override;
+
+    QPrinter& printer() { return *printer_; }
+
+protected:
+    explicit PainterCanvas(std::unique_ptr<QPrinter> ownPrinter);
+    // Called by BeginDocument before the job starts, to point the printer at its output.
+    virtual void prepareJob() {}
+
+private:
+    // The job reaches the printer at its first drawing, so a job with nothing drawn (the one
+    // left open after the last label of a sheet) feeds no blank sheet.
+    QPainter& painter();
+    QRect paintRect() const;
+
+    std::unique_ptr<QPrinter> ownPrinter_;
+    QPrinter* printer_;
+    QPainter painter_;
+    bool jobOpen_ = false;
+    QFont font_;
+    int angle_ = 0;
+    std::optional<QFontMetrics> metrics_;
+};
+
+// The system's printer of the given name, or the default printer when the name is empty.
+class PrinterCanvas : public PainterCanvas {
+public:
+    explicit PrinterCanvas(const QString& printerName = QString());
+};
+
+// Writes each print job as one PDF file at 600 dots per inch, on Letter paper whose
+// printable area is the whole sheet. Files are named "print-00000001.pdf" upward, one past
+// the highest number already in the folder, so that they sort in print order.
+class PdfJobCanvas : public PainterCanvas {
+public:
+    static constexpr int kDotsPerInch = 600;
+
+    // The folder is created at the first job when missing.
+    explicit PdfJobCanvas(const QString& folder);
+
+    // The environment variable DOVRA_PDF_DIR, or program folder + "/Printed".
+    static QString defaultFolder();
+    // The file of the latest job begun; empty before the first.
+    QString lastFile() const { return lastFile_; }
+
+protected:
+    void prepareJob() override;
+
+private:
+    QString folder_;
+    QString lastFile_;
+};
+
+// The canvas printing goes to: PDF files in PdfJobCanvas::defaultFolder() when DOVRA_PDF_DIR
+// is set or no printer is installed, else the named (or default) printer.
+std::unique_ptr<PainterCanvas> openPrintCanvas(const QString& printerName = QString());

@@ -1,0 +1,257 @@
+// Start-up and shutdown of the real main window in an empty program folder.
+#include "app/BusyCursor.h"
+#include "app/ErrorBoundary.h"
+#include "app/IniFile.h"
+#include "app/Services.h"
+#include "app/datamodule/Schemas.h"
+#include "app/datamodule/TdmDovraPro.h"
+#include "engine/Query.h"
+#include "entry/TF_About.h"
+#include "entry/TF_Main.h"
+#include "tests/support/TestSupport.h"
+
+#include <QDirIterator>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+// Every file and folder under the program folder with its modification time.
+QMap<QString, QDateTime> snapshot(const QString& root)
+{
+    QMap<QString, QDateTime> out;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        out.insert(it.filePath().mid(root.size() + 1), it.fileInfo().lastModified());
+    }
+    return out;
+}
+
+QString firstValue(const QString& folder, const QString& sql)
+{
+    engine::Query q;
+    q.setFolder(folder.toStdString());
+    q.setSql(sql.toStdString());
+    q.open();
+    return q.eof() ? QString("<none>") : QString::fromStdString(q.asString(0));
+}
+
+void writeIni(const QString& path, const QByteArray& text)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(text);
+}
+
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { MessageService::setScripted(true); }
+
+    void firstStartMakesTheFoldersAndTablesThenASecondMakesNothing()
+    {
+        testsupport::TempProgramFolder home;
+        {
+            TdmDovraPro dm;
+            TF_Main w;
+            QCOMPARE(w.windowTitle(), QApplication::applicationDisplayName());
+            QCOMPARE(w.width(), 569);
+            w.close();
+        }
+        const QStringList expected = {"Addresses",
+                                      "Addresses/YourAddress.adt",
+                                      "Log",
+                                      "Log/Log37.adt",
+                                      "Log/LogFilters.adt",
+                                      "Log/LogFiltersDetail.adt",
+                                      "Log/Report_Detail.adt",
+                                      "Log/Reports.adt",
+                                      "MailerNum.adt",
+                                      "dovra3.ini"};
+        const auto first = snapshot(home.path());
+        QCOMPARE(first.keys(), expected);
+        QCOMPARE(firstValue(home.path(), "select CustID || '/' || SerialNum from MailerNum"),
+                 QString("000000000/0000000"));
+        QCOMPARE(IniFile(home.file("dovra3.ini")).readString("Type", "Company", ""), QString("Quelmar"));
+        QVERIFY(MessageService::shown().isEmpty());
+
+        {
+            TdmDovraPro dm;
+            TF_Main w;
+            w.close();
+        }
+        auto second = snapshot(home.path());
+        second.remove("dovra3.ini");
+        auto firstTables = first;
+        firstTables.remove("dovra3.ini");
+        QCOMPARE(second, firstTables);
+    }
+
+    void logFolderFromTheSettings()
+    {
+        testsupport::TempProgramFolder home;
+        QDir().mkpath(home.file("shared"));
+        writeIni(home.file("dovra3.ini"),
+                 ("[System Path]\nLogDB=" + home.file("shared") + "\\\\\n").toUtf8()); // trailing separators too
+        {
+            TdmDovraPro dm;
+            TF_Main w;
+            w.close();
+        }
+        for (const char* t : {"Log37", "LogFilters", "LogFiltersDetail", "Reports", "Report_Detail"})
+            QVERIFY2(QFile::exists(home.file(QString("shared/%1.adt").arg(t))), t);
+        QVERIFY(!QFile::exists(home.file("Log/Log37.adt")));
+        QCOMPARE(IniFile(home.file("dovra3.ini")).readString("System Path", "LogDB", ""), home.file("shared"));
+        QVERIFY(MessageService::shown().isEmpty());
+    }
+
+    void aLogFolderThatDoesNotExistIsReportedNotMade()
+    {
+        testsupport::TempProgramFolder home;
+        writeIni(home.file("dovra3.ini"), ("[System Path]\nLogDB=" + home.file("nowhere") + "\n").toUtf8());
+        TdmDovraPro dm;
+        TF_Main w;
+        QCOMPARE(MessageService::shown().size(), 1);
+        QVERIFY2(MessageService::shown().first().text.contains("nowhere"),
+                 qPrintable(MessageService::shown().first().text));
+        QVERIFY(!QFileInfo::exists(home.file("nowhere")));
+        w.close();
+    }
+
+    void senderIsLookedUpByKey_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("firstLine");
+        QTest::newRow("matching key") << "2" << "Pat O'Brien";
+        QTest::newRow("key of no row") << "9" << "";
+        QTest::newRow("key that is not a number") << "x" << "";
+    }
+    void senderIsLookedUpByKey()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, firstLine);
+        testsupport::TempProgramFolder home;
+        QDir().mkpath(home.file("Addresses"));
+        engine::createTable(home.file("Addresses").toStdString(), "YourAddress", schema::YourAddress);
+        engine::Query q;
+        q.setFolder(home.file("Addresses").toStdString());
+        q.setSql("insert into YourAddress (Address1) values('Jane Roe'); insert into YourAddress (Address1, City, "
+                 "State, Zip) values('Pat O''Brien', 'Boston', 'MA', '02108')");
+        q.execSql();
+        writeIni(home.file("dovra3.ini"), ("[YourAddress]\nID=" + key + "\n").toUtf8());
+        TdmDovraPro dm;
+        TF_Main w;
+        QCOMPARE(w.lblYourAddress[0]->text(), firstLine);
+        w.close();
+        QCOMPARE(IniFile(home.file("dovra3.ini")).readString("YourAddress", "ID", ""), key); // never cleared
+    }
+
+    void commandLineFillsTheFirstMailer_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("memo");
+        QTest::addColumn<QString>("city");
+        QTest::addColumn<QString>("re");
+        QTest::newRow("three") << QStringList{"Jane Roe", "12 Elm St", "Apt 4"} << "Jane Roe\n12 Elm St\nApt 4" << ""
+                               << "";
+        QTest::newRow("twelve") << QStringList{"a1", "a2", "a3", "a4", "Springfield", "IL", "62704-1234", "Legal",
+                                               "Kim", "urgent", "Case 7", "ignored"}
+                                << "a1\na2\na3\na4" << "Springfield" << "Case 7";
+    }
+    void commandLineFillsTheFirstMailer()
+    {
+        QFETCH(QStringList, arguments);
+        testsupport::TempProgramFolder home;
+        TdmDovraPro dm;
+        TF_Main w(arguments);
+        w.show();
+        QTEST(w.memoToAddress->toPlainText(), "memo");
+        QTEST(w.editToCity->text(), "city");
+        QTEST(w.editRe->text(), "re");
+        for (QLineEdit* e : w.findChildren<QLineEdit*>())
+            QVERIFY2(!e->text().contains("ignored"), qPrintable(e->objectName()));
+        w.close();
+    }
+
+    void labelPositionIsShownFromOne()
+    {
+        testsupport::TempProgramFolder home;
+        writeIni(home.file("dovra3.ini"), "[LabelPos]\nRow=2\nCol=0\n");
+        TdmDovraPro dm;
+        TF_Main w;
+        QCOMPARE(w.EDPosRow->text(), QString("3"));
+        QCOMPARE(w.EDPosCol->text(), QString("1"));
+        w.close();
+    }
+
+    void escapeInAFieldEndsTheProgramAndSavesTheSettings()
+    {
+        testsupport::TempProgramFolder home;
+        TdmDovraPro dm;
+        TF_Main w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.editComment->setFocus();
+        QTest::keyClick(w.editComment, Qt::Key_Escape);
+        QTRY_VERIFY(!w.isVisible());
+        QVERIFY(QFile::exists(home.file("dovra3.ini")));
+        QVERIFY(!dm.adstLog.active());
+    }
+
+    void firstShowingHidesTheDatabaseBoxAndLabelCaptions()
+    {
+        testsupport::TempProgramFolder home;
+        TdmDovraPro dm;
+        TF_About splash(TF_About::Mode::Splash);
+        TF_Main w({}, &splash);
+        QVERIFY(splash.splashTimerFired());
+        QVERIFY(w.firstShowingPending());
+        w.show();
+        QTRY_VERIFY(!w.firstShowingPending() && w.gbToDB->isHidden());
+        QVERIFY(w.LabelLabel->isHidden() && !w.LabelLabel->isEnabled());
+        w.close();
+    }
+
+    void handlerErrorsReachTheErrorBoxAndTheLoopGoesOn()
+    {
+        QPushButton button("fail");
+        QObject::connect(&button, &QPushButton::clicked, [] {
+            BusyCursor busy;
+            throw engine::EngineError("The table /x/MailerNum.adt is in use");
+        });
+        button.show();
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QCOMPARE(MessageService::shown().size(), 1);
+        QCOMPARE(MessageService::shown().first().kind, MessageKind::Error);
+        QCOMPARE(MessageService::shown().first().text, QString("The table /x/MailerNum.adt is in use"));
+        QVERIFY(!QGuiApplication::overrideCursor());
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QCOMPARE(MessageService::shown().size(), 2);
+        QVERIFY(!guarded([] { throw engine::ConversionError("'x' is not a valid integer value"); }));
+        QCOMPARE(MessageService::shown().last().text, QString("'x' is not a valid integer value"));
+    }
+
+    void aboutVersionLine()
+    {
+        QCOMPARE(::aboutVersionLine("4.0.12.5"), QString("Version 4.0.12"));
+        QCOMPARE(::aboutVersionLine(""), QString("Version 3.0"));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    DovraApplication app(argc, argv);
+    QApplication::setApplicationDisplayName("Dovra Pro 4.0");
+    TestStartup t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "test_startup.moc"
