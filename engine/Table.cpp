@@ -153,8 +153,25 @@ void Table::open()
     }
 }
 
+sqlite3_stmt* Table::cached(const std::string& sql)
+{
+    auto it = statements_.find(sql);
+    if (it != statements_.end())
+        return it->second;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
+        fail(db_, path_);
+    statements_.emplace(sql, stmt);
+    return stmt;
+}
+
 void Table::close()
 {
+    if (inTransaction())
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    for (auto& [sql, stmt] : statements_)
+        sqlite3_finalize(stmt);
+    statements_.clear();
     sqlite3_finalize(seek_);
     seek_ = nullptr;
     closeDb(db_);
@@ -195,18 +212,19 @@ void Table::loadAfter(std::int64_t rowid)
 
 void Table::reloadCurrent()
 {
-    Statement s(db_, "SELECT * FROM " + quoteIdent(name_) + " WHERE rowid = ?", path_);
-    sqlite3_bind_int64(s.stmt, 1, rowid_);
-    int rc = sqlite3_step(s.stmt);
+    sqlite3_stmt* stmt = cached("SELECT * FROM " + quoteIdent(name_) + " WHERE rowid = ?");
+    sqlite3_bind_int64(stmt, 1, rowid_);
+    const int rc = sqlite3_step(stmt);
     if (rc == SQLITE_ROW) {
         for (int i = 0; i < fieldCount(); ++i)
-            row_[i] = columnValue(s.stmt, i);
+            row_[i] = columnValue(stmt, i);
         eof_ = false;
-    } else if (rc == SQLITE_DONE) {
-        eof_ = true;
-    } else {
-        fail(db_, path_);
     }
+    sqlite3_reset(stmt);
+    if (rc == SQLITE_DONE)
+        eof_ = true;
+    else if (rc != SQLITE_ROW)
+        fail(db_, path_);
 }
 
 void Table::first()
@@ -294,13 +312,16 @@ void Table::post()
             set += (set.empty() ? "" : ", ") + quoteIdent(name) + " = ?";
         sql = "UPDATE " + quoteIdent(name_) + " SET " + set + " WHERE rowid = ?";
     }
-    Statement s(db_, sql, path_);
+    sqlite3_stmt* stmt = cached(sql);
     int index = 1;
     for (const auto& [name, v] : pending_)
-        bindValue(s.stmt, index++, v);
+        bindValue(stmt, index++, v);
     if (state == State::Edit)
-        sqlite3_bind_int64(s.stmt, index, rowid_);
-    if (sqlite3_step(s.stmt) != SQLITE_DONE)
+        sqlite3_bind_int64(stmt, index, rowid_);
+    const int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (rc != SQLITE_DONE)
         fail(db_, path_); // the row stays in edit or append mode, as typed
     if (state == State::Insert)
         rowid_ = sqlite3_last_insert_rowid(db_);
@@ -331,5 +352,28 @@ void Table::remove()
         fail(db_, path_);
     loadAfter(rowid_);
 }
+
+void Table::startTransaction()
+{
+    requireActive();
+    exec(db_, "BEGIN IMMEDIATE", path_);
+}
+
+void Table::commit()
+{
+    requireActive();
+    if (editing())
+        post();
+    exec(db_, "COMMIT", path_);
+}
+
+void Table::rollback()
+{
+    requireActive();
+    cancel();
+    exec(db_, "ROLLBACK", path_);
+}
+
+bool Table::inTransaction() const { return db_ && !sqlite3_get_autocommit(db_); }
 
 } // namespace engine

@@ -51,6 +51,12 @@ public:
     void remove(); // deletes the current row and moves to the one after it
     bool editing() const { return state_ != State::Browse; }
 
+    // Many posts as one: nothing is durable until commit; rollback undoes them all.
+    void startTransaction();
+    void commit();
+    void rollback();
+    bool inTransaction() const;
+
 private:
     enum class State { Browse, Edit, Insert };
     void requireActive() const;
@@ -68,6 +74,9 @@ private:
     std::int64_t rowid_ = 0;
     State state_ = State::Browse;
     std::map<std::string, Value> pending_; // field (as declared) -> new value
+    // Posts repeat the same few statements; compiling them once keeps appends cheap.
+    sqlite3_stmt* cached(const std::string& sql);
+    std::map<std::string, sqlite3_stmt*> statements_;
 };
 
 } // namespace engine

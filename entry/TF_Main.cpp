@@ -4,6 +4,7 @@
 #include "app/Services.h"
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
+#include "entry/SearchText.h"
 #include "entry/TF_About.h"
 
 #include <QAction>
@@ -195,6 +196,7 @@ void TF_Main::buildWindow()
         lblYourAddress[i]->setGeometry(8, 16 + i * 15, 240, 15);
     }
     buildEntryArea();
+    connectSenderCommands();
     qApp->installEventFilter(this);
 }
 
@@ -232,7 +234,8 @@ void TF_Main::startUp()
     for (QLabel* l : lblYourAddress)
         l->clear();
     guarded([this] { createMissingTables(); });
-    // 16: the remembered search text starts empty at every start (a plain global).
+    // 16
+    rememberedSearchText.clear();
     // 17
     resize(569, height());
     if (auto screen = QApplication::primaryScreen())

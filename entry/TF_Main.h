@@ -143,6 +143,10 @@ public slots:
     // print run (entry/TF_Main_Print.cpp)
     void miBatchOnClick();
     void miBatchOffClick();
+    // sender box (entry/TF_Main_Sender.cpp): the button and Options -> Select Your Name & Address
+    void btnSelectYourAddressClick();
+    // shared data locations (entry/TF_Main_Sender.cpp)
+    void miNetworkSettingsClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -161,6 +165,7 @@ private:
 
     // First-showing steps that open other windows, each in the file of the window it opens.
     void firstShowingSelectSender();     // entry/TF_Main_Sender.cpp
+    void connectSenderCommands();        // entry/TF_Main_Sender.cpp
     void firstShowingBarCodeNotice();    // entry/TF_Main_Entry.cpp
     void firstShowingCheckCustomerId();  // entry/TF_Main_MailerNumber.cpp
     void firstShowingReopenDatabase();   // address book

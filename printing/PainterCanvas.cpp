@@ -52,8 +52,8 @@ QPainter& PainterCanvas::painter()
     prepareJob();
     if (!painter_.begin(printer_)) {
         jobOpen_ = false;
-        const QString target = printer_->outputFileName().isEmpty() ? printer_->printerName()
-                                                                    : printer_->outputFileName();
+        const QString target =
+            printer_->outputFileName().isEmpty() ? printer_->printerName() : printer_->outputFileName();
         throw PrintError(QStringLiteral("The print job could not be started on \"%1\".").arg(target));
     }
     return painter_;

@@ -48,9 +48,18 @@ CanvasOp& RecordingCanvas::record(CanvasOp::Kind kind)
     return ops_.last();
 }
 
-void RecordingCanvas::BeginDocument() { record(CanvasOp::BeginDocument); }
-void RecordingCanvas::EndDocument() { record(CanvasOp::EndDocument); }
-void RecordingCanvas::NewPage() { record(CanvasOp::NewPage); }
+void RecordingCanvas::BeginDocument()
+{
+    record(CanvasOp::BeginDocument);
+}
+void RecordingCanvas::EndDocument()
+{
+    record(CanvasOp::EndDocument);
+}
+void RecordingCanvas::NewPage()
+{
+    record(CanvasOp::NewPage);
+}
 
 void RecordingCanvas::SetFont(const QString& face, int points, int angle)
 {

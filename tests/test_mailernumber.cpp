@@ -140,5 +140,5 @@ void TestMailerNumber::countingDirection()
     QCOMPARE(CountingDirection(false, false), SerialDirection::Down);
 }
 
-QTEST_GUILESS_MAIN(TestMailerNumber)
+QTEST_MAIN(TestMailerNumber)
 #include "test_mailernumber.moc"

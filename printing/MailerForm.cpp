@@ -1,0 +1,296 @@
+#include "printing/MailerForm.h"
+
+#include "printing/MailerNumber.h"
+#include "printing/TBarcodeBmp.h"
+
+#include <cmath>
+
+void LabelPosition::advance()
+{
+    if (++col > 2) {
+        col = 0;
+        if (++row > 2)
+            row = 0;
+    }
+}
+
+namespace {
+
+const QString kOcr = QStringLiteral("OCR A Extended");
+const QString kArial = QStringLiteral("Arial");
+
+struct FontChoice {
+    QString face;
+    int points = 0;
+    int angle = 0;
+
+    bool operator==(const FontChoice&) const = default;
+};
+
+const FontChoice kBaseFont{kArial, 8, 0};
+
+// Halves go to the even neighbour: round(4.5) = 4.
+int roundHalfEven(double value)
+{
+    const double below = std::floor(value);
+    const double fraction = value - below;
+    double result = below;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(below, 2.0) != 0.0))
+        result = below + 1;
+    return static_cast<int>(result);
+}
+
+struct BarcodeRender {
+    TBarcodeBmp::TBarCodeType type;
+    bool interpret;
+    int scale;
+    int height;
+    TBarcodeBmp::TbcRotate rotate;
+};
+
+QImage renderBarcode(const BarcodeRender& how, const QString& text, QString* keptText = nullptr)
+{
+    TBarcodeBmp barcode;
+    barcode.setBarcodeType(how.type);
+    barcode.setInterpret(how.interpret);
+    barcode.setScale(how.scale);
+    barcode.setHeight(how.height);
+    barcode.setRotate(how.rotate);
+    barcode.setBarcodeText(text);
+    if (keptText)
+        *keptText = barcode.barcodeText();
+    return barcode.bitmap();
+}
+
+// Positions on the sheet in inches from its top-left corner, turned into printer dots of the
+// printable area and shifted by the alignment offsets; the font in use is remembered so that
+// it is selected only when it changes.
+class Sheet {
+public:
+    Sheet(PageCanvas& canvas, const MailerPrintData& data)
+        : canvas_(canvas), dpi_(canvas.DotsPerInch()), leftRight_(data.leftRight), topBottom_(data.topBottom)
+    {
+        const QPoint offset = canvas.PrintableOffset();
+        offsetX_ = static_cast<double>(offset.x()) / dpi_.x;
+        offsetY_ = static_cast<double>(offset.y()) / dpi_.y;
+    }
+
+    const Resolution& dpi() const { return dpi_; }
+    PageCanvas& canvas() { return canvas_; }
+
+    int X(double inches) const { return 3 * leftRight_ + static_cast<int>(std::trunc((inches - offsetX_) * dpi_.x)); }
+    int Y(double inches) const { return 3 * topBottom_ + static_cast<int>(std::trunc((inches - offsetY_) * dpi_.y)); }
+
+    void selectBaseFont()
+    {
+        canvas_.SetFont(kBaseFont.face, kBaseFont.points, kBaseFont.angle);
+        current_ = kBaseFont;
+    }
+
+    void use(const FontChoice& font)
+    {
+        if (font != current_) {
+            canvas_.SetFont(font.face, font.points, font.angle);
+            current_ = font;
+        }
+    }
+
+    void text(const FontChoice& font, double x, double y, const QString& text)
+    {
+        use(font);
+        canvas_.DrawText(X(x), Y(y), text);
+    }
+
+    // Turned by 180 degrees, the text lies left of its reference point; putting that point one
+    // text width right of x makes the text cover the sheet from x onward.
+    void amountFrom(const FontChoice& font, double x, double y, const QString& amount)
+    {
+        use(font);
+        canvas_.DrawText(X(x) + canvas_.TextWidth(amount), Y(y), amount);
+    }
+
+    void image(double x, double y, int width, int height, const QImage& image)
+    {
+        canvas_.DrawImage(X(x), Y(y), width, height, image);
+    }
+
+private:
+    PageCanvas& canvas_;
+    Resolution dpi_;
+    int leftRight_;
+    int topBottom_;
+    double offsetX_ = 0;
+    double offsetY_ = 0;
+    FontChoice current_;
+};
+
+// The Mailer Number symbol: Code 128 without a human-readable line, 15/1000 inch a module.
+QImage mailerNumberImage(const Sheet& sheet, const QString& number, double heightInches, TBarcodeBmp::TbcRotate rotate)
+{
+    const BarcodeRender how{TBarcodeBmp::bcCode128, false, roundHalfEven(sheet.dpi().x * 15 / 1000.0),
+                            roundHalfEven(sheet.dpi().y * heightInches), rotate};
+    return renderBarcode(how, number);
+}
+
+int mailerNumberLength(const Sheet& sheet)
+{
+    return roundHalfEven(sheet.dpi().x * 2.5);
+}
+
+using Lines = std::array<QString, 5>;
+using LineSpots = std::array<double, 5>;
+
+Lines upperCase(Lines lines)
+{
+    for (QString& line : lines)
+        line = line.toUpper();
+    return lines;
+}
+
+void formNumberBlock(Sheet& sheet, const QString& numberT, const QString& numberF)
+{
+    const int length = mailerNumberLength(sheet);
+    const QImage fullT = mailerNumberImage(sheet, numberT, 0.75, TBarcodeBmp::bcRotate180);
+    const QImage fullF = mailerNumberImage(sheet, numberF, 0.75, TBarcodeBmp::bcNoRotate);
+    const QImage smallT = mailerNumberImage(sheet, numberT, 0.4, TBarcodeBmp::bcRotate180);
+    const QImage smallF = mailerNumberImage(sheet, numberF, 0.4, TBarcodeBmp::bcNoRotate);
+    sheet.image(0.62, 4.1, length, fullT.height(), fullT);
+    sheet.image(4.7, 5.0, length, fullF.height(), fullF);
+    sheet.image(2.4, 2.06, length, smallT.height(), smallT);
+    sheet.image(2.4, 0.4, length, smallF.height(), smallF);
+
+    const QString groupedT = GroupMailerNumber(numberT);
+    const QString groupedF = GroupMailerNumber(numberF);
+    const FontChoice ocr11{kOcr, 11, 1800};
+    sheet.text(ocr11, 3.08, 4.02, groupedT);
+    sheet.text(ocr11, 7.2, 4.92, groupedF);
+    sheet.text(ocr11, 4.9, 1.98, groupedT);
+    sheet.text(ocr11, 4.9, 0.35, groupedF);
+    sheet.text({kOcr, 10, 1800}, 4.55, 2.8, groupedT);
+    sheet.text({kOcr, 10, 2700}, 7.91, 3.8, groupedT);
+    sheet.text({kOcr, 8, 2700}, 8.1, 1.56, groupedT);
+    sheet.text({kArial, 6, 1800}, 1.47, 3.17, groupedT);
+}
+
+void formZipBarcodes(Sheet& sheet, const MailerPrintData& data)
+{
+    const BarcodeRender how{TBarcodeBmp::bcPOSTNET, true, roundHalfEven(sheet.dpi().x * 23 / 1000.0),
+                            roundHalfEven(sheet.dpi().y * 0.14), TBarcodeBmp::bcRotate180};
+    const QImage sender = renderBarcode(how, data.senderZip);
+    sheet.image(data.senderZip.size() <= 5 ? 5.3 : 4.5, 3.55, sender.width(), sender.height(), sender);
+
+    if (data.extraLabel == "Yes" && data.extraLabelAddress == "Addressed To") {
+        QString digits;
+        const QImage recipient = renderBarcode(how, data.recipientZip, &digits);
+        sheet.image(digits.size() <= 5 ? 1.08 : 0.15, 5.63, recipient.width(), recipient.height(), recipient);
+    }
+}
+
+void formTextBlock(Sheet& sheet, const MailerPrintData& data)
+{
+    const auto lines = [&sheet](const FontChoice& font, double x, const LineSpots& ys, const Lines& texts) {
+        for (int i = 0; i < 5; ++i)
+            sheet.text(font, x, ys[i], texts[i]);
+    };
+    const Lines senderUpper = upperCase(data.senderLines);
+    const Lines recipientUpper = upperCase(data.recipientLines);
+    const QString re = "RE: " + data.re;
+
+    const FontChoice ocr180{kOcr, 10, 1800};
+    lines(ocr180, 7.1, {4.5, 4.35, 4.2, 4.05, 3.9}, senderUpper);
+    lines(ocr180, 7.55, {3.45, 3.3, 3.15, 3.0, 2.85}, senderUpper);
+    lines(ocr180, 7.1, {6.7, 6.55, 6.4, 6.25, 6.1}, recipientUpper);
+    lines(ocr180, 4.9, {1.45, 1.3, 1.15, 1.0, 0.85}, recipientUpper);
+    if (data.extraLabel == "Yes")
+        lines(ocr180, 2.8, {6.6, 6.45, 6.3, 6.15, 6.0},
+              data.extraLabelAddress == "Addressed To" ? recipientUpper : senderUpper);
+    sheet.text(ocr180, 7.1, 4.72, re);
+
+    const FontChoice ocr270{kOcr, 10, 2700};
+    const LineSpots senderXs{4.3, 4.15, 4.0, 3.85, 3.7};
+    for (int i = 0; i < 5; ++i)
+        sheet.text(ocr270, senderXs[i], 3.8, senderUpper[i]);
+    sheet.text(ocr270, 8.21, 3.8, re);
+    sheet.text(ocr270, 8.06, 3.8, data.comment);
+
+    const FontChoice small{kArial, 6, 1800};
+    sheet.text(small, 1.45, 2.88, data.senderLines[0]);
+    sheet.text(small, 1.45, 2.78, re);
+    sheet.text(small, 1.45, 2.68, data.comment);
+    if (data.department != "-1")
+        sheet.text(small, 1.45, 2.58, "DP: " + data.department);
+    if (data.processedBy != "-1")
+        sheet.text(small, 1.45, 2.48, "PB: " + data.processedBy);
+    lines(small, 1.45, {2.13, 2.03, 1.93, 1.83, 1.73}, data.recipientLines);
+    const std::array<double, 4> feeYs{1.43, 1.33, 1.23, 1.13};
+    const std::array<QString, 4> fees{data.postage, data.certifiedFee, data.returnFee, data.restrictedFee};
+    for (int i = 0; i < 4; ++i)
+        sheet.amountFrom(small, 0.3, feeYs[i], fees[i].trimmed());
+    const std::array<QString, 4> captions{"Postage", "Certified Fee", "Return Receipt", "Restricted"};
+    for (int i = 0; i < 4; ++i)
+        sheet.text(small, 1.45, feeYs[i], captions[i]);
+
+    const FontChoice caption{kArial, 8, 1800};
+    sheet.text(caption, 1.3, 3.3, "RECEIPT");
+    sheet.text(caption, 1.4, 3.02, "FROM:");
+    sheet.text(caption, 1.4, 2.28, "SEND TO:");
+    sheet.text(caption, 1.4, 1.58, "FEES:");
+    sheet.text(caption, 1.4, 0.98, "TOTAL");
+    sheet.text(caption, 1.4, 0.78, "POSTMARK OR DATE");
+    sheet.amountFrom(caption, 0.3, 0.98, "$ " + data.total.trimmed());
+}
+
+void labelNumberBlock(Sheet& sheet, const QString& numberT, double a, double b)
+{
+    const QImage image = mailerNumberImage(sheet, numberT, 0.75, TBarcodeBmp::bcRotate90);
+    sheet.image(6.1 - a, b + 0.5, roundHalfEven(sheet.dpi().y * 0.75), mailerNumberLength(sheet), image);
+    const QString groupedT = GroupMailerNumber(numberT);
+    sheet.text({kOcr, 11, 2700}, 6.0 - a, b + 0.6, groupedT);
+    sheet.text({kOcr, 8, 2700}, 8.1 - a, b + 0.6, groupedT);
+}
+
+void labelTextBlock(Sheet& sheet, const MailerPrintData& data, double a, double b)
+{
+    const FontChoice ocr8{kOcr, 8, 2700};
+    sheet.text(ocr8, 8.0 - a, b + 0.5, data.recipientLines[0].left(40));
+    sheet.text(ocr8, 7.9 - a, b + 0.5, data.recipientLines[1].left(40));
+}
+
+} // namespace
+
+QString PrintMailerForm(PageCanvas& canvas, const MailerPrintData& data, MailerLayout layout, LabelPosition position)
+{
+    const bool form = layout == MailerLayout::Form;
+    if (form)
+        canvas.BeginDocument();
+    Sheet sheet(canvas, data);
+    sheet.selectBaseFont();
+
+    // The label's place on its sheet, in inches.
+    const double a = 2.75 * position.row;
+    const double b = 3.7 * position.col;
+
+    QString numberT = data.number;
+    if (data.barCodes) {
+        numberT = BuildMailerNumber(data.customerId, data.serial, "T");
+        if (form)
+            formNumberBlock(sheet, numberT, BuildMailerNumber(data.customerId, data.serial, "F"));
+        else
+            labelNumberBlock(sheet, numberT, a, b);
+    }
+    if (form) {
+        formZipBarcodes(sheet, data);
+        formTextBlock(sheet, data);
+    } else {
+        labelTextBlock(sheet, data, a, b);
+    }
+    sheet.selectBaseFont();
+
+    if (form) {
+        canvas.EndDocument();
+    } else if (position.lastOnSheet()) {
+        canvas.EndDocument();
+        canvas.BeginDocument();
+    }
+    return numberT;
+}

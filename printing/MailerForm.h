@@ -1,0 +1,54 @@
+// Where every text, number and bar code of a mailer goes on the pre-printed stock: the full
+// form (receipts, return receipt and address panels on one sheet) and the label sheet of
+// three rows by three columns.
+#pragma once
+
+#include "printing/PageCanvas.h"
+
+#include <QString>
+#include <array>
+
+// What the print run hands to the layout for one mailer.
+struct MailerPrintData {
+    std::array<QString, 5> senderLines;    // the sender block as the main window shows it
+    QString senderZip;                     // as stored
+    std::array<QString, 5> recipientLines; // the recipient block
+    QString recipientZip;
+    QString re; // the RE field, first 25 characters
+    QString comment;
+    QString department;  // "-1": the line is not printed
+    QString processedBy; // "-1": the line is not printed
+    // The fee texts as the entry fields hold them, leading blanks included.
+    QString postage;
+    QString certifiedFee;
+    QString returnFee;
+    QString restrictedFee;
+    QString total;
+    bool barCodes = true;
+    QString customerId; // bar codes on: the Customer ID without "-"
+    QString serial;     // bar codes on: the serial of the number state
+    QString number;     // bar codes off: the kind "T" Mailer Number built by the print run
+    int leftRight = 0;  // alignment offsets, three printer dots a unit
+    int topBottom = 0;
+    QString extraLabel = QStringLiteral("Yes");                 // "Yes" or "No"
+    QString extraLabelAddress = QStringLiteral("Addressed To"); // or "Your Name and Address"
+};
+
+enum class MailerLayout { Form, Label };
+
+// The next label of a label sheet, indices 0-2. Labels are taken column by column within
+// a row; the row after the last one is the first of a new sheet.
+struct LabelPosition {
+    int row = 0;
+    int col = 0;
+
+    void advance();
+    bool lastOnSheet() const { return row == 2 && col == 2; }
+};
+
+// Draws one mailer and returns its kind "T" Mailer Number (22 digits). The form layout is a
+// print job of its own. For labels the caller begins the job before the first label, ends
+// it after the last and advances the position after each; after the last label of a sheet
+// the job is ended and a new one begun, so the next label starts a new sheet.
+QString PrintMailerForm(PageCanvas& canvas, const MailerPrintData& data, MailerLayout layout,
+                        LabelPosition position = LabelPosition());
