@@ -16,6 +16,7 @@ int runDovra(int argc, char** argv)
     QApplication::processEvents();
     QApplication::setApplicationDisplayName(QStringLiteral("Dovra Pro 4.0"));
     QApplication::setApplicationName(QStringLiteral("Dovra Pro 4.0"));
+    qApp->setProperty("helpFile", QString());
 
     TdmDovraPro dataModule;
     QStringList arguments = QApplication::arguments().mid(1);

@@ -213,7 +213,9 @@ void TF_Main::startUp()
     dmDovraPro->AdsConnection1.disconnect();
     dmDovraPro->AdsConnection1.path = programFolder + "/";
     dmDovraPro->AdsConnection1.connect();
+    qApp->setProperty("helpFile", programfolder::sideFile("Dovra3Pro.hlp"));
     dmDovraPro->adsqZipCodes.setFolder(toStd(programfolder::sideFolder("ZIPCODES.adt")));
+    dmDovraPro->reportProjectFile = programfolder::sideFile("Dovra3pro.rav");
     // 4, 5
     LoadSettings();
     setWindowTitle(QApplication::applicationDisplayName());

@@ -34,6 +34,7 @@ public:
     engine::Table adstLog;
     engine::Query adsqLog;
     engine::Query adsqLog2;
+    QString reportProjectFile; // the report layouts' project file beside the program
 
     // Creates the table from its definition string, then whatever the table's name calls
     // for: the counter's seed row, the group and member indexes, the log's companions.
