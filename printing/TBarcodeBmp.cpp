@@ -198,8 +198,9 @@ QString TBarcodeBmp::filterText(TBarCodeType type, const QString& text)
     }
 }
 
-std::vector<int> TBarcodeBmp::code128Values(const QString& text)
+std::vector<int> TBarcodeBmp::code128Values(const QString& data)
 {
+    const QString text = filterText(bcCode128, data);
     std::vector<int> values;
     if (text.isEmpty())
         return values;
@@ -265,16 +266,17 @@ QString TBarcodeBmp::code128Modules(const QString& text)
     return modules;
 }
 
-int TBarcodeBmp::postnetCorrectionDigit(const QString& digits)
+int TBarcodeBmp::postnetCorrectionDigit(const QString& zip)
 {
     int sum = 0;
-    for (QChar c : digits)
+    for (QChar c : filterText(bcPOSTNET, zip))
         sum += c.digitValue();
     return (10 - sum % 10) % 10;
 }
 
-QString TBarcodeBmp::postnetBars(const QString& digits)
+QString TBarcodeBmp::postnetBars(const QString& zip)
 {
+    const QString digits = filterText(bcPOSTNET, zip);
     if (digits.isEmpty())
         return {};
     QString bars = QStringLiteral("F");

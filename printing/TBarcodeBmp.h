@@ -77,19 +77,19 @@ public:
     // decimal digits. Other symbologies: the text as given.
     static QString filterText(TBarCodeType type, const QString& text);
 
+    // The encoders filter their text first, as setBarcodeText does.
     // Code 128 symbol character values: start, data, check character, stop (106). An
     // even-length digit text is start C (105) and its digit pairs; other text uses code
     // sets A and B with C for runs of four or more digits. Empty text gives no characters.
-    // Expects filtered text.
     static std::vector<int> code128Values(const QString& text);
     // The modules of a Code 128 symbol without quiet zones: '1' dark, '0' light.
     static QString code128Modules(const QString& text);
 
     // (10 - sum of digits mod 10) mod 10.
-    static int postnetCorrectionDigit(const QString& digits);
+    static int postnetCorrectionDigit(const QString& zip);
     // One letter per POSTNET bar, left to right, frame bars included: 'F' full, 'H' half.
-    // The digits are followed by their correction digit. Empty digits give no bars.
-    static QString postnetBars(const QString& digits);
+    // The digits are followed by their correction digit. No digits give no bars.
+    static QString postnetBars(const QString& zip);
 
 private:
     void render();

@@ -13,17 +13,16 @@ namespace {
 
 const QString MailerNumber = QStringLiteral("9214712345678900000015");
 
-// Runs a tool and returns its standard output; fails the test on a start failure or an
-// error exit.
+// Runs a tool and returns its standard output; on a failure, a text that names it, so
+// that the comparison which follows fails with that text.
 QString runTool(const QString& program, const QStringList& arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit)
-        qFatal("%s did not finish", qPrintable(program));
-    if (process.exitCode() != 0)
-        qWarning("%s %s: exit %d, %s", qPrintable(program), qPrintable(arguments.join(' ')), process.exitCode(),
-                 process.readAllStandardError().constData());
+    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return QString("%1 %2 failed: %3 %4")
+            .arg(program, arguments.join(' '), process.errorString(),
+                 QString::fromUtf8(process.readAllStandardError()));
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
@@ -34,20 +33,21 @@ QStringList zintRows(const QString& zint, const QString& symbology, const QStrin
     QStringList rows;
     const QStringList lines = runTool(zint, {"--dump", "-b", symbology, "-d", data}).split('\n', Qt::SkipEmptyParts);
     for (const QString& line : lines) {
+        const QString hex = QString(line).remove(' ');
         QString bits;
-        for (QChar nibble : QString(line).remove(' '))
+        for (QChar nibble : hex)
             bits += QString::number(QString(nibble).toInt(nullptr, 16), 2).rightJustified(4, '0');
         rows << bits;
     }
     return rows;
 }
 
-// Compares our modules with a zint row: equal up to zint's zero padding.
-void compareWithDump(const QString& ours, const QString& zintRow)
+// A zint row without the zero bits that pad it to whole nibbles; the whole row when more
+// than padding follows the symbol's modules, so that the comparison shows it.
+QString unpadded(const QString& zintRow, qsizetype symbolModules)
 {
-    QCOMPARE(zintRow.left(ours.size()), ours);
-    QVERIFY2(zintRow.size() - ours.size() < 4 && !zintRow.mid(ours.size()).contains('1'),
-             qPrintable("zint row is longer: " + zintRow));
+    const QString rest = zintRow.mid(symbolModules);
+    return rest.size() < 4 && !rest.contains('1') ? zintRow.left(symbolModules) : zintRow;
 }
 
 // The modules of one pixel row of an unturned image, sampled at module centres.
@@ -167,7 +167,7 @@ void TestBarcode::code128MatchesZint()
 
     const QStringList rows = zintRows(zint, "20", text);
     QCOMPARE(rows.size(), 1);
-    compareWithDump(symbolPart(top), rows[0]);
+    QCOMPARE(unpadded(rows[0], symbolPart(top).size()), symbolPart(top));
     QCOMPARE(Bmp::code128Modules(text), symbolPart(top));
     if (!expected.isEmpty())
         QCOMPARE(symbolPart(top), expected);
@@ -180,6 +180,11 @@ void TestBarcode::code128Values()
     const std::vector<int> expected{105, 92, 14, 71, 23, 45, 67, 89, 0, 0, 0, 15, 91, 106};
     QCOMPARE(Bmp::code128Values(MailerNumber), expected);
     QVERIFY(Bmp::code128Values("").empty());
+    // The encoders filter what they are given, as the component does.
+    QCOMPARE(Bmp::code128Values(QString::fromUtf8("ü")), std::vector<int>{});
+    QCOMPARE(Bmp::postnetBars("12345-6789"), Bmp::postnetBars("123456789"));
+    QCOMPARE(Bmp::postnetCorrectionDigit("12345"), 5);
+    QCOMPARE(Bmp::postnetCorrectionDigit("12345-6789"), 5);
 }
 
 void TestBarcode::postnetMatchesZint_data()
@@ -234,8 +239,8 @@ void TestBarcode::postnetMatchesZint()
 
     const QStringList rows = zintRows(zint, "40", bmp.barcodeText());
     QCOMPARE(rows.size(), 2);
-    compareWithDump(symbolPart(full), rows[0]);
-    compareWithDump(symbolPart(all), rows[1]);
+    QCOMPARE(unpadded(rows[0], symbolPart(full).size()), symbolPart(full));
+    QCOMPARE(unpadded(rows[1], symbolPart(all).size()), symbolPart(all));
 
     QString bars;
     for (qsizetype i = 0; i < symbolPart(all).size(); i += 2) {
@@ -278,7 +283,10 @@ void TestBarcode::decodesWithZbar()
     QTemporaryDir dir;
     const QString png = dir.filePath("symbol.png");
     QVERIFY(bmp.bitmap().save(png));
-    QCOMPARE(runTool(zbarimg, {"--raw", "-q", png}).chopped(1), text);
+    QString decoded = runTool(zbarimg, {"--raw", "-q", png});
+    if (decoded.endsWith('\n'))
+        decoded.chop(1);
+    QCOMPARE(decoded, text);
 }
 
 void TestBarcode::widths_data()
@@ -364,12 +372,14 @@ void TestBarcode::emptyText()
     QCOMPARE(fresh.bitmap().size(), QSize(20, 50));
     QVERIFY(allWhite(fresh.bitmap()));
 
-    for (auto type : {Bmp::bcCode128, Bmp::bcPOSTNET}) {
+    // POSTNET keeps no digit of "-": empty too.
+    const std::pair<Bmp::TBarCodeType, QString> cases[] = {{Bmp::bcCode128, ""}, {Bmp::bcPOSTNET, "-"}};
+    for (const auto& [type, text] : cases) {
         Bmp bmp;
         bmp.setBarcodeType(type);
         bmp.setScale(14);
         bmp.setHeight(84);
-        bmp.setBarcodeText("-");
+        bmp.setBarcodeText(text);
         QCOMPARE(bmp.bitmap().size(), QSize(20 * 14, 84));
         QVERIFY(allWhite(bmp.bitmap()));
         bmp.setRotate(Bmp::bcRotate90);
