@@ -25,9 +25,9 @@ struct Resolution {
 enum class TextAlignment { Left, Center, Right };
 
 // The font the canvas selects for a face name, size in points and resolution: regular weight,
-// outlines only, character height (not cell height) of size points at yDotsPerInch. The OCR
-// face is named after the Windows font that forms were laid out for; it is mapped to the OCR-A
-// face installed here, whose family fontconfig does not alias.
+// outlines only, character height (not cell height) of size points at yDotsPerInch. "OCR A
+// Extended", the font the forms were laid out for, is mapped to the OCR-A face installed here
+// (family "OCRA", which fontconfig does not alias), sized to the same 0.6 em character pitch.
 QFont canvasFont(const QString& face, int points, int yDotsPerInch);
 // Character height in dots of a font of the given size, rounded as the printer driver does.
 int fontPixelHeight(int points, int yDotsPerInch);

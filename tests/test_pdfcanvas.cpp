@@ -1,0 +1,309 @@
+// The page canvas on paper: PDF print jobs rasterised with pdftoppm, bar codes decoded with
+// zbarimg, and the three font names resolved to the faces installed here.
+#include "printing/MailerForm.h"
+#include "printing/PainterCanvas.h"
+#include "tests/support/TestSupport.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QtTest>
+
+namespace {
+
+MailerPrintData formData()
+{
+    MailerPrintData data;
+    data.senderLines = {"Acme Supply", "12 Mill Rd", "", "", "Springfield, IL 62701-1234"};
+    data.senderZip = "62701-1234";
+    data.recipientLines = {"Jane Roe", "Roe & Sons", "4 Elm St", "Apt 2", "Dover, DE 19901"};
+    data.recipientZip = "19901";
+    data.re = "Lease 7";
+    data.comment = "Second notice";
+    data.department = "Legal";
+    data.processedBy = "kb";
+    data.postage = "  0.39";
+    data.certifiedFee = "  2.40";
+    data.returnFee = "  1.85";
+    data.restrictedFee = "  3.50";
+    data.total = "  8.14";
+    data.customerId = "123456789";
+    data.serial = "0000001";
+    return data;
+}
+
+void restoreVariable(const char* name, const QByteArray& previous)
+{
+    if (previous.isEmpty())
+        qunsetenv(name);
+    else
+        qputenv(name, previous);
+}
+
+// Runs a tool and returns its standard output; fails the test when it cannot run.
+QString run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(30000)) {
+        qWarning() << program << "did not finish:" << process.errorString();
+        return QString();
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The first page of a PDF as an image at the given resolution.
+QImage rasterise(const QString& pdf, int dpi)
+{
+    const QString stem = pdf + QString("-%1").arg(dpi);
+    run("pdftoppm", {"-r", QString::number(dpi), "-png", "-singlefile", pdf, stem});
+    return QImage(stem + ".png");
+}
+
+// The bounding box of the dark pixels of an image.
+QRect inkBox(const QImage& page)
+{
+    QRect box;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if (qGray(page.pixel(x, y)) < 128)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+class PdfFolder {
+public:
+    PdfFolder() : previous_(qgetenv("DOVRA_PDF_DIR")) { qputenv("DOVRA_PDF_DIR", dir_.path().toUtf8()); }
+    ~PdfFolder() { restoreVariable("DOVRA_PDF_DIR", previous_); }
+    QString path() const { return dir_.path(); }
+    QStringList files() const { return QDir(dir_.path()).entryList({"*.pdf"}, QDir::Files, QDir::Name); }
+
+private:
+    QTemporaryDir dir_;
+    QByteArray previous_;
+};
+
+} // namespace
+
+class TestPdfCanvas : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fontNamesResolveToInstalledFaces_data();
+    void fontNamesResolveToInstalledFaces();
+    void mailerNumbersScan_data();
+    void mailerNumbersScan();
+    void textRunsAtItsAngle_data();
+    void textRunsAtItsAngle();
+    void textCellsAndImagesAreOpaque();
+    void jobFilesSortInPrintOrder();
+    void defaultFolderIsBesideTheProgram();
+    void unusableFolderIsReported();
+};
+
+void TestPdfCanvas::fontNamesResolveToInstalledFaces_data()
+{
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<QString>("family");
+    QTest::newRow("OCR") << "OCR A Extended"
+                         << "OCRA";
+    QTest::newRow("sans") << "Arial"
+                          << "Liberation Sans";
+    QTest::newRow("serif") << "Times New Roman"
+                           << "Liberation Serif";
+}
+
+void TestPdfCanvas::fontNamesResolveToInstalledFaces()
+{
+    QFETCH(QString, face);
+    QFETCH(QString, family);
+    const QFont font = canvasFont(face, 10, 600);
+    const QFontInfo info(font);
+    QCOMPARE(info.family(), family);
+    QCOMPARE(info.italic(), false);
+    QCOMPARE(info.weight(), int(QFont::Normal));
+    QVERIFY(QFontDatabase::families().contains(family));
+    if (family == "OCRA") {
+        // Ten characters to the inch at 12 points, as the layouts expect: a grouped Mailer
+        // Number at 11 points spans its 2.5-inch bar code.
+        const QFontMetricsF metrics(canvasFont(face, 11, 600));
+        QVERIFY(qAbs(metrics.horizontalAdvance("9214 7123 4567 8900 0000 15") - 27 * 0.6 * 11 / 72 * 600) < 10);
+    } else {
+        QCOMPARE(font.pixelSize(), 83); // 10 points at 600 dots per inch
+    }
+}
+
+void TestPdfCanvas::mailerNumbersScan_data()
+{
+    QTest::addColumn<bool>("label");
+    QTest::addColumn<QStringList>("symbols");
+    QTest::newRow("form") << false << QStringList{"CODE-128:9214712345678900000015", "CODE-128:9290912345678900000019"};
+    QTest::newRow("label") << true << QStringList{"CODE-128:9214712345678900000015"};
+}
+
+void TestPdfCanvas::mailerNumbersScan()
+{
+    QFETCH(bool, label);
+    QFETCH(QStringList, symbols);
+    PdfFolder folder;
+    std::unique_ptr<PainterCanvas> canvas = openPrintCanvas();
+    QVERIFY(dynamic_cast<PdfJobCanvas*>(canvas.get()));
+    if (label) {
+        canvas->BeginDocument();
+        PrintMailerForm(*canvas, formData(), MailerLayout::Label, {1, 1});
+        canvas->EndDocument();
+    } else {
+        PrintMailerForm(*canvas, formData(), MailerLayout::Form);
+    }
+    QCOMPARE(folder.files(), QStringList{"print-00000001.pdf"});
+    const QString pdf = folder.path() + "/print-00000001.pdf";
+
+    const QString png = folder.path() + "/page.png";
+    QVERIFY(rasterise(pdf, 300).save(png));
+    QStringList decoded = run("zbarimg", {"-q", png}).split('\n', Qt::SkipEmptyParts);
+    decoded.removeDuplicates();
+    decoded.sort();
+    QCOMPARE(decoded, symbols);
+
+    // The text reached the paper in the installed faces, embedded.
+    const QString fonts = run("pdffonts", {pdf});
+    QVERIFY2(fonts.contains("OCRA"), qPrintable(fonts));
+    if (!label)
+        QVERIFY2(fonts.contains("LiberationSans"), qPrintable(fonts));
+}
+
+void TestPdfCanvas::textRunsAtItsAngle_data()
+{
+    QTest::addColumn<int>("angle");
+    QTest::newRow("0") << 0;
+    QTest::newRow("1800") << 1800;
+    QTest::newRow("2700") << 2700;
+}
+
+void TestPdfCanvas::textRunsAtItsAngle()
+{
+    QFETCH(int, angle);
+    PdfFolder folder;
+    PdfJobCanvas canvas(folder.path());
+    QCOMPARE(canvas.DotsPerInch().x, 600);
+    QCOMPARE(canvas.DotsPerInch().y, 600);
+    QCOMPARE(canvas.PrintableOffset(), QPoint(0, 0));
+    QCOMPARE(canvas.PageSize(), QSize(5100, 6600));
+
+    const int x = 2400, y = 3000;
+    canvas.BeginDocument();
+    canvas.SetFont("Arial", 40, angle);
+    const QString text = "HHHHHH";
+    const int width = canvas.TextWidth(text);
+    const int height = canvas.TextHeight(text);
+    canvas.DrawText(x, y, text);
+    canvas.EndDocument();
+
+    // The cell the text must lie in, at 100 dots per inch.
+    QRect cell;
+    switch (angle) {
+    case 0:
+        cell = QRect(x, y, width, height);
+        break;
+    case 1800:
+        cell = QRect(x - width, y - height, width, height);
+        break;
+    default:
+        cell = QRect(x - height, y, height, width);
+        break;
+    }
+    cell = QRect(cell.x() / 6, cell.y() / 6, cell.width() / 6, cell.height() / 6);
+    const QRect ink = inkBox(rasterise(canvas.lastFile(), 100));
+    QVERIFY2(cell.adjusted(-2, -2, 2, 2).contains(ink), qPrintable(QString("ink %1,%2 %3x%4 outside cell %5,%6 %7x%8")
+                                                                       .arg(ink.x())
+                                                                       .arg(ink.y())
+                                                                       .arg(ink.width())
+                                                                       .arg(ink.height())
+                                                                       .arg(cell.x())
+                                                                       .arg(cell.y())
+                                                                       .arg(cell.width())
+                                                                       .arg(cell.height())));
+    // The text runs along the long side of the cell.
+    const bool alongX = angle != 2700;
+    QVERIFY((alongX ? ink.width() : ink.height()) > 0.8 * width / 6);
+}
+
+void TestPdfCanvas::textCellsAndImagesAreOpaque()
+{
+    PdfFolder folder;
+    PdfJobCanvas canvas(folder.path());
+    canvas.BeginDocument();
+    canvas.FillRect(600, 600, 3000, 1800);
+    canvas.SetFont("Arial", 40, 0);
+    canvas.DrawText(900, 900, "H");
+    QImage white(8, 8, QImage::Format_Mono);
+    white.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    white.fill(0);
+    canvas.DrawImage(1800, 900, 600, 600, white);
+    canvas.DrawLine(600, 2400, 3000, 2400);
+    canvas.EndDocument();
+
+    const QImage page = rasterise(canvas.lastFile(), 100);
+    const auto gray = [&page](int dotsX, int dotsY) { return qGray(page.pixel(dotsX / 6, dotsY / 6)); };
+    QVERIFY(gray(700, 700) < 64);                                   // the filled rectangle
+    QVERIFY(gray(900 + canvas.TextWidth("H") / 2, 900 + 24) > 192); // the cell above the letter
+    QVERIFY(gray(2100, 1200) > 192);                                // the white image
+    QVERIFY(gray(1800, 2400) < 192);                                // the line
+    QVERIFY(gray(1800, 2460) > 192);
+}
+
+void TestPdfCanvas::jobFilesSortInPrintOrder()
+{
+    PdfFolder folder;
+    QFile earlier(folder.path() + "/print-00000041.pdf");
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    earlier.close();
+    PdfJobCanvas canvas(folder.path());
+    QCOMPARE(canvas.lastFile(), QString());
+    for (int job = 0; job < 2; ++job) {
+        canvas.BeginDocument();
+        canvas.SetFont("Arial", 8, 0);
+        canvas.DrawText(600, 600, QString("job %1").arg(job));
+        canvas.EndDocument();
+    }
+    QCOMPARE(canvas.lastFile(), folder.path() + "/print-00000043.pdf");
+    // A job with nothing drawn, as after the last label of a sheet, writes no file.
+    canvas.BeginDocument();
+    canvas.EndDocument();
+    QCOMPARE(folder.files(), QStringList({"print-00000041.pdf", "print-00000042.pdf", "print-00000043.pdf"}));
+    QVERIFY(run("pdftotext", {canvas.lastFile(), "-"}).contains("job 1"));
+}
+
+void TestPdfCanvas::defaultFolderIsBesideTheProgram()
+{
+    testsupport::TempProgramFolder program;
+    const QByteArray previous = qgetenv("DOVRA_PDF_DIR");
+    qunsetenv("DOVRA_PDF_DIR");
+    QCOMPARE(PdfJobCanvas::defaultFolder(), program.path() + "/Printed");
+    PdfJobCanvas canvas(PdfJobCanvas::defaultFolder());
+    canvas.BeginDocument();
+    canvas.DrawLine(0, 0, 100, 100);
+    canvas.EndDocument();
+    QVERIFY(QFile::exists(program.path() + "/Printed/print-00000001.pdf"));
+    restoreVariable("DOVRA_PDF_DIR", previous);
+}
+
+void TestPdfCanvas::unusableFolderIsReported()
+{
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath("taken"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString folder = dir.filePath("taken/Printed");
+    PdfJobCanvas canvas(folder);
+    canvas.BeginDocument();
+    try {
+        canvas.DrawLine(0, 0, 100, 100);
+        QFAIL("drawing into an unusable folder went unnoticed");
+    } catch (const PrintError& e) {
+        QCOMPARE(QString(e.what()), QString("The folder \"%1\" for printed files could not be created.").arg(folder));
+    }
+    canvas.EndDocument(); // nothing was started, so nothing to finish
+}
+
+QTEST_MAIN(TestPdfCanvas)
+#include "test_pdfcanvas.moc"
