@@ -57,7 +57,10 @@ QMessageBox::StandardButton MessageService::show(MessageKind kind, const QString
                 return b;
         return QMessageBox::NoButton;
     }
-    QMessageBox box(iconOf(kind), QApplication::applicationDisplayName(), text, buttons, parent);
+    // Messages carry their line breaks as CR LF, LF CR or a lone CR; a box shows each as one break.
+    QString shownText = text;
+    shownText.replace("\r\n", "\n").replace("\n\r", "\n").replace('\r', '\n');
+    QMessageBox box(iconOf(kind), QApplication::applicationDisplayName(), shownText, buttons, parent);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

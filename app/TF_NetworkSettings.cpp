@@ -39,21 +39,33 @@ const LocationInfo kLocations[3] = {
      "Log DB already exists in this folder.  Please select a folder to create a new Log DB."},
 };
 
-const LocationInfo& infoOf(Location location) { return kLocations[static_cast<int>(location)]; }
+const LocationInfo& infoOf(Location location)
+{
+    return kLocations[static_cast<int>(location)];
+}
 
 QString& folderSetting(Settings& settings, Location location)
 {
     switch (location) {
-    case Location::MailerNum: return settings.mailerNumDB;
-    case Location::YourAddress: return settings.yourAddressDB;
-    case Location::Log: break;
+    case Location::MailerNum:
+        return settings.mailerNumDB;
+    case Location::YourAddress:
+        return settings.yourAddressDB;
+    case Location::Log:
+        break;
     }
     return settings.logDB;
 }
 
-QString fileNameOf(const LocationInfo& info) { return QString(info.table) + ".adt"; }
+QString fileNameOf(const LocationInfo& info)
+{
+    return QString(info.table) + ".adt";
+}
 
-QString tableFileIn(const QString& folder, const LocationInfo& info) { return folder + "/" + fileNameOf(info); }
+QString tableFileIn(const QString& folder, const LocationInfo& info)
+{
+    return folder + "/" + fileNameOf(info);
+}
 
 // The folder part of a table file's path, without one trailing separator.
 QString folderOf(const QString& path)
@@ -101,9 +113,15 @@ TF_NetworkSettings::TF_NetworkSettings(Settings& settings, QWidget* parent) : QD
         connect(create, &QPushButton::clicked, this, [this, location] { createClick(location); });
         layout->addWidget(box);
         switch (location) {
-        case Location::MailerNum: lblMailerNumber = label; break;
-        case Location::YourAddress: lblYourAddressDB = label; break;
-        case Location::Log: lblLogDB = label; break;
+        case Location::MailerNum:
+            lblMailerNumber = label;
+            break;
+        case Location::YourAddress:
+            lblYourAddressDB = label;
+            break;
+        case Location::Log:
+            lblLogDB = label;
+            break;
         }
         setTablePath(location, tableFileIn(folderSetting(settings_, location), info));
     }
@@ -131,14 +149,20 @@ bool TF_NetworkSettings::edit(Settings& settings, QWidget* parent)
 QLabel* TF_NetworkSettings::labelOf(Location location) const
 {
     switch (location) {
-    case Location::MailerNum: return lblMailerNumber;
-    case Location::YourAddress: return lblYourAddressDB;
-    case Location::Log: break;
+    case Location::MailerNum:
+        return lblMailerNumber;
+    case Location::YourAddress:
+        return lblYourAddressDB;
+    case Location::Log:
+        break;
     }
     return lblLogDB;
 }
 
-QString TF_NetworkSettings::tablePath(Location location) const { return paths_[static_cast<int>(location)]; }
+QString TF_NetworkSettings::tablePath(Location location) const
+{
+    return paths_[static_cast<int>(location)];
+}
 
 void TF_NetworkSettings::setTablePath(Location location, const QString& path)
 {
@@ -150,8 +174,8 @@ void TF_NetworkSettings::setTablePath(Location location, const QString& path)
 void TF_NetworkSettings::changeClick(Location location)
 {
     const LocationInfo& info = infoOf(location);
-    const QString picked = FileDialogService::openFileName(this, info.boxCaption, folderOf(tablePath(location)),
-                                                           info.filter);
+    const QString picked =
+        FileDialogService::openFileName(this, info.boxCaption, folderOf(tablePath(location)), info.filter);
     if (picked.isEmpty())
         return;
     // The table is found by its exact file name (letter case counts): a file that only

@@ -1,4 +1,29 @@
 // The Mailer Number dialog from the main window.
+#include "app/ErrorBoundary.h"
+#include "app/datamodule/TdmDovraPro.h"
 #include "entry/TF_Main.h"
+#include "printing/TF_ProMailer.h"
 
-void TF_Main::firstShowingCheckCustomerId() {}
+void TF_Main::miMailerNumberClick()
+{
+    // A counter locked by another workstation is reported and the dialog not opened.
+    guarded([this] { TF_ProMailer::edit(settings, this); });
+}
+
+// Until a Customer ID is set, bar-coded mailers cannot be printed: ask for it at once.
+void TF_Main::firstShowingCheckCustomerId()
+{
+    QString custId;
+    {
+        TNumberCounterRelease release;
+        engine::Table& table = dmDovraPro->adstMailerNum;
+        table.close();
+        table.setFolder(toStd(settings.mailerNumDB));
+        table.setTableName("MailerNum");
+        table.open();
+        table.first();
+        custId = fromStd(table.asString("CustID"));
+    }
+    if (custId == "000000000")
+        miMailerNumberClick();
+}

@@ -1,23 +1,44 @@
 // The sender box of the main window and the choice of sender.
+#include "app/TF_NetworkSettings.h"
 #include "entry/TF_Main.h"
+#include "entry/TF_YourAddress.h"
 
+#include <QAction>
+#include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 
 void TF_Main::showCurrentSender()
 {
-    QString lines[5];
-    for (int i = 0; i < 4; ++i)
-        lines[i] = currentSender.address[i];
-    QString cityLine = (currentSender.city + " " + currentSender.state + " " + currentSender.zip).simplified();
-    int free = 4;
-    for (int i = 0; i < 4; ++i)
-        if (lines[i].trimmed().isEmpty()) {
-            free = i;
-            break;
-        }
-    lines[free] = cityLine;
+    const auto lines = displayLines(currentSender);
     for (int i = 0; i < 5; ++i)
         lblYourAddress[i]->setText(lines[i]);
 }
 
-void TF_Main::firstShowingSelectSender() {}
+// Without a sender key the user is asked for one (with an empty list, for a new address).
+void TF_Main::firstShowingSelectSender()
+{
+    if (settings.yourAddressID.isEmpty() && TF_YourAddress::select(settings, currentSender, this))
+        showCurrentSender();
+}
+
+void TF_Main::connectSenderCommands()
+{
+    connect(btnSelectYourAddress, &QPushButton::clicked, this, &TF_Main::btnSelectYourAddressClick);
+    connect(miSelectYourAddress, &QAction::triggered, this, &TF_Main::btnSelectYourAddressClick);
+    connect(miNetworkSettings, &QAction::triggered, this, &TF_Main::miNetworkSettingsClick);
+}
+
+void TF_Main::btnSelectYourAddressClick()
+{
+    if (TF_YourAddress::select(settings, currentSender, this)) {
+        showCurrentSender();
+        MarkEntryChanged();
+    }
+    gbYour->setFocus();
+}
+
+void TF_Main::miNetworkSettingsClick()
+{
+    TF_NetworkSettings::edit(settings, this);
+}

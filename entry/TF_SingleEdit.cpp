@@ -47,7 +47,10 @@ bool TF_SingleEdit::ask(const QString& caption, const QString& prompt, QString& 
     return true;
 }
 
-QString TF_SingleEdit::text() const { return TheEdit->text(); }
+QString TF_SingleEdit::text() const
+{
+    return TheEdit->text();
+}
 
 void TF_SingleEdit::btnOKClick()
 {

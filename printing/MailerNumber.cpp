@@ -11,18 +11,12 @@ constexpr int CustomerIdLength = 9;
 constexpr int SerialLength = 7;
 constexpr int SerialCount = 10000000; // "0000000" to "9999999"
 
-// Only digits may reach the number: a sign or a blank that a looser whole-number reading
-// would accept would otherwise end up among the 22 digits.
-bool isPlainNumber(const QString& text)
-{
-    return engine::tryInt32(text.toStdString()).has_value() &&
-           std::all_of(text.begin(), text.end(), [](QChar c) { return c >= '0' && c <= '9'; });
-}
-
-// Zeros for anything that is not a plain number, padded on the left, cut on the right.
+// Zeros for anything that is not a plain number (a sign or a blank, which a looser
+// whole-number reading accepts, would otherwise end up among the 22 digits); padded on
+// the left, cut on the right.
 QString fittedDigits(const QString& text, int length)
 {
-    const QString digits = isPlainNumber(text) ? text : QString(length, '0');
+    const QString digits = IsPlainNumber(text) ? text : QString(length, '0');
     return digits.rightJustified(length, '0').left(length);
 }
 
@@ -38,6 +32,12 @@ QChar gs1CheckDigit(const QString& body)
 }
 
 } // namespace
+
+bool IsPlainNumber(const QString& text)
+{
+    return engine::tryInt32(text.toStdString()).has_value() &&
+           std::all_of(text.begin(), text.end(), [](QChar c) { return c >= '0' && c <= '9'; });
+}
 
 QString CustomerIdWithoutDashes(const QString& customerId)
 {
@@ -72,4 +72,15 @@ QString GroupMailerNumber(const QString& number)
     return QStringList{number.mid(0, 4),  number.mid(4, 4),  number.mid(8, 4),
                        number.mid(12, 4), number.mid(16, 4), number.mid(20, 2)}
         .join(' ');
+}
+
+bool SplitMailerNumber(const QString& number, QString& customerId, QString& serial)
+{
+    const QString id = number.mid(5, CustomerIdLength);
+    const QString serialDigits = number.mid(5 + CustomerIdLength, SerialLength);
+    if (number.size() != 22 || BuildMailerNumber(id, serialDigits, "T") != number)
+        return false;
+    customerId = id;
+    serial = serialDigits;
+    return true;
 }

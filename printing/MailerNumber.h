@@ -6,6 +6,9 @@
 
 enum class SerialDirection { Up, Down };
 
+// Digits only, and a whole number within 32 bits: no sign, no blanks.
+bool IsPlainNumber(const QString& text);
+
 // Older data wrote Customer IDs as "00-000-0000"; every use drops the dashes.
 QString CustomerIdWithoutDashes(const QString& customerId);
 
@@ -24,3 +27,7 @@ SerialDirection CountingDirection(bool barCodes, bool increment);
 
 // "9214712345678900000015" -> "9214 7123 4567 8900 0000 15"
 QString GroupMailerNumber(const QString& number);
+
+// The Customer ID and serial of a mailer's own 22-digit number (prefix "92147", check
+// digit right), as typed from a pre-printed form; false for anything else.
+bool SplitMailerNumber(const QString& number, QString& customerId, QString& serial);

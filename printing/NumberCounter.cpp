@@ -10,7 +10,10 @@ const QString NoCustomerIdMessage =
 
 namespace {
 
-engine::Table& counterTable() { return dmDovraPro->adstMailerNum; }
+engine::Table& counterTable()
+{
+    return dmDovraPro->adstMailerNum;
+}
 
 // Closes the table when a step fails before it has been handed to the caller.
 class CloseUnlessKept {

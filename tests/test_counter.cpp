@@ -175,13 +175,20 @@ void TestCounter::commitAdvancesAndReleases_data()
     QTest::addColumn<bool>("increment");
     QTest::addColumn<bool>("barCodes");
     QTest::addColumn<QString>("next");
-    QTest::newRow("bar codes, up") << "123456789" << "0000099" << true << true << "0000100";
-    QTest::newRow("bar codes ignore decrement") << "123456789" << "0000099" << false << true << "0000100";
-    QTest::newRow("bar codes wrap") << "123456789" << "9999999" << true << true << "0000000";
-    QTest::newRow("no bar codes, down") << "123456789" << "0000099" << false << false << "0000098";
-    QTest::newRow("no bar codes, down wraps") << "123456789" << "0000000" << false << false << "9999999";
-    QTest::newRow("dashed id") << "12-345-67" << "0000001" << true << true << "0000002";
-    QTest::newRow("eighth character dropped") << "123456789" << "00000121" << true << true << "0000013";
+    QTest::newRow("bar codes, up") << "123456789"
+                                   << "0000099" << true << true << "0000100";
+    QTest::newRow("bar codes ignore decrement") << "123456789"
+                                                << "0000099" << false << true << "0000100";
+    QTest::newRow("bar codes wrap") << "123456789"
+                                    << "9999999" << true << true << "0000000";
+    QTest::newRow("no bar codes, down") << "123456789"
+                                        << "0000099" << false << false << "0000098";
+    QTest::newRow("no bar codes, down wraps") << "123456789"
+                                              << "0000000" << false << false << "9999999";
+    QTest::newRow("dashed id") << "12-345-67"
+                               << "0000001" << true << true << "0000002";
+    QTest::newRow("eighth character dropped") << "123456789"
+                                              << "00000121" << true << true << "0000013";
 }
 
 void TestCounter::commitAdvancesAndReleases()

@@ -17,6 +17,8 @@ private slots:
     void advanceRefusesText_data();
     void advanceRefusesText();
     void countingDirection();
+    void split_data();
+    void split();
 };
 
 void TestMailerNumber::build_data()
@@ -28,29 +30,92 @@ void TestMailerNumber::build_data()
 
     // Check digits worked by hand with the GS1 modulo-10 rule (weight 3 on the rightmost
     // digit of the body).
-    QTest::newRow("own number") << "123456789" << "0000001" << "T" << "9214712345678900000015";
-    QTest::newRow("return receipt") << "123456789" << "0000001" << "F" << "9290912345678900000019";
-    QTest::newRow("empty kind is T") << "123456789" << "0000001" << "" << "9214712345678900000015";
-    QTest::newRow("other kind is T") << "123456789" << "0000001" << "x" << "9214712345678900000015";
-    QTest::newRow("all zeros") << "000000000" << "0000000" << "T" << "9214700000000000000003";
-    QTest::newRow("short serial padded") << "123456789" << "12" << "T" << "9214712345678900000121";
-    QTest::newRow("short id padded") << "1234" << "0000001" << "T" << "9214700000123400000012";
-    QTest::newRow("dashed id") << "12-345-6789" << "0000001" << "T" << "9214712345678900000015";
-    QTest::newRow("old zero id") << "00-000-0000" << "0000000" << "T" << "9214700000000000000003";
+    QTest::newRow("own number") << "123456789"
+                                << "0000001"
+                                << "T"
+                                << "9214712345678900000015";
+    QTest::newRow("return receipt") << "123456789"
+                                    << "0000001"
+                                    << "F"
+                                    << "9290912345678900000019";
+    QTest::newRow("empty kind is T") << "123456789"
+                                     << "0000001"
+                                     << ""
+                                     << "9214712345678900000015";
+    QTest::newRow("other kind is T") << "123456789"
+                                     << "0000001"
+                                     << "x"
+                                     << "9214712345678900000015";
+    QTest::newRow("all zeros") << "000000000"
+                               << "0000000"
+                               << "T"
+                               << "9214700000000000000003";
+    QTest::newRow("short serial padded") << "123456789"
+                                         << "12"
+                                         << "T"
+                                         << "9214712345678900000121";
+    QTest::newRow("short id padded") << "1234"
+                                     << "0000001"
+                                     << "T"
+                                     << "9214700000123400000012";
+    QTest::newRow("dashed id") << "12-345-6789"
+                               << "0000001"
+                               << "T"
+                               << "9214712345678900000015";
+    QTest::newRow("old zero id") << "00-000-0000"
+                                 << "0000000"
+                                 << "T"
+                                 << "9214700000000000000003";
     // Ten digits within 32 bits: the first nine stay.
-    QTest::newRow("ten digit id") << "1234567890" << "0000001" << "T" << "9214712345678900000015";
+    QTest::newRow("ten digit id") << "1234567890"
+                                  << "0000001"
+                                  << "T"
+                                  << "9214712345678900000015";
     // Eleven digits do not fit 32 bits, nor does 2147483648: nine zeros.
-    QTest::newRow("eleven digit id") << "12345678901" << "0000000" << "T" << "9214700000000000000003";
-    QTest::newRow("id beyond 32 bits") << "2147483648" << "0000000" << "T" << "9214700000000000000003";
-    QTest::newRow("eight digit serial") << "000000000" << "12345678" << "T" << "9214700000000012345673";
-    QTest::newRow("serial beyond 32 bits") << "000000000" << "99999999999" << "T" << "9214700000000000000003";
-    QTest::newRow("letters in id") << "12345678A" << "0000000" << "T" << "9214700000000000000003";
-    QTest::newRow("letters in serial") << "000000000" << "12a" << "T" << "9214700000000000000003";
-    QTest::newRow("empty id and serial") << "" << "" << "T" << "9214700000000000000003";
-    QTest::newRow("blank in id") << " 12345678" << "0000000" << "T" << "9214700000000000000003";
-    QTest::newRow("plus sign in id") << "+12345678" << "0000000" << "T" << "9214700000000000000003";
-    QTest::newRow("sign in serial") << "000000000" << "+000012" << "T" << "9214700000000000000003";
-    QTest::newRow("blank serial") << "000000000" << "       " << "T" << "9214700000000000000003";
+    QTest::newRow("eleven digit id") << "12345678901"
+                                     << "0000000"
+                                     << "T"
+                                     << "9214700000000000000003";
+    QTest::newRow("id beyond 32 bits") << "2147483648"
+                                       << "0000000"
+                                       << "T"
+                                       << "9214700000000000000003";
+    QTest::newRow("eight digit serial") << "000000000"
+                                        << "12345678"
+                                        << "T"
+                                        << "9214700000000012345673";
+    QTest::newRow("serial beyond 32 bits") << "000000000"
+                                           << "99999999999"
+                                           << "T"
+                                           << "9214700000000000000003";
+    QTest::newRow("letters in id") << "12345678A"
+                                   << "0000000"
+                                   << "T"
+                                   << "9214700000000000000003";
+    QTest::newRow("letters in serial") << "000000000"
+                                       << "12a"
+                                       << "T"
+                                       << "9214700000000000000003";
+    QTest::newRow("empty id and serial") << ""
+                                         << ""
+                                         << "T"
+                                         << "9214700000000000000003";
+    QTest::newRow("blank in id") << " 12345678"
+                                 << "0000000"
+                                 << "T"
+                                 << "9214700000000000000003";
+    QTest::newRow("plus sign in id") << "+12345678"
+                                     << "0000000"
+                                     << "T"
+                                     << "9214700000000000000003";
+    QTest::newRow("sign in serial") << "000000000"
+                                    << "+000012"
+                                    << "T"
+                                    << "9214700000000000000003";
+    QTest::newRow("blank serial") << "000000000"
+                                  << "       "
+                                  << "T"
+                                  << "9214700000000000000003";
 }
 
 void TestMailerNumber::build()
@@ -66,10 +131,14 @@ void TestMailerNumber::buildIsAlwaysTwentyTwoDigits_data()
 {
     QTest::addColumn<QString>("customerId");
     QTest::addColumn<QString>("serial");
-    QTest::newRow("negative id") << "-12345678" << "0000001";
-    QTest::newRow("negative serial") << "123456789" << "-000001";
-    QTest::newRow("blanks") << "  1 2 3  " << " 1 ";
-    QTest::newRow("long junk") << "99999999999999999999" << "x9999999999999999999";
+    QTest::newRow("negative id") << "-12345678"
+                                 << "0000001";
+    QTest::newRow("negative serial") << "123456789"
+                                     << "-000001";
+    QTest::newRow("blanks") << "  1 2 3  "
+                            << " 1 ";
+    QTest::newRow("long junk") << "99999999999999999999"
+                               << "x9999999999999999999";
 }
 
 void TestMailerNumber::buildIsAlwaysTwentyTwoDigits()
@@ -138,6 +207,38 @@ void TestMailerNumber::countingDirection()
     QCOMPARE(CountingDirection(true, true), SerialDirection::Up);
     QCOMPARE(CountingDirection(false, true), SerialDirection::Up);
     QCOMPARE(CountingDirection(false, false), SerialDirection::Down);
+}
+
+void TestMailerNumber::split_data()
+{
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QString>("customerId");
+    QTest::addColumn<QString>("serial");
+    QTest::newRow("own number") << "9214712345678900000015" << true << "123456789"
+                                << "0000001";
+    QTest::newRow("return-receipt number") << "9290912345678900000019" << false << ""
+                                           << "";
+    QTest::newRow("wrong check digit") << "9214712345678900000016" << false << ""
+                                       << "";
+    QTest::newRow("twenty digits") << "92147123456789000000" << false << ""
+                                   << "";
+    QTest::newRow("grouped") << "9214 7123 4567 8900 0000 15" << false << ""
+                             << "";
+    QTest::newRow("empty") << "" << false << ""
+                           << "";
+}
+
+void TestMailerNumber::split()
+{
+    QFETCH(QString, number);
+    QFETCH(bool, valid);
+    QFETCH(QString, customerId);
+    QFETCH(QString, serial);
+    QString id, s;
+    QCOMPARE(SplitMailerNumber(number, id, s), valid);
+    QCOMPARE(id, customerId);
+    QCOMPARE(s, serial);
 }
 
 QTEST_MAIN(TestMailerNumber)

@@ -77,21 +77,21 @@ private slots:
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QString>("message");
         const QString noSender = "A Your Address DB does not exist in this directory.";
-        QTest::newRow("sender") << Location::YourAddress << "btnChangeYourAddress" << "YourAddress.adt" << true
-                                << "Your Address DB|YourAddress.adt" << QString();
-        QTest::newRow("sender, other letter case") << Location::YourAddress << "btnChangeYourAddress"
-                                                   << "youraddress.adt" << false << "Your Address DB|YourAddress.adt"
-                                                   << noSender;
+        QTest::newRow("sender") << Location::YourAddress << "btnChangeYourAddress"
+                                << "YourAddress.adt" << true << "Your Address DB|YourAddress.adt" << QString();
+        QTest::newRow("sender, other letter case")
+            << Location::YourAddress << "btnChangeYourAddress"
+            << "youraddress.adt" << false << "Your Address DB|YourAddress.adt" << noSender;
         QTest::newRow("sender, name inside a longer name")
-            << Location::YourAddress << "btnChangeYourAddress" << "OldYourAddress.adt" << false
-            << "Your Address DB|YourAddress.adt" << noSender;
-        QTest::newRow("counter, other letter case")
-            << Location::MailerNum << "btnChangeMailerNumber" << "MAILERNUM.ADT" << false
-            << "Mailer Number DB|MailerNum.adt" << "A Mailer Num DB does not exist in this directory.";
-        QTest::newRow("log") << Location::Log << "btnChangeLog" << "Log37.adt" << true << "Log DB|Log37.adt"
-                             << QString();
-        QTest::newRow("log, other letter case") << Location::Log << "btnChangeLog" << "log37.adt" << false
-                                                << "Log DB|Log37.adt"
+            << Location::YourAddress << "btnChangeYourAddress"
+            << "OldYourAddress.adt" << false << "Your Address DB|YourAddress.adt" << noSender;
+        QTest::newRow("counter, other letter case") << Location::MailerNum << "btnChangeMailerNumber"
+                                                    << "MAILERNUM.ADT" << false << "Mailer Number DB|MailerNum.adt"
+                                                    << "A Mailer Num DB does not exist in this directory.";
+        QTest::newRow("log") << Location::Log << "btnChangeLog"
+                             << "Log37.adt" << true << "Log DB|Log37.adt" << QString();
+        QTest::newRow("log, other letter case") << Location::Log << "btnChangeLog"
+                                                << "log37.adt" << false << "Log DB|Log37.adt"
                                                 << "A Log DB does not exist in this directory.";
     }
     void changeAcceptsOnlyTheTableFileSpelledExactly()
@@ -136,13 +136,16 @@ private slots:
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("message");
         QTest::newRow("counter")
-            << Location::MailerNum << "btnCreateMailerNumber" << "MailerNum"
+            << Location::MailerNum << "btnCreateMailerNumber"
+            << "MailerNum"
             << "Mailer Number DB already exists in this folder.  Please select a folder to create a new Mailer Number "
                "DB.";
-        QTest::newRow("sender")
-            << Location::YourAddress << "btnCreateYourAddress" << "YourAddress"
-            << "Your Address DB already exists in this folder.  Please select a folder to create a new Your Address DB.";
-        QTest::newRow("log") << Location::Log << "btnCreateLog" << "Log37"
+        QTest::newRow("sender") << Location::YourAddress << "btnCreateYourAddress"
+                                << "YourAddress"
+                                << "Your Address DB already exists in this folder.  Please select a folder to create a "
+                                   "new Your Address DB.";
+        QTest::newRow("log") << Location::Log << "btnCreateLog"
+                             << "Log37"
                              << "Log DB already exists in this folder.  Please select a folder to create a new Log DB.";
     }
     void createIsRefusedWhereTheTableExists()

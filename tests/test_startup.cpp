@@ -170,6 +170,7 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         testsupport::TempProgramFolder home;
+        testsupport::prepareReadyProgramFolder(home.path());
         TdmDovraPro dm;
         TF_Main w(arguments);
         w.show();
@@ -195,6 +196,7 @@ private slots:
     void escapeInAFieldEndsTheProgramAndSavesTheSettings()
     {
         testsupport::TempProgramFolder home;
+        testsupport::prepareReadyProgramFolder(home.path());
         TdmDovraPro dm;
         TF_Main w;
         w.show();
@@ -209,6 +211,7 @@ private slots:
     void firstShowingHidesTheDatabaseBoxAndLabelCaptions()
     {
         testsupport::TempProgramFolder home;
+        testsupport::prepareReadyProgramFolder(home.path());
         TdmDovraPro dm;
         TF_About splash(TF_About::Mode::Splash);
         TF_Main w({}, &splash);

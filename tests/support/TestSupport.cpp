@@ -1,4 +1,10 @@
 #include "tests/support/TestSupport.h"
+#include "app/datamodule/Schemas.h"
+#include "engine/Engine.h"
+#include "engine/Query.h"
+
+#include <QDir>
+#include <QFile>
 
 namespace testsupport {
 
@@ -14,6 +20,33 @@ TempProgramFolder::~TempProgramFolder()
         qunsetenv("DOVRA_HOME");
     else
         qputenv("DOVRA_HOME", previous_);
+}
+
+void prepareReadyProgramFolder(const QString& programFolder, const QString& customerId)
+{
+    const std::string root = programFolder.toStdString();
+    const std::string addresses = root + "/Addresses";
+    QDir().mkpath(QString::fromStdString(addresses));
+    if (!engine::tableExists(addresses, "YourAddress"))
+        engine::createTable(addresses, "YourAddress", schema::YourAddress);
+    engine::Query q;
+    q.setFolder(addresses);
+    q.setSql("insert into YourAddress (Address1, Address2, City, State, Zip) values('Law Office of Ann Lee', "
+             "'100 Main St', 'Springfield', 'IL', '62701')");
+    q.execSql();
+    if (!engine::tableExists(root, "MailerNum")) {
+        engine::createTable(root, "MailerNum", schema::MailerNum);
+        q.setFolder(root);
+        q.setSql("insert into MailerNum (CustID, SerialNum, Increment, BarCodes) values('000000000', '0000000', "
+                 "True, True)");
+        q.execSql();
+    }
+    q.setFolder(root);
+    q.setSql("update MailerNum set CustID = " + engine::quoted(customerId.toStdString()));
+    q.execSql();
+    QFile ini(programFolder + "/dovra3.ini");
+    ini.open(QIODevice::WriteOnly | QIODevice::Append);
+    ini.write("[YourAddress]\r\nID=1\r\n[Type]\r\nBarCodeApp=0\r\n");
 }
 
 QString binDir() { return QStringLiteral(DOVRA_TEST_BIN_DIR); }

@@ -20,6 +20,10 @@ private:
     QByteArray previous_;
 };
 
+// Makes the program folder one that a second start finds ready: a sender chosen, a
+// Customer ID set and the postal notice turned off, so the first showing asks nothing.
+void prepareReadyProgramFolder(const QString& programFolder, const QString& customerId = "123456789");
+
 // The folder of the built programs, where ZIPCODES.adt lies.
 QString binDir();
 QString sourceDir();

@@ -1,0 +1,38 @@
+// A typed address: a four-line memo, City, State and the masked ZIP field, with what the
+// recipient box of the main window and the address dialog both do with them: Clear, Copy,
+// Paste and the ZIP lookup.
+#pragma once
+
+#include "entry/AddressLines.h"
+
+class QLineEdit;
+class QPlainTextEdit;
+
+struct AddressFields {
+    QPlainTextEdit* memo = nullptr;
+    QLineEdit* city = nullptr;
+    QLineEdit* state = nullptr;
+    QLineEdit* zip = nullptr;
+
+    // Five digits, "-", four digits, each digit optional; "_" marks an open place.
+    static void setUpZipField(QLineEdit* zip);
+    // A memo keeps four lines: whatever follows the fourth is removed at once. Returns true
+    // when it removed something (the memo has changed once more).
+    static bool keepFourLines(QPlainTextEdit* memo);
+
+    // The ZIP field's text, blanks in the open places: "     -    " when empty.
+    QString zipText() const;
+    // Memo lines 1-4 (a missing line is empty), City, State and zipText().
+    TAddressLines address() const;
+    // The memo receives, in order, each of the four lines that is not empty.
+    void showAddress(const TAddressLines& address);
+
+    void clear();
+    // The clipboard text of the address; nothing when it would reach 256 characters.
+    void copy() const;
+    // Clear, then the address read from the clipboard text.
+    void paste();
+    // Fills a blank City and State from ZIPCODES; raises the engine's error when the
+    // table cannot be read.
+    void lookupZip();
+};

@@ -1,0 +1,83 @@
+#include "entry/TAddressRec.h"
+#include "engine/Engine.h"
+#include "engine/RowSource.h"
+
+namespace {
+
+const char* const kFieldNames[7] = {"Address1", "Address2", "Address3", "Address4", "City", "State", "Zip"};
+
+QString fieldOf(const TAddressLines& address, int index)
+{
+    switch (index) {
+    case 4:
+        return address.city;
+    case 5:
+        return address.state;
+    case 6:
+        return address.zip;
+    default:
+        return address.address[index];
+    }
+}
+
+std::string quotedField(const TAddressLines& address, int index)
+{
+    return engine::quoted(fieldOf(address, index).toStdString());
+}
+
+} // namespace
+
+TAddressRec addressRecOf(const engine::RowSource& row)
+{
+    TAddressRec rec;
+    rec.ID = static_cast<qint32>(row.asInteger("A_ID"));
+    for (int i = 0; i < 4; ++i)
+        rec.address.address[i] = QString::fromStdString(row.asString(kFieldNames[i]));
+    rec.address.city = QString::fromStdString(row.asString("City"));
+    rec.address.state = QString::fromStdString(row.asString("State"));
+    rec.address.zip = QString::fromStdString(row.asString("Zip"));
+    return rec;
+}
+
+QString addressCaption(const TAddressLines& address)
+{
+    const QString first = address.address[0].trimmed();
+    if (!first.isEmpty())
+        return first;
+    return (address.city + " " + address.state + " " + address.zip).trimmed();
+}
+
+std::string addressInsertSql(const std::string& table, const TAddressLines& address)
+{
+    std::string sql = "insert into " + table + " (Address1, Address2, Address3, Address4, City, State, Zip) values(";
+    for (int i = 0; i < 7; ++i)
+        sql += (i ? ", " : "") + quotedField(address, i);
+    return sql + ") ";
+}
+
+std::string addressUpdateSql(const std::string& table, const TAddressLines& address, qint32 id)
+{
+    std::string sql = "update " + table + " set ";
+    for (int i = 0; i < 7; ++i)
+        sql += std::string(i ? ", " : "") + kFieldNames[i] + " = " + quotedField(address, i);
+    return sql + " where A_ID = " + std::to_string(id);
+}
+
+bool addressContains(const TAddressLines& address, const QString& text)
+{
+    const QString wanted = text.toUpper();
+    for (int i = 0; i < 7; ++i)
+        if (fieldOf(address, i).toUpper().contains(wanted))
+            return true;
+    return false;
+}
+
+int findNextIndex(int count, int selected, const std::function<bool(int)>& matches)
+{
+    for (int i = 0; i < count; ++i) {
+        const int index = (selected + 1 + i) % count;
+        if (matches(index))
+            return index;
+    }
+    return -1;
+}

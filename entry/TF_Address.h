@@ -1,0 +1,50 @@
+// "Name and Address": edits one address (four lines, City, State, ZIP) for the sender list
+// and the address book. The caller sets the caption of the box gbAddress.
+#pragma once
+
+#include "entry/AddressFields.h"
+
+#include <QDialog>
+
+class QGroupBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+class TF_Address : public QDialog {
+    Q_OBJECT
+public:
+    TF_Address(const TAddressLines& address, QWidget* parent = nullptr);
+
+    // Opens the dialog modally on address with the box captioned groupCaption. On OK the
+    // edited address is put into address and true returned; Cancel leaves it alone.
+    static bool edit(const QString& groupCaption, TAddressLines& address, QWidget* parent = nullptr);
+
+    // What OK hands back: memo lines 1-4, City, State and the tidied ZIP, each cut to its
+    // column's width.
+    TAddressLines address() const;
+    // An address without line 1, City, State and ZIP.
+    bool addressEmpty() const;
+
+    QGroupBox* gbAddress = nullptr;
+    QPushButton* btnClear = nullptr;
+    QPushButton* btnCopy = nullptr;
+    QPushButton* btnPaste = nullptr;
+    QPlainTextEdit* memoAddress = nullptr;
+    QLineEdit* editCity = nullptr;
+    QLineEdit* editState = nullptr;
+    QLineEdit* editZip = nullptr;
+    QPushButton* btnOK = nullptr;
+    QPushButton* btnCancel = nullptr;
+
+public slots:
+    void btnClearClick();
+    void btnCopyClick();
+    void btnPasteClick();
+    // Leaving City, State or ZIP.
+    void addressFieldExit();
+    void btnOKClick();
+
+private:
+    AddressFields fields_;
+};

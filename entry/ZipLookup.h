@@ -1,0 +1,11 @@
+// The ZIP lookup of the recipient fields and of the address dialog: a five-digit ZIP fills
+// a blank City and a blank State from the ZIPCODES table beside the program.
+#pragma once
+
+#include <QString>
+
+// zipText: the ZIP field's text as shown ("62704-    "). Nothing happens when City and State
+// are both filled, when the first five characters, trimmed, are not five characters, or
+// when ZIPCODES has no such ZIP. A field that is not blank is never overwritten. Errors of
+// the query (a missing ZIPCODES table) are raised as engine errors.
+void LookupZip(const QString& zipText, QString& city, QString& state);

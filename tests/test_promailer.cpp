@@ -1,0 +1,506 @@
+// The Mailer Number dialog on a real counter: what it shows, what OK stores, the lock it
+// holds while open, its help, its link and its Change button; and how the main window opens it.
+#include "app/Services.h"
+#include "app/Settings.h"
+#include "app/TF_NetworkSettings.h"
+#include "app/datamodule/Schemas.h"
+#include "app/datamodule/TdmDovraPro.h"
+#include "entry/TF_Main.h"
+#include "printing/TF_ProMailer.h"
+#include "tests/support/TestSupport.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+namespace {
+
+struct CounterRow {
+    QString custId, serialNum;
+    bool increment = true, barCodes = true;
+};
+
+CounterRow readRow(const QString& folder)
+{
+    engine::Table t;
+    t.setFolder(toStd(folder));
+    t.setTableName("MailerNum");
+    t.open();
+    return {fromStd(t.asString("CustID")), fromStd(t.asString("SerialNum")), t.asBoolean("Increment"),
+            t.asBoolean("BarCodes")};
+}
+
+void writeRow(const QString& folder, const CounterRow& row)
+{
+    engine::Table t;
+    t.setFolder(toStd(folder));
+    t.setTableName("MailerNum");
+    t.open();
+    t.edit();
+    t.setText("CustID", toStd(row.custId));
+    t.setText("SerialNum", toStd(row.serialNum));
+    t.setBoolean("Increment", row.increment);
+    t.setBoolean("BarCodes", row.barCodes);
+    t.post();
+}
+
+// True when another handle can take the counter's exclusive open at once.
+bool counterIsFree(const QString& folder)
+{
+    const int wait = engine::lockWaitMs();
+    engine::setLockWaitMs(0);
+    engine::Table t;
+    t.setFolder(toStd(folder));
+    t.setTableName("MailerNum");
+    t.setExclusive(true);
+    bool free = true;
+    try {
+        t.open();
+    } catch (const engine::EngineError&) {
+        free = false;
+    }
+    engine::setLockWaitMs(wait);
+    return free;
+}
+
+// Handles modal windows as they appear: the Mailer Number dialog goes to onProMailer,
+// any other window of the start-up is closed.
+class ModalHandler : public QObject {
+public:
+    explicit ModalHandler(std::function<void(TF_ProMailer*)> onProMailer) : onProMailer_(std::move(onProMailer))
+    {
+        startTimer(20);
+    }
+    int proMailerSeen = 0;
+
+protected:
+    void timerEvent(QTimerEvent*) override
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        if (auto dialog = qobject_cast<TF_ProMailer*>(modal)) {
+            ++proMailerSeen;
+            onProMailer_(dialog);
+        } else {
+            modal->close();
+        }
+    }
+
+private:
+    std::function<void(TF_ProMailer*)> onProMailer_;
+};
+
+// On the box itself: the check box is wider than its caption.
+void clickBox(QCheckBox* box)
+{
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+}
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
+} // namespace
+
+class TestProMailer : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void openingShowsTheCounterAndLocksIt();
+    void customerIdIsSetAndStored();
+    void everyWayOfClosingReleases_data();
+    void everyWayOfClosingReleases();
+    void clearingBarCodesKeepsIdAndSerial();
+    void typedPrePrintedNumberIsTaken();
+    void badEntriesAreRefused_data();
+    void badEntriesAreRefused();
+    void serialIsFixedOnLeaving_data();
+    void serialIsFixedOnLeaving();
+    void panelsAndHelpFollowTheBox();
+    void linkOpensTheDirectoryCompany();
+    void longPathIsShortenedFromTheLeft();
+    void counterLockedElsewhere();
+    void changeReloadsFromTheNewFolder();
+    void mainWindowOpensTheDialog();
+
+private:
+    QString folder() const { return home_->path(); }
+    std::unique_ptr<testsupport::TempProgramFolder> home_;
+    std::unique_ptr<TdmDovraPro> dm_;
+    Settings settings_;
+};
+
+void TestProMailer::init()
+{
+    MessageService::setScripted(true);
+    MessageService::clearShown();
+    FileDialogService::setScripted(true);
+    home_ = std::make_unique<testsupport::TempProgramFolder>();
+    dm_ = std::make_unique<TdmDovraPro>();
+    dm_->CreateTable(folder(), "MailerNum", schema::MailerNum);
+    settings_ = Settings::defaults(folder());
+}
+
+void TestProMailer::cleanup()
+{
+    dm_.reset();
+    home_.reset();
+}
+
+void TestProMailer::openingShowsTheCounterAndLocksIt()
+{
+    writeRow(folder(), {"12-345-67", "0000042", false, true});
+    TF_ProMailer dialog(settings_);
+    QCOMPARE(dialog.windowTitle(), QString("Mailer Number"));
+    QCOMPARE(dialog.labelDatabaseName->toolTip(), folder() + "/MailerNum.adt");
+    QVERIFY(dialog.labelDatabaseName->text().endsWith("/MailerNum.adt"));
+    QCOMPARE(dialog.editCustID->text(), QString("1234567")); // older data's dashes dropped
+    QCOMPARE(dialog.EditSerialNum->text(), QString("0000042"));
+    QCOMPARE(dialog.EditMailerNum->text(), QString("9214700123456700000421"));
+    QVERIFY(dialog.EditMailerNum->isHidden());
+    QVERIFY(dialog.rbDecrement->isChecked());
+    QVERIFY(dialog.cbPrintBarCodes->isChecked());
+    QVERIFY(!dialog.panelPrintBarCodes->isHidden());
+    QVERIFY(dialog.panelNoBarCodes->isHidden());
+    QVERIFY(dialog.panelBarCode->isHidden() && dialog.panelMailerNum->isHidden());
+    QVERIFY(!counterIsFree(folder()));
+}
+
+void TestProMailer::customerIdIsSetAndStored()
+{
+    TF_ProMailer dialog(settings_);
+    dialog.show();
+    dialog.editCustID->selectAll();
+    QTest::keyClicks(dialog.editCustID, "123456789");
+    dialog.EditSerialNum->setText("0000100");
+    QTest::mouseClick(dialog.btnOK, Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY(counterIsFree(folder()));
+    const CounterRow row = readRow(folder());
+    QCOMPARE(row.custId, QString("123456789"));
+    QCOMPARE(row.serialNum, QString("0000100"));
+    QVERIFY(row.barCodes);
+    QVERIFY(row.increment);
+    // The stored ID is what the next print run reads.
+    TNumberState state;
+    QString refusal;
+    QVERIFY(OpenNumberCounter(settings_, state, refusal));
+    CloseNumberCounter();
+}
+
+void TestProMailer::everyWayOfClosingReleases_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("OK") << "ok" << true;
+    QTest::newRow("Cancel") << "cancel" << false;
+    QTest::newRow("Escape") << "escape" << false;
+    QTest::newRow("close box") << "close" << false;
+}
+
+void TestProMailer::everyWayOfClosingReleases()
+{
+    QFETCH(QString, way);
+    QFETCH(bool, stored);
+    writeRow(folder(), {"123456789", "0000007", true, true});
+    TF_ProMailer dialog(settings_);
+    dialog.show();
+    dialog.EditSerialNum->setText("0000500");
+    QVERIFY(!counterIsFree(folder()));
+    if (way == "ok")
+        QTest::mouseClick(dialog.btnOK, Qt::LeftButton);
+    else if (way == "cancel")
+        QTest::mouseClick(dialog.btnCancel, Qt::LeftButton);
+    else if (way == "escape")
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+    else
+        dialog.close();
+    QVERIFY(!dialog.isVisible());
+    QVERIFY(counterIsFree(folder()));
+    QCOMPARE(readRow(folder()).serialNum, QString(stored ? "0000500" : "0000007"));
+}
+
+void TestProMailer::clearingBarCodesKeepsIdAndSerial()
+{
+    writeRow(folder(), {"123456789", "0000007", true, true});
+    TF_ProMailer dialog(settings_);
+    dialog.show();
+    dialog.editCustID->setText("987654321");
+    dialog.EditSerialNum->setText("0000999");
+    clickBox(dialog.cbPrintBarCodes);
+    QVERIFY(!dialog.cbPrintBarCodes->isChecked());
+    // The hidden number follows what was typed before the box was cleared.
+    QCOMPARE(dialog.EditMailerNum->text(), BuildMailerNumber("987654321", "0000999", "T"));
+    QTest::mouseClick(dialog.rbDecrement, Qt::LeftButton);
+    QTest::mouseClick(dialog.btnOK, Qt::LeftButton);
+    const CounterRow row = readRow(folder());
+    QVERIFY(!row.barCodes);
+    QVERIFY(!row.increment);
+    QCOMPARE(row.custId, QString("123456789"));
+    QCOMPARE(row.serialNum, QString("0000007"));
+}
+
+void TestProMailer::typedPrePrintedNumberIsTaken()
+{
+    writeRow(folder(), {"123456789", "0000007", true, false});
+    TF_ProMailer dialog(settings_);
+    dialog.show();
+    QVERIFY(dialog.panelPrintBarCodes->isHidden());
+    QTest::keyClicks(dialog.editMailerNumOLD, "9214700000123400000012");
+    QTest::mouseClick(dialog.btnOK, Qt::LeftButton);
+    const CounterRow row = readRow(folder());
+    QCOMPARE(row.custId, QString("000001234"));
+    QCOMPARE(row.serialNum, QString("0000001"));
+    QVERIFY(!row.barCodes);
+}
+
+void TestProMailer::badEntriesAreRefused_data()
+{
+    QTest::addColumn<bool>("barCodes");
+    QTest::addColumn<QString>("custId");
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<QString>("preprinted");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("short customer id") << true << "1234"
+                                       << "0000001"
+                                       << ""
+                                       << "Please enter all nine digits of the Mailer ID Number.";
+    QTest::newRow("letters in serial") << true << "123456789"
+                                       << "12a"
+                                       << ""
+                                       << "The Starting Identifier Serial Number may contain digits only.";
+    QTest::newRow("blank in serial") << true << "123456789"
+                                     << "1 2"
+                                     << ""
+                                     << "The Starting Identifier Serial Number may contain digits only.";
+    QTest::newRow("wrong check digit") << false << ""
+                                       << ""
+                                       << "9214700000123400000013"
+                                       << "Please enter the 22 digits of the Mailer Number printed on the next form, "
+                                          "or leave the field empty.";
+    QTest::newRow("twenty digits") << false << ""
+                                   << ""
+                                   << "92147000001234000000"
+                                   << "Please enter the 22 digits of the Mailer Number printed on the next form, "
+                                      "or leave the field empty.";
+}
+
+void TestProMailer::badEntriesAreRefused()
+{
+    QFETCH(bool, barCodes);
+    QFETCH(QString, custId);
+    QFETCH(QString, serial);
+    QFETCH(QString, preprinted);
+    QFETCH(QString, message);
+    writeRow(folder(), {"123456789", "0000007", true, barCodes});
+    TF_ProMailer dialog(settings_);
+    dialog.show();
+    if (barCodes) {
+        dialog.editCustID->setText(custId);
+        dialog.EditSerialNum->setText(serial);
+    } else {
+        dialog.editMailerNumOLD->setText(preprinted);
+    }
+    QTest::mouseClick(dialog.btnOK, Qt::LeftButton);
+    QCOMPARE(MessageService::shown().size(), 1);
+    QCOMPARE(MessageService::shown().first().kind, MessageKind::Error);
+    QCOMPARE(MessageService::shown().first().text, message);
+    QVERIFY(dialog.isVisible());
+    QVERIFY(!counterIsFree(folder()));
+    dialog.reject();
+    const CounterRow row = readRow(folder());
+    QCOMPARE(row.custId, QString("123456789"));
+    QCOMPARE(row.serialNum, QString("0000007"));
+}
+
+void TestProMailer::serialIsFixedOnLeaving_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("fixed");
+    QTest::newRow("short") << "12"
+                           << "0000012";
+    QTest::newRow("long") << "123456789"
+                          << "3456789";
+    QTest::newRow("seven") << "7654321"
+                           << "7654321";
+    QTest::newRow("empty") << ""
+                           << "0000000";
+}
+
+void TestProMailer::serialIsFixedOnLeaving()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, fixed);
+    TF_ProMailer dialog(settings_);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.EditSerialNum->setFocus();
+    dialog.EditSerialNum->clear();
+    QTest::keyClicks(dialog.EditSerialNum, typed);
+    QCOMPARE(dialog.EditSerialNum->text(), typed);
+    dialog.editCustID->setFocus();
+    QTRY_COMPARE(dialog.EditSerialNum->text(), fixed);
+    dialog.reject();
+}
+
+void TestProMailer::panelsAndHelpFollowTheBox()
+{
+    writeRow(folder(), {"123456789", "0000007", true, true});
+    TF_ProMailer dialog(settings_);
+    dialog.show();
+    QTest::mouseClick(dialog.btnHelp, Qt::LeftButton);
+    QVERIFY(!dialog.btnHelp->isEnabled());
+    QCOMPARE(dialog.height(), 335);
+    QVERIFY(dialog.panelBarCode->isVisible());
+    QVERIFY(!dialog.panelMailerNum->isVisible());
+    const auto helpText = [](QWidget* panel) {
+        QStringList texts;
+        for (QLabel* l : panel->findChildren<QLabel*>())
+            texts << l->text();
+        return texts.join('\n');
+    };
+    QVERIFY(helpText(dialog.panelBarCode).contains("Customer ID:"));
+    QVERIFY(helpText(dialog.panelBarCode).contains("Identifier Serial Number:"));
+    QVERIFY(helpText(dialog.panelBarCode)
+                .contains("must remain unique for at least 2 years in order to ensure that it identifies only one "
+                          "mailpiece."));
+
+    // With the help open, the box switches both the entry panels and the help.
+    clickBox(dialog.cbPrintBarCodes);
+    QCOMPARE(dialog.height(), 383);
+    QVERIFY(!dialog.panelBarCode->isVisible());
+    QVERIFY(dialog.panelMailerNum->isVisible());
+    QVERIFY(dialog.panelNoBarCodes->isVisible());
+    QVERIFY(!dialog.panelPrintBarCodes->isVisible());
+    QVERIFY(helpText(dialog.panelMailerNum).contains("22 Digit Mailer Number:"));
+    QVERIFY(helpText(dialog.panelMailerNum).contains("Increment/Decrement:"));
+
+    clickBox(dialog.cbPrintBarCodes);
+    QCOMPARE(dialog.height(), 335);
+    QVERIFY(dialog.panelBarCode->isVisible());
+    QVERIFY(dialog.panelPrintBarCodes->isVisible());
+    dialog.reject();
+}
+
+void TestProMailer::linkOpensTheDirectoryCompany()
+{
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("https", &catcher, "open");
+    TF_ProMailer dialog(settings_);
+    dialog.show();
+    QTest::mouseClick(dialog.btnHelp, Qt::LeftButton);
+    QCOMPARE(dialog.LabelDnB->cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(dialog.cursor().shape(), Qt::ArrowCursor);
+    QTest::mouseClick(dialog.LabelDnB, Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler("https");
+    QCOMPARE(catcher.opened, QList<QUrl>{QUrl(dialog.LabelDnB->text())});
+    QCOMPARE(dialog.LabelDnB->text(), TF_ProMailer::DirectoryCompanyAddress);
+    dialog.reject();
+}
+
+void TestProMailer::longPathIsShortenedFromTheLeft()
+{
+    const QString deep = folder() + "/a-rather-long-folder-name/another-long-folder-name/and-a-third-folder/shared";
+    QVERIFY(QDir().mkpath(deep));
+    dm_->CreateTable(deep, "MailerNum", schema::MailerNum);
+    settings_.mailerNumDB = deep;
+    TF_ProMailer dialog(settings_);
+    const QString text = dialog.labelDatabaseName->text();
+    QVERIFY2(text.startsWith(".../") && text.endsWith("/shared/MailerNum.adt"), qPrintable(text));
+    QVERIFY((deep + "/MailerNum.adt").endsWith(text.mid(4)));
+    QVERIFY(dialog.labelDatabaseName->fontMetrics().horizontalAdvance(text.mid(4)) <= 296);
+    QVERIFY(!counterIsFree(deep));
+}
+
+void TestProMailer::counterLockedElsewhere()
+{
+    engine::Table other;
+    other.setFolder(toStd(folder()));
+    other.setTableName("MailerNum");
+    other.setExclusive(true);
+    other.open();
+    engine::setLockWaitMs(100);
+    QVERIFY_THROWS_EXCEPTION(engine::EngineError, TF_ProMailer{settings_});
+    engine::setLockWaitMs(4000);
+    QVERIFY(!dm_->adstMailerNum.active());
+    other.close();
+    QVERIFY(counterIsFree(folder()));
+}
+
+void TestProMailer::changeReloadsFromTheNewFolder()
+{
+    writeRow(folder(), {"123456789", "0000007", true, true});
+    const QString shared = folder() + "/shared";
+    QVERIFY(QDir().mkpath(shared));
+    dm_->CreateTable(shared, "MailerNum", schema::MailerNum);
+    writeRow(shared, {"555555555", "0000321", false, false});
+
+    TF_ProMailer dialog(settings_);
+    dialog.show();
+    FileDialogService::queueAnswer(shared + "/MailerNum.adt");
+    QTimer::singleShot(0, [] {
+        auto network = qobject_cast<TF_NetworkSettings*>(QApplication::activeModalWidget());
+        QVERIFY(network);
+        QTest::mouseClick(network->findChild<QPushButton*>("btnChangeMailerNumber"), Qt::LeftButton);
+        QTest::mouseClick(network->btnOK, Qt::LeftButton);
+    });
+    QTest::mouseClick(dialog.btnChangeYourDB, Qt::LeftButton);
+
+    QCOMPARE(settings_.mailerNumDB, shared);
+    QCOMPARE(dialog.labelDatabaseName->toolTip(), shared + "/MailerNum.adt");
+    QVERIFY(dialog.labelDatabaseName->text().endsWith("/shared/MailerNum.adt")); // shortened when long
+    QCOMPARE(dialog.editCustID->text(), QString("555555555"));
+    QCOMPARE(dialog.EditSerialNum->text(), QString("0000321"));
+    QVERIFY(!dialog.cbPrintBarCodes->isChecked());
+    QVERIFY(dialog.rbDecrement->isChecked());
+    QVERIFY(counterIsFree(folder()));
+    QVERIFY(!counterIsFree(shared));
+    QCOMPARE(dialog.focusWidget(), dialog.btnOK);
+    dialog.reject();
+    QVERIFY(counterIsFree(shared));
+}
+
+void TestProMailer::mainWindowOpensTheDialog()
+{
+    TF_Main window;
+    bool lockedWhileOpen = false;
+    // A fresh program folder has no Customer ID: the first showing asks for one.
+    ModalHandler handler([&](TF_ProMailer* dialog) {
+        lockedWhileOpen = !counterIsFree(window.settings.mailerNumDB);
+        dialog->reject();
+    });
+    window.show();
+    QTRY_COMPARE(handler.proMailerSeen, 1);
+    QTRY_VERIFY(!window.firstShowingPending());
+    QVERIFY(lockedWhileOpen);
+    QVERIFY(counterIsFree(window.settings.mailerNumDB));
+
+    // Options -> Mailer Number opens it again.
+    lockedWhileOpen = false;
+    window.findChild<QAction*>("miMailerNumber")->trigger();
+    QCOMPARE(handler.proMailerSeen, 2);
+    QVERIFY(lockedWhileOpen);
+    QVERIFY(counterIsFree(window.settings.mailerNumDB));
+    window.close();
+}
+
+QTEST_MAIN(TestProMailer)
+#include "test_promailer.moc"
