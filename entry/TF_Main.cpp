@@ -73,7 +73,7 @@ void TF_Main::buildMenus()
     miFile->addSeparator();
     miPrint = addItem(miFile, "&Print", "miPrint");
     miPrintBarCodes = addItem(miFile, "Print &Bar Codes", "miPrintBarCodes");
-    miPrintMultiple = addItem(miFile, "Print &Multiple forms with same Address", "miPrintMultiple");
+    miPrintMultiple = addItem(miFile, "Print &Multiple forms with same Address", "miPrintMultipleForms");
     miFile->addSeparator();
     miExit = addItem(miFile, "&Exit", "miExit");
     connect(miExit, &QAction::triggered, this, &TF_Main::miExitClick);
@@ -84,7 +84,7 @@ void TF_Main::buildMenus()
     miPostageValues->setObjectName("miPostageValues");
     miResetValues = addItem(miPostageValues, "&Reset Values", "miResetValues");
     miPostageValues->addSeparator();
-    miEditDefaultValues = addItem(miPostageValues, "&Edit Default Values", "miEditDefaultValues");
+    miSaveValues = addItem(miPostageValues, "&Edit Default Values", "miSaveValues");
     miPostageValues->addSeparator();
     QMenu* showValues = miPostageValues->addMenu("&Show Values");
     showValues->setObjectName("miShowValues");
@@ -94,6 +94,7 @@ void TF_Main::buildMenus()
     connect(miShowFeesOn, &QAction::triggered, this, &TF_Main::miShowFeesOnClick);
     connect(miShowFeesOff, &QAction::triggered, this, &TF_Main::miShowFeesOffClick);
     miMailerNumber = addItem(options, "&Mailer Number", "miMailerNumber");
+    connect(miMailerNumber, &QAction::triggered, this, &TF_Main::miMailerNumberClick);
     miSelectYourAddress = addItem(options, "&Select Your Name && Address", "miSelectYourAddress");
     miNetworkSettings = addItem(options, "&Network Settings", "miNetworkSettings");
     miLogFile = addItem(options, "&Log File", "miLogFile");
@@ -132,12 +133,12 @@ void TF_Main::buildMenus()
     miToTextFiles = textFiles->addMenu("&To Address");
     miToTextFiles->setObjectName("miToTextFiles");
     miToTextFiles->setEnabled(false);
-    miToAddressImport = addItem(miToTextFiles, "&Import", "miToAddressImport");
-    miToAddressExport = addItem(miToTextFiles, "&Export", "miToAddressExport");
+    miToImport = addItem(miToTextFiles, "&Import", "miToImport");
+    miToExport = addItem(miToTextFiles, "&Export", "miToExport");
     QMenu* yourText = textFiles->addMenu("&Your Name && Address Text Files");
     yourText->setObjectName("miYourTextFiles");
-    miYourAddressImport = addItem(yourText, "&Import", "miYourAddressImport");
-    miYourAddressExport = addItem(yourText, "&Export", "miYourAddressExport");
+    miYourImport = addItem(yourText, "&Import", "miYourImport");
+    miYourExport = addItem(yourText, "&Export", "miYourExport");
     QMenu* logText = textFiles->addMenu("&Log File");
     logText->setObjectName("miLogTextFiles");
     miLogExport = addItem(logText, "&Export", "miLogExport");
@@ -159,7 +160,7 @@ void TF_Main::buildMenus()
 
     // Commands whose windows this build does not have yet stay visible but disabled.
     for (QAction* a : {miOpenToDB, miPrintBarCodes, miLogFile, miReports, miTrackIncoming, miPrintAlignment,
-                       miPrinterSetup, miExtraLabel, miYourAddressImport, miYourAddressExport, miLogExport,
+                       miPrinterSetup, miExtraLabel, miYourImport, miYourExport, miLogExport,
                        miImportDovra25, miImportDovra3, miImportDovra3Pro, Track})
         a->setEnabled(false);
 }
@@ -197,6 +198,7 @@ void TF_Main::buildWindow()
     }
     buildEntryArea();
     connectSenderCommands();
+    connectPrintCommands();
     qApp->installEventFilter(this);
 }
 
@@ -228,7 +230,8 @@ void TF_Main::startUp()
             imageCompany->setGeometry(30, 63, 197, 97);
         }
     }
-    // 7: the stored paper tray is applied by the print run once printers are set up.
+    // 7
+    applyStoredPrinter();
     // 8
     QDir().mkpath(programFolder + "/Addresses");
     QDir().mkpath(programFolder + "/Log");

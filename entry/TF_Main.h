@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/Settings.h"
+#include "entry/AddressLines.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -16,12 +17,6 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class TF_About;
-
-// The seven address fields of a sender or recipient.
-struct TAddressLines {
-    QString address[4];
-    QString city, state, zip;
-};
 
 class TF_Main : public QMainWindow {
     Q_OBJECT
@@ -54,7 +49,7 @@ public:
     QAction* miExit = nullptr;
     QMenu* miPostageValues = nullptr;
     QAction* miResetValues = nullptr;
-    QAction* miEditDefaultValues = nullptr;
+    QAction* miSaveValues = nullptr;
     QAction* miShowFeesOn = nullptr;
     QAction* miShowFeesOff = nullptr;
     QAction* miMailerNumber = nullptr;
@@ -73,10 +68,10 @@ public:
     QAction* miPrintBatch = nullptr;
     QAction* miClearBatch = nullptr;
     QMenu* miToTextFiles = nullptr;
-    QAction* miToAddressImport = nullptr;
-    QAction* miToAddressExport = nullptr;
-    QAction* miYourAddressImport = nullptr;
-    QAction* miYourAddressExport = nullptr;
+    QAction* miToImport = nullptr;
+    QAction* miToExport = nullptr;
+    QAction* miYourImport = nullptr;
+    QAction* miYourExport = nullptr;
     QAction* miLogExport = nullptr;
     QAction* miImportDovra25 = nullptr;
     QAction* miImportDovra3 = nullptr;
@@ -103,6 +98,7 @@ public:
     QPushButton* btnCopy = nullptr;
     QPushButton* btnToPaste = nullptr;
     QGroupBox* gbToDB = nullptr;
+    TAddressLines currentRecipient; // the address selected in the open address database
     QLabel* lblToAddress[5] = {};
     QLineEdit* editPostage = nullptr;
     QLineEdit* editCertFee = nullptr;
@@ -130,6 +126,15 @@ public:
     QLabel* labelRE = nullptr;
     QLineEdit* editRe = nullptr;
     QPushButton* btnPrint = nullptr;
+    QAction* miCalculate = nullptr; // context menu of editPostage
+    // Entry operations (entry/TF_Main_Entry.cpp).
+    QString FormatFee(const QString& text); // the fee text to show; renews the total
+    void ResetFeeValues();
+    void MarkEntryChanged();
+    void MarkEntryPrinted(); // entry silver and Print disabled until the next change
+    bool entryPrinted() const { return entryPrinted_; }
+    QString zipText() const;              // the ZIP field's text: "     -    " when empty
+    TAddressLines typedRecipient() const; // memo lines 1-4, City, State and zipText()
 
 public slots:
     // shell
@@ -140,13 +145,36 @@ public slots:
     void miShowFeesOffClick();
     void miZerosOnClick();
     void miZerosOffClick();
+    void editPostageExit();
+    void editCertFeeExit();
+    void editReturnExit();
+    void editRestrictedExit();
+    void editToZipExit();
+    void memoToAddressChange();
+    void CBReturnClick();
+    void cbRestrictedClick();
+    void CBLabelClick();
+    void CBEnvelopeClick();
+    void btnToClearClick();
+    void btnCopyClick();
+    void btnToPasteClick();
+    void miResetValuesClick();
+    void miSaveValuesClick();
+    void miCalculateClick();
     // print run (entry/TF_Main_Print.cpp)
     void miBatchOnClick();
     void miBatchOffClick();
+    // Mass printing calls this once per recipient: true when the mailer was printed or stored.
+    bool btnPrintClick();
+    void miPrintMultipleFormsClick();
+    void miPrintBatchClick();
+    void miClearBatchClick();
     // sender box (entry/TF_Main_Sender.cpp): the button and Options -> Select Your Name & Address
     void btnSelectYourAddressClick();
     // shared data locations (entry/TF_Main_Sender.cpp)
     void miNetworkSettingsClick();
+    // Options -> Mailer Number (entry/TF_Main_MailerNumber.cpp)
+    void miMailerNumberClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -158,6 +186,8 @@ private:
     void buildWindow();
     void buildEntryArea();        // entry/TF_Main_Entry.cpp
     void applyCommandLineArguments(); // entry/TF_Main_Entry.cpp
+    void connectEntryArea();          // entry/TF_Main_Entry.cpp
+    void setEntryState(bool printed); // entry/TF_Main_Entry.cpp
     void startUp();
     void firstShowing();
     void createMissingTables();
@@ -170,10 +200,20 @@ private:
     void firstShowingCheckCustomerId();  // entry/TF_Main_MailerNumber.cpp
     void firstShowingReopenDatabase();   // address book
 
+    // Print run (entry/TF_Main_Print.cpp).
+    void connectPrintCommands();
+    void applyStoredPrinter(); // start-up step 7
+    bool printOrStore();       // one Print: a batch row or a printed mailer; false when refused
+    bool PrintOneMailer();     // false when the counter refused
+    void StoreMailerInBatch();
+    void showLabelPosition();
+    bool multipleFormsRun_ = false;
+
     QStringList arguments_;
     bool argumentsApplied_ = false;
     bool firstShowingPending_ = false;
     bool closing_ = false;
+    bool entryPrinted_ = false;
     TF_About* splash_ = nullptr;
 };
 

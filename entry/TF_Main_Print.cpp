@@ -1,8 +1,94 @@
 // The print run of the main window: Print, batch mode, multiple forms.
+#include "app/BusyCursor.h"
+#include "app/ErrorBoundary.h"
+#include "app/Services.h"
+#include "entry/ButtonDialog.h"
 #include "entry/TF_Main.h"
+#include "printing/PrintRun.h"
+#include "printing/PrintTarget.h"
+#include "printing/TF_NumLabels.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+
+namespace {
+
+// While an address database is open, the recipient is the address selected there.
+bool recipientFromDatabase(const TF_Main& w)
+{
+    return !w.gbToDB->isHidden();
+}
+
+MailerPrintData printDataOfWindow(const TF_Main& w)
+{
+    MailerPrintData data;
+    for (int i = 0; i < 5; ++i)
+        data.senderLines[i] = w.lblYourAddress[i]->text();
+    data.senderZip = w.currentSender.zip;
+    if (recipientFromDatabase(w)) {
+        for (int i = 0; i < 5; ++i)
+            data.recipientLines[i] = w.lblToAddress[i]->text();
+        data.recipientZip = w.currentRecipient.zip;
+    } else {
+        const TAddressLines typed = w.typedRecipient();
+        data.recipientLines = displayLines(typed);
+        data.recipientZip = typed.zip;
+    }
+    data.re = w.editRe->text().left(25);
+    data.comment = w.editComment->text();
+    data.department = w.editDepartment->text();
+    data.processedBy = w.editProcessedBy->text();
+    data.postage = w.editPostage->text();
+    data.certifiedFee = w.editCertFee->text();
+    data.returnFee = w.editReturn->text();
+    data.restrictedFee = w.editRestricted->text();
+    data.total = w.editTotal->text();
+    applyPrintSettings(data, w.settings);
+    return data;
+}
+
+MailerLogEntry logEntryOfWindow(const TF_Main& w)
+{
+    MailerLogEntry entry;
+    entry.recipient = recipientFromDatabase(w) ? w.currentRecipient : w.typedRecipient();
+    entry.sender = w.currentSender;
+    entry.postage = w.editPostage->text();
+    entry.certified = w.editCertFee->text();
+    entry.returnFee = w.editReturn->text();
+    entry.restricted = w.editRestricted->text();
+    entry.total = w.editTotal->text();
+    entry.department = w.editDepartment->text();
+    entry.processedBy = w.editProcessedBy->text();
+    entry.re = w.editRe->text();
+    entry.comment = w.editComment->text();
+    entry.wishRest = w.cbRestricted->isChecked();
+    return entry;
+}
+
+} // namespace
+
+void TF_Main::connectPrintCommands()
+{
+    connect(btnPrint, &QPushButton::clicked, this, &TF_Main::btnPrintClick);
+    connect(miPrint, &QAction::triggered, this, &TF_Main::btnPrintClick);
+    connect(miPrintMultiple, &QAction::triggered, this, &TF_Main::miPrintMultipleFormsClick);
+    connect(miPrintBatch, &QAction::triggered, this, &TF_Main::miPrintBatchClick);
+    connect(miClearBatch, &QAction::triggered, this, &TF_Main::miClearBatchClick);
+}
+
+void TF_Main::applyStoredPrinter()
+{
+    if (settings.pTray == 0)
+        return;
+    const QString error = SelectStoredPrinter(settings.printer, settings.pTray);
+    if (!error.isEmpty())
+        MessageService::error(error, this);
+}
 
 void TF_Main::miBatchOnClick()
 {
@@ -22,4 +108,106 @@ void TF_Main::miBatchOffClick()
     miPrint->setText("&Print");
     miPrintBatch->setEnabled(false);
     miClearBatch->setEnabled(false);
+}
+
+bool TF_Main::btnPrintClick()
+{
+    bool done = false;
+    guarded([&] { done = printOrStore(); });
+    return done;
+}
+
+bool TF_Main::printOrStore()
+{
+    if (settings.batch) {
+        StoreMailerInBatch();
+        return true;
+    }
+    return PrintOneMailer();
+}
+
+bool TF_Main::PrintOneMailer()
+{
+    PrintOutcome outcome;
+    {
+        BusyCursor busy;
+        // A label used by a mailer whose bookkeeping failed is still used.
+        const auto showPosition = qScopeGuard([this] { showLabelPosition(); });
+        const auto canvas = openCurrentPrintCanvas();
+        outcome = PrintMailer(*canvas, settings, printDataOfWindow(*this),
+                              returnReceiptMode ? MailerLayout::Form : MailerLayout::Label, logEntryOfWindow(*this));
+    }
+    if (!outcome.printed()) {
+        MessageService::error(outcome.refusal, this);
+        return false;
+    }
+    // The notice comes after the counter and the log are written, so nobody waits on the
+    // counter while it is open.
+    if (!multipleFormsRun_) {
+        if (!confirmSentToPrinter)
+            MarkEntryPrinted();
+        else if (ButtonDialog("Printing", sentToPrinterMessage(outcome.number),
+                              {"&Do not show this screen again", "&OK"}, this) == 1)
+            confirmSentToPrinter = false;
+    }
+    return true;
+}
+
+void TF_Main::StoreMailerInBatch()
+{
+    BusyCursor busy;
+    ::StoreMailerInBatch(settings, logEntryOfWindow(*this));
+    MessageService::information(BatchStoredMessage, this);
+}
+
+void TF_Main::showLabelPosition()
+{
+    EDPosRow->setText(QString::number(settings.labelRow + 1));
+    EDPosCol->setText(QString::number(settings.labelCol + 1));
+}
+
+void TF_Main::miPrintBatchClick()
+{
+    guarded([this] {
+        BatchOutcome outcome;
+        {
+            BusyCursor busy;
+            const auto showPosition = qScopeGuard([this] { showLabelPosition(); });
+            const auto canvas = openCurrentPrintCanvas();
+            outcome = PrintBatch(*canvas, settings, returnReceiptMode ? MailerLayout::Form : MailerLayout::Label);
+        }
+        if (outcome.empty)
+            MessageService::error(NoBatchRecordsMessage, this);
+        else if (!outcome.refusal.isEmpty())
+            MessageService::error(outcome.refusal, this);
+        else
+            MessageService::information(batchPrintedMessage(outcome), this);
+    });
+}
+
+void TF_Main::miClearBatchClick()
+{
+    if (MessageService::show(MessageKind::Information, ClearBatchQuestion, QMessageBox::Yes | QMessageBox::No, this) !=
+        QMessageBox::Yes)
+        return;
+    guarded([this] { ClearBatch(settings); });
+}
+
+void TF_Main::miPrintMultipleFormsClick()
+{
+    const std::optional<int> count = TF_NumLabels::ask(this);
+    if (!count)
+        return;
+    guarded([&] {
+        bool completed = true;
+        {
+            BusyCursor busy;
+            multipleFormsRun_ = true;
+            const auto clearFlag = qScopeGuard([this] { multipleFormsRun_ = false; });
+            for (int i = 0; i < *count && completed; ++i)
+                completed = printOrStore();
+        }
+        if (completed)
+            MessageService::information(multipleFormsMessage(*count), this);
+    });
 }

@@ -1,0 +1,153 @@
+// The print run's speed: forms printed through the whole run (counter taken and written,
+// form drawn into a PDF file, log row appended) against the rate of durable one-row
+// SQLite transactions on the same disk, measured in the same run. A run writes at least
+// two such transactions per mailer (the counter and the log row), so the ratio says how
+// much the drawing and the PDF file add on top. Goal: a ratio of at least 0.3.
+//
+// DOVRA_BENCH_FORMS sets the number of forms (default 1000) for a quick try.
+#include "app/Settings.h"
+#include "app/datamodule/Schemas.h"
+#include "app/datamodule/TdmDovraPro.h"
+#include "engine/Engine.h"
+#include "engine/Table.h"
+#include "printing/PainterCanvas.h"
+#include "printing/PrintRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Peak resident memory of this process in KiB.
+long peakMemoryKiB()
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+MailerPrintData formData(const Settings& settings)
+{
+    MailerPrintData data;
+    data.senderLines = {"Acme Supply", "12 Mill Rd", "Springfield IL 62701-1234", "", ""};
+    data.senderZip = "62701-1234";
+    data.recipientLines = {"Jane Roe", "Roe & Sons", "4 Elm St", "Dover DE 19901-0001", ""};
+    data.recipientZip = "19901-0001";
+    data.re = "Lease 7";
+    data.comment = "Second notice";
+    data.department = "Legal";
+    data.processedBy = "kb";
+    data.postage = "          0.39";
+    data.certifiedFee = "          2.40";
+    data.returnFee = "          1.85";
+    data.total = "          4.64";
+    applyPrintSettings(data, settings);
+    return data;
+}
+
+MailerLogEntry logEntry()
+{
+    MailerLogEntry entry;
+    entry.recipient = {{"Jane Roe", "Roe & Sons", "4 Elm St", ""}, "Dover", "DE", "19901-0001"};
+    entry.sender = {{"Acme Supply", "12 Mill Rd", "", ""}, "Springfield", "IL", "62701-1234"};
+    entry.postage = "0.39";
+    entry.certified = "2.40";
+    entry.returnFee = "1.85";
+    entry.total = "4.64";
+    entry.department = "Legal";
+    entry.processedBy = "kb";
+    entry.re = "Lease 7";
+    entry.comment = "Second notice";
+    return entry;
+}
+
+// Durable one-row transactions per second: log rows appended one commit each, as the
+// engine commits them (rollback journal, full sync), in the given folder.
+double durableTransactionsPerSecond(const QString& folder, int rows)
+{
+    engine::createTable(toStd(folder), "Log37", schema::Log37);
+    engine::Table table;
+    table.setFolder(toStd(folder));
+    table.setTableName("Log37");
+    table.open();
+    const auto start = Clock::now();
+    for (int i = 0; i < rows; ++i) {
+        table.append();
+        table.setText("MailerNum", "9214 7123 4567 8900 0000 15");
+        table.setInteger("SerialNum", i);
+        table.setText("ToAddress1", "Jane Roe");
+        table.setText("Result", "None");
+        table.post();
+    }
+    return rows / secondsSince(start);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    const int forms =
+        qEnvironmentVariableIsSet("DOVRA_BENCH_FORMS") ? qEnvironmentVariableIntValue("DOVRA_BENCH_FORMS") : 1000;
+    QTemporaryDir home;
+    if (!home.isValid()) {
+        std::fprintf(stderr, "no temporary folder\n");
+        return 1;
+    }
+    TdmDovraPro dm;
+    Settings settings = Settings::defaults(home.path());
+    QDir().mkpath(settings.logDB);
+    dm.CreateTable(settings.logDB, "Log37", schema::Log37);
+    dm.CreateTable(settings.mailerNumDB, "MailerNum", schema::MailerNum);
+    {
+        engine::Table counter;
+        counter.setFolder(toStd(settings.mailerNumDB));
+        counter.setTableName("MailerNum");
+        counter.open();
+        counter.edit();
+        counter.setText("CustID", "123456789");
+        counter.post();
+    }
+
+    PdfJobCanvas canvas(home.path() + "/Printed");
+    const MailerPrintData data = formData(settings);
+    const MailerLogEntry entry = logEntry();
+    const auto start = Clock::now();
+    for (int i = 0; i < forms; ++i) {
+        const PrintOutcome outcome = PrintMailer(canvas, settings, data, MailerLayout::Form, entry);
+        if (!outcome.printed()) {
+            std::fprintf(stderr, "refused: %s\n", qPrintable(outcome.refusal));
+            return 1;
+        }
+    }
+    const double printSeconds = secondsSince(start);
+    const double mailersPerSecond = forms / printSeconds;
+
+    const QString scratch = home.path() + "/Scratch";
+    QDir().mkpath(scratch);
+    const double transactionsPerSecond = durableTransactionsPerSecond(scratch, qMax(200, forms / 2));
+
+    const double ratio = mailersPerSecond / transactionsPerSecond;
+    std::printf("forms printed through the print run to PDF: %d in %.2f s\n", forms, printSeconds);
+    std::printf("print mailers per second:                   %.1f\n", mailersPerSecond);
+    std::printf("durable one-row SQLite transactions/s:      %.1f (same disk)\n", transactionsPerSecond);
+    std::printf("ratio (mailers / transactions):             %.3f (goal >= 0.3) %s\n", ratio,
+                ratio >= 0.3 ? "met" : "NOT MET");
+    std::printf("peak memory (VmHWM):                        %ld KiB\n", peakMemoryKiB());
+    return 0;
+}

@@ -1,0 +1,117 @@
+// The road of one mailer from the counter to paper and log, the batch that stores mailers
+// first and prints them later, and the log rows both write. No widgets: the main window
+// collects the entry and shows the messages; a benchmark drives the same run.
+//
+// Numbers are never handed out twice: a printed mailer's advanced serial is written to the
+// counter before its log row, so a log row that cannot be written leaves the counter past
+// the printed number (and the error names that number), never behind it.
+#pragma once
+
+#include "entry/AddressLines.h"
+#include "printing/MailerForm.h"
+#include "printing/NumberCounter.h"
+
+#include <QString>
+#include <stdexcept>
+
+struct Settings;
+namespace engine {
+class RowSource;
+class Table;
+} // namespace engine
+
+// What the log keeps of the entry: everything of a Log37 row but the number, the time and
+// the batch flag.
+struct MailerLogEntry {
+    TAddressLines recipient;
+    TAddressLines sender; // the selected sender's stored fields
+    // The fee fields as they stand; the log keeps them without their blanks.
+    QString postage;
+    QString certified;
+    QString returnFee;
+    QString restricted;
+    QString total;
+    QString department;
+    QString processedBy;
+    QString re;
+    QString comment;
+    bool wishRest = false;
+};
+
+// A mailer reached the printer but its number could not be recorded. The message ends by
+// naming the printed Mailer Number, so that the user can log it by hand.
+class PrintedNotLoggedError : public std::runtime_error {
+public:
+    PrintedNotLoggedError(const QString& cause, const QString& number);
+    const QString& number() const { return number_; }
+
+private:
+    QString number_;
+};
+
+// The log table (dmDovraPro->adstLog) open in the log folder ("System Path" / "LogDB") for
+// one command, with an optional filter; closed again, filter off, when the scope ends.
+// A missing or write-protected table throws engine::EngineError before anything is done.
+class LogTableSession {
+public:
+    explicit LogTableSession(const Settings& settings, const QString& filter = QString());
+    ~LogTableSession();
+    LogTableSession(const LogTableSession&) = delete;
+    LogTableSession& operator=(const LogTableSession&) = delete;
+
+    engine::Table& table() { return table_; }
+
+private:
+    engine::Table& table_;
+};
+
+// Alignment offsets and the extra-label choice from the settings.
+void applyPrintSettings(MailerPrintData& data, const Settings& settings);
+// The number fields from the number state: Customer ID and serial with bar codes on, the
+// built kind "T" number with them off.
+void applyNumberState(MailerPrintData& data, const TNumberState& state);
+// The print data of a batch row, apart from the number fields.
+MailerPrintData printDataOfLogRow(const engine::RowSource& row, const Settings& settings);
+
+// The outcome of one Print.
+struct PrintOutcome {
+    QString refusal; // the counter refused (no Customer ID): nothing printed, logged or advanced
+    QString number;  // the printed kind "T" Mailer Number, 22 digits
+    bool printed() const { return refusal.isEmpty(); }
+};
+
+// One mailer: opens the counter exclusively and the log table; prints the form, or the
+// label at the settings' label position (one print job, then the position advances);
+// advances and writes the serial; appends the printed log row. The counter is released on
+// every way out. Errors before the mailer printed leave counter and log untouched; errors
+// after it throw PrintedNotLoggedError.
+PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData data, MailerLayout layout,
+                         const MailerLogEntry& entry);
+
+// Appends the entry to the log as a batch row: Batch true, no number, no time.
+void StoreMailerInBatch(const Settings& settings, const MailerLogEntry& entry);
+
+// The outcome of Print Batch Entries.
+struct BatchOutcome {
+    bool empty = false; // no batch rows: nothing done
+    QString refusal;    // the counter refused: nothing printed
+    int count = 0;      // rows printed and completed
+    QString firstNumber, lastNumber;
+};
+
+// Prints every batch row in table order (labels share one print job) and completes each
+// with its 22-digit number. The counter is held for the whole run and its serial written
+// after each printed row, so a run that fails part-way leaves counter and completed rows
+// in agreement.
+BatchOutcome PrintBatch(PageCanvas& canvas, Settings& settings, MailerLayout layout);
+
+// Deletes every batch row; returns how many.
+int ClearBatch(const Settings& settings);
+
+// The messages of the run.
+QString sentToPrinterMessage(const QString& number);
+QString batchPrintedMessage(const BatchOutcome& outcome);
+QString multipleFormsMessage(int count);
+extern const QString BatchStoredMessage;
+extern const QString NoBatchRecordsMessage;
+extern const QString ClearBatchQuestion;

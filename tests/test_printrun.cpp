@@ -1,0 +1,685 @@
+// The print run on the real main window: each mailer printed to a PDF file, its bar codes
+// decoded from the rasterised page, its log row and the counter read back from the tables.
+#include "app/Services.h"
+#include "app/datamodule/TdmDovraPro.h"
+#include "engine/Query.h"
+#include "engine/Table.h"
+#include "entry/ButtonDialog.h"
+#include "entry/TF_Main.h"
+#include "printing/PrintRun.h"
+#include "printing/RecordingCanvas.h"
+#include "printing/TF_NumLabels.h"
+#include "tests/support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+#include <unistd.h>
+
+namespace {
+
+// An environment variable set for the life of the object.
+class EnvironmentValue {
+public:
+    EnvironmentValue(const char* name, const QString& value) : name_(name), previous_(qgetenv(name))
+    {
+        qputenv(name, value.toUtf8());
+    }
+    ~EnvironmentValue()
+    {
+        if (previous_.isEmpty())
+            qunsetenv(name_);
+        else
+            qputenv(name_, previous_);
+    }
+
+private:
+    const char* name_;
+    QByteArray previous_;
+};
+
+// The engine's wait for a locked table, short for the tests that lock one on purpose.
+class ShortLockWait {
+public:
+    ShortLockWait() : previous_(engine::lockWaitMs()) { engine::setLockWaitMs(100); }
+    ~ShortLockWait() { engine::setLockWaitMs(previous_); }
+
+private:
+    int previous_;
+};
+
+QString run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(30000))
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QImage rasterise(const QString& pdf, int dpi)
+{
+    const QString stem = pdf + QString("-%1").arg(dpi);
+    run("pdftoppm", {"-r", QString::number(dpi), "-png", "-singlefile", pdf, stem});
+    return QImage(stem + ".png");
+}
+
+// Every symbol zbarimg finds on the first page, as "CODE-128:<digits>", once each.
+QStringList decodedSymbols(const QString& pdf)
+{
+    const QString png = pdf + ".png";
+    rasterise(pdf, 300).save(png);
+    QStringList symbols = run("zbarimg", {"-q", png}).split('\n', Qt::SkipEmptyParts);
+    symbols.removeDuplicates();
+    symbols.sort();
+    return symbols;
+}
+
+QRect inkBox(const QImage& page)
+{
+    QRect box;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if (qGray(page.pixel(x, y)) < 128)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+using LogRow = QMap<QString, QString>; // field -> text; "<null>" for an empty field
+
+// The main window in a program folder of its own, printing PDF files into pdfFolder().
+class PrintFixture {
+public:
+    PrintFixture() : pdfDir_("DOVRA_PDF_DIR", home.path() + "/Printed")
+    {
+        MessageService::setScripted(true);
+        MessageService::clearShown();
+        ButtonDialogService::setScripted(true);
+        setCounter("123456789", "0000041", true, true);
+        compose("Jane Roe");
+    }
+
+    QString pdfFolder() const { return home.path() + "/Printed"; }
+    QStringList pdfFiles() const { return QDir(pdfFolder()).entryList({"*.pdf"}, QDir::Files, QDir::Name); }
+
+    void setCounter(const QString& custId, const QString& serial, bool barCodes, bool increment)
+    {
+        engine::Table t;
+        t.setFolder(toStd(w.settings.mailerNumDB));
+        t.setTableName("MailerNum");
+        t.open();
+        t.edit();
+        t.setText("CustID", toStd(custId));
+        t.setText("SerialNum", toStd(serial));
+        t.setBoolean("BarCodes", barCodes);
+        t.setBoolean("Increment", increment);
+        t.post();
+    }
+
+    QString counterSerial() const
+    {
+        engine::Table t;
+        t.setFolder(toStd(w.settings.mailerNumDB));
+        t.setTableName("MailerNum");
+        t.open();
+        return fromStd(t.asString("SerialNum"));
+    }
+
+    QList<LogRow> logRows() const
+    {
+        engine::Query q;
+        q.setFolder(toStd(home.path() + "/Log"));
+        q.setSql("select * from Log37 order by LID");
+        q.open();
+        QList<LogRow> rows;
+        for (; !q.eof(); q.next()) {
+            LogRow row;
+            for (int i = 0; i < q.fieldCount(); ++i)
+                row.insert(fromStd(q.fieldName(i)), q.isNull(q.fieldName(i)) ? "<null>" : fromStd(q.asString(i)));
+            rows << row;
+        }
+        return rows;
+    }
+
+    void compose(const QString& name)
+    {
+        w.currentSender = {{"Acme Supply", "12 Mill Rd", "", ""}, "Springfield", "IL", "62701-1234"};
+        w.showCurrentSender();
+        w.memoToAddress->setPlainText(name + "\n4 Elm St");
+        w.editToCity->setText("Dover");
+        w.editToState->setText("DE");
+        w.editToZip->setText("19901-0001");
+        w.editDepartment->setText("Legal");
+        w.editProcessedBy->setText("kb");
+        w.editRe->setText("Lease 7");
+        w.editComment->setText("Second notice");
+    }
+
+    QStringList messages() const
+    {
+        QStringList texts;
+        for (const auto& m : MessageService::shown())
+            texts << m.text;
+        return texts;
+    }
+
+    testsupport::TempProgramFolder home;
+
+private:
+    EnvironmentValue pdfDir_;
+
+public:
+    TdmDovraPro dm;
+    TF_Main w;
+};
+
+QString numberT(const QString& serial)
+{
+    return BuildMailerNumber("123456789", serial, "T");
+}
+
+// Fails the chosen print job, as a printer that goes offline part-way would.
+class FailingCanvas : public RecordingCanvas {
+public:
+    explicit FailingCanvas(int failingJob) : failingJob_(failingJob) {}
+    void BeginDocument() override
+    {
+        if (++jobs_ == failingJob_)
+            throw PrintError("The printer is offline.");
+        RecordingCanvas::BeginDocument();
+    }
+
+private:
+    int failingJob_;
+    int jobs_ = 0;
+};
+
+} // namespace
+
+class TestPrintRun : public QObject {
+    Q_OBJECT
+
+private slots:
+    void formReachesPaperLogAndCounter();
+    void serialSequences_data();
+    void serialSequences();
+    void noticeTurnedOffLeavesTheEntryPrinted();
+    void batchIsStoredThenPrintedInTableOrder_data();
+    void batchIsStoredThenPrintedInTableOrder();
+    void clearBatchAsksFirst();
+    void multipleForms_data();
+    void multipleForms();
+    void numLabelsChecksTheCount();
+    void labelsAdvanceColumnByColumn();
+    void failuresKeepCounterAndLogInStep_data();
+    void failuresKeepCounterAndLogInStep();
+    void batchFailingPartWayKeepsCounterWithCompletedRows_data();
+    void batchFailingPartWayKeepsCounterWithCompletedRows();
+};
+
+void TestPrintRun::formReachesPaperLogAndCounter()
+{
+    PrintFixture f;
+    QVERIFY(f.w.btnPrintClick());
+
+    QCOMPARE(f.pdfFiles(), QStringList{"print-00000001.pdf"});
+    const QString t = numberT("0000041");
+    const QString fNumber = BuildMailerNumber("123456789", "0000041", "F");
+    QCOMPARE(decodedSymbols(f.pdfFolder() + "/print-00000001.pdf"),
+             QStringList({"CODE-128:" + t, "CODE-128:" + fNumber}));
+
+    const auto notices = ButtonDialogService::shown();
+    QCOMPARE(notices.size(), 1);
+    QCOMPARE(notices[0].title, QString("Printing"));
+    QCOMPARE(notices[0].message, "Mailer has been sent to printer.  The Mailer Number was:\n\n" + t);
+    QCOMPARE(notices[0].captions, QStringList({"&Do not show this screen again", "&OK"}));
+    QVERIFY(!f.w.entryPrinted());
+
+    const QList<LogRow> rows = f.logRows();
+    QCOMPARE(rows.size(), 1);
+    const LogRow& row = rows[0];
+    QCOMPARE(row["MailerNum"], GroupMailerNumber(t));
+    QCOMPARE(row["CustID"], QString("123456789"));
+    QCOMPARE(row["SerialNum"], QString("41"));
+    QVERIFY(QDateTime::fromString(row["DateTime"], "yyyy-MM-dd HH:mm:ss").secsTo(QDateTime::currentDateTime()) < 60);
+    QCOMPARE(row["ToAddress1"], QString("Jane Roe"));
+    QCOMPARE(row["ToAddress2"], QString("4 Elm St"));
+    QCOMPARE(row["ToAddress3"], QString());
+    QCOMPARE(row["ToCity"], QString("Dover"));
+    QCOMPARE(row["ToState"], QString("DE"));
+    QCOMPARE(row["ToZip"], QString("19901-0001"));
+    QCOMPARE(row["YourAddress1"], QString("Acme Supply"));
+    QCOMPARE(row["YourAddress2"], QString("12 Mill Rd"));
+    QCOMPARE(row["YourCity"], QString("Springfield"));
+    QCOMPARE(row["YourZip"], QString("62701-1234"));
+    QCOMPARE(row["Postage"], QString("0.39"));
+    QCOMPARE(row["Certified"], QString("2.40"));
+    QCOMPARE(row["Return"], QString("1.85"));
+    QCOMPARE(row["Restricted"], QString());
+    QCOMPARE(row["Total"], f.w.editTotal->text().trimmed());
+    QVERIFY(!row["Total"].isEmpty());
+    QCOMPARE(row["Department"], QString("Legal"));
+    QCOMPARE(row["ProcessedBy"], QString("kb"));
+    QCOMPARE(row["RE"], QString("Lease 7"));
+    QCOMPARE(row["Comment"], QString("Second notice"));
+    QCOMPARE(row["WishRest"], QString("False"));
+    QCOMPARE(row["Batch"], QString("False"));
+    QCOMPARE(row["Result"], QString("None"));
+
+    QCOMPARE(f.counterSerial(), QString("0000042"));
+    QVERIFY(f.messages().isEmpty());
+}
+
+void TestPrintRun::serialSequences_data()
+{
+    QTest::addColumn<bool>("barCodes");
+    QTest::addColumn<bool>("increment");
+    QTest::addColumn<int>("prints");
+    QTest::addColumn<QStringList>("loggedSerials");
+    QTest::addColumn<QString>("counterAfter");
+    QTest::newRow("bar codes on, two prints") << true << true << 2 << QStringList{"41", "42"} << "0000043";
+    QTest::newRow("bar codes on count up whatever Increment says")
+        << true << false << 1 << QStringList{"41"} << "0000042";
+    QTest::newRow("bar codes off, decrement") << false << false << 1 << QStringList{"41"} << "0000040";
+}
+
+void TestPrintRun::serialSequences()
+{
+    QFETCH(bool, barCodes);
+    QFETCH(bool, increment);
+    QFETCH(int, prints);
+    QFETCH(QStringList, loggedSerials);
+    QFETCH(QString, counterAfter);
+    PrintFixture f;
+    f.setCounter("123456789", "0000041", barCodes, increment);
+    for (int i = 0; i < prints; ++i)
+        QVERIFY(f.w.btnPrintClick());
+    QStringList logged;
+    for (const LogRow& row : f.logRows()) {
+        logged << row["SerialNum"];
+        QCOMPARE(row["MailerNum"],
+                 GroupMailerNumber(numberT(QString("%1").arg(row["SerialNum"].toInt(), 7, 10, QChar('0')))));
+    }
+    QCOMPARE(logged, loggedSerials);
+    QCOMPARE(f.counterSerial(), counterAfter);
+    QCOMPARE(f.pdfFiles().size(), prints);
+    if (!barCodes) // the forms carry pre-printed numbers
+        QCOMPARE(decodedSymbols(f.pdfFolder() + "/" + f.pdfFiles().first()), QStringList());
+}
+
+void TestPrintRun::noticeTurnedOffLeavesTheEntryPrinted()
+{
+    PrintFixture f;
+    ButtonDialogService::queueAnswer(1); // "&Do not show this screen again"
+    QVERIFY(f.w.btnPrintClick());
+    QVERIFY(!f.w.entryPrinted());
+    QVERIFY(f.w.btnPrintClick());
+    QCOMPARE(ButtonDialogService::shown().size(), 1);
+    QVERIFY(f.w.entryPrinted());
+    QVERIFY(!f.w.btnPrint->isEnabled());
+    f.w.editComment->setText("Third notice");
+    QVERIFY(!f.w.entryPrinted());
+    QCOMPARE(f.logRows().size(), 2);
+}
+
+void TestPrintRun::batchIsStoredThenPrintedInTableOrder_data()
+{
+    QTest::addColumn<bool>("labels");
+    QTest::addColumn<int>("printJobs");
+    QTest::newRow("forms: a job each") << false << 3;
+    QTest::newRow("labels: one job") << true << 1;
+}
+
+void TestPrintRun::batchIsStoredThenPrintedInTableOrder()
+{
+    QFETCH(bool, labels);
+    QFETCH(int, printJobs);
+    PrintFixture f;
+    if (labels)
+        f.w.CBReturn->setChecked(false);
+    f.w.miBatchOnClick();
+    QCOMPARE(f.w.btnPrint->text(), QString("&Batch"));
+    QCOMPARE(f.w.miPrint->text(), QString("&Print to Batch"));
+    QVERIFY(f.w.miPrintBatch->isEnabled());
+    const QStringList names{"Ann First", "Bob Second", "Cy Third"};
+    for (const QString& name : names) {
+        f.compose(name);
+        QVERIFY(f.w.btnPrintClick());
+    }
+    QCOMPARE(f.messages(), QStringList(3, "Record has been added to the Batch File."));
+    QVERIFY(f.pdfFiles().isEmpty());
+    QCOMPARE(f.counterSerial(), QString("0000041"));
+    for (const LogRow& row : f.logRows()) {
+        QCOMPARE(row["Batch"], QString("True"));
+        QCOMPARE(row["DateTime"], QString("<null>"));
+        QCOMPARE(row["MailerNum"], QString("<null>"));
+        QCOMPARE(row["CustID"], QString("<null>"));
+        QCOMPARE(row["SerialNum"], QString("<null>"));
+        QCOMPARE(row["Result"], QString("None"));
+        QCOMPARE(row["Department"], QString("Legal"));
+    }
+
+    MessageService::clearShown();
+    f.w.miPrintBatchClick();
+    QCOMPARE(f.pdfFiles().size(), printJobs);
+    const QList<LogRow> rows = f.logRows();
+    QCOMPARE(rows.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(rows[i]["ToAddress1"], names[i]);
+        QCOMPARE(rows[i]["MailerNum"], numberT(QString("00000%1").arg(41 + i)));
+        QCOMPARE(rows[i]["SerialNum"], QString::number(41 + i));
+        QCOMPARE(rows[i]["CustID"], QString("123456789"));
+        QCOMPARE(rows[i]["Batch"], QString("False"));
+        QVERIFY(rows[i]["DateTime"] != "<null>");
+    }
+    QCOMPARE(f.counterSerial(), QString("0000044"));
+    QCOMPARE(f.messages(), QStringList{"3 Mailers from Batch has been sent to printer.\n\nFirst Mailer Number: " +
+                                       numberT("0000041") + "\nLast Mailer Number: " + numberT("0000043")});
+    if (labels) {
+        QCOMPARE(f.w.EDPosRow->text(), QString("2"));
+        QCOMPARE(f.w.EDPosCol->text(), QString("1"));
+    }
+
+    MessageService::clearShown();
+    f.w.miPrintBatchClick();
+    QCOMPARE(f.messages(), QStringList{"There are no records in the Batch file."});
+    QCOMPARE(f.counterSerial(), QString("0000044"));
+
+    MessageService::clearShown();
+    f.w.btnPrintClick();
+    f.w.miPrintBatchClick();
+    QCOMPARE(f.messages().last(),
+             "1 Mailer from Batch has been sent to printer.  The Mailer Number was:\n\n" + numberT("0000044"));
+
+    f.w.miBatchOffClick();
+    QCOMPARE(f.w.btnPrint->text(), QString("&Print"));
+    QCOMPARE(f.w.miPrint->text(), QString("&Print"));
+    QVERIFY(!f.w.miPrintBatch->isEnabled());
+    QVERIFY(!f.w.miClearBatch->isEnabled());
+}
+
+void TestPrintRun::clearBatchAsksFirst()
+{
+    PrintFixture f;
+    f.w.btnPrintClick(); // a printed row, which Clear leaves alone
+    f.w.miBatchOnClick();
+    f.w.btnPrintClick();
+    f.w.btnPrintClick();
+    MessageService::clearShown();
+    MessageService::queueAnswer(QMessageBox::No);
+    f.w.miClearBatchClick();
+    QCOMPARE(f.logRows().size(), 3);
+    MessageService::queueAnswer(QMessageBox::Yes);
+    f.w.miClearBatchClick();
+    const auto shown = MessageService::shown();
+    QCOMPARE(shown.size(), 2);
+    QCOMPARE(shown[1].text, QString("Are you sure you want to clear the Batch file?"));
+    QCOMPARE(shown[1].kind, MessageKind::Information);
+    QCOMPARE(shown[1].buttons, QMessageBox::Yes | QMessageBox::No);
+    const QList<LogRow> rows = f.logRows();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0]["Batch"], QString("False"));
+}
+
+void TestPrintRun::multipleForms_data()
+{
+    QTest::addColumn<bool>("batch");
+    QTest::newRow("printed") << false;
+    QTest::newRow("batch mode") << true;
+}
+
+void TestPrintRun::multipleForms()
+{
+    QFETCH(bool, batch);
+    PrintFixture f;
+    if (batch)
+        f.w.miBatchOnClick();
+    QTimer::singleShot(0, [] {
+        auto dialog = qobject_cast<TF_NumLabels*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        QCOMPARE(dialog->windowTitle(), QString("Labels"));
+        dialog->editNumLabels->setText("3");
+        dialog->btnOK->click();
+    });
+    f.w.miPrintMultipleFormsClick();
+
+    QStringList expected = batch ? QStringList(3, "Record has been added to the Batch File.") : QStringList();
+    expected << "3 labels have been sent to the printer.";
+    QCOMPARE(f.messages(), expected);
+    QVERIFY(ButtonDialogService::shown().isEmpty());
+    QCOMPARE(f.logRows().size(), 3);
+    QCOMPARE(f.pdfFiles().size(), batch ? 0 : 3);
+    QCOMPARE(f.counterSerial(), QString(batch ? "0000041" : "0000044"));
+    QVERIFY(!f.w.entryPrinted());
+
+    // Refused by the counter: the repetition stops at once and no summary follows.
+    if (!batch) {
+        MessageService::clearShown();
+        f.setCounter("000000000", "0000044", true, true);
+        QTimer::singleShot(0, [] {
+            auto dialog = qobject_cast<TF_NumLabels*>(QApplication::activeModalWidget());
+            dialog->editNumLabels->setText("3");
+            dialog->btnOK->click();
+        });
+        f.w.miPrintMultipleFormsClick();
+        QCOMPARE(f.messages(), QStringList{NoCustomerIdMessage});
+        QCOMPARE(f.pdfFiles().size(), 3);
+    }
+}
+
+void TestPrintRun::numLabelsChecksTheCount()
+{
+    MessageService::setScripted(true);
+    MessageService::clearShown();
+    TF_NumLabels d;
+    QCOMPARE(d.editNumLabels->text(), QString("1"));
+    QCOMPARE(d.editNumLabels->maxLength(), 3);
+
+    d.editNumLabels->setText("  ");
+    d.editNumLabelsExit();
+    QCOMPARE(d.editNumLabels->text(), QString("1"));
+    QVERIFY(!d.btnOK->isEnabled());
+
+    d.editNumLabels->setText("101");
+    d.editNumLabelsExit();
+    QCOMPARE(d.editNumLabels->text(), QString());
+    QVERIFY(!d.btnOK->isEnabled());
+
+    QTest::keyClicks(d.editNumLabels, "4x2-");
+    QCOMPARE(d.editNumLabels->text(), QString("42"));
+    QVERIFY(d.btnOK->isEnabled());
+    d.editNumLabelsExit();
+    QVERIFY(d.btnOK->isEnabled());
+
+    const QStringList expected{"Please enter a valid number for \"Number of Labels\".",
+                               "You can not enter a number greater than 100."};
+    QStringList texts;
+    for (const auto& m : MessageService::shown())
+        texts << m.text;
+    QCOMPARE(texts, expected);
+
+    auto up = d.UpDown1->findChild<QToolButton*>("UpDown1Up");
+    auto down = d.UpDown1->findChild<QToolButton*>("UpDown1Down");
+    d.editNumLabels->setText("100");
+    up->click();
+    QCOMPARE(d.editNumLabels->text(), QString("100"));
+    d.editNumLabels->setText("1");
+    down->click();
+    QCOMPARE(d.editNumLabels->text(), QString("1"));
+    up->click();
+    QCOMPARE(d.editNumLabels->text(), QString("2"));
+
+    // OK by Enter checks the field too: an over-large count does not close the dialog.
+    d.editNumLabels->setText("500");
+    d.btnOK->click();
+    QVERIFY(d.result() != QDialog::Accepted);
+    QCOMPARE(MessageService::shown().size(), 3);
+}
+
+void TestPrintRun::labelsAdvanceColumnByColumn()
+{
+    PrintFixture f;
+    f.w.CBReturn->setChecked(false);
+    f.w.settings.labelRow = 0;
+    f.w.settings.labelCol = 2;
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(f.w.btnPrintClick());
+    QCOMPARE(f.w.EDPosRow->text(), QString("2"));
+    QCOMPARE(f.w.EDPosCol->text(), QString("3"));
+    QCOMPARE(f.w.settings.labelRow, 1);
+    QCOMPARE(f.w.settings.labelCol, 2);
+
+    // Each label is a job of its own, at (1, 3), (2, 1) and (2, 2): the recipient's first
+    // line ends at 8.1 - 2.75 (row - 1) inches, the label starts 0.5 inch into its column.
+    const QList<QPoint> places{{0, 2}, {1, 0}, {1, 1}};
+    QCOMPARE(f.pdfFiles().size(), 3);
+    const int dpi = 100;
+    for (int i = 0; i < 3; ++i) {
+        const QString pdf = f.pdfFolder() + "/" + f.pdfFiles()[i];
+        const QRect ink = inkBox(rasterise(pdf, dpi));
+        const double right = (8.1 - 2.75 * places[i].x()) * dpi;
+        const double top = (3.7 * places[i].y() + 0.5) * dpi;
+        QVERIFY2(qAbs(ink.right() - right) < 0.1 * dpi,
+                 qPrintable(QString("label %1 right %2").arg(i).arg(ink.right())));
+        QVERIFY2(qAbs(ink.top() - top) < 0.1 * dpi, qPrintable(QString("label %1 top %2").arg(i).arg(ink.top())));
+        QCOMPARE(decodedSymbols(pdf), QStringList{"CODE-128:" + numberT(QString("00000%1").arg(41 + i))});
+    }
+    QCOMPARE(f.logRows().size(), 3);
+}
+
+void TestPrintRun::failuresKeepCounterAndLogInStep_data()
+{
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<bool>("printed");
+    QTest::addColumn<QString>("counterAfter");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no Customer ID") << "no customer id" << false << "0000041" << NoCustomerIdMessage;
+    QTest::newRow("log folder missing") << "log folder missing" << false << "0000041"
+                                        << "Nothing has been printed.";
+    QTest::newRow("log folder read-only") << "log folder read-only" << false << "0000041"
+                                          << "write-protected";
+    QTest::newRow("counter locked by another workstation") << "counter locked" << false << "0000041"
+                                                           << "is in use by another user or workstation";
+    QTest::newRow("printer fails") << "printer fails" << false << "0000041"
+                                   << "could not be created";
+    // The number printed from a broken serial is named; the counter stays as it was.
+    QTest::newRow("stored serial not a number")
+        << "serial not a number" << true << "12a4567"
+        << "printed with the Mailer Number " + GroupMailerNumber(numberT("0000000"));
+    // The counter moves past the printed number although its log row could not be written.
+    QTest::newRow("log held by another handle")
+        << "log locked" << true << "0000042"
+        << "printed with the Mailer Number " + GroupMailerNumber(numberT("0000041"));
+}
+
+void TestPrintRun::failuresKeepCounterAndLogInStep()
+{
+    QFETCH(QString, failure);
+    QFETCH(bool, printed);
+    QFETCH(QString, counterAfter);
+    QFETCH(QString, message);
+    PrintFixture f;
+    ShortLockWait shortWait;
+    std::optional<EnvironmentValue> brokenPdfFolder;
+    engine::Table otherWorkstation;
+    if (failure == "no customer id") {
+        f.setCounter("000000000", "0000041", true, true);
+    } else if (failure == "log folder missing") {
+        f.w.settings.logDB = f.home.path() + "/Gone";
+    } else if (failure == "log folder read-only") {
+        if (geteuid() == 0)
+            QSKIP("write protection does not hold for root");
+        QVERIFY(QFile::setPermissions(f.home.path() + "/Log", QFile::ReadOwner | QFile::ExeOwner));
+    } else if (failure == "counter locked") {
+        otherWorkstation.setFolder(toStd(f.w.settings.mailerNumDB));
+        otherWorkstation.setTableName("MailerNum");
+        otherWorkstation.setExclusive(true);
+        otherWorkstation.open();
+    } else if (failure == "printer fails") {
+        QFile blocker(f.home.file("blocker"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        brokenPdfFolder.emplace("DOVRA_PDF_DIR", blocker.fileName() + "/Printed");
+    } else if (failure == "serial not a number") {
+        f.setCounter("123456789", "12a4567", true, true);
+    } else if (failure == "log locked") {
+        otherWorkstation.setFolder(toStd(f.home.path() + "/Log"));
+        otherWorkstation.setTableName("Log37");
+        otherWorkstation.open();
+        otherWorkstation.startTransaction();
+    }
+
+    QVERIFY(!f.w.btnPrintClick());
+    otherWorkstation.close();
+    QFile::setPermissions(f.home.path() + "/Log", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    const QStringList messages = f.messages();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages[0].contains(message), qPrintable(messages[0]));
+    QCOMPARE(f.pdfFiles().size(), printed ? 1 : 0);
+    QVERIFY(ButtonDialogService::shown().isEmpty());
+    QCOMPARE(f.counterSerial(), counterAfter);
+    QCOMPARE(f.logRows().size(), 0);
+    QVERIFY(!dmDovraPro->adstMailerNum.active());
+    QVERIFY(!dmDovraPro->adstLog.active());
+
+    // Once the cause is gone the next mailer takes the next free number.
+    if (failure != "serial not a number" && failure != "no customer id") {
+        brokenPdfFolder.reset();
+        f.w.settings.logDB = f.home.path() + "/Log";
+        QVERIFY(f.w.btnPrintClick());
+        const QList<LogRow> rows = f.logRows();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0]["SerialNum"], QString::number(counterAfter.toInt()));
+    }
+}
+
+void TestPrintRun::batchFailingPartWayKeepsCounterWithCompletedRows_data()
+{
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<int>("failingJob");
+    QTest::addColumn<int>("completedRows");
+    QTest::addColumn<QString>("counterAfter");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("printer fails at the second form") << "0000041" << 2 << 1 << "0000042"
+                                                      << "offline";
+    QTest::newRow("serial not a number") << "12a4567" << 0 << 0 << "12a4567"
+                                         << "printed with the Mailer Number " + GroupMailerNumber(numberT("0000000"));
+}
+
+void TestPrintRun::batchFailingPartWayKeepsCounterWithCompletedRows()
+{
+    QFETCH(QString, serial);
+    QFETCH(int, failingJob);
+    QFETCH(int, completedRows);
+    QFETCH(QString, counterAfter);
+    QFETCH(QString, message);
+    PrintFixture f;
+    f.setCounter("123456789", serial, true, true);
+    MailerLogEntry entry;
+    entry.recipient.address[0] = "Ann First";
+    for (int i = 0; i < 3; ++i)
+        StoreMailerInBatch(f.w.settings, entry);
+
+    FailingCanvas canvas(failingJob);
+    try {
+        PrintBatch(canvas, f.w.settings, MailerLayout::Form);
+        QFAIL("the run should fail");
+    } catch (const std::exception& e) {
+        QVERIFY2(QString(e.what()).contains(message), e.what());
+    }
+    QCOMPARE(f.counterSerial(), counterAfter);
+    const QList<LogRow> rows = f.logRows();
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(rows[i]["Batch"], QString(i < completedRows ? "False" : "True"));
+    if (completedRows)
+        QCOMPARE(rows[0]["SerialNum"], QString("41"));
+    QVERIFY(!dmDovraPro->adstMailerNum.active());
+    QVERIFY(!dmDovraPro->adstLog.active());
+}
+
+QTEST_MAIN(TestPrintRun)
+#include "test_printrun.moc"
