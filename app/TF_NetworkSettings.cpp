@@ -1,4 +1,5 @@
 #include "app/TF_NetworkSettings.h"
+#include "app/DialogParts.h"
 #include "app/ErrorBoundary.h"
 #include "app/ProgramFolder.h"
 #include "app/Services.h"
@@ -126,18 +127,8 @@ TF_NetworkSettings::TF_NetworkSettings(Settings& settings, QWidget* parent) : QD
         setTablePath(location, tableFileIn(folderSetting(settings_, location), info));
     }
 
-    auto buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    btnOK = new QPushButton("OK", this);
-    btnOK->setObjectName("btnOK");
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton("Cancel", this);
-    btnCancel->setObjectName("btnCancel");
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    layout->addLayout(buttons);
+    layout->addLayout(okCancelRow(this, btnOK, btnCancel));
     connect(btnOK, &QPushButton::clicked, this, &TF_NetworkSettings::btnOKClick);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 bool TF_NetworkSettings::edit(Settings& settings, QWidget* parent)

@@ -1,4 +1,5 @@
 #include "entry/TF_Address.h"
+#include "app/DialogParts.h"
 #include "app/ErrorBoundary.h"
 #include "app/Services.h"
 #include "entry/FieldExit.h"
@@ -77,17 +78,7 @@ TF_Address::TF_Address(const TAddressLines& address, QWidget* parent) : QDialog(
     grid->addWidget(editZip, 3, 3);
     layout->addWidget(gbAddress);
 
-    auto buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    btnOK = new QPushButton("OK", this);
-    btnOK->setObjectName("btnOK");
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton("Cancel", this);
-    btnCancel->setObjectName("btnCancel");
-    btnCancel->setAutoDefault(false);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    layout->addLayout(buttons);
+    layout->addLayout(okCancelRow(this, btnOK, btnCancel));
 
     setTabOrder(memoAddress, editCity);
     setTabOrder(editCity, editState);
@@ -104,7 +95,6 @@ TF_Address::TF_Address(const TAddressLines& address, QWidget* parent) : QDialog(
     connect(btnCopy, &QPushButton::clicked, this, &TF_Address::btnCopyClick);
     connect(btnPaste, &QPushButton::clicked, this, &TF_Address::btnPasteClick);
     connect(btnOK, &QPushButton::clicked, this, &TF_Address::btnOKClick);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     memoAddress->setFocus();
 }
 

@@ -1,4 +1,5 @@
 #include "entry/TF_CalculatePostage.h"
+#include "app/DialogParts.h"
 
 #include "app/ErrorBoundary.h"
 #include "app/Services.h"
@@ -65,13 +66,8 @@ TF_CalculatePostage::TF_CalculatePostage(const Settings& settings, QWidget* pare
             editOunces->setText(QString::number(UpDownOunces->position()));
     });
 
-    btnOK = new QPushButton("OK", this);
-    btnOK->setObjectName("btnOK");
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton("Cancel", this);
-    btnCancel->setObjectName("btnCancel");
+    makeOkCancel(this, btnOK, btnCancel);
     connect(btnOK, &QPushButton::clicked, this, &TF_CalculatePostage::btnOKClick);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto weight = new QHBoxLayout;
     weight->addWidget(new QLabel("Enter mail weight:", this));

@@ -1,4 +1,5 @@
 #include "entry/TF_Main.h"
+#include "app/DialogParts.h"
 #include "app/ErrorBoundary.h"
 #include "app/ProgramFolder.h"
 #include "app/Services.h"
@@ -24,13 +25,6 @@
 TF_Main* F_Main = nullptr;
 
 namespace {
-
-QAction* addItem(QMenu* menu, const QString& caption, const char* name)
-{
-    QAction* a = menu->addAction(caption);
-    a->setObjectName(name);
-    return a;
-}
 
 // A radio pair: exactly one of the two carries the check mark.
 void makeRadioPair(QObject* owner, QAction* on, QAction* off)
@@ -67,64 +61,64 @@ void TF_Main::buildMenus()
     QMenuBar* bar = menuBar();
     miFile = bar->addMenu("&File");
     miFile->setObjectName("miFile");
-    miOpenToDB = addItem(miFile, "&Open 'To Address' Database", "miOpenToDB");
-    miCloseToDB = addItem(miFile, "&Close 'To Address' Database", "miCloseToDB");
+    miOpenToDB = addMenuItem(miFile, "&Open 'To Address' Database", "miOpenToDB");
+    miCloseToDB = addMenuItem(miFile, "&Close 'To Address' Database", "miCloseToDB");
     miCloseToDB->setVisible(false);
     miFile->addSeparator();
-    miPrint = addItem(miFile, "&Print", "miPrint");
-    miPrintBarCodes = addItem(miFile, "Print &Bar Codes", "miPrintBarCodes");
-    miPrintMultiple = addItem(miFile, "Print &Multiple forms with same Address", "miPrintMultipleForms");
+    miPrint = addMenuItem(miFile, "&Print", "miPrint");
+    miPrintBarCodes = addMenuItem(miFile, "Print &Bar Codes", "miPrintBarCodes");
+    miPrintMultiple = addMenuItem(miFile, "Print &Multiple forms with same Address", "miPrintMultipleForms");
     miFile->addSeparator();
-    miExit = addItem(miFile, "&Exit", "miExit");
+    miExit = addMenuItem(miFile, "&Exit", "miExit");
     connect(miExit, &QAction::triggered, this, &TF_Main::miExitClick);
 
     QMenu* options = bar->addMenu("&Options");
     options->setObjectName("miOptions");
     miPostageValues = options->addMenu("&Postage Values");
     miPostageValues->setObjectName("miPostageValues");
-    miResetValues = addItem(miPostageValues, "&Reset Values", "miResetValues");
+    miResetValues = addMenuItem(miPostageValues, "&Reset Values", "miResetValues");
     miPostageValues->addSeparator();
-    miSaveValues = addItem(miPostageValues, "&Edit Default Values", "miSaveValues");
+    miSaveValues = addMenuItem(miPostageValues, "&Edit Default Values", "miSaveValues");
     miPostageValues->addSeparator();
     QMenu* showValues = miPostageValues->addMenu("&Show Values");
     showValues->setObjectName("miShowValues");
-    miShowFeesOn = addItem(showValues, "&On", "miShowFeesOn");
-    miShowFeesOff = addItem(showValues, "&Off", "miShowFeesOff");
+    miShowFeesOn = addMenuItem(showValues, "&On", "miShowFeesOn");
+    miShowFeesOff = addMenuItem(showValues, "&Off", "miShowFeesOff");
     makeRadioPair(this, miShowFeesOn, miShowFeesOff);
     connect(miShowFeesOn, &QAction::triggered, this, &TF_Main::miShowFeesOnClick);
     connect(miShowFeesOff, &QAction::triggered, this, &TF_Main::miShowFeesOffClick);
-    miMailerNumber = addItem(options, "&Mailer Number", "miMailerNumber");
+    miMailerNumber = addMenuItem(options, "&Mailer Number", "miMailerNumber");
     connect(miMailerNumber, &QAction::triggered, this, &TF_Main::miMailerNumberClick);
-    miSelectYourAddress = addItem(options, "&Select Your Name && Address", "miSelectYourAddress");
-    miNetworkSettings = addItem(options, "&Network Settings", "miNetworkSettings");
-    miLogFile = addItem(options, "&Log File", "miLogFile");
-    miReports = addItem(options, "&Reports", "miReports");
-    miTrackIncoming = addItem(options, "&Track Incoming Mailers", "miTrackIncoming");
+    miSelectYourAddress = addMenuItem(options, "&Select Your Name && Address", "miSelectYourAddress");
+    miNetworkSettings = addMenuItem(options, "&Network Settings", "miNetworkSettings");
+    miLogFile = addMenuItem(options, "&Log File", "miLogFile");
+    miReports = addMenuItem(options, "&Reports", "miReports");
+    miTrackIncoming = addMenuItem(options, "&Track Incoming Mailers", "miTrackIncoming");
 
     QMenu* printing = bar->addMenu("&Printing");
     printing->setObjectName("miPrinting");
-    miPrintAlignment = addItem(printing, "Print &Alignment", "miPrintAlignment");
-    miPrinterSetup = addItem(printing, "Printer &Setup", "miPrinterSetup");
-    miExtraLabel = addItem(printing, "&Extra Label", "miExtraLabel");
+    miPrintAlignment = addMenuItem(printing, "Print &Alignment", "miPrintAlignment");
+    miPrinterSetup = addMenuItem(printing, "Printer &Setup", "miPrinterSetup");
+    miExtraLabel = addMenuItem(printing, "&Extra Label", "miExtraLabel");
     printing->addSeparator();
     QMenu* zeros = printing->addMenu("&Zeros");
     zeros->setObjectName("miZeros");
-    miZerosOn = addItem(zeros, "&On", "miZerosOn");
-    miZerosOff = addItem(zeros, "&Off", "miZerosOff");
+    miZerosOn = addMenuItem(zeros, "&On", "miZerosOn");
+    miZerosOff = addMenuItem(zeros, "&Off", "miZerosOff");
     makeRadioPair(this, miZerosOn, miZerosOff);
     connect(miZerosOn, &QAction::triggered, this, &TF_Main::miZerosOnClick);
     connect(miZerosOff, &QAction::triggered, this, &TF_Main::miZerosOffClick);
     printing->addSeparator();
     QMenu* batch = printing->addMenu("&Batch Mode");
     batch->setObjectName("miBatchMode");
-    miBatchOn = addItem(batch, "&On", "miBatchOn");
-    miBatchOff = addItem(batch, "O&ff", "miBatchOff");
+    miBatchOn = addMenuItem(batch, "&On", "miBatchOn");
+    miBatchOff = addMenuItem(batch, "O&ff", "miBatchOff");
     makeRadioPair(this, miBatchOn, miBatchOff);
     connect(miBatchOn, &QAction::triggered, this, &TF_Main::miBatchOnClick);
     connect(miBatchOff, &QAction::triggered, this, &TF_Main::miBatchOffClick);
     batch->addSeparator();
-    miPrintBatch = addItem(batch, "&Print Batch Entries", "miPrintBatch");
-    miClearBatch = addItem(batch, "&Clear Batch Entries", "miClearBatch");
+    miPrintBatch = addMenuItem(batch, "&Print Batch Entries", "miPrintBatch");
+    miClearBatch = addMenuItem(batch, "&Clear Batch Entries", "miClearBatch");
 
     QMenu* utilities = bar->addMenu("&Utilities");
     utilities->setObjectName("miUtilities");
@@ -133,28 +127,28 @@ void TF_Main::buildMenus()
     miToTextFiles = textFiles->addMenu("&To Address");
     miToTextFiles->setObjectName("miToTextFiles");
     miToTextFiles->setEnabled(false);
-    miToImport = addItem(miToTextFiles, "&Import", "miToImport");
-    miToExport = addItem(miToTextFiles, "&Export", "miToExport");
+    miToImport = addMenuItem(miToTextFiles, "&Import", "miToImport");
+    miToExport = addMenuItem(miToTextFiles, "&Export", "miToExport");
     QMenu* yourText = textFiles->addMenu("&Your Name && Address Text Files");
     yourText->setObjectName("miYourTextFiles");
-    miYourImport = addItem(yourText, "&Import", "miYourImport");
-    miYourExport = addItem(yourText, "&Export", "miYourExport");
+    miYourImport = addMenuItem(yourText, "&Import", "miYourImport");
+    miYourExport = addMenuItem(yourText, "&Export", "miYourExport");
     QMenu* logText = textFiles->addMenu("&Log File");
     logText->setObjectName("miLogTextFiles");
-    miLogExport = addItem(logText, "&Export", "miLogExport");
+    miLogExport = addMenuItem(logText, "&Export", "miLogExport");
     QMenu* importLog = utilities->addMenu("&Import Log File");
     importLog->setObjectName("miImportLogFile");
-    miImportDovra25 = addItem(importLog, "&Dovra Pro 2.5 ", "miImportDovra25");
-    miImportDovra3 = addItem(importLog, "D&ovra 3 or Dovra 3 lite", "miImportDovra3");
-    miImportDovra3Pro = addItem(importLog, "Dovra 3 &Pro", "miImportDovra3Pro");
-    Track = addItem(utilities, "Track Item", "Track");
+    miImportDovra25 = addMenuItem(importLog, "&Dovra Pro 2.5 ", "miImportDovra25");
+    miImportDovra3 = addMenuItem(importLog, "D&ovra 3 or Dovra 3 lite", "miImportDovra3");
+    miImportDovra3Pro = addMenuItem(importLog, "Dovra 3 &Pro", "miImportDovra3Pro");
+    Track = addMenuItem(utilities, "Track Item", "Track");
 
     QMenu* help = bar->addMenu("&Help");
     help->setObjectName("miHelp");
-    miOrderSupplies = addItem(help, "&Order Supplies", "miOrderSupplies");
-    miTechSupport = addItem(help, "&Technical Support", "miTechSupport");
+    miOrderSupplies = addMenuItem(help, "&Order Supplies", "miOrderSupplies");
+    miTechSupport = addMenuItem(help, "&Technical Support", "miTechSupport");
     help->addSeparator();
-    miAbout = addItem(help, "&About", "miAbout");
+    miAbout = addMenuItem(help, "&About", "miAbout");
     for (QAction* a : {miOrderSupplies, miTechSupport, miAbout})
         connect(a, &QAction::triggered, this, &TF_Main::miAboutClick);
 

@@ -1,4 +1,5 @@
 #include "entry/TF_PostageFees.h"
+#include "app/DialogParts.h"
 
 #include "app/ErrorBoundary.h"
 #include "app/Settings.h"
@@ -68,18 +69,9 @@ TF_PostageFees::TF_PostageFees(Settings& settings, QWidget* parent) : QDialog(pa
     grid->addWidget(editRestricted, row, 2);
     grid->setColumnStretch(1, 1);
 
-    btnOK = new QPushButton("OK", this);
-    btnOK->setObjectName("btnOK");
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton("Cancel", this);
-    btnCancel->setObjectName("btnCancel");
-    auto buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
     auto main = new QVBoxLayout(this);
     main->addLayout(grid);
-    main->addLayout(buttons);
+    main->addLayout(okCancelRow(this, btnOK, btnCancel));
     setFixedSize(sizeHint().expandedTo(QSize(330, 0)));
 
     editPostage->setText(moneyTextOfSetting(settings_.postage));
@@ -91,7 +83,6 @@ TF_PostageFees::TF_PostageFees(Settings& settings, QWidget* parent) : QDialog(pa
 
     connect(cbRestricted, &QCheckBox::toggled, this, &TF_PostageFees::cbRestrictedClick);
     connect(btnOK, &QPushButton::clicked, this, &TF_PostageFees::btnOKClick);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TF_PostageFees::cbRestrictedClick()

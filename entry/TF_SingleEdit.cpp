@@ -1,4 +1,5 @@
 #include "entry/TF_SingleEdit.h"
+#include "app/DialogParts.h"
 #include "app/Services.h"
 
 #include <QGroupBox>
@@ -23,18 +24,8 @@ TF_SingleEdit::TF_SingleEdit(const QString& caption, const QString& prompt, cons
     boxLayout->addWidget(TheEdit);
     layout->addWidget(TheGroupBox);
 
-    auto buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    btnOK = new QPushButton("OK", this);
-    btnOK->setObjectName("btnOK");
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton("Cancel", this);
-    btnCancel->setObjectName("btnCancel");
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    layout->addLayout(buttons);
+    layout->addLayout(okCancelRow(this, btnOK, btnCancel));
     connect(btnOK, &QPushButton::clicked, this, &TF_SingleEdit::btnOKClick);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     setFixedSize(sizeHint());
 }
 

@@ -1,4 +1,5 @@
 #include "entry/TF_YourAddress.h"
+#include "app/DialogParts.h"
 #include "app/ErrorBoundary.h"
 #include "app/PathLabel.h"
 #include "app/Services.h"
@@ -61,13 +62,6 @@ QAction* addTool(QToolBar* bar, const QString& caption, const char* name, const 
     return a;
 }
 
-QAction* addMenuItem(QMenu* menu, const QString& caption, const char* name)
-{
-    QAction* a = menu->addAction(caption);
-    a->setObjectName(name);
-    return a;
-}
-
 } // namespace
 
 TF_YourAddress::TF_YourAddress(Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings)
@@ -123,16 +117,7 @@ TF_YourAddress::TF_YourAddress(Settings& settings, QWidget* parent) : QDialog(pa
     }
     layout->addLayout(preview);
 
-    auto buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    btnOK = new QPushButton("OK", this);
-    btnOK->setObjectName("btnOK");
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton("Cancel", this);
-    btnCancel->setObjectName("btnCancel");
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    layout->addLayout(buttons);
+    layout->addLayout(okCancelRow(this, btnOK, btnCancel));
     resize(300, 420);
 
     connect(btnChange, &QPushButton::clicked, this, &TF_YourAddress::btnChangeClick);
@@ -155,7 +140,6 @@ TF_YourAddress::TF_YourAddress(Settings& settings, QWidget* parent) : QDialog(pa
     auto ctrlF = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), lvYourAddress, nullptr, nullptr, Qt::WidgetShortcut);
     connect(ctrlF, &QShortcut::activated, this, &TF_YourAddress::btnFindClick);
     connect(btnOK, &QPushButton::clicked, this, &TF_YourAddress::btnOKClick);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     loaded_ = guarded([this] { loadList(); });
     lvYourAddressSelectItem();

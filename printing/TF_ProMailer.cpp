@@ -1,4 +1,5 @@
 #include "printing/TF_ProMailer.h"
+#include "app/DialogParts.h"
 
 #include "app/ErrorBoundary.h"
 #include "app/PathLabel.h"
@@ -157,11 +158,7 @@ void TF_ProMailer::buildWindow()
 
     auto buttons = new QVBoxLayout;
     top->addLayout(buttons);
-    btnOK = new QPushButton("OK", this);
-    btnOK->setObjectName("btnOK");
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton("Cancel", this);
-    btnCancel->setObjectName("btnCancel");
+    makeOkCancel(this, btnOK, btnCancel);
     btnHelp = new QPushButton("Help", this);
     btnHelp->setObjectName("btnHelp");
     for (QPushButton* b : {btnOK, btnCancel, btnHelp})
@@ -220,7 +217,6 @@ void TF_ProMailer::buildWindow()
     connect(btnHelp, &QPushButton::clicked, this, &TF_ProMailer::btnHelpClick);
     connect(btnChangeYourDB, &QPushButton::clicked, this, &TF_ProMailer::btnChangeYourDBClick);
     connect(btnOK, &QPushButton::clicked, this, &TF_ProMailer::btnOKClick);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TF_ProMailer::showDatabaseName()

@@ -1,0 +1,35 @@
+#include "app/DialogParts.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPushButton>
+
+void makeOkCancel(QDialog* dialog, QPushButton*& ok, QPushButton*& cancel)
+{
+    ok = new QPushButton("OK", dialog);
+    ok->setObjectName("btnOK");
+    ok->setDefault(true);
+    cancel = new QPushButton("Cancel", dialog);
+    cancel->setObjectName("btnCancel");
+    cancel->setAutoDefault(false);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+}
+
+QHBoxLayout* okCancelRow(QDialog* dialog, QPushButton*& ok, QPushButton*& cancel)
+{
+    makeOkCancel(dialog, ok, cancel);
+    auto row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
+}
+
+QAction* addMenuItem(QMenu* menu, const QString& caption, const char* name)
+{
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(name);
+    return a;
+}
