@@ -17,60 +17,14 @@
 
 namespace {
 
+using testsupport::CounterRow;
+using testsupport::counterIsFree;
+using testsupport::readRow;
+using testsupport::writeRow;
+
 // Set in a copy of this program that takes numbers as a second workstation would:
 // "<counter folder>;<rounds>".
 constexpr const char* WorkerVariable = "DOVRA_COUNTER_WORKER";
-
-struct CounterRow {
-    QString custId, serialNum;
-    bool increment = true, barCodes = true;
-};
-
-CounterRow readRow(const QString& folder)
-{
-    engine::Table t;
-    t.setFolder(toStd(folder));
-    t.setTableName("MailerNum");
-    t.open();
-    CounterRow row{fromStd(t.asString("CustID")), fromStd(t.asString("SerialNum")), t.asBoolean("Increment"),
-                   t.asBoolean("BarCodes")};
-    t.close();
-    return row;
-}
-
-void writeRow(const QString& folder, const CounterRow& row)
-{
-    engine::Table t;
-    t.setFolder(toStd(folder));
-    t.setTableName("MailerNum");
-    t.open();
-    t.edit();
-    t.setText("CustID", toStd(row.custId));
-    t.setText("SerialNum", toStd(row.serialNum));
-    t.setBoolean("Increment", row.increment);
-    t.setBoolean("BarCodes", row.barCodes);
-    t.post();
-    t.close();
-}
-
-// True when another handle can take the counter's exclusive open at once.
-bool counterIsFree(const QString& folder)
-{
-    const int wait = engine::lockWaitMs();
-    engine::setLockWaitMs(0);
-    engine::Table t;
-    t.setFolder(toStd(folder));
-    t.setTableName("MailerNum");
-    t.setExclusive(true);
-    bool free = true;
-    try {
-        t.open();
-    } catch (const engine::EngineError&) {
-        free = false;
-    }
-    engine::setLockWaitMs(wait);
-    return free;
-}
 
 // Takes numbers in a loop as the print run does (open, build, commit) and writes each
 // serial it printed to standard output, one per line.

@@ -25,53 +25,10 @@
 
 namespace {
 
-struct CounterRow {
-    QString custId, serialNum;
-    bool increment = true, barCodes = true;
-};
-
-CounterRow readRow(const QString& folder)
-{
-    engine::Table t;
-    t.setFolder(toStd(folder));
-    t.setTableName("MailerNum");
-    t.open();
-    return {fromStd(t.asString("CustID")), fromStd(t.asString("SerialNum")), t.asBoolean("Increment"),
-            t.asBoolean("BarCodes")};
-}
-
-void writeRow(const QString& folder, const CounterRow& row)
-{
-    engine::Table t;
-    t.setFolder(toStd(folder));
-    t.setTableName("MailerNum");
-    t.open();
-    t.edit();
-    t.setText("CustID", toStd(row.custId));
-    t.setText("SerialNum", toStd(row.serialNum));
-    t.setBoolean("Increment", row.increment);
-    t.setBoolean("BarCodes", row.barCodes);
-    t.post();
-}
-
-// True when another handle can take the counter's exclusive open at once.
-bool counterIsFree(const QString& folder)
-{
-    const int wait = engine::lockWaitMs();
-    engine::setLockWaitMs(0);
-    engine::Table t;
-    t.setFolder(toStd(folder));
-    t.setTableName("MailerNum");
-    t.setExclusive(true);
-    bool free = true;
-    try {
-        t.open();
-    } catch (const engine::EngineError&) {
-        free = false;
-    }
-    engine::setLockWaitMs(wait);
-    return free;
-}
+using testsupport::CounterRow;
+using testsupport::counterIsFree;
+using testsupport::readRow;
+using testsupport::writeRow;
 
 // Handles modal windows as they appear: the Mailer Number dialog goes to onProMailer,
 // any other window of the start-up is closed.

@@ -2,6 +2,7 @@
 #include "app/datamodule/Schemas.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
+#include "engine/Table.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,6 +48,48 @@ void prepareReadyProgramFolder(const QString& programFolder, const QString& cust
     QFile ini(programFolder + "/dovra3.ini");
     ini.open(QIODevice::WriteOnly | QIODevice::Append);
     ini.write("[YourAddress]\r\nID=1\r\n[Type]\r\nBarCodeApp=0\r\n");
+}
+
+CounterRow readRow(const QString& folder)
+{
+    engine::Table t;
+    t.setFolder(folder.toStdString());
+    t.setTableName("MailerNum");
+    t.open();
+    return {QString::fromStdString(t.asString("CustID")), QString::fromStdString(t.asString("SerialNum")),
+            t.asBoolean("Increment"), t.asBoolean("BarCodes")};
+}
+
+void writeRow(const QString& folder, const CounterRow& row)
+{
+    engine::Table t;
+    t.setFolder(folder.toStdString());
+    t.setTableName("MailerNum");
+    t.open();
+    t.edit();
+    t.setText("CustID", row.custId.toStdString());
+    t.setText("SerialNum", row.serialNum.toStdString());
+    t.setBoolean("Increment", row.increment);
+    t.setBoolean("BarCodes", row.barCodes);
+    t.post();
+}
+
+bool counterIsFree(const QString& folder)
+{
+    const int wait = engine::lockWaitMs();
+    engine::setLockWaitMs(0);
+    engine::Table t;
+    t.setFolder(folder.toStdString());
+    t.setTableName("MailerNum");
+    t.setExclusive(true);
+    bool free = true;
+    try {
+        t.open();
+    } catch (const engine::EngineError&) {
+        free = false;
+    }
+    engine::setLockWaitMs(wait);
+    return free;
 }
 
 QString binDir() { return QStringLiteral(DOVRA_TEST_BIN_DIR); }

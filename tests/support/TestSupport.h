@@ -24,6 +24,16 @@ private:
 // Customer ID set and the postal notice turned off, so the first showing asks nothing.
 void prepareReadyProgramFolder(const QString& programFolder, const QString& customerId = "123456789");
 
+// The one row of the Mailer Number counter in a folder, read and written directly.
+struct CounterRow {
+    QString custId, serialNum;
+    bool increment = true, barCodes = true;
+};
+CounterRow readRow(const QString& folder);
+void writeRow(const QString& folder, const CounterRow& row);
+// True when another handle can take the counter's exclusive open at once.
+bool counterIsFree(const QString& folder);
+
 // The folder of the built programs, where ZIPCODES.adt lies.
 QString binDir();
 QString sourceDir();
