@@ -16,8 +16,7 @@ PrintedNotLoggedError::PrintedNotLoggedError(const QString& cause, const QString
     : std::runtime_error(QStringLiteral("%1\n\nThe mailer was printed with the Mailer Number %2, but it could not be "
                                         "entered in the log.")
                              .arg(cause, GroupMailerNumber(number))
-                             .toStdString()),
-      number_(number)
+                             .toStdString())
 {
 }
 

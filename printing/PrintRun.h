@@ -43,10 +43,6 @@ struct MailerLogEntry {
 class PrintedNotLoggedError : public std::runtime_error {
 public:
     PrintedNotLoggedError(const QString& cause, const QString& number);
-    const QString& number() const { return number_; }
-
-private:
-    QString number_;
 };
 
 // The log table (dmDovraPro->adstLog) open in the log folder ("System Path" / "LogDB") for

@@ -1,5 +1,6 @@
 #include "printing/TF_NumLabels.h"
 
+#include "app/DialogParts.h"
 #include "app/Services.h"
 #include "entry/FieldExit.h"
 
@@ -55,15 +56,10 @@ TF_NumLabels::TF_NumLabels(QWidget* parent) : QDialog(parent)
     connect(arrowButton(Qt::DownArrow, "UpDown1Down", UpDown1, 11), &QToolButton::clicked, this,
             [this] { UpDown1Click(-1); });
 
-    btnOK = new QPushButton("OK", this);
-    btnOK->setObjectName("btnOK");
+    makeOkCancel(this, btnOK, btnCancel);
     btnOK->setGeometry(104, 94, 75, 25);
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton("Cancel", this);
-    btnCancel->setObjectName("btnCancel");
     btnCancel->setGeometry(194, 94, 75, 25);
     connect(btnOK, &QPushButton::clicked, this, &TF_NumLabels::btnOKClick);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     editNumLabels->setFocus();
 }
 
