@@ -111,6 +111,24 @@ int PainterCanvas::TextHeight(const QString&) const
     return metrics.ascent() + metrics.descent();
 }
 
+namespace {
+
+// Qt's PDF writer keeps a one-bit image as one bit only when its colour table is
+// [black, white]; any other table is widened to colour and may be stored as JPEG, which
+// blurs bar edges. The same picture with the table reordered and the bits inverted.
+QImage pageBitmap(const QImage& image)
+{
+    if (image.depth() != 1)
+        return image;
+    QImage bitmap = image.convertToFormat(QImage::Format_Mono);
+    if (bitmap.colorCount() == 2 && qGray(bitmap.color(0)) > qGray(bitmap.color(1))) {
+        bitmap.invertPixels();
+        bitmap.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    }
+    return bitmap;
+}
+} // namespace
+
 void PainterCanvas::DrawImage(int x, int y, int width, int height, const QImage& image)
 {
     QPainter& p = painter();
@@ -118,7 +136,7 @@ void PainterCanvas::DrawImage(int x, int y, int width, int height, const QImage&
     // A one-bit image may reach the page as a stencil that paints black only; the white
     // background makes it opaque either way.
     p.fillRect(target, Qt::white);
-    p.drawImage(target, image);
+    p.drawImage(target, pageBitmap(image));
 }
 
 void PainterCanvas::DrawLine(int x1, int y1, int x2, int y2)
