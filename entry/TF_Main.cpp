@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -345,6 +346,10 @@ void TF_Main::firstShowing()
         w->hide();
         w->setEnabled(false);
     }
+    // The dialogs above may have held the keyboard: give it back, to the recipient.
+    activateWindow();
+    if (memoToAddress->isVisible())
+        memoToAddress->setFocus();
 }
 
 void TF_Main::firstShowingReopenDatabase()
