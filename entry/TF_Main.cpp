@@ -68,7 +68,7 @@ void TF_Main::buildMenus()
     miFile->addSeparator();
     miPrint = addMenuItem(miFile, "&Print", "miPrint");
     miPrintBarCodes = addMenuItem(miFile, "Print &Bar Codes", "miPrintBarCodes");
-    miPrintMultiple = addMenuItem(miFile, "Print &Multiple forms with same Address", "miPrintMultipleForms");
+    miPrintMultipleForms = addMenuItem(miFile, "Print &Multiple forms with same Address", "miPrintMultipleForms");
     miFile->addSeparator();
     miExit = addMenuItem(miFile, "&Exit", "miExit");
     connect(miExit, &QAction::triggered, this, &TF_Main::miExitClick);

@@ -45,7 +45,7 @@ public:
     QAction* miCloseToDB = nullptr;
     QAction* miPrint = nullptr;
     QAction* miPrintBarCodes = nullptr;
-    QAction* miPrintMultiple = nullptr;
+    QAction* miPrintMultipleForms = nullptr;
     QAction* miExit = nullptr;
     QMenu* miPostageValues = nullptr;
     QAction* miResetValues = nullptr;

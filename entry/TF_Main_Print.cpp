@@ -76,7 +76,7 @@ void TF_Main::connectPrintCommands()
 {
     connect(btnPrint, &QPushButton::clicked, this, &TF_Main::btnPrintClick);
     connect(miPrint, &QAction::triggered, this, &TF_Main::btnPrintClick);
-    connect(miPrintMultiple, &QAction::triggered, this, &TF_Main::miPrintMultipleFormsClick);
+    connect(miPrintMultipleForms, &QAction::triggered, this, &TF_Main::miPrintMultipleFormsClick);
     connect(miPrintBatch, &QAction::triggered, this, &TF_Main::miPrintBatchClick);
     connect(miClearBatch, &QAction::triggered, this, &TF_Main::miClearBatchClick);
 }
