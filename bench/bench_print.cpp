@@ -12,6 +12,7 @@
 #include "engine/Table.h"
 #include "printing/PainterCanvas.h"
 #include "printing/PrintRun.h"
+#include "tests/support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,34 +42,17 @@ long peakMemoryKiB()
     return -1;
 }
 
-MailerPrintData formData(const Settings& settings)
-{
-    MailerPrintData data;
-    data.senderLines = {"Acme Supply", "12 Mill Rd", "Springfield IL 62701-1234", "", ""};
-    data.senderZip = "62701-1234";
-    data.recipientLines = {"Jane Roe", "Roe & Sons", "4 Elm St", "Dover DE 19901-0001", ""};
-    data.recipientZip = "19901-0001";
-    data.re = "Lease 7";
-    data.comment = "Second notice";
-    data.department = "Legal";
-    data.processedBy = "kb";
-    data.postage = "          0.39";
-    data.certifiedFee = "          2.40";
-    data.returnFee = "          1.85";
-    data.total = "          4.64";
-    applyPrintSettings(data, settings);
-    return data;
-}
-
+// The log row of the sample mailer.
 MailerLogEntry logEntry()
 {
     MailerLogEntry entry;
-    entry.recipient = {{"Jane Roe", "Roe & Sons", "4 Elm St", ""}, "Dover", "DE", "19901-0001"};
+    entry.recipient = {{"Jane Roe", "Roe & Sons", "4 Elm St", "Apt 2"}, "Dover", "DE", "19901"};
     entry.sender = {{"Acme Supply", "12 Mill Rd", "", ""}, "Springfield", "IL", "62701-1234"};
     entry.postage = "0.39";
     entry.certified = "2.40";
     entry.returnFee = "1.85";
-    entry.total = "4.64";
+    entry.restricted = "3.50";
+    entry.total = "8.14";
     entry.department = "Legal";
     entry.processedBy = "kb";
     entry.re = "Lease 7";
@@ -114,18 +98,11 @@ int main(int argc, char** argv)
     QDir().mkpath(settings.logDB);
     dm.CreateTable(settings.logDB, "Log37", schema::Log37);
     dm.CreateTable(settings.mailerNumDB, "MailerNum", schema::MailerNum);
-    {
-        engine::Table counter;
-        counter.setFolder(toStd(settings.mailerNumDB));
-        counter.setTableName("MailerNum");
-        counter.open();
-        counter.edit();
-        counter.setText("CustID", "123456789");
-        counter.post();
-    }
+    testsupport::writeRow(settings.mailerNumDB, {"123456789", "0000000"});
 
     PdfJobCanvas canvas(home.path() + "/Printed");
-    const MailerPrintData data = formData(settings);
+    MailerPrintData data = testsupport::sampleMailerPrintData();
+    applyPrintSettings(data, settings);
     const MailerLogEntry entry = logEntry();
     const auto start = Clock::now();
     for (int i = 0; i < forms; ++i) {

@@ -99,16 +99,17 @@ void RecordingCanvas::DrawImage(int x, int y, int width, int height, const QImag
 
 void RecordingCanvas::DrawLine(int x1, int y1, int x2, int y2)
 {
-    CanvasOp& op = record(CanvasOp::DrawLine);
-    op.x = x1;
-    op.y = y1;
-    op.x2 = x2;
-    op.y2 = y2;
+    recordCorners(CanvasOp::DrawLine, x1, y1, x2, y2);
 }
 
 void RecordingCanvas::FillRect(int x1, int y1, int x2, int y2)
 {
-    CanvasOp& op = record(CanvasOp::FillRect);
+    recordCorners(CanvasOp::FillRect, x1, y1, x2, y2);
+}
+
+void RecordingCanvas::recordCorners(CanvasOp::Kind kind, int x1, int y1, int x2, int y2)
+{
+    CanvasOp& op = record(kind);
     op.x = x1;
     op.y = y1;
     op.x2 = x2;

@@ -50,6 +50,7 @@ public:
 
 private:
     CanvasOp& record(CanvasOp::Kind kind);
+    void recordCorners(CanvasOp::Kind kind, int x1, int y1, int x2, int y2);
 
     Resolution dotsPerInch_;
     QPoint printableOffset_;

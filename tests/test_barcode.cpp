@@ -1,8 +1,8 @@
 // The bar-code renderer, checked against encoders and readers nobody here wrote: the zint
 // command-line tool gives the expected modules, zbarimg reads our images back.
 #include "printing/TBarcodeBmp.h"
+#include "tests/support/TestSupport.h"
 
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -13,18 +13,7 @@ namespace {
 
 const QString MailerNumber = QStringLiteral("9214712345678900000015");
 
-// Runs a tool and returns its standard output; on a failure, a text that names it, so
-// that the comparison which follows fails with that text.
-QString runTool(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return QString("%1 %2 failed: %3 %4")
-            .arg(program, arguments.join(' '), process.errorString(),
-                 QString::fromUtf8(process.readAllStandardError()));
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
+using testsupport::runTool;
 
 // zint's --dump prints each row of the symbol as hexadecimal nibbles, the last padded
 // with zero bits.

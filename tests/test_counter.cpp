@@ -17,8 +17,8 @@
 
 namespace {
 
-using testsupport::CounterRow;
 using testsupport::counterIsFree;
+using testsupport::CounterRow;
 using testsupport::readRow;
 using testsupport::writeRow;
 
@@ -77,34 +77,29 @@ private slots:
     void twoProcessesNeverShareASerial();
 
 private:
-    QString folder() const { return home_->path(); }
-    std::unique_ptr<testsupport::TempProgramFolder> home_;
-    std::unique_ptr<TdmDovraPro> dm_;
-    Settings settings_;
+    QString folder() const { return program_->home.path(); }
+    std::unique_ptr<testsupport::ProgramFixture> program_;
 };
 
 void TestCounter::init()
 {
-    home_ = std::make_unique<testsupport::TempProgramFolder>();
-    dm_ = std::make_unique<TdmDovraPro>();
-    dm_->CreateTable(folder(), "MailerNum", schema::MailerNum);
-    settings_ = Settings::defaults(folder());
+    program_ = std::make_unique<testsupport::ProgramFixture>();
+    program_->dm.CreateTable(folder(), "MailerNum", schema::MailerNum);
 }
 
 void TestCounter::cleanup()
 {
-    dm_.reset();
-    home_.reset();
+    program_.reset();
 }
 
 void TestCounter::freshCounterIsRefused()
 {
     TNumberState state;
     QString refusal;
-    QVERIFY(!OpenNumberCounter(settings_, state, refusal));
+    QVERIFY(!OpenNumberCounter(program_->settings, state, refusal));
     QCOMPARE(refusal, QString("You can not print a Mailer with \"00-000-0000\" as a Customer ID.\r\r"
                               "Please enter in a Customer ID, and try again."));
-    QVERIFY(!dm_->adstMailerNum.active());
+    QVERIFY(!program_->dm.adstMailerNum.active());
     QVERIFY(counterIsFree(folder()));
     QCOMPARE(readRow(folder()).serialNum, QString("0000000"));
 }
@@ -114,7 +109,7 @@ void TestCounter::zeroIdWithoutBarCodesIsAccepted()
     writeRow(folder(), {"000000000", "0000005", false, false});
     TNumberState state;
     QString refusal;
-    QVERIFY(OpenNumberCounter(settings_, state, refusal));
+    QVERIFY(OpenNumberCounter(program_->settings, state, refusal));
     QVERIFY(refusal.isEmpty());
     QVERIFY(!counterIsFree(folder()));
     QCOMPARE(BuildMailerNumber(state.CustomerId, state.Serial, "T"), QString("9214700000000000000058"));
@@ -156,7 +151,7 @@ void TestCounter::commitAdvancesAndReleases()
 
     TNumberState state;
     QString refusal;
-    QVERIFY(OpenNumberCounter(settings_, state, refusal));
+    QVERIFY(OpenNumberCounter(program_->settings, state, refusal));
     QCOMPARE(state.CustomerId, custId.left(9)); // as stored
     QCOMPARE(state.Serial, stored.left(7));
     QCOMPARE(state.BarCodes, barCodes);
@@ -165,7 +160,7 @@ void TestCounter::commitAdvancesAndReleases()
 
     CommitSerial(state);
     QCOMPARE(state.Serial, next);
-    QVERIFY(!dm_->adstMailerNum.active());
+    QVERIFY(!program_->dm.adstMailerNum.active());
     QVERIFY(counterIsFree(folder()));
     const CounterRow row = readRow(folder());
     QCOMPARE(row.serialNum, next);
@@ -177,7 +172,7 @@ void TestCounter::closeWritesNothing()
     writeRow(folder(), {"123456789", "0000042", true, true});
     TNumberState state;
     QString refusal;
-    QVERIFY(OpenNumberCounter(settings_, state, refusal));
+    QVERIFY(OpenNumberCounter(program_->settings, state, refusal));
     CloseNumberCounter();
     QVERIFY(counterIsFree(folder()));
     QCOMPARE(readRow(folder()).serialNum, QString("0000042"));
@@ -188,7 +183,7 @@ void TestCounter::serialThatIsNotANumber()
     writeRow(folder(), {"123456789", "12a", true, true});
     TNumberState state;
     QString refusal;
-    QVERIFY(OpenNumberCounter(settings_, state, refusal));
+    QVERIFY(OpenNumberCounter(program_->settings, state, refusal));
     // The mailer prints with a zero serial; taking the next one then fails.
     QCOMPARE(BuildMailerNumber(state.CustomerId, state.Serial, "T"), QString("9214712345678900000008"));
     QVERIFY_THROWS_EXCEPTION(engine::ConversionError, CommitSerial(state));
@@ -200,38 +195,34 @@ void TestCounter::lockedElsewhere()
 {
     writeRow(folder(), {"123456789", "0000007", true, true});
     engine::Table other;
-    other.setFolder(toStd(folder()));
-    other.setTableName("MailerNum");
-    other.setExclusive(true);
-    other.open();
+    testsupport::openCounter(other, folder(), true);
 
-    engine::setLockWaitMs(100);
+    const testsupport::LockWait shortWait(100);
     TNumberState state;
     QString refusal;
     try {
-        OpenNumberCounter(settings_, state, refusal);
+        OpenNumberCounter(program_->settings, state, refusal);
         QFAIL("the counter opened while another handle held it");
     } catch (const engine::EngineError& e) {
         QVERIFY2(QString(e.what()).contains("cannot be opened exclusively"), e.what());
     }
-    engine::setLockWaitMs(4000);
-    QVERIFY(!dm_->adstMailerNum.active());
+    QVERIFY(!program_->dm.adstMailerNum.active());
     QVERIFY(state.Serial.isEmpty()); // nothing taken
 
     other.close();
     QCOMPARE(readRow(folder()).serialNum, QString("0000007"));
-    QVERIFY(OpenNumberCounter(settings_, state, refusal));
+    QVERIFY(OpenNumberCounter(program_->settings, state, refusal));
     CloseNumberCounter();
 }
 
 void TestCounter::missingTable()
 {
-    settings_.mailerNumDB = folder() + "/nowhere";
+    program_->settings.mailerNumDB = folder() + "/nowhere";
     TNumberState state;
     QString refusal;
-    QVERIFY_THROWS_EXCEPTION(engine::EngineError, OpenNumberCounter(settings_, state, refusal));
-    QVERIFY(!dm_->adstMailerNum.active());
-    QVERIFY(!dm_->adstMailerNum.exclusive());
+    QVERIFY_THROWS_EXCEPTION(engine::EngineError, OpenNumberCounter(program_->settings, state, refusal));
+    QVERIFY(!program_->dm.adstMailerNum.active());
+    QVERIFY(!program_->dm.adstMailerNum.exclusive());
 }
 
 void TestCounter::releaseOnEveryWayOut()
@@ -241,7 +232,7 @@ void TestCounter::releaseOnEveryWayOut()
         TNumberCounterRelease release;
         TNumberState state;
         QString refusal;
-        QVERIFY(OpenNumberCounter(settings_, state, refusal));
+        QVERIFY(OpenNumberCounter(program_->settings, state, refusal));
         throw std::runtime_error("printer failure");
     } catch (const std::runtime_error&) {
     }

@@ -2,6 +2,7 @@
 // recording canvas in printer dots.
 #include "printing/MailerForm.h"
 #include "printing/RecordingCanvas.h"
+#include "tests/support/TestSupport.h"
 
 #include <QtTest>
 #include <cmath>
@@ -13,29 +14,7 @@ const QString kNumberT = "9214712345678900000015";
 const QString kGroupedT = "9214 7123 4567 8900 0000 15";
 const QString kGroupedF = "9290 9123 4567 8900 0000 19";
 
-MailerPrintData sampleData()
-{
-    MailerPrintData data;
-    data.senderLines = {"Acme Supply", "12 Mill Rd", "", "", "Springfield, IL 62701-1234"};
-    data.senderZip = "62701-1234";
-    data.recipientLines = {"Jane Roe", "Roe & Sons", "4 Elm St", "Apt 2", "Dover, DE 19901"};
-    data.recipientZip = "19901";
-    data.re = "Lease 7";
-    data.comment = "Second notice";
-    data.department = "Legal";
-    data.processedBy = "kb";
-    data.postage = "  0.39";
-    data.certifiedFee = "  2.40";
-    data.returnFee = "  1.85";
-    data.restrictedFee = "  3.50";
-    data.total = "  8.14";
-    data.barCodes = true;
-    data.customerId = "123456789";
-    data.serial = "0000001";
-    data.extraLabel = "Yes";
-    data.extraLabelAddress = "Addressed To";
-    return data;
-}
+using testsupport::sampleMailerPrintData;
 
 // A 600-dot printer whose printable area starts a quarter inch from both edges.
 RecordingCanvas quarterInchPrinter()
@@ -100,7 +79,7 @@ private slots:
 void TestFormLayout::formDrawsEveryTextInOrder()
 {
     RecordingCanvas canvas = quarterInchPrinter();
-    QCOMPARE(PrintMailerForm(canvas, sampleData(), MailerLayout::Form), kNumberT);
+    QCOMPARE(PrintMailerForm(canvas, sampleMailerPrintData(), MailerLayout::Form), kNumberT);
 
     const QString ocr = "OCR A Extended";
     const QStringList senderUpper{"ACME SUPPLY", "12 MILL RD", "", "", "SPRINGFIELD, IL 62701-1234"};
@@ -168,7 +147,7 @@ void TestFormLayout::formDrawsEveryTextInOrder()
 void TestFormLayout::formFramesOneJobAndEndsOnBaseFont()
 {
     RecordingCanvas canvas = quarterInchPrinter();
-    PrintMailerForm(canvas, sampleData(), MailerLayout::Form);
+    PrintMailerForm(canvas, sampleMailerPrintData(), MailerLayout::Form);
     const QList<CanvasOp>& ops = canvas.ops();
     QCOMPARE(ops.first().kind, CanvasOp::BeginDocument);
     QCOMPARE(ops.last().kind, CanvasOp::EndDocument);
@@ -197,7 +176,7 @@ void TestFormLayout::alignmentShiftsTheSheet()
     QFETCH(int, topBottom);
     QFETCH(int, zipX);
     QFETCH(int, receiptLine4Y);
-    MailerPrintData data = sampleData();
+    MailerPrintData data = sampleMailerPrintData();
     data.leftRight = leftRight;
     data.topBottom = topBottom;
     RecordingCanvas canvas = quarterInchPrinter();
@@ -239,7 +218,7 @@ void TestFormLayout::barcodeImagesFollowResolution()
     QFETCH(int, postnetModule);
     QFETCH(int, postnetHeight);
     RecordingCanvas canvas({dpi, dpi}, QPoint(dpi / 4, dpi / 4));
-    PrintMailerForm(canvas, sampleData(), MailerLayout::Form);
+    PrintMailerForm(canvas, sampleMailerPrintData(), MailerLayout::Form);
 
     const QList<CanvasOp> images = canvas.ops(CanvasOp::DrawImage);
     QCOMPARE(images.size(), 6);
@@ -293,7 +272,7 @@ void TestFormLayout::zipBarcodePlace()
     QFETCH(QString, recipientZip);
     QFETCH(int, senderX);
     QFETCH(int, recipientX);
-    MailerPrintData data = sampleData();
+    MailerPrintData data = sampleMailerPrintData();
     data.senderZip = senderZip;
     data.recipientZip = recipientZip;
     RecordingCanvas canvas = quarterInchPrinter();
@@ -330,7 +309,7 @@ void TestFormLayout::extraLabelAddress()
     QFETCH(QString, address);
     QFETCH(QString, firstLine);
     QFETCH(bool, recipientZip);
-    MailerPrintData data = sampleData();
+    MailerPrintData data = sampleMailerPrintData();
     data.extraLabel = extraLabel;
     data.extraLabelAddress = address;
     RecordingCanvas canvas = quarterInchPrinter();
@@ -365,7 +344,7 @@ void TestFormLayout::departmentAndProcessedByLines()
     QFETCH(QString, value);
     QFETCH(QString, department);
     QFETCH(QString, processedBy);
-    MailerPrintData data = sampleData();
+    MailerPrintData data = sampleMailerPrintData();
     data.department = value;
     data.processedBy = value;
     RecordingCanvas canvas = quarterInchPrinter();
@@ -383,7 +362,7 @@ void TestFormLayout::departmentAndProcessedByLines()
 
 void TestFormLayout::amountsEndAtPointThreeInch()
 {
-    MailerPrintData data = sampleData();
+    MailerPrintData data = sampleMailerPrintData();
     data.certifiedFee = "";
     data.total = " 12.50";
     RecordingCanvas canvas = quarterInchPrinter();
@@ -408,7 +387,7 @@ void TestFormLayout::amountsEndAtPointThreeInch()
 void TestFormLayout::longRecipientLine()
 {
     const QString line = QString("Northwestern Regional Medical Center Annex B").leftJustified(45, 'X');
-    MailerPrintData data = sampleData();
+    MailerPrintData data = sampleMailerPrintData();
     data.recipientLines[0] = line;
     data.recipientLines[1] = line.toLower();
 
@@ -427,7 +406,7 @@ void TestFormLayout::longRecipientLine()
 
 void TestFormLayout::barCodesOffDrawsNoNumber()
 {
-    MailerPrintData data = sampleData();
+    MailerPrintData data = sampleMailerPrintData();
     data.barCodes = false;
     data.customerId.clear();
     data.number = "9214700000000000000003";
@@ -451,7 +430,7 @@ void TestFormLayout::barCodesOffDrawsNoNumber()
 void TestFormLayout::labelDrawsNumberAndTwoLines()
 {
     RecordingCanvas canvas = quarterInchPrinter();
-    QCOMPARE(PrintMailerForm(canvas, sampleData(), MailerLayout::Label, {1, 2}), kNumberT);
+    QCOMPARE(PrintMailerForm(canvas, sampleMailerPrintData(), MailerLayout::Label, {1, 2}), kNumberT);
     // Row 1, column 2: 2.75 inches up the x axis, 7.4 inches down.
     const double a = 2.75, b = 7.4;
     QCOMPARE(canvas.ops().first().toString(), QString("SetFont Arial/8/0")); // the caller owns the job
@@ -494,7 +473,7 @@ void TestFormLayout::labelSheetEndsAfterNinthLabel()
     QFETCH(int, col);
     QFETCH(bool, newSheet);
     RecordingCanvas canvas = quarterInchPrinter();
-    PrintMailerForm(canvas, sampleData(), MailerLayout::Label, {row, col});
+    PrintMailerForm(canvas, sampleMailerPrintData(), MailerLayout::Label, {row, col});
     const QList<CanvasOp>& ops = canvas.ops();
     if (newSheet) {
         QCOMPARE(ops[ops.size() - 2].kind, CanvasOp::EndDocument);

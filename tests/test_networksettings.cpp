@@ -17,13 +17,12 @@
 using Location = TF_NetworkSettings::Location;
 Q_DECLARE_METATYPE(Location)
 
+using testsupport::clickButton;
+
 class TestNetworkSettings : public QObject {
     Q_OBJECT
 
-    struct Fixture {
-        testsupport::TempProgramFolder home;
-        TdmDovraPro dm;
-        Settings settings = Settings::defaults(home.path());
+    struct Fixture : testsupport::ProgramFixture {
         Fixture()
         {
             QDir().mkpath(home.path() + "/Addresses");
@@ -47,13 +46,6 @@ class TestNetworkSettings : public QObject {
     {
         const auto shown = MessageService::shown();
         return shown.isEmpty() ? QString() : shown.last().text;
-    }
-
-    static void click(TF_NetworkSettings& dialog, const QString& name)
-    {
-        auto button = dialog.findChild<QPushButton*>(name);
-        QVERIFY2(button, qPrintable(name));
-        QTest::mouseClick(button, Qt::LeftButton);
     }
 
 private slots:
@@ -108,7 +100,7 @@ private slots:
         TF_NetworkSettings dialog(f.settings);
         const QString before = dialog.tablePath(location);
         FileDialogService::queueAnswer(picked);
-        click(dialog, button);
+        clickButton(&dialog, button);
 
         QCOMPARE(FileDialogService::requests().size(), 1);
         const auto request = FileDialogService::requests().first();
@@ -124,7 +116,7 @@ private slots:
         Fixture f;
         TF_NetworkSettings dialog(f.settings);
         FileDialogService::queueAnswer(f.mkdir("shared") + "/YourAddress.adt");
-        click(dialog, "btnChangeYourAddress");
+        clickButton(&dialog, "btnChangeYourAddress");
         QCOMPARE(lastMessage(), QString("A Your Address DB does not exist in this directory."));
         QCOMPARE(dialog.lblYourAddressDB->text(), f.home.path() + "/Addresses/YourAddress.adt");
     }
@@ -160,7 +152,7 @@ private slots:
         TF_NetworkSettings dialog(f.settings);
         const QString before = dialog.tablePath(location);
         FileDialogService::queueAnswer(shared + "/" + table + ".adt");
-        click(dialog, button);
+        clickButton(&dialog, button);
 
         const auto request = FileDialogService::requests().first();
         QCOMPARE(request.dir, f.home.path());
@@ -175,7 +167,7 @@ private slots:
         const QString shared = f.mkdir("shared");
         TF_NetworkSettings dialog(f.settings);
         FileDialogService::queueAnswer(shared + "/Log37.adt");
-        click(dialog, "btnCreateLog");
+        clickButton(&dialog, "btnCreateLog");
         QVERIFY(MessageService::shown().isEmpty());
         QCOMPARE(dialog.lblLogDB->text(), shared + "/Log37.adt");
         QStringList made = QDir(shared).entryList(QDir::Files);
@@ -191,7 +183,7 @@ private slots:
         TF_NetworkSettings dialog(f.settings);
         // The dialog may hand back any file name in the folder: only the folder counts.
         FileDialogService::queueAnswer(shared + "/anything.adt");
-        click(dialog, "btnCreateMailerNumber");
+        clickButton(&dialog, "btnCreateMailerNumber");
         QCOMPARE(dialog.lblMailerNumber->text(), shared + "/MailerNum.adt");
         engine::Table t;
         t.setFolder(toStd(shared));
@@ -209,7 +201,7 @@ private slots:
         TF_NetworkSettings dialog(f.settings);
         const QString before = dialog.tablePath(Location::YourAddress);
         FileDialogService::queueAnswer(f.home.file("missing/folder/YourAddress.adt"));
-        click(dialog, "btnCreateYourAddress");
+        clickButton(&dialog, "btnCreateYourAddress");
         QCOMPARE(MessageService::shown().size(), 1);
         QCOMPARE(MessageService::shown().first().kind, MessageKind::Error);
         QCOMPARE(dialog.tablePath(Location::YourAddress), before);
@@ -223,8 +215,8 @@ private slots:
         {
             TF_NetworkSettings dialog(f.settings);
             FileDialogService::queueAnswer(shared + "/YourAddress.adt");
-            click(dialog, "btnCreateYourAddress");
-            click(dialog, "btnCancel");
+            clickButton(&dialog, "btnCreateYourAddress");
+            clickButton(&dialog, "btnCancel");
             QCOMPARE(dialog.result(), int(QDialog::Rejected));
         }
         QVERIFY(QFile::exists(shared + "/YourAddress.adt"));
@@ -240,7 +232,7 @@ private slots:
         const Settings before = f.settings;
         {
             TF_NetworkSettings dialog(f.settings);
-            click(dialog, "btnOK");
+            clickButton(&dialog, "btnOK");
             QCOMPARE(dialog.result(), int(QDialog::Accepted));
         }
         QCOMPARE(f.settings.yourAddressDB, before.yourAddressDB);
@@ -249,10 +241,10 @@ private slots:
 
         TF_NetworkSettings dialog(f.settings);
         FileDialogService::queueAnswer(shared + "/YourAddress.adt");
-        click(dialog, "btnCreateYourAddress");
+        clickButton(&dialog, "btnCreateYourAddress");
         FileDialogService::queueAnswer(shared + "/Log37.adt");
-        click(dialog, "btnCreateLog");
-        click(dialog, "btnOK");
+        clickButton(&dialog, "btnCreateLog");
+        clickButton(&dialog, "btnOK");
         QCOMPARE(f.settings.yourAddressDB, shared);
         QCOMPARE(f.settings.logDB, shared);
         QCOMPARE(f.settings.mailerNumDB, before.mailerNumDB);

@@ -10,76 +10,20 @@
 
 namespace {
 
-MailerPrintData formData()
-{
-    MailerPrintData data;
-    data.senderLines = {"Acme Supply", "12 Mill Rd", "", "", "Springfield, IL 62701-1234"};
-    data.senderZip = "62701-1234";
-    data.recipientLines = {"Jane Roe", "Roe & Sons", "4 Elm St", "Apt 2", "Dover, DE 19901"};
-    data.recipientZip = "19901";
-    data.re = "Lease 7";
-    data.comment = "Second notice";
-    data.department = "Legal";
-    data.processedBy = "kb";
-    data.postage = "  0.39";
-    data.certifiedFee = "  2.40";
-    data.returnFee = "  1.85";
-    data.restrictedFee = "  3.50";
-    data.total = "  8.14";
-    data.customerId = "123456789";
-    data.serial = "0000001";
-    return data;
-}
+using testsupport::inkBox;
+using testsupport::rasterisePdf;
+using testsupport::runTool;
+using testsupport::sampleMailerPrintData;
 
-void restoreVariable(const char* name, const QByteArray& previous)
-{
-    if (previous.isEmpty())
-        qunsetenv(name);
-    else
-        qputenv(name, previous);
-}
-
-// Runs a tool and returns its standard output; fails the test when it cannot run.
-QString run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(30000)) {
-        qWarning() << program << "did not finish:" << process.errorString();
-        return QString();
-    }
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-// The first page of a PDF as an image at the given resolution.
-QImage rasterise(const QString& pdf, int dpi)
-{
-    const QString stem = pdf + QString("-%1").arg(dpi);
-    run("pdftoppm", {"-r", QString::number(dpi), "-png", "-singlefile", pdf, stem});
-    return QImage(stem + ".png");
-}
-
-// The bounding box of the dark pixels of an image.
-QRect inkBox(const QImage& page)
-{
-    QRect box;
-    for (int y = 0; y < page.height(); ++y)
-        for (int x = 0; x < page.width(); ++x)
-            if (qGray(page.pixel(x, y)) < 128)
-                box |= QRect(x, y, 1, 1);
-    return box;
-}
-
+// A temporary folder that the print jobs go to while the object lives.
 class PdfFolder {
 public:
-    PdfFolder() : previous_(qgetenv("DOVRA_PDF_DIR")) { qputenv("DOVRA_PDF_DIR", dir_.path().toUtf8()); }
-    ~PdfFolder() { restoreVariable("DOVRA_PDF_DIR", previous_); }
     QString path() const { return dir_.path(); }
     QStringList files() const { return QDir(dir_.path()).entryList({"*.pdf"}, QDir::Files, QDir::Name); }
 
 private:
     QTemporaryDir dir_;
-    QByteArray previous_;
+    testsupport::EnvironmentValue pdfDir_{"DOVRA_PDF_DIR", dir_.path()};
 };
 
 } // namespace
@@ -149,23 +93,18 @@ void TestPdfCanvas::mailerNumbersScan()
     QVERIFY(dynamic_cast<PdfJobCanvas*>(canvas.get()));
     if (label) {
         canvas->BeginDocument();
-        PrintMailerForm(*canvas, formData(), MailerLayout::Label, {1, 1});
+        PrintMailerForm(*canvas, sampleMailerPrintData(), MailerLayout::Label, {1, 1});
         canvas->EndDocument();
     } else {
-        PrintMailerForm(*canvas, formData(), MailerLayout::Form);
+        PrintMailerForm(*canvas, sampleMailerPrintData(), MailerLayout::Form);
     }
     QCOMPARE(folder.files(), QStringList{"print-00000001.pdf"});
     const QString pdf = folder.path() + "/print-00000001.pdf";
 
-    const QString png = folder.path() + "/page.png";
-    QVERIFY(rasterise(pdf, 300).save(png));
-    QStringList decoded = run("zbarimg", {"-q", png}).split('\n', Qt::SkipEmptyParts);
-    decoded.removeDuplicates();
-    decoded.sort();
-    QCOMPARE(decoded, symbols);
+    QCOMPARE(testsupport::decodedSymbols(pdf), symbols);
 
     // The text reached the paper in the installed faces, embedded.
-    const QString fonts = run("pdffonts", {pdf});
+    const QString fonts = runTool("pdffonts", {pdf});
     QVERIFY2(fonts.contains("OCRA"), qPrintable(fonts));
     if (!label)
         QVERIFY2(fonts.contains("LiberationSans"), qPrintable(fonts));
@@ -212,7 +151,7 @@ void TestPdfCanvas::textRunsAtItsAngle()
         break;
     }
     cell = QRect(cell.x() / 6, cell.y() / 6, cell.width() / 6, cell.height() / 6);
-    const QRect ink = inkBox(rasterise(canvas.lastFile(), 100));
+    const QRect ink = inkBox(rasterisePdf(canvas.lastFile(), 100));
     QVERIFY2(cell.adjusted(-2, -2, 2, 2).contains(ink), qPrintable(QString("ink %1,%2 %3x%4 outside cell %5,%6 %7x%8")
                                                                        .arg(ink.x())
                                                                        .arg(ink.y())
@@ -242,7 +181,7 @@ void TestPdfCanvas::textCellsAndImagesAreOpaque()
     canvas.DrawLine(600, 2400, 3000, 2400);
     canvas.EndDocument();
 
-    const QImage page = rasterise(canvas.lastFile(), 100);
+    const QImage page = rasterisePdf(canvas.lastFile(), 100);
     const auto gray = [&page](int dotsX, int dotsY) { return qGray(page.pixel(dotsX / 6, dotsY / 6)); };
     QVERIFY(gray(700, 700) < 64);                                   // the filled rectangle
     QVERIFY(gray(900 + canvas.TextWidth("H") / 2, 900 + 24) > 192); // the cell above the letter
@@ -270,21 +209,19 @@ void TestPdfCanvas::jobFilesSortInPrintOrder()
     canvas.BeginDocument();
     canvas.EndDocument();
     QCOMPARE(folder.files(), QStringList({"print-00000041.pdf", "print-00000042.pdf", "print-00000043.pdf"}));
-    QVERIFY(run("pdftotext", {canvas.lastFile(), "-"}).contains("job 1"));
+    QVERIFY(runTool("pdftotext", {canvas.lastFile(), "-"}).contains("job 1"));
 }
 
 void TestPdfCanvas::defaultFolderIsBesideTheProgram()
 {
     testsupport::TempProgramFolder program;
-    const QByteArray previous = qgetenv("DOVRA_PDF_DIR");
-    qunsetenv("DOVRA_PDF_DIR");
+    const testsupport::EnvironmentValue noPdfFolder("DOVRA_PDF_DIR");
     QCOMPARE(PdfJobCanvas::defaultFolder(), program.path() + "/Printed");
     PdfJobCanvas canvas(PdfJobCanvas::defaultFolder());
     canvas.BeginDocument();
     canvas.DrawLine(0, 0, 100, 100);
     canvas.EndDocument();
     QVERIFY(QFile::exists(program.path() + "/Printed/print-00000001.pdf"));
-    restoreVariable("DOVRA_PDF_DIR", previous);
 }
 
 void TestPdfCanvas::unusableFolderIsReported()

@@ -22,72 +22,9 @@
 
 namespace {
 
-// An environment variable set for the life of the object.
-class EnvironmentValue {
-public:
-    EnvironmentValue(const char* name, const QString& value) : name_(name), previous_(qgetenv(name))
-    {
-        qputenv(name, value.toUtf8());
-    }
-    ~EnvironmentValue()
-    {
-        if (previous_.isEmpty())
-            qunsetenv(name_);
-        else
-            qputenv(name_, previous_);
-    }
-
-private:
-    const char* name_;
-    QByteArray previous_;
-};
-
-// The engine's wait for a locked table, short for the tests that lock one on purpose.
-class ShortLockWait {
-public:
-    ShortLockWait() : previous_(engine::lockWaitMs()) { engine::setLockWaitMs(100); }
-    ~ShortLockWait() { engine::setLockWaitMs(previous_); }
-
-private:
-    int previous_;
-};
-
-QString run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(30000))
-        return QString();
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-QImage rasterise(const QString& pdf, int dpi)
-{
-    const QString stem = pdf + QString("-%1").arg(dpi);
-    run("pdftoppm", {"-r", QString::number(dpi), "-png", "-singlefile", pdf, stem});
-    return QImage(stem + ".png");
-}
-
-// Every symbol zbarimg finds on the first page, as "CODE-128:<digits>", once each.
-QStringList decodedSymbols(const QString& pdf)
-{
-    const QString png = pdf + ".png";
-    rasterise(pdf, 300).save(png);
-    QStringList symbols = run("zbarimg", {"-q", png}).split('\n', Qt::SkipEmptyParts);
-    symbols.removeDuplicates();
-    symbols.sort();
-    return symbols;
-}
-
-QRect inkBox(const QImage& page)
-{
-    QRect box;
-    for (int y = 0; y < page.height(); ++y)
-        for (int x = 0; x < page.width(); ++x)
-            if (qGray(page.pixel(x, y)) < 128)
-                box |= QRect(x, y, 1, 1);
-    return box;
-}
+using testsupport::decodedSymbols;
+using testsupport::inkBox;
+using testsupport::rasterisePdf;
 
 using LogRow = QMap<QString, QString>; // field -> text; "<null>" for an empty field
 
@@ -108,26 +45,10 @@ public:
 
     void setCounter(const QString& custId, const QString& serial, bool barCodes, bool increment)
     {
-        engine::Table t;
-        t.setFolder(toStd(w.settings.mailerNumDB));
-        t.setTableName("MailerNum");
-        t.open();
-        t.edit();
-        t.setText("CustID", toStd(custId));
-        t.setText("SerialNum", toStd(serial));
-        t.setBoolean("BarCodes", barCodes);
-        t.setBoolean("Increment", increment);
-        t.post();
+        testsupport::writeRow(w.settings.mailerNumDB, {custId, serial, increment, barCodes});
     }
 
-    QString counterSerial() const
-    {
-        engine::Table t;
-        t.setFolder(toStd(w.settings.mailerNumDB));
-        t.setTableName("MailerNum");
-        t.open();
-        return fromStd(t.asString("SerialNum"));
-    }
+    QString counterSerial() const { return testsupport::readRow(w.settings.mailerNumDB).serialNum; }
 
     QList<LogRow> logRows() const
     {
@@ -170,7 +91,7 @@ public:
     testsupport::TempProgramFolder home;
 
 private:
-    EnvironmentValue pdfDir_;
+    testsupport::EnvironmentValue pdfDir_;
 
 public:
     TdmDovraPro dm;
@@ -540,7 +461,7 @@ void TestPrintRun::labelsAdvanceColumnByColumn()
     const int dpi = 100;
     for (int i = 0; i < 3; ++i) {
         const QString pdf = f.pdfFolder() + "/" + f.pdfFiles()[i];
-        const QRect ink = inkBox(rasterise(pdf, dpi));
+        const QRect ink = inkBox(rasterisePdf(pdf, dpi));
         const double right = (8.1 - 2.75 * places[i].x()) * dpi;
         const double top = (3.7 * places[i].y() + 0.5) * dpi;
         QVERIFY2(qAbs(ink.right() - right) < 0.1 * dpi,
@@ -583,8 +504,8 @@ void TestPrintRun::failuresKeepCounterAndLogInStep()
     QFETCH(QString, counterAfter);
     QFETCH(QString, message);
     PrintFixture f;
-    ShortLockWait shortWait;
-    std::optional<EnvironmentValue> brokenPdfFolder;
+    const testsupport::LockWait shortWait(100);
+    std::optional<testsupport::EnvironmentValue> brokenPdfFolder;
     engine::Table otherWorkstation;
     if (failure == "no customer id") {
         f.setCounter("000000000", "0000041", true, true);
@@ -595,10 +516,7 @@ void TestPrintRun::failuresKeepCounterAndLogInStep()
             QSKIP("write protection does not hold for root");
         QVERIFY(QFile::setPermissions(f.home.path() + "/Log", QFile::ReadOwner | QFile::ExeOwner));
     } else if (failure == "counter locked") {
-        otherWorkstation.setFolder(toStd(f.w.settings.mailerNumDB));
-        otherWorkstation.setTableName("MailerNum");
-        otherWorkstation.setExclusive(true);
-        otherWorkstation.open();
+        testsupport::openCounter(otherWorkstation, f.w.settings.mailerNumDB, true);
     } else if (failure == "printer fails") {
         QFile blocker(f.home.file("blocker"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));

@@ -20,43 +20,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
-#include <functional>
 #include <memory>
 
 namespace {
 
-using testsupport::CounterRow;
 using testsupport::counterIsFree;
+using testsupport::CounterRow;
 using testsupport::readRow;
 using testsupport::writeRow;
-
-// Handles modal windows as they appear: the Mailer Number dialog goes to onProMailer,
-// any other window of the start-up is closed.
-class ModalHandler : public QObject {
-public:
-    explicit ModalHandler(std::function<void(TF_ProMailer*)> onProMailer) : onProMailer_(std::move(onProMailer))
-    {
-        startTimer(20);
-    }
-    int proMailerSeen = 0;
-
-protected:
-    void timerEvent(QTimerEvent*) override
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal)
-            return;
-        if (auto dialog = qobject_cast<TF_ProMailer*>(modal)) {
-            ++proMailerSeen;
-            onProMailer_(dialog);
-        } else {
-            modal->close();
-        }
-    }
-
-private:
-    std::function<void(TF_ProMailer*)> onProMailer_;
-};
 
 // On the box itself: the check box is wider than its caption.
 void clickBox(QCheckBox* box)
@@ -98,10 +69,8 @@ private slots:
     void mainWindowOpensTheDialog();
 
 private:
-    QString folder() const { return home_->path(); }
-    std::unique_ptr<testsupport::TempProgramFolder> home_;
-    std::unique_ptr<TdmDovraPro> dm_;
-    Settings settings_;
+    QString folder() const { return program_->home.path(); }
+    std::unique_ptr<testsupport::ProgramFixture> program_;
 };
 
 void TestProMailer::init()
@@ -109,22 +78,19 @@ void TestProMailer::init()
     MessageService::setScripted(true);
     MessageService::clearShown();
     FileDialogService::setScripted(true);
-    home_ = std::make_unique<testsupport::TempProgramFolder>();
-    dm_ = std::make_unique<TdmDovraPro>();
-    dm_->CreateTable(folder(), "MailerNum", schema::MailerNum);
-    settings_ = Settings::defaults(folder());
+    program_ = std::make_unique<testsupport::ProgramFixture>();
+    program_->dm.CreateTable(folder(), "MailerNum", schema::MailerNum);
 }
 
 void TestProMailer::cleanup()
 {
-    dm_.reset();
-    home_.reset();
+    program_.reset();
 }
 
 void TestProMailer::openingShowsTheCounterAndLocksIt()
 {
     writeRow(folder(), {"12-345-67", "0000042", false, true});
-    TF_ProMailer dialog(settings_);
+    TF_ProMailer dialog(program_->settings);
     QCOMPARE(dialog.windowTitle(), QString("Mailer Number"));
     QCOMPARE(dialog.labelDatabaseName->toolTip(), folder() + "/MailerNum.adt");
     QVERIFY(dialog.labelDatabaseName->text().endsWith("/MailerNum.adt"));
@@ -142,7 +108,7 @@ void TestProMailer::openingShowsTheCounterAndLocksIt()
 
 void TestProMailer::customerIdIsSetAndStored()
 {
-    TF_ProMailer dialog(settings_);
+    TF_ProMailer dialog(program_->settings);
     dialog.show();
     dialog.editCustID->selectAll();
     QTest::keyClicks(dialog.editCustID, "123456789");
@@ -158,7 +124,7 @@ void TestProMailer::customerIdIsSetAndStored()
     // The stored ID is what the next print run reads.
     TNumberState state;
     QString refusal;
-    QVERIFY(OpenNumberCounter(settings_, state, refusal));
+    QVERIFY(OpenNumberCounter(program_->settings, state, refusal));
     CloseNumberCounter();
 }
 
@@ -177,7 +143,7 @@ void TestProMailer::everyWayOfClosingReleases()
     QFETCH(QString, way);
     QFETCH(bool, stored);
     writeRow(folder(), {"123456789", "0000007", true, true});
-    TF_ProMailer dialog(settings_);
+    TF_ProMailer dialog(program_->settings);
     dialog.show();
     dialog.EditSerialNum->setText("0000500");
     QVERIFY(!counterIsFree(folder()));
@@ -197,7 +163,7 @@ void TestProMailer::everyWayOfClosingReleases()
 void TestProMailer::clearingBarCodesKeepsIdAndSerial()
 {
     writeRow(folder(), {"123456789", "0000007", true, true});
-    TF_ProMailer dialog(settings_);
+    TF_ProMailer dialog(program_->settings);
     dialog.show();
     dialog.editCustID->setText("987654321");
     dialog.EditSerialNum->setText("0000999");
@@ -217,7 +183,7 @@ void TestProMailer::clearingBarCodesKeepsIdAndSerial()
 void TestProMailer::typedPrePrintedNumberIsTaken()
 {
     writeRow(folder(), {"123456789", "0000007", true, false});
-    TF_ProMailer dialog(settings_);
+    TF_ProMailer dialog(program_->settings);
     dialog.show();
     QVERIFY(dialog.panelPrintBarCodes->isHidden());
     QTest::keyClicks(dialog.editMailerNumOLD, "9214700000123400000012");
@@ -267,7 +233,7 @@ void TestProMailer::badEntriesAreRefused()
     QFETCH(QString, preprinted);
     QFETCH(QString, message);
     writeRow(folder(), {"123456789", "0000007", true, barCodes});
-    TF_ProMailer dialog(settings_);
+    TF_ProMailer dialog(program_->settings);
     dialog.show();
     if (barCodes) {
         dialog.editCustID->setText(custId);
@@ -305,7 +271,7 @@ void TestProMailer::serialIsFixedOnLeaving()
 {
     QFETCH(QString, typed);
     QFETCH(QString, fixed);
-    TF_ProMailer dialog(settings_);
+    TF_ProMailer dialog(program_->settings);
     dialog.show();
     QApplication::setActiveWindow(&dialog);
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
@@ -321,7 +287,7 @@ void TestProMailer::serialIsFixedOnLeaving()
 void TestProMailer::panelsAndHelpFollowTheBox()
 {
     writeRow(folder(), {"123456789", "0000007", true, true});
-    TF_ProMailer dialog(settings_);
+    TF_ProMailer dialog(program_->settings);
     dialog.show();
     QTest::mouseClick(dialog.btnHelp, Qt::LeftButton);
     QVERIFY(!dialog.btnHelp->isEnabled());
@@ -361,7 +327,7 @@ void TestProMailer::linkOpensTheDirectoryCompany()
 {
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler("https", &catcher, "open");
-    TF_ProMailer dialog(settings_);
+    TF_ProMailer dialog(program_->settings);
     dialog.show();
     QTest::mouseClick(dialog.btnHelp, Qt::LeftButton);
     QCOMPARE(dialog.LabelDnB->cursor().shape(), Qt::PointingHandCursor);
@@ -377,9 +343,9 @@ void TestProMailer::longPathIsShortenedFromTheLeft()
 {
     const QString deep = folder() + "/a-rather-long-folder-name/another-long-folder-name/and-a-third-folder/shared";
     QVERIFY(QDir().mkpath(deep));
-    dm_->CreateTable(deep, "MailerNum", schema::MailerNum);
-    settings_.mailerNumDB = deep;
-    TF_ProMailer dialog(settings_);
+    program_->dm.CreateTable(deep, "MailerNum", schema::MailerNum);
+    program_->settings.mailerNumDB = deep;
+    TF_ProMailer dialog(program_->settings);
     const QString text = dialog.labelDatabaseName->text();
     QVERIFY2(text.startsWith(".../") && text.endsWith("/shared/MailerNum.adt"), qPrintable(text));
     QVERIFY((deep + "/MailerNum.adt").endsWith(text.mid(4)));
@@ -390,14 +356,10 @@ void TestProMailer::longPathIsShortenedFromTheLeft()
 void TestProMailer::counterLockedElsewhere()
 {
     engine::Table other;
-    other.setFolder(toStd(folder()));
-    other.setTableName("MailerNum");
-    other.setExclusive(true);
-    other.open();
-    engine::setLockWaitMs(100);
-    QVERIFY_THROWS_EXCEPTION(engine::EngineError, TF_ProMailer{settings_});
-    engine::setLockWaitMs(4000);
-    QVERIFY(!dm_->adstMailerNum.active());
+    testsupport::openCounter(other, folder(), true);
+    const testsupport::LockWait shortWait(100);
+    QVERIFY_THROWS_EXCEPTION(engine::EngineError, TF_ProMailer{program_->settings});
+    QVERIFY(!program_->dm.adstMailerNum.active());
     other.close();
     QVERIFY(counterIsFree(folder()));
 }
@@ -407,10 +369,10 @@ void TestProMailer::changeReloadsFromTheNewFolder()
     writeRow(folder(), {"123456789", "0000007", true, true});
     const QString shared = folder() + "/shared";
     QVERIFY(QDir().mkpath(shared));
-    dm_->CreateTable(shared, "MailerNum", schema::MailerNum);
+    program_->dm.CreateTable(shared, "MailerNum", schema::MailerNum);
     writeRow(shared, {"555555555", "0000321", false, false});
 
-    TF_ProMailer dialog(settings_);
+    TF_ProMailer dialog(program_->settings);
     dialog.show();
     FileDialogService::queueAnswer(shared + "/MailerNum.adt");
     QTimer::singleShot(0, [] {
@@ -421,7 +383,7 @@ void TestProMailer::changeReloadsFromTheNewFolder()
     });
     QTest::mouseClick(dialog.btnChangeYourDB, Qt::LeftButton);
 
-    QCOMPARE(settings_.mailerNumDB, shared);
+    QCOMPARE(program_->settings.mailerNumDB, shared);
     QCOMPARE(dialog.labelDatabaseName->toolTip(), shared + "/MailerNum.adt");
     QVERIFY(dialog.labelDatabaseName->text().endsWith("/shared/MailerNum.adt")); // shortened when long
     QCOMPARE(dialog.editCustID->text(), QString("555555555"));
@@ -439,13 +401,17 @@ void TestProMailer::mainWindowOpensTheDialog()
 {
     TF_Main window;
     bool lockedWhileOpen = false;
-    // A fresh program folder has no Customer ID: the first showing asks for one.
-    ModalHandler handler([&](TF_ProMailer* dialog) {
+    const auto checkLockAndReject = [&](QWidget* dialog) {
         lockedWhileOpen = !counterIsFree(window.settings.mailerNumDB);
-        dialog->reject();
-    });
+        static_cast<TF_ProMailer*>(dialog)->reject();
+    };
+    // Once for the first showing, once for the menu; any other window of the start-up is closed.
+    testsupport::ModalDriver driver;
+    driver.on("TF_ProMailer", checkLockAndReject);
+    driver.on("TF_ProMailer", checkLockAndReject);
+    // A fresh program folder has no Customer ID: the first showing asks for one.
     window.show();
-    QTRY_COMPARE(handler.proMailerSeen, 1);
+    QTRY_COMPARE(driver.seen.count("TF_ProMailer"), 1);
     QTRY_VERIFY(!window.firstShowingPending());
     QVERIFY(lockedWhileOpen);
     QVERIFY(counterIsFree(window.settings.mailerNumDB));
@@ -453,7 +419,7 @@ void TestProMailer::mainWindowOpensTheDialog()
     // Options -> Mailer Number opens it again.
     lockedWhileOpen = false;
     window.findChild<QAction*>("miMailerNumber")->trigger();
-    QCOMPARE(handler.proMailerSeen, 2);
+    QCOMPARE(driver.seen.count("TF_ProMailer"), 2);
     QVERIFY(lockedWhileOpen);
     QVERIFY(counterIsFree(window.settings.mailerNumDB));
     window.close();

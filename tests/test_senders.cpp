@@ -91,47 +91,8 @@ QStringList labelTexts(QLabel* const (&labels)[5])
     return out;
 }
 
-void click(QWidget* dialog, const char* name)
-{
-    auto button = dialog->findChild<QPushButton*>(name);
-    QVERIFY2(button, name);
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
-// Answers the modal dialogs that open while a command runs: each handler acts on the
-// top modal window of its class; the names of the windows seen are recorded in order.
-class ModalDriver : public QObject {
-public:
-    using Handler = std::function<void(QWidget*)>;
-    ModalDriver()
-    {
-        connect(&timer_, &QTimer::timeout, this, &ModalDriver::tick);
-        timer_.start(10);
-    }
-    void on(const char* className, Handler handler) { handlers_.append({className, std::move(handler)}); }
-    QStringList seen;
-
-private:
-    void tick()
-    {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w || w == last_)
-            return;
-        last_ = w;
-        seen << w->metaObject()->className();
-        for (int i = 0; i < handlers_.size(); ++i)
-            if (w->inherits(handlers_[i].first)) {
-                Handler h = handlers_.takeAt(i).second;
-                h(w);
-                return;
-            }
-        if (auto dialog = qobject_cast<QDialog*>(w))
-            dialog->reject();
-    }
-    QTimer timer_;
-    QPointer<QWidget> last_;
-    QList<QPair<const char*, Handler>> handlers_;
-};
+using testsupport::clickButton;
+using testsupport::ModalDriver;
 
 // Fills the address dialog and presses OK; records the caption of its box.
 ModalDriver::Handler fillAddress(const TAddressLines& a, QString* boxCaption = nullptr)
@@ -147,7 +108,7 @@ ModalDriver::Handler fillAddress(const TAddressLines& a, QString* boxCaption = n
         d->editCity->setText(a.city);
         d->editState->setText(a.state);
         d->editZip->setText(a.zip);
-        click(d, "btnOK");
+        clickButton(d, "btnOK");
     };
 }
 
@@ -157,10 +118,7 @@ class TestSenders : public QObject {
     Q_OBJECT
 
     // A program folder with its sender table, and a sender list's settings.
-    struct Fixture {
-        testsupport::TempProgramFolder home;
-        TdmDovraPro dm;
-        Settings settings = Settings::defaults(home.path());
+    struct Fixture : testsupport::ProgramFixture {
         Fixture()
         {
             QDir().mkpath(settings.yourAddressDB);
@@ -266,7 +224,7 @@ private slots:
                  QString("2|Pat O'Brien|1 Main St; drop table YourAddress; --||Suite 'B'|Boston|MA|02108-1234"));
         QCOMPARE(selectedRow(d.lvYourAddress), 1);
         QCOMPARE(f.settings.yourAddressID, QString("1")); // until OK
-        click(&d, "btnOK");
+        clickButton(&d, "btnOK");
         QCOMPARE(d.result(), int(QDialog::Accepted));
         QCOMPARE(f.settings.yourAddressID, QString("2"));
         QCOMPARE(d.chosenAddress(), addressOf({"Pat O'Brien", "1 Main St; drop table YourAddress; --", "", "Suite 'B'"},
@@ -300,7 +258,7 @@ private slots:
             QCOMPARE(a->memoAddress->toPlainText(), QString("Jane Roe"));
             QCOMPARE(a->editCity->text(), QString("Springfield"));
             a->memoAddress->setPlainText("Pat O'Brien\n'; delete from YourAddress; --");
-            click(a, "btnOK");
+            clickButton(a, "btnOK");
         });
         d.btnEdit->trigger();
         QCOMPARE(boxCaption, QString("Edit Name and Address"));
@@ -422,7 +380,7 @@ private slots:
             prompt = e->TheGroupBox->title();
             offered = e->TheEdit->text();
             e->TheEdit->setText("elm");
-            click(e, "btnOK");
+            clickButton(e, "btnOK");
         });
         d.lvYourAddress->setFocus();
         QTest::keyClick(d.lvYourAddress, Qt::Key_F, Qt::ControlModifier);
@@ -458,16 +416,16 @@ private slots:
         FileDialogService::queueAnswer(shared + "/YourAddress.adt");
         ModalDriver driver;
         driver.on("TF_NetworkSettings", [](QWidget* w) {
-            click(w, "btnChangeYourAddress");
-            click(w, "btnOK");
+            clickButton(w, "btnChangeYourAddress");
+            clickButton(w, "btnOK");
         });
-        click(&d, "btnChange");
+        clickButton(&d, "btnChange");
         QCOMPARE(f.settings.yourAddressDB, shared);
         QCOMPARE(captions(d.lvYourAddress), QStringList({"There", "Over there"}));
         QCOMPARE(d.labelDatabaseName->toolTip(), shared + "/YourAddress.adt");
 
-        driver.on("TF_NetworkSettings", [](QWidget* w) { click(w, "btnCancel"); });
-        click(&d, "btnChange");
+        driver.on("TF_NetworkSettings", [](QWidget* w) { clickButton(w, "btnCancel"); });
+        clickButton(&d, "btnChange");
         QCOMPARE(captions(d.lvYourAddress), QStringList({"There", "Over there"}));
     }
 
@@ -519,7 +477,7 @@ private slots:
         d.memoAddress->setPlainText(memo);
         d.editCity->setText(city);
         d.editZip->setText(zip);
-        click(&d, "btnOK");
+        clickButton(&d, "btnOK");
         QCOMPARE(d.result() == QDialog::Accepted, accepted);
         QCOMPARE(MessageService::shown().size(), accepted ? 0 : 1);
         if (accepted)
@@ -613,12 +571,12 @@ private slots:
     {
         Fixture f;
         TF_Address from(addressOf({"Jane Roe", "12 Elm St"}, "Springfield", "IL", "62704-1234"));
-        click(&from, "btnCopy");
+        clickButton(&from, "btnCopy");
         QCOMPARE(QGuiApplication::clipboard()->text(), QString("Jane Roe\n\r12 Elm St\n\rSpringfield IL 62704-1234"));
         TF_Address to(addressOf({"Someone else", "", "", "x"}, "Elsewhere", "ZZ", "99999"));
-        click(&to, "btnPaste");
+        clickButton(&to, "btnPaste");
         QCOMPARE(to.address(), addressOf({"Jane Roe", "12 Elm St"}, "Springfield", "IL", "62704-1234"));
-        click(&to, "btnClear");
+        clickButton(&to, "btnClear");
         QCOMPARE(to.memoAddress->toPlainText(), QString());
         QCOMPARE(to.editZip->displayText().replace('_', ' '), QString("     -    "));
     }
@@ -631,11 +589,11 @@ private slots:
         QCOMPARE(d.TheGroupBox->title(), QString("Text to find"));
         QCOMPARE(d.TheEdit->text(), QString("old"));
         d.TheEdit->setText("   ");
-        click(&d, "btnOK");
+        clickButton(&d, "btnOK");
         QCOMPARE(MessageService::shown().last().text, QString("Field cannot be blank."));
         QVERIFY(d.result() != QDialog::Accepted);
         d.TheEdit->setText("  two words ");
-        click(&d, "btnOK");
+        clickButton(&d, "btnOK");
         QCOMPARE(d.result(), int(QDialog::Accepted));
         QCOMPARE(d.text(), QString("  two words "));
     }
@@ -655,7 +613,7 @@ private slots:
                   fillAddress(addressOf({"Jane Roe", "12 Elm St"}, "Springfield", "IL", "62704-"), &boxCaption));
         driver.on("TF_YourAddress", [](QWidget* list) {
             QTRY_COMPARE(static_cast<TF_YourAddress*>(list)->lvYourAddress->count(), 1);
-            click(list, "btnOK");
+            clickButton(list, "btnOK");
         });
         w.show();
         QTRY_VERIFY(!w.firstShowingPending());
@@ -683,7 +641,7 @@ private slots:
         driver.on("TF_YourAddress", [](QWidget* list) {
             auto d = static_cast<TF_YourAddress*>(list);
             d->lvYourAddress->setCurrentRow(1);
-            click(d, "btnOK");
+            clickButton(d, "btnOK");
         });
         w.miSelectYourAddress->trigger();
         QCOMPARE(labelTexts(w.lblYourAddress), QStringList({"Pat O'Brien", "Boston MA 02108", "", "", ""}));
@@ -693,7 +651,7 @@ private slots:
 
         // Cancel keeps everything as it was.
         w.MarkEntryPrinted();
-        click(&w, "btnSelectYourAddress"); // the driver rejects the list
+        clickButton(&w, "btnSelectYourAddress"); // the driver rejects the list
         QCOMPARE(w.settings.yourAddressID, QString("2"));
         QCOMPARE(w.lblYourAddress[0]->text(), QString("Pat O'Brien"));
         QVERIFY(w.entryPrinted());
@@ -720,7 +678,7 @@ private slots:
             driver.on("TF_YourAddress", [](QWidget* list) {
                 // The empty list asks for the first sender at once.
                 QTRY_COMPARE(static_cast<TF_YourAddress*>(list)->lvYourAddress->count(), 1);
-                click(list, "btnOK");
+                clickButton(list, "btnOK");
             });
             driver.on("TF_Address", fillAddress(addressOf({"Shared Sender Inc"}, "Boston", "MA", "02108")));
             w.btnSelectYourAddress->click();
@@ -752,7 +710,7 @@ private slots:
         ModalDriver driver;
         driver.on("TF_NetworkSettings", [](QWidget* d) {
             QCOMPARE(d->windowTitle(), QString("Network Settings"));
-            click(d, "btnOK");
+            clickButton(d, "btnOK");
         });
         const Settings before = w.settings;
         w.miNetworkSettings->trigger();

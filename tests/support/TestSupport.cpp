@@ -4,23 +4,32 @@
 #include "engine/Query.h"
 #include "engine/Table.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QtTest>
 
 namespace testsupport {
 
-TempProgramFolder::TempProgramFolder()
+EnvironmentValue::EnvironmentValue(const char* name, const QString& value) : name_(name), previous_(qgetenv(name))
 {
-    previous_ = qgetenv("DOVRA_HOME");
-    qputenv("DOVRA_HOME", dir_.path().toUtf8());
+    qputenv(name, value.toUtf8());
 }
 
-TempProgramFolder::~TempProgramFolder()
+EnvironmentValue::EnvironmentValue(const char* name) : name_(name), previous_(qgetenv(name))
+{
+    qunsetenv(name);
+}
+
+EnvironmentValue::~EnvironmentValue()
 {
     if (previous_.isEmpty())
-        qunsetenv("DOVRA_HOME");
+        qunsetenv(name_);
     else
-        qputenv("DOVRA_HOME", previous_);
+        qputenv(name_, previous_);
 }
 
 void prepareReadyProgramFolder(const QString& programFolder, const QString& customerId)
@@ -50,12 +59,20 @@ void prepareReadyProgramFolder(const QString& programFolder, const QString& cust
     ini.write("[YourAddress]\r\nID=1\r\n[Type]\r\nBarCodeApp=0\r\n");
 }
 
+LockWait::LockWait(int ms) : previous_(engine::lockWaitMs())
+{
+    engine::setLockWaitMs(ms);
+}
+
+LockWait::~LockWait()
+{
+    engine::setLockWaitMs(previous_);
+}
+
 CounterRow readRow(const QString& folder)
 {
     engine::Table t;
-    t.setFolder(folder.toStdString());
-    t.setTableName("MailerNum");
-    t.open();
+    openCounter(t, folder);
     return {QString::fromStdString(t.asString("CustID")), QString::fromStdString(t.asString("SerialNum")),
             t.asBoolean("Increment"), t.asBoolean("BarCodes")};
 }
@@ -63,9 +80,7 @@ CounterRow readRow(const QString& folder)
 void writeRow(const QString& folder, const CounterRow& row)
 {
     engine::Table t;
-    t.setFolder(folder.toStdString());
-    t.setTableName("MailerNum");
-    t.open();
+    openCounter(t, folder);
     t.edit();
     t.setText("CustID", row.custId.toStdString());
     t.setText("SerialNum", row.serialNum.toStdString());
@@ -74,25 +89,129 @@ void writeRow(const QString& folder, const CounterRow& row)
     t.post();
 }
 
-bool counterIsFree(const QString& folder)
+void openCounter(engine::Table& counter, const QString& folder, bool exclusive)
 {
-    const int wait = engine::lockWaitMs();
-    engine::setLockWaitMs(0);
-    engine::Table t;
-    t.setFolder(folder.toStdString());
-    t.setTableName("MailerNum");
-    t.setExclusive(true);
-    bool free = true;
-    try {
-        t.open();
-    } catch (const engine::EngineError&) {
-        free = false;
-    }
-    engine::setLockWaitMs(wait);
-    return free;
+    counter.setFolder(folder.toStdString());
+    counter.setTableName("MailerNum");
+    counter.setExclusive(exclusive);
+    counter.open();
 }
 
-QString binDir() { return QStringLiteral(DOVRA_TEST_BIN_DIR); }
-QString sourceDir() { return QStringLiteral(DOVRA_TEST_SOURCE_DIR); }
+bool counterIsFree(const QString& folder)
+{
+    const LockWait noWait(0);
+    engine::Table t;
+    try {
+        openCounter(t, folder, true);
+    } catch (const engine::EngineError&) {
+        return false;
+    }
+    return true;
+}
+
+MailerPrintData sampleMailerPrintData()
+{
+    MailerPrintData data;
+    data.senderLines = {"Acme Supply", "12 Mill Rd", "", "", "Springfield, IL 62701-1234"};
+    data.senderZip = "62701-1234";
+    data.recipientLines = {"Jane Roe", "Roe & Sons", "4 Elm St", "Apt 2", "Dover, DE 19901"};
+    data.recipientZip = "19901";
+    data.re = "Lease 7";
+    data.comment = "Second notice";
+    data.department = "Legal";
+    data.processedBy = "kb";
+    data.postage = "  0.39";
+    data.certifiedFee = "  2.40";
+    data.returnFee = "  1.85";
+    data.restrictedFee = "  3.50";
+    data.total = "  8.14";
+    data.barCodes = true;
+    data.customerId = "123456789";
+    data.serial = "0000001";
+    data.extraLabel = "Yes";
+    data.extraLabelAddress = "Addressed To";
+    return data;
+}
+
+QString runTool(const QString& program, const QStringList& arguments, const QList<int>& successCodes)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit ||
+        !successCodes.contains(process.exitCode()))
+        return QString("%1 %2 failed: %3 %4")
+            .arg(program, arguments.join(' '), process.errorString(),
+                 QString::fromUtf8(process.readAllStandardError()));
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QImage rasterisePdf(const QString& pdf, int dpi)
+{
+    const QString stem = pdf + QString("-%1").arg(dpi);
+    runTool("pdftoppm", {"-r", QString::number(dpi), "-png", "-singlefile", pdf, stem});
+    return QImage(stem + ".png");
+}
+
+QStringList decodedSymbols(const QString& pdf)
+{
+    const QString png = pdf + ".png";
+    rasterisePdf(pdf, 300).save(png);
+    // zbarimg ends with 4 when the page holds no symbol.
+    QStringList symbols = runTool("zbarimg", {"-q", png}, {0, 4}).split('\n', Qt::SkipEmptyParts);
+    symbols.removeDuplicates();
+    symbols.sort();
+    return symbols;
+}
+
+QRect inkBox(const QImage& page)
+{
+    QRect box;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if (qGray(page.pixel(x, y)) < 128)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+void clickButton(QWidget* parent, const QString& name)
+{
+    auto button = parent->findChild<QPushButton*>(name);
+    QVERIFY2(button, qPrintable(name));
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+ModalDriver::ModalDriver()
+{
+    connect(&timer_, &QTimer::timeout, this, &ModalDriver::tick);
+    timer_.start(10);
+}
+
+void ModalDriver::tick()
+{
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w || w == last_)
+        return;
+    last_ = w;
+    seen << w->metaObject()->className();
+    for (int i = 0; i < handlers_.size(); ++i)
+        if (w->inherits(handlers_[i].first)) {
+            Handler h = handlers_.takeAt(i).second;
+            h(w);
+            return;
+        }
+    if (auto dialog = qobject_cast<QDialog*>(w))
+        dialog->reject();
+    else
+        w->close();
+}
+
+QString binDir()
+{
+    return QStringLiteral(DOVRA_TEST_BIN_DIR);
+}
+QString sourceDir()
+{
+    return QStringLiteral(DOVRA_TEST_SOURCE_DIR);
+}
 
 } // namespace testsupport

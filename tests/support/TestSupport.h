@@ -1,28 +1,77 @@
-// What every test shares: a program folder of its own in a temporary directory, and the
-// scripted answers for message boxes and file dialogs.
+// What every test shares: a program folder of its own in a temporary directory, the scripted
+// answers for modal windows, the counter table read and written directly, and the tools
+// that read printed PDF files back (pdftoppm, zbarimg).
 #pragma once
 
+#include "app/Settings.h"
+#include "app/datamodule/TdmDovraPro.h"
+#include "printing/MailerForm.h"
+
+#include <QImage>
+#include <QList>
+#include <QPair>
+#include <QPointer>
+#include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+namespace engine {
+class Table;
+}
 
 namespace testsupport {
+
+// An environment variable set, or unset, for the life of the object.
+class EnvironmentValue {
+public:
+    EnvironmentValue(const char* name, const QString& value);
+    explicit EnvironmentValue(const char* name);
+    ~EnvironmentValue();
+    EnvironmentValue(const EnvironmentValue&) = delete;
+    EnvironmentValue& operator=(const EnvironmentValue&) = delete;
+
+private:
+    const char* name_;
+    QByteArray previous_;
+};
 
 // Makes a fresh, empty program folder and points DOVRA_HOME at it for the test's life.
 class TempProgramFolder {
 public:
-    TempProgramFolder();
-    ~TempProgramFolder();
     QString path() const { return dir_.path(); }
     QString file(const QString& name) const { return dir_.filePath(name); }
 
 private:
     QTemporaryDir dir_;
-    QByteArray previous_;
+    EnvironmentValue home_{"DOVRA_HOME", dir_.path()};
+};
+
+// A program folder of its own with the data module and the default settings of that folder.
+struct ProgramFixture {
+    TempProgramFolder home;
+    TdmDovraPro dm;
+    Settings settings = Settings::defaults(home.path());
 };
 
 // Makes the program folder one that a second start finds ready: a sender chosen, a
 // Customer ID set and the postal notice turned off, so the first showing asks nothing.
 void prepareReadyProgramFolder(const QString& programFolder, const QString& customerId = "123456789");
+
+// The engine's wait for a locked table, changed for the life of the object.
+class LockWait {
+public:
+    explicit LockWait(int ms);
+    ~LockWait();
+    LockWait(const LockWait&) = delete;
+    LockWait& operator=(const LockWait&) = delete;
+
+private:
+    int previous_;
+};
 
 // The one row of the Mailer Number counter in a folder, read and written directly.
 struct CounterRow {
@@ -31,8 +80,47 @@ struct CounterRow {
 };
 CounterRow readRow(const QString& folder);
 void writeRow(const QString& folder, const CounterRow& row);
+// Opens the counter table of a folder on the given handle; exclusively, it holds the counter
+// as another workstation does while it prints.
+void openCounter(engine::Table& counter, const QString& folder, bool exclusive = false);
 // True when another handle can take the counter's exclusive open at once.
 bool counterIsFree(const QString& folder);
+
+// A mailer filled in throughout: Customer ID 123456789, serial 0000001, bar codes on, all
+// four fees, the extra label "Addressed To".
+MailerPrintData sampleMailerPrintData();
+
+// Runs a tool and returns its standard output; when it cannot run or ends with an exit code
+// other than those that mean it did its work, a text that names the failure instead, so
+// that the check which follows fails with that text.
+QString runTool(const QString& program, const QStringList& arguments, const QList<int>& successCodes = {0});
+// The first page of a PDF file as an image at the given resolution.
+QImage rasterisePdf(const QString& pdf, int dpi);
+// Every symbol zbarimg finds on the first page of a PDF file, as "CODE-128:<digits>", once
+// each, sorted.
+QStringList decodedSymbols(const QString& pdf);
+// The bounding box of the dark pixels of an image.
+QRect inkBox(const QImage& page);
+
+// Clicks the push button of that object name inside parent; fails the test when there is none.
+void clickButton(QWidget* parent, const QString& name);
+
+// Answers the modal windows that open while a command runs. Each handler acts once, on the
+// first modal window that inherits its class; any other dialog is rejected and any other
+// modal window closed. The class names of the windows seen are recorded in order.
+class ModalDriver : public QObject {
+public:
+    using Handler = std::function<void(QWidget*)>;
+    ModalDriver();
+    void on(const char* className, Handler handler) { handlers_.append({className, std::move(handler)}); }
+    QStringList seen;
+
+private:
+    void tick();
+    QTimer timer_;
+    QPointer<QWidget> last_;
+    QList<QPair<const char*, Handler>> handlers_;
+};
 
 // The folder of the built programs, where ZIPCODES.adt lies.
 QString binDir();
