@@ -28,9 +28,9 @@ constexpr const char* WorkerVariable = "DOVRA_COUNTER_WORKER";
 
 // Takes numbers in a loop as the print run does (open, build, commit) and writes each
 // serial it printed to standard output, one per line.
-int runWorker(const QString& spec)
+int runWorker(const QString& workerArguments)
 {
-    const QStringList parts = spec.split(';');
+    const QStringList parts = workerArguments.split(';');
     TdmDovraPro dm;
     Settings settings = Settings::defaults(parts.value(0));
     engine::setLockWaitMs(10000); // the other worker holds the counter only for one round
