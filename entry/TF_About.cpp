@@ -29,7 +29,7 @@ CompanyDetails detailsFor(const QString& company)
         return {"88 Depot Street", "Columbus, OH 43215", "(614) 555-0177", "www.ostrel.example",
                 "Distributed by Ostrel Office Systems"};
     return {"1200 Harbor Way", "Portland, OR 97201", "(503) 555-0142", "www.quelmar.example",
-            "Licensed to this office. Unauthorized copying is prohibited."};
+            "Unauthorized copying is prohibited."};
 }
 
 int splashMs()
