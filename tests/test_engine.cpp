@@ -241,6 +241,19 @@ private slots:
         exec(folder_, "insert into Members (A_ID, G_ID) values(1, 2)");
         exec(folder_, "insert into Members (A_ID, G_ID) values(2, 1)");
         QVERIFY_THROWS_EXCEPTION(UniqueKeyError, exec(folder_, "insert into Members (A_ID, G_ID) values(1, 2)"));
+        // Through a table handle too; the refused row stays in append mode, as typed.
+        Table members;
+        members.setFolder(folder_.toStdString());
+        members.setTableName("Members");
+        members.open();
+        members.append();
+        members.setInteger("A_ID", 2);
+        members.setInteger("G_ID", 1);
+        QVERIFY_THROWS_EXCEPTION(UniqueKeyError, members.post());
+        QVERIFY(members.editing());
+        members.setInteger("G_ID", 3);
+        members.post();
+        QCOMPARE(members.recordCount(), 3);
         // Other failures are general engine errors with SQLite's text.
         try {
             exec(folder_, "insert into Members (A_ID, Nope) values(1, 2)");
