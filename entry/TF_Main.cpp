@@ -233,7 +233,7 @@ void TF_Main::startUp()
     // 9 .. 15
     for (QLabel* l : lblYourAddress)
         l->clear();
-    guarded([this] { createMissingTables(); });
+    createMissingTables();
     // 16
     rememberedSearchText.clear();
     // 17
@@ -247,32 +247,34 @@ void TF_Main::startUp()
     firstShowingPending_ = true;
 }
 
+// A table that cannot be made (a shared folder gone, a table in use) is reported and the
+// remaining steps still run, so the window starts with its fees and modes in place.
 void TF_Main::createMissingTables()
 {
     // 10
-    if (!engine::tableExists(toStd(settings.yourAddressDB), "YourAddress"))
-        dmDovraPro->CreateTable(settings.yourAddressDB, "YourAddress", schema::YourAddress);
-    else
-        loadCurrentSender();
+    guarded([this] {
+        if (!engine::tableExists(toStd(settings.yourAddressDB), "YourAddress"))
+            dmDovraPro->CreateTable(settings.yourAddressDB, "YourAddress", schema::YourAddress);
+        else
+            loadCurrentSender();
+    });
     // 11, 12
-    if (!engine::tableExists(toStd(settings.logDB), "Log37"))
-        dmDovraPro->CreateTable(settings.logDB, "Log37", schema::Log37);
+    guarded([this] {
+        if (!engine::tableExists(toStd(settings.logDB), "Log37"))
+            dmDovraPro->CreateTable(settings.logDB, "Log37", schema::Log37);
+    });
     dmDovraPro->adstLog.close();
     dmDovraPro->adstLog.setFolder(toStd(settings.logDB));
     dmDovraPro->adstLog.setTableName("Log37");
     // 13
-    if (settings.showValues)
-        miShowFeesOnClick();
-    else
-        miShowFeesOffClick();
+    guarded([this] { settings.showValues ? miShowFeesOnClick() : miShowFeesOffClick(); });
     // 14
-    if (!engine::tableExists(toStd(settings.mailerNumDB), "MailerNum"))
-        dmDovraPro->CreateTable(settings.mailerNumDB, "MailerNum", schema::MailerNum);
+    guarded([this] {
+        if (!engine::tableExists(toStd(settings.mailerNumDB), "MailerNum"))
+            dmDovraPro->CreateTable(settings.mailerNumDB, "MailerNum", schema::MailerNum);
+    });
     // 15
-    if (settings.batch)
-        miBatchOnClick();
-    else
-        miBatchOffClick();
+    settings.batch ? miBatchOnClick() : miBatchOffClick();
 }
 
 void TF_Main::loadCurrentSender()
@@ -322,6 +324,9 @@ void TF_Main::SaveSettings()
 void TF_Main::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    // Restoring the minimized window is no new showing: the typed recipient stays.
+    if (event->spontaneous())
+        return;
     if (!argumentsApplied_ || arguments_.isEmpty())
         applyCommandLineArguments();
     if (firstShowingPending_) {

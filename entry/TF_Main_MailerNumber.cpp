@@ -2,6 +2,7 @@
 #include "app/ErrorBoundary.h"
 #include "app/datamodule/TdmDovraPro.h"
 #include "entry/TF_Main.h"
+#include "printing/MailerNumber.h"
 #include "printing/TF_ProMailer.h"
 
 void TF_Main::miMailerNumberClick()
@@ -24,6 +25,7 @@ void TF_Main::firstShowingCheckCustomerId()
         table.first();
         custId = fromStd(table.asString("CustID"));
     }
-    if (custId == "000000000")
+    // "000000000", or the same zeros in the older dashed form, means not set up yet.
+    if (MailerCustomerId(custId) == "000000000")
         miMailerNumberClick();
 }

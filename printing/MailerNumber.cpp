@@ -44,11 +44,15 @@ QString CustomerIdWithoutDashes(const QString& customerId)
     return QString(customerId).remove('-');
 }
 
+QString MailerCustomerId(const QString& customerId)
+{
+    return fittedDigits(CustomerIdWithoutDashes(customerId), CustomerIdLength);
+}
+
 QString BuildMailerNumber(const QString& customerId, const QString& serial, const QString& kind)
 {
     const QString prefix = kind == "F" ? "92909" : "92147";
-    const QString body = prefix + fittedDigits(CustomerIdWithoutDashes(customerId), CustomerIdLength) +
-                         fittedDigits(serial, SerialLength);
+    const QString body = prefix + MailerCustomerId(customerId) + fittedDigits(serial, SerialLength);
     return body + gs1CheckDigit(body);
 }
 

@@ -12,6 +12,10 @@ bool IsPlainNumber(const QString& text);
 // Older data wrote Customer IDs as "00-000-0000"; every use drops the dashes.
 QString CustomerIdWithoutDashes(const QString& customerId);
 
+// The nine digits a Customer ID takes in a Mailer Number: dashes dropped, zeros for anything
+// that is not a plain whole number within 32 bits, padded on the left, cut on the right.
+QString MailerCustomerId(const QString& customerId);
+
 // kind "F" gives the return-receipt number (prefix "92909"); any other kind, empty
 // included, the mailer's own number (prefix "92147"). A Customer ID or serial that is not
 // a plain whole number within 32 bits counts as zeros; longer texts keep their leading

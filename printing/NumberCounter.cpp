@@ -8,6 +8,14 @@ const QString NoCustomerIdMessage =
     QStringLiteral("You can not print a Mailer with \"00-000-0000\" as a Customer ID.\r\r"
                    "Please enter in a Customer ID, and try again.");
 
+QString SerialNotANumberMessage(const QString& serial)
+{
+    return QStringLiteral("The next serial number \"%1\" of the Mailer Number counter is not a number.\r\r"
+                          "Please correct the Starting Identifier Serial Number under Options, Mailer Number, "
+                          "and try again.")
+        .arg(serial);
+}
+
 namespace {
 
 engine::Table& counterTable()
@@ -57,8 +65,16 @@ bool OpenNumberCounter(const Settings& settings, TNumberState& state, QString& r
     state.Serial = fromStd(table.asString("SerialNum")).left(7);
     state.BarCodes = table.asBoolean("BarCodes");
     state.Increment = table.asBoolean("Increment");
-    if (state.BarCodes && state.CustomerId == "000000000") {
+    // Whatever would put nine zeros into the bar-coded number counts as no Customer ID, such
+    // as what the nine-character field keeps of the older form "00-000-0000".
+    if (state.BarCodes && MailerCustomerId(state.CustomerId) == "000000000") {
         refusal = NoCustomerIdMessage;
+        return false;
+    }
+    // Such a serial would print as "0000000" and could not be advanced afterwards, so every
+    // following mailer would carry that same number again.
+    if (!IsPlainNumber(state.Serial)) {
+        refusal = SerialNotANumberMessage(state.Serial);
         return false;
     }
     guard.keep();

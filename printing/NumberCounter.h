@@ -22,6 +22,8 @@ struct TNumberState {
 
 // Shown when bar codes are on and no Customer ID has been set.
 extern const QString NoCustomerIdMessage;
+// Shown when the stored serial is not a whole number: nothing can be numbered from it.
+QString SerialNotANumberMessage(const QString& serial);
 
 // Closes the counter table if open, points it at the settings' "MailerNumDB" folder, opens
 // it exclusively and goes to its row. Throws engine::EngineError (table locked elsewhere,
@@ -29,7 +31,8 @@ extern const QString NoCustomerIdMessage;
 void OpenCounterTableExclusive(const Settings& settings);
 
 // Opens the counter exclusively and reads it into state. Returns false when printing must
-// be refused (bar codes on, Customer ID "000000000"): refusal then holds the message to
+// be refused (bar codes on and Customer ID "000000000", or a serial that is not a whole
+// number): refusal then holds the message to
 // show and the table is already closed and released. On true the table stays open and
 // locked until CommitSerial or CloseNumberCounter. Throws engine::EngineError with the
 // table closed.

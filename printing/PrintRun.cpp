@@ -12,11 +12,29 @@ const QString BatchStoredMessage = QStringLiteral("Record has been added to the 
 const QString NoBatchRecordsMessage = QStringLiteral("There are no records in the Batch file.");
 const QString ClearBatchQuestion = QStringLiteral("Are you sure you want to clear the Batch file?");
 
-PrintedNotLoggedError::PrintedNotLoggedError(const QString& cause, const QString& number)
-    : std::runtime_error(QStringLiteral("%1\n\nThe mailer was printed with the Mailer Number %2, but it could not be "
-                                        "entered in the log.")
-                             .arg(cause, GroupMailerNumber(number))
-                             .toStdString())
+namespace {
+
+QString printedButMessage(const QString& cause, const QString& number, bool logged, bool counterAdvanced)
+{
+    QString message =
+        QStringLiteral("%1\n\nThe mailer was printed with the Mailer Number %2").arg(cause, GroupMailerNumber(number));
+    if (logged)
+        message += QStringLiteral(" and entered in the log");
+    else
+        message += QStringLiteral(", but it could not be entered in the log");
+    if (!counterAdvanced)
+        message += QStringLiteral(
+            ". The Mailer Number counter could not be advanced past it: correct the Starting Identifier Serial "
+            "Number under Options, Mailer Number, before printing again, or the next mailer will carry the same "
+            "number");
+    return message + '.';
+}
+
+} // namespace
+
+PrintedNotLoggedError::PrintedNotLoggedError(const QString& cause, const QString& number, bool logged,
+                                             bool counterAdvanced)
+    : std::runtime_error(printedButMessage(cause, number, logged, counterAdvanced).toStdString())
 {
 }
 
@@ -139,6 +157,29 @@ void writeCounterSerial(const TNumberState& state)
     counter.post();
 }
 
+// The mailer is on paper: the counter is advanced past its number and its log row written.
+// The row is written even when the counter cannot be; the error then names the number and
+// what is missing, and ends the run.
+template <class AdvanceCounter, class WriteLogRow>
+void recordPrintedMailer(const QString& number, AdvanceCounter advanceCounter, WriteLogRow writeLogRow)
+{
+    QString counterFailure;
+    try {
+        advanceCounter();
+    } catch (const std::exception& e) {
+        counterFailure = QString::fromUtf8(e.what());
+    }
+    try {
+        writeLogRow();
+    } catch (const std::exception& e) {
+        const QString cause = QString::fromUtf8(e.what());
+        throw PrintedNotLoggedError(counterFailure.isEmpty() ? cause : counterFailure + "\n" + cause, number, false,
+                                    counterFailure.isEmpty());
+    }
+    if (!counterFailure.isEmpty())
+        throw PrintedNotLoggedError(counterFailure, number, true, false);
+}
+
 } // namespace
 
 LogTableSession::LogTableSession(const Settings& settings, const QString& filter) : table_(dmDovraPro->adstLog)
@@ -237,16 +278,15 @@ PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData
         advanceLabelPosition(settings);
     }
 
-    try {
-        CommitSerial(state);
-        engine::Table& row = log->table();
-        row.append();
-        setEntryFields(row, entry);
-        setPrintedFields(row, GroupMailerNumber(outcome.number), outcome.number, state.CustomerId);
-        row.post();
-    } catch (const std::exception& e) {
-        throw PrintedNotLoggedError(QString::fromUtf8(e.what()), outcome.number);
-    }
+    recordPrintedMailer(
+        outcome.number, [&] { CommitSerial(state); },
+        [&] {
+            engine::Table& row = log->table();
+            row.append();
+            setEntryFields(row, entry);
+            setPrintedFields(row, GroupMailerNumber(outcome.number), outcome.number, state.CustomerId);
+            row.post();
+        });
     return outcome;
 }
 
@@ -273,6 +313,12 @@ BatchOutcome PrintBatch(PageCanvas& canvas, Settings& settings, MailerLayout lay
     if (!OpenNumberCounter(settings, state, outcome.refusal))
         return outcome;
     TNumberCounterRelease release;
+    // Another workstation may have printed these rows while this one waited for the counter.
+    rows.first();
+    if (rows.eof()) {
+        outcome.empty = true;
+        return outcome;
+    }
     LabelJob labels(canvas);
 
     while (!rows.eof()) {
@@ -286,15 +332,17 @@ BatchOutcome PrintBatch(PageCanvas& canvas, Settings& settings, MailerLayout lay
             number = PrintMailerForm(canvas, data, layout, labelPosition(settings));
             advanceLabelPosition(settings);
         }
-        try {
-            state.Serial = AdvanceSerial(state.Serial, state.direction());
-            writeCounterSerial(state);
-            rows.edit();
-            setPrintedFields(rows, number, number, state.CustomerId);
-            rows.post(); // the row leaves the filter but stays the current one
-        } catch (const std::exception& e) {
-            throw PrintedNotLoggedError(QString::fromUtf8(e.what()), number);
-        }
+        recordPrintedMailer(
+            number,
+            [&] {
+                state.Serial = AdvanceSerial(state.Serial, state.direction());
+                writeCounterSerial(state);
+            },
+            [&] {
+                rows.edit();
+                setPrintedFields(rows, number, number, state.CustomerId);
+                rows.post(); // the row leaves the filter but stays the current one
+            });
         if (++outcome.count == 1)
             outcome.firstNumber = number;
         outcome.lastNumber = number;

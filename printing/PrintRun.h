@@ -4,7 +4,8 @@
 //
 // Numbers are never handed out twice: a printed mailer's advanced serial is written to the
 // counter before its log row, so a log row that cannot be written leaves the counter past
-// the printed number (and the error names that number), never behind it.
+// the printed number (and the error names that number), never behind it. A counter that
+// cannot be written does not cost the printed mailer its log row; the error says so.
 #pragma once
 
 #include "entry/AddressLines.h"
@@ -38,11 +39,13 @@ struct MailerLogEntry {
     bool wishRest = false;
 };
 
-// A mailer reached the printer but its number could not be recorded. The message ends by
-// naming the printed Mailer Number, so that the user can log it by hand.
+// A mailer reached the printer but its bookkeeping failed: its log row could not be
+// written, or the counter could not be advanced past its number, or both. The message names
+// the printed Mailer Number, so that the user can log it by hand or correct the counter.
 class PrintedNotLoggedError : public std::runtime_error {
 public:
-    PrintedNotLoggedError(const QString& cause, const QString& number);
+    PrintedNotLoggedError(const QString& cause, const QString& number, bool logged = false,
+                          bool counterAdvanced = true);
 };
 
 // The log table (dmDovraPro->adstLog) open in the log folder ("System Path" / "LogDB") for

@@ -343,6 +343,21 @@ private slots:
         QCOMPARE(memo->toPlainText(), QString("1\n2\n3\n4x"));
     }
 
+    void restoringTheMinimizedWindowKeepsTheRecipient()
+    {
+        testsupport::TempProgramFolder home;
+        testsupport::prepareReadyProgramFolder(home.path());
+        TdmDovraPro dm;
+        TF_Main w;
+        w.show();
+        QTRY_VERIFY(!w.firstShowingPending());
+        w.memoToAddress->setPlainText("Jane Roe\n12 Elm St");
+        w.setWindowState(Qt::WindowMinimized);
+        w.setWindowState(Qt::WindowNoState);
+        QCOMPARE(w.memoToAddress->toPlainText(), QString("Jane Roe\n12 Elm St"));
+        w.close();
+    }
+
     void copyThenPasteReturnsTheSameRecipient()
     {
         Fixture f;
@@ -463,8 +478,11 @@ private slots:
         d.editOunces->setText("99");
         d.UpDownOunces->step(1);
         QCOMPARE(d.editOunces->text(), QString("99"));
+        // Enter is dropped: it does not press the default OK button.
+        d.show();
         QTest::keyClick(d.editOunces, Qt::Key_Return);
-        QVERIFY(d.isVisible() == false && d.result() == QString());
+        QVERIFY(d.isVisible());
+        QCOMPARE(d.result(), QString());
     }
 
     void defaultsDialog()
@@ -597,8 +615,11 @@ private slots:
             QTRY_VERIFY(!w.firstShowingPending() && !ButtonDialogService::shown().isEmpty());
             const auto notice = ButtonDialogService::shown().first();
             QCOMPARE(notice.title, QString("Bar Code Printing Registration"));
-            QVERIFY(notice.message.startsWith("This software prints the newly required Bar Code"));
-            QVERIFY(notice.message.endsWith("800 522 9085 option 3 then option 6. "));
+            QCOMPARE(notice.message,
+                     QString("This software prints the newly required Bar Code on the your Certified Mailer. Thus "
+                             "the U.S. Postal Service Requires that you register with them.  The DUNS numbers are no "
+                             "longer used. You must have a mailer ID issued by the U.S. Postal Server.  If you do not "
+                             "have a USPS mailer ID contact them at 800 522 9085 option 3 then option 6. "));
             QCOMPARE(notice.captions, QStringList{"&Never Print again"});
             w.close();
         }

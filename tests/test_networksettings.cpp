@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -55,6 +56,13 @@ private slots:
         f.settings.logDB = f.mkdir("shared");
         TF_NetworkSettings dialog(f.settings);
         QCOMPARE(dialog.windowTitle(), QString("Network Settings"));
+        QCOMPARE(dialog.findChild<QLabel*>("lblHeading")->text(),
+                 QString("Please select/create where you would like each database to reside."));
+        QCOMPARE(qobject_cast<QGroupBox*>(dialog.lblMailerNumber->parentWidget())->title(),
+                 QString("Mailer Number Database Location"));
+        QCOMPARE(qobject_cast<QGroupBox*>(dialog.lblYourAddressDB->parentWidget())->title(),
+                 QString("Your Address (Return Address) Database Location"));
+        QCOMPARE(qobject_cast<QGroupBox*>(dialog.lblLogDB->parentWidget())->title(), QString("Log Database Location"));
         QCOMPARE(dialog.lblMailerNumber->text(), f.home.path() + "/MailerNum.adt");
         QCOMPARE(dialog.lblYourAddressDB->text(), f.home.path() + "/Addresses/YourAddress.adt");
         QCOMPARE(dialog.lblLogDB->text(), f.home.file("shared") + "/Log37.adt");

@@ -18,6 +18,9 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
+#include <chrono>
+#include <sqlite3.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -103,6 +106,20 @@ QString numberT(const QString& serial)
     return BuildMailerNumber("123456789", serial, "T");
 }
 
+// Makes every later write to the counter row fail, as a share that drops would, while the
+// counter still opens and reads.
+void refuseCounterWrites(const QString& folder)
+{
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(qPrintable(folder + "/MailerNum.adt"), &db), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db,
+                          "create trigger NoWrites before update on MailerNum "
+                          "begin select raise(abort, 'disk I/O error'); end",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    sqlite3_close(db);
+}
+
 // Fails the chosen print job, as a printer that goes offline part-way would.
 class FailingCanvas : public RecordingCanvas {
 public:
@@ -140,6 +157,7 @@ private slots:
     void failuresKeepCounterAndLogInStep();
     void batchFailingPartWayKeepsCounterWithCompletedRows_data();
     void batchFailingPartWayKeepsCounterWithCompletedRows();
+    void batchPrintedElsewhereWhileWaitingForTheCounter();
 };
 
 void TestPrintRun::formReachesPaperLogAndCounter()
@@ -476,31 +494,39 @@ void TestPrintRun::failuresKeepCounterAndLogInStep_data()
 {
     QTest::addColumn<QString>("failure");
     QTest::addColumn<bool>("printed");
+    QTest::addColumn<bool>("logged");
     QTest::addColumn<QString>("counterAfter");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no Customer ID") << "no customer id" << false << "0000041" << NoCustomerIdMessage;
-    QTest::newRow("log folder missing") << "log folder missing" << false << "0000041"
+    QTest::newRow("no Customer ID") << "no customer id" << false << false << "0000041" << NoCustomerIdMessage;
+    QTest::newRow("no Customer ID, older form")
+        << "no customer id with dashes" << false << false << "0000041" << NoCustomerIdMessage;
+    QTest::newRow("log folder missing") << "log folder missing" << false << false << "0000041"
                                         << "Nothing has been printed.";
-    QTest::newRow("log folder read-only") << "log folder read-only" << false << "0000041"
+    QTest::newRow("log folder read-only") << "log folder read-only" << false << false << "0000041"
                                           << "write-protected";
-    QTest::newRow("counter locked by another workstation") << "counter locked" << false << "0000041"
+    QTest::newRow("counter locked by another workstation") << "counter locked" << false << false << "0000041"
                                                            << "is in use by another user or workstation";
-    QTest::newRow("printer fails") << "printer fails" << false << "0000041"
+    QTest::newRow("printer fails") << "printer fails" << false << false << "0000041"
                                    << "could not be created";
-    // The number printed from a broken serial is named; the counter stays as it was.
+    // Refused before printing: it would print "0000000" again at every try.
     QTest::newRow("stored serial not a number")
-        << "serial not a number" << true << "12a4567"
-        << "printed with the Mailer Number " + GroupMailerNumber(numberT("0000000"));
+        << "serial not a number" << false << false << "12a4567" << SerialNotANumberMessage("12a4567");
     // The counter moves past the printed number although its log row could not be written.
     QTest::newRow("log held by another handle")
-        << "log locked" << true << "0000042"
+        << "log locked" << true << false << "0000042"
         << "printed with the Mailer Number " + GroupMailerNumber(numberT("0000041"));
+    // The printed mailer is still logged, and the user told that the counter lags behind.
+    QTest::newRow("counter cannot be written")
+        << "counter write fails" << true << true << "0000041"
+        << GroupMailerNumber(numberT("0000041")) + " and entered in the log. The Mailer Number counter could not "
+                                                   "be advanced";
 }
 
 void TestPrintRun::failuresKeepCounterAndLogInStep()
 {
     QFETCH(QString, failure);
     QFETCH(bool, printed);
+    QFETCH(bool, logged);
     QFETCH(QString, counterAfter);
     QFETCH(QString, message);
     PrintFixture f;
@@ -509,6 +535,10 @@ void TestPrintRun::failuresKeepCounterAndLogInStep()
     engine::Table otherWorkstation;
     if (failure == "no customer id") {
         f.setCounter("000000000", "0000041", true, true);
+    } else if (failure == "no customer id with dashes") {
+        f.setCounter("00-000-00", "0000041", true, true); // "00-000-0000" cut to the field
+    } else if (failure == "counter write fails") {
+        refuseCounterWrites(f.w.settings.mailerNumDB);
     } else if (failure == "log folder missing") {
         f.w.settings.logDB = f.home.path() + "/Gone";
     } else if (failure == "log folder read-only") {
@@ -540,12 +570,15 @@ void TestPrintRun::failuresKeepCounterAndLogInStep()
     QCOMPARE(f.pdfFiles().size(), printed ? 1 : 0);
     QVERIFY(ButtonDialogService::shown().isEmpty());
     QCOMPARE(f.counterSerial(), counterAfter);
-    QCOMPARE(f.logRows().size(), 0);
+    const QList<LogRow> rows = f.logRows();
+    QCOMPARE(rows.size(), logged ? 1 : 0);
+    if (logged)
+        QCOMPARE(rows[0]["MailerNum"], GroupMailerNumber(numberT("0000041")));
     QVERIFY(!dmDovraPro->adstMailerNum.active());
     QVERIFY(!dmDovraPro->adstLog.active());
 
     // Once the cause is gone the next mailer takes the next free number.
-    if (failure != "serial not a number" && failure != "no customer id") {
+    if (!failure.startsWith("no customer id") && failure != "serial not a number" && !logged) {
         brokenPdfFolder.reset();
         f.w.settings.logDB = f.home.path() + "/Log";
         QVERIFY(f.w.btnPrintClick());
@@ -564,8 +597,10 @@ void TestPrintRun::batchFailingPartWayKeepsCounterWithCompletedRows_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("printer fails at the second form") << "0000041" << 2 << 1 << "0000042"
                                                       << "offline";
-    QTest::newRow("serial not a number") << "12a4567" << 0 << 0 << "12a4567"
-                                         << "printed with the Mailer Number " + GroupMailerNumber(numberT("0000000"));
+    QTest::newRow("serial not a number") << "12a4567" << 0 << 0 << "12a4567" << SerialNotANumberMessage("12a4567");
+    // The first row is completed with its number; the run stops there.
+    QTest::newRow("counter cannot be written") << "counter write fails" << 0 << 1 << "0000041"
+                                               << "and entered in the log. The Mailer Number counter could not";
 }
 
 void TestPrintRun::batchFailingPartWayKeepsCounterWithCompletedRows()
@@ -576,25 +611,60 @@ void TestPrintRun::batchFailingPartWayKeepsCounterWithCompletedRows()
     QFETCH(QString, counterAfter);
     QFETCH(QString, message);
     PrintFixture f;
-    f.setCounter("123456789", serial, true, true);
+    if (serial == "counter write fails")
+        refuseCounterWrites(f.w.settings.mailerNumDB);
+    else
+        f.setCounter("123456789", serial, true, true);
     MailerLogEntry entry;
     entry.recipient.address[0] = "Ann First";
     for (int i = 0; i < 3; ++i)
         StoreMailerInBatch(f.w.settings, entry);
 
     FailingCanvas canvas(failingJob);
+    QString stop;
     try {
-        PrintBatch(canvas, f.w.settings, MailerLayout::Form);
-        QFAIL("the run should fail");
+        stop = PrintBatch(canvas, f.w.settings, MailerLayout::Form).refusal;
     } catch (const std::exception& e) {
-        QVERIFY2(QString(e.what()).contains(message), e.what());
+        stop = e.what();
     }
+    QVERIFY2(stop.contains(message), qPrintable(stop));
     QCOMPARE(f.counterSerial(), counterAfter);
     const QList<LogRow> rows = f.logRows();
     for (int i = 0; i < 3; ++i)
         QCOMPARE(rows[i]["Batch"], QString(i < completedRows ? "False" : "True"));
     if (completedRows)
         QCOMPARE(rows[0]["SerialNum"], QString("41"));
+    QVERIFY(!dmDovraPro->adstMailerNum.active());
+    QVERIFY(!dmDovraPro->adstLog.active());
+}
+
+void TestPrintRun::batchPrintedElsewhereWhileWaitingForTheCounter()
+{
+    PrintFixture f;
+    MailerLogEntry entry;
+    entry.recipient.address[0] = "Ann First";
+    StoreMailerInBatch(f.w.settings, entry);
+    engine::Table otherWorkstation;
+    testsupport::openCounter(otherWorkstation, f.w.settings.mailerNumDB, true);
+    const testsupport::LockWait wait(5000);
+    // The other workstation completes the batch row and lets go of the counter while this
+    // run waits for it.
+    std::thread other([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        sqlite3* db = nullptr;
+        sqlite3_open(qPrintable(f.home.path() + "/Log/Log37.adt"), &db);
+        sqlite3_exec(db, "update Log37 set Batch = 0, MailerNum = 'printed elsewhere'", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        otherWorkstation.close();
+    });
+    RecordingCanvas canvas;
+    const BatchOutcome outcome = PrintBatch(canvas, f.w.settings, MailerLayout::Form);
+    other.join();
+
+    QVERIFY(outcome.empty);
+    QVERIFY(canvas.ops().isEmpty());
+    QCOMPARE(f.logRows()[0]["MailerNum"], QString("printed elsewhere"));
+    QCOMPARE(f.counterSerial(), QString("0000041"));
     QVERIFY(!dmDovraPro->adstMailerNum.active());
     QVERIFY(!dmDovraPro->adstLog.active());
 }

@@ -123,6 +123,10 @@ private slots:
         QVERIFY2(MessageService::shown().first().text.contains("nowhere"),
                  qPrintable(MessageService::shown().first().text));
         QVERIFY(!QFileInfo::exists(home.file("nowhere")));
+        // The steps after the failed one still ran: fees filled, counter made, batch mode applied.
+        QVERIFY(!w.editPostage->text().trimmed().isEmpty());
+        QVERIFY(QFile::exists(home.file("MailerNum.adt")));
+        QCOMPARE(w.btnPrint->text(), QString("&Print"));
         w.close();
     }
 
