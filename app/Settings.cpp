@@ -1,7 +1,12 @@
 #include "app/Settings.h"
 #include "app/IniFile.h"
 
-QString settingsFilePath(const QString& programFolder) { return programFolder + "/dovra3.ini"; }
+#include <variant>
+
+QString settingsFilePath(const QString& programFolder)
+{
+    return programFolder + "/dovra3.ini";
+}
 
 QString withoutTrailingSeparators(QString folder)
 {
@@ -20,74 +25,79 @@ Settings Settings::defaults(const QString& programFolder)
     return s;
 }
 
+namespace {
+
+// Every key of the settings file, in the order in which it is read and written.
+struct Key {
+    const char* section;
+    const char* name;
+    std::variant<QString Settings::*, bool Settings::*, int Settings::*> field;
+    bool folder = false;
+};
+
+const Key kKeys[] = {
+    {"Type", "Company", &Settings::company},
+    {"YourAddress", "DB", &Settings::yourAddressDB, true},
+    {"YourAddress", "ID", &Settings::yourAddressID},
+    {"Values", "Default", &Settings::showValues},
+    {"Values", "Postage", &Settings::postage},
+    {"Values", "CertFee", &Settings::certFee},
+    {"Values", "Return", &Settings::returnFee},
+    {"Values", "Restricted", &Settings::restricted},
+    {"Values", "AddOunce", &Settings::addOunce},
+    {"Values", "RestrictedCB", &Settings::restrictedCB},
+    {"Values", "PrintBarCode", &Settings::printBarCode},
+    {"Printing", "PrintExtraLabel", &Settings::printExtraLabel},
+    {"Printing", "ExtraLabel", &Settings::extraLabel},
+    {"Print Align", "LeftRight", &Settings::leftRight},
+    {"Print Align", "TopBottom", &Settings::topBottom},
+    {"LabelPos", "Row", &Settings::labelRow},
+    {"LabelPos", "Col", &Settings::labelCol},
+    {"type", "BarCodeApp", &Settings::barCodeApp}, // the same section as "Type"
+    {"System Path", "MailerNumDB", &Settings::mailerNumDB, true},
+    {"System Path", "DatabaseON", &Settings::databaseOn},
+    {"System Path", "AddressDB", &Settings::addressDB, true},
+    {"Printing", "Zeros", &Settings::zeros},
+    {"System Path", "LogDB", &Settings::logDB, true},
+    {"Printing", "Batch", &Settings::batch},
+    {"Type", "FindMailerType", &Settings::findMailerType},
+    {"Printer", "PTray", &Settings::pTray},
+    {"Printer", "Printer", &Settings::printer},
+};
+
+} // namespace
+
 Settings Settings::load(const QString& iniPath, const QString& programFolder)
 {
     const Settings d = defaults(programFolder);
     const IniFile ini(iniPath);
     Settings s;
-    s.company = ini.readString("Type", "Company", d.company);
-    s.yourAddressDB = ini.readString("YourAddress", "DB", d.yourAddressDB);
-    s.yourAddressID = ini.readString("YourAddress", "ID", d.yourAddressID);
-    s.showValues = ini.readBool("Values", "Default", d.showValues);
-    s.postage = ini.readString("Values", "Postage", d.postage);
-    s.certFee = ini.readString("Values", "CertFee", d.certFee);
-    s.returnFee = ini.readString("Values", "Return", d.returnFee);
-    s.restricted = ini.readString("Values", "Restricted", d.restricted);
-    s.addOunce = ini.readString("Values", "AddOunce", d.addOunce);
-    s.restrictedCB = ini.readBool("Values", "RestrictedCB", d.restrictedCB);
-    s.printBarCode = ini.readBool("Values", "PrintBarCode", d.printBarCode);
-    s.printExtraLabel = ini.readString("Printing", "PrintExtraLabel", d.printExtraLabel);
-    s.extraLabel = ini.readString("Printing", "ExtraLabel", d.extraLabel);
-    s.leftRight = ini.readInteger("Print Align", "LeftRight", d.leftRight);
-    s.topBottom = ini.readInteger("Print Align", "TopBottom", d.topBottom);
-    s.labelRow = ini.readInteger("LabelPos", "Row", d.labelRow);
-    s.labelCol = ini.readInteger("LabelPos", "Col", d.labelCol);
-    s.barCodeApp = ini.readBool("Type", "BarCodeApp", d.barCodeApp);
-    s.mailerNumDB = ini.readString("System Path", "MailerNumDB", d.mailerNumDB);
-    s.databaseOn = ini.readBool("System Path", "DatabaseON", d.databaseOn);
-    s.addressDB = ini.readString("System Path", "AddressDB", d.addressDB);
-    s.zeros = ini.readBool("Printing", "Zeros", d.zeros);
-    s.logDB = ini.readString("System Path", "LogDB", d.logDB);
-    s.batch = ini.readBool("Printing", "Batch", d.batch);
-    s.findMailerType = ini.readString("Type", "FindMailerType", d.findMailerType);
-    s.pTray = ini.readInteger("Printer", "PTray", d.pTray);
-    s.printer = ini.readString("Printer", "Printer", d.printer);
-    // A folder written by hand with a trailing separator still names the same folder.
-    for (QString* folder : {&s.yourAddressDB, &s.mailerNumDB, &s.addressDB, &s.logDB})
-        *folder = withoutTrailingSeparators(*folder);
+    for (const Key& k : kKeys) {
+        if (auto text = std::get_if<QString Settings::*>(&k.field)) {
+            s.*(*text) = ini.readString(k.section, k.name, d.*(*text));
+            // A folder written by hand with a trailing separator still names the same folder.
+            if (k.folder)
+                s.*(*text) = withoutTrailingSeparators(s.*(*text));
+        } else if (auto flag = std::get_if<bool Settings::*>(&k.field)) {
+            s.*(*flag) = ini.readBool(k.section, k.name, d.*(*flag));
+        } else if (auto number = std::get_if<int Settings::*>(&k.field)) {
+            s.*(*number) = ini.readInteger(k.section, k.name, d.*(*number));
+        }
+    }
     return s;
 }
 
 QString Settings::save(const QString& iniPath) const
 {
     IniFile ini(iniPath);
-    ini.writeString("Type", "Company", company);
-    ini.writeString("YourAddress", "DB", withoutTrailingSeparators(yourAddressDB));
-    ini.writeString("YourAddress", "ID", yourAddressID);
-    ini.writeBool("Values", "Default", showValues);
-    ini.writeString("Values", "Postage", postage);
-    ini.writeString("Values", "CertFee", certFee);
-    ini.writeString("Values", "Return", returnFee);
-    ini.writeString("Values", "Restricted", restricted);
-    ini.writeString("Values", "AddOunce", addOunce);
-    ini.writeBool("Values", "RestrictedCB", restrictedCB);
-    ini.writeBool("Values", "PrintBarCode", printBarCode);
-    ini.writeString("Printing", "PrintExtraLabel", printExtraLabel);
-    ini.writeString("Printing", "ExtraLabel", extraLabel);
-    ini.writeInteger("Print Align", "LeftRight", leftRight);
-    ini.writeInteger("Print Align", "TopBottom", topBottom);
-    ini.writeInteger("LabelPos", "Row", labelRow);
-    ini.writeInteger("LabelPos", "Col", labelCol);
-    ini.writeBool("type", "BarCodeApp", barCodeApp);
-    ini.writeString("System Path", "MailerNumDB", withoutTrailingSeparators(mailerNumDB));
-    ini.writeBool("System Path", "DatabaseON", databaseOn);
-    ini.writeString("System Path", "AddressDB", withoutTrailingSeparators(addressDB));
-    ini.writeBool("Printing", "Zeros", zeros);
-    ini.writeString("System Path", "LogDB", withoutTrailingSeparators(logDB));
-    ini.writeBool("Printing", "Batch", batch);
-    ini.writeString("Type", "FindMailerType", findMailerType);
-    ini.writeInteger("Printer", "PTray", pTray);
-    ini.writeString("Printer", "Printer", printer);
+    for (const Key& k : kKeys) {
+        if (auto text = std::get_if<QString Settings::*>(&k.field))
+            ini.writeString(k.section, k.name, k.folder ? withoutTrailingSeparators(this->*(*text)) : this->*(*text));
+        else if (auto flag = std::get_if<bool Settings::*>(&k.field))
+            ini.writeBool(k.section, k.name, this->*(*flag));
+        else if (auto number = std::get_if<int Settings::*>(&k.field))
+            ini.writeInteger(k.section, k.name, this->*(*number));
+    }
     return ini.save();
 }
 
