@@ -1,4 +1,5 @@
 #include "engine/Table.h"
+#include "engine/ConnectionPool.h"
 #include "engine/Sqlite.h"
 
 #include <cerrno>
@@ -64,8 +65,7 @@ void Table::setFilter(const std::string& filter)
 {
     filter_ = filter;
     if (active()) {
-        sqlite3_finalize(seek_);
-        seek_ = nullptr;
+        dropSeek();
         first();
     }
 }
@@ -85,7 +85,7 @@ void Table::lock()
     lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (lockFd_ < 0)
         throw EngineError("Cannot open " + fileName() + " exclusively: " + std::strerror(errno));
-    struct flock fl{};
+    struct flock fl {};
     fl.l_type = F_WRLCK;
     fl.l_whence = SEEK_SET;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(lockWaitMs());
@@ -125,16 +125,19 @@ void Table::open()
     if (exclusive_)
         lock();
     try {
-        db_ = openFile(path_, false);
+        Connection connection = takeConnection(path_);
+        db_ = connection.db;
+        statements_ = std::move(connection.statements);
         std::vector<std::string> names;
         std::vector<Kind> kinds;
         {
-            Statement info(db_, "SELECT name, type FROM pragma_table_info(" + quoted(name_) + ")", path_);
+            sqlite3_stmt* info = cached("SELECT name, type FROM pragma_table_info(" + quoted(name_) + ")");
             int rc;
-            while ((rc = sqlite3_step(info.stmt)) == SQLITE_ROW) {
-                names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(info.stmt, 0)));
-                kinds.push_back(kindOf(reinterpret_cast<const char*>(sqlite3_column_text(info.stmt, 1))));
+            while ((rc = sqlite3_step(info)) == SQLITE_ROW) {
+                names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(info, 0)));
+                kinds.push_back(kindOf(reinterpret_cast<const char*>(sqlite3_column_text(info, 1))));
             }
+            sqlite3_reset(info);
             if (rc != SQLITE_DONE)
                 fail(db_, path_);
         }
@@ -145,12 +148,24 @@ void Table::open()
         pending_.clear();
         first();
     } catch (...) {
-        sqlite3_finalize(seek_);
-        seek_ = nullptr;
-        closeDb(db_);
+        dropSeek();
+        Connection connection{db_, std::move(statements_)};
+        closeConnection(connection);
+        db_ = nullptr;
+        statements_.clear();
         unlock();
         throw;
     }
+}
+
+void Table::dropSeek()
+{
+    if (seekOwned_)
+        sqlite3_finalize(seek_);
+    else if (seek_)
+        sqlite3_reset(seek_);
+    seek_ = nullptr;
+    seekOwned_ = false;
 }
 
 sqlite3_stmt* Table::cached(const std::string& sql)
@@ -169,12 +184,11 @@ void Table::close()
 {
     if (inTransaction())
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    for (auto& [sql, stmt] : statements_)
-        sqlite3_finalize(stmt);
+    dropSeek();
+    Connection connection{db_, std::move(statements_)};
+    db_ = nullptr;
     statements_.clear();
-    sqlite3_finalize(seek_);
-    seek_ = nullptr;
-    closeDb(db_);
+    releaseConnection(path_, connection);
     unlock();
     state_ = State::Browse;
     pending_.clear();
@@ -190,7 +204,12 @@ void Table::loadAfter(std::int64_t rowid)
         if (!filter_.empty())
             sql += " AND (" + filter_ + ")";
         sql += " ORDER BY rowid LIMIT 1";
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &seek_, nullptr) != SQLITE_OK)
+        // Filters are whatever a user typed, so only the unfiltered scan is kept with the
+        // connection's statements.
+        seekOwned_ = !filter_.empty();
+        if (!seekOwned_)
+            seek_ = cached(sql);
+        else if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &seek_, nullptr) != SQLITE_OK)
             fail(db_, path_);
     }
     sqlite3_reset(seek_);
@@ -374,6 +393,9 @@ void Table::rollback()
     exec(db_, "ROLLBACK", path_);
 }
 
-bool Table::inTransaction() const { return db_ && !sqlite3_get_autocommit(db_); }
+bool Table::inTransaction() const
+{
+    return db_ && !sqlite3_get_autocommit(db_);
+}
 
 } // namespace engine

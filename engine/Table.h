@@ -70,6 +70,8 @@ private:
     bool exclusive_ = false;
     sqlite3* db_ = nullptr;
     sqlite3_stmt* seek_ = nullptr;
+    bool seekOwned_ = false; // else it is one of statements_
+    void dropSeek();
     int lockFd_ = -1;
     std::int64_t rowid_ = 0;
     State state_ = State::Browse;

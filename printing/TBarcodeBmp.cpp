@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -122,61 +124,76 @@ void fillTurned(QImage& image, int w, int h, QRect r, TBarcodeBmp::TbcRotate rot
         break;
     }
     turned &= image.rect();
+    if (turned.isEmpty())
+        return;
+    // The bits of one row of the rectangle, set a byte at a time, then or-ed into every row.
+    const int first = turned.left() >> 3, last = turned.right() >> 3;
+    const uchar head = uchar(0xFF >> (turned.left() & 7));
+    const uchar tail = uchar(0xFF << (7 - (turned.right() & 7)));
     for (int y = turned.top(); y <= turned.bottom(); ++y) {
         uchar* line = image.scanLine(y);
-        for (int x = turned.left(); x <= turned.right(); ++x)
-            line[x >> 3] |= uchar(0x80 >> (x & 7));
+        if (first == last) {
+            line[first] |= head & tail;
+            continue;
+        }
+        line[first] |= head;
+        std::fill(line + first + 1, line + last, uchar(0xFF));
+        line[last] |= tail;
     }
 }
 
 } // namespace
 
-TBarcodeBmp::TBarcodeBmp(QObject* parent) : QObject(parent)
+TBarcodeBmp::TBarcodeBmp(QObject* parent) : QObject(parent) {}
+
+const QImage& TBarcodeBmp::bitmap() const
 {
-    render();
+    if (stale_)
+        render();
+    return bitmap_;
 }
 
 void TBarcodeBmp::setHeight(int pixels)
 {
     height_ = std::max(1, pixels);
-    render();
+    changed();
 }
 
 void TBarcodeBmp::setBarcodeText(const QString& text)
 {
     text_ = filterText(type_, text);
-    render();
+    changed();
 }
 
 void TBarcodeBmp::setBarcodeType(TBarCodeType type)
 {
     type_ = type;
     text_ = filterText(type_, text_);
-    render();
+    changed();
 }
 
 void TBarcodeBmp::setFont(const QFont& font)
 {
     font_ = font;
-    render();
+    changed();
 }
 
 void TBarcodeBmp::setScale(int pixelsPerModule)
 {
     scale_ = std::max(1, pixelsPerModule);
-    render();
+    changed();
 }
 
 void TBarcodeBmp::setInterpret(bool leaveRoomForText)
 {
     interpret_ = leaveRoomForText;
-    render();
+    changed();
 }
 
 void TBarcodeBmp::setRotate(TbcRotate rotation)
 {
     rotate_ = rotation;
-    render();
+    changed();
 }
 
 QString TBarcodeBmp::filterText(TBarCodeType type, const QString& text)
@@ -288,7 +305,7 @@ QString TBarcodeBmp::postnetBars(const QString& zip)
     return bars;
 }
 
-void TBarcodeBmp::render()
+void TBarcodeBmp::render() const
 {
     Symbol symbol;
     int barHeight = height_;
@@ -306,12 +323,40 @@ void TBarcodeBmp::render()
     QImage image(quarterTurn ? h : w, quarterTurn ? w : h, QImage::Format_Mono);
     image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
     image.fill(0);
-    for (const Bar& bar : symbol.bars) {
+    const auto barRect = [&](const Bar& bar) {
         const int top = bar.half ? h / 2 : 0;
         const int bottom = bar.half ? h : barHeight;
-        const QRect r((QuietZoneModules + bar.module) * scale_, top, bar.modules * scale_, bottom - top);
-        if (!r.isEmpty())
-            fillTurned(image, w, h, r, rotate_);
+        return QRect((QuietZoneModules + bar.module) * scale_, top, bar.modules * scale_, bottom - top);
+    };
+    if (quarterTurn) {
+        for (const Bar& bar : symbol.bars)
+            fillTurned(image, w, h, barRect(bar), rotate_);
+    } else {
+        // The bars run from top to bottom, so between two bar ends every row is alike: the
+        // first row of each such band is drawn and copied down the band.
+        std::vector<int> ends{0, h};
+        for (const Bar& bar : symbol.bars) {
+            const QRect r = barRect(bar);
+            ends.push_back(std::clamp(r.top(), 0, h));
+            ends.push_back(std::clamp(r.top() + r.height(), 0, h));
+        }
+        std::sort(ends.begin(), ends.end());
+        ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
+        for (std::size_t band = 0; band + 1 < ends.size(); ++band) {
+            const int top = ends[band], bottom = ends[band + 1];
+            for (const Bar& bar : symbol.bars) {
+                const QRect r = barRect(bar);
+                if (r.top() <= top && r.top() + r.height() >= bottom)
+                    fillTurned(image, w, h, QRect(r.left(), top, r.width(), 1), rotate_);
+            }
+            // Rows top..bottom-1 of the unturned image; turned half round they run upward.
+            const int drawn = rotate_ == bcRotate180 ? h - 1 - top : top;
+            const int first = rotate_ == bcRotate180 ? h - bottom : top;
+            for (int y = first; y < first + (bottom - top); ++y)
+                if (y != drawn)
+                    std::memcpy(image.scanLine(y), image.constScanLine(drawn), size_t(image.bytesPerLine()));
+        }
     }
     bitmap_ = image;
+    stale_ = false;
 }

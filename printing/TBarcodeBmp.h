@@ -50,8 +50,8 @@ public:
 
     explicit TBarcodeBmp(QObject* parent = nullptr);
 
-    // Every setter renders the image again from all current values, so set the symbology
-    // and geometry first and the text last.
+    // The image is drawn from all current values when it is next asked for, so the order in
+    // which the properties are set does not matter.
     int height() const { return height_; }
     void setHeight(int pixels); // image height before turning, at least 1
     QString barcodeText() const { return text_; }
@@ -68,7 +68,7 @@ public:
     void setRotate(TbcRotate rotation);
 
     // The rendered, turned symbol: pixel value 1 is black, 0 white.
-    const QImage& bitmap() const { return bitmap_; }
+    const QImage& bitmap() const;
 
     // Width of the quiet zone on each side, in modules.
     static constexpr int QuietZoneModules = 10;
@@ -92,10 +92,12 @@ public:
     static QString postnetBars(const QString& zip);
 
 private:
-    void render();
+    void render() const;
+    void changed() { stale_ = true; }
 
     int height_ = 50;
-    QImage bitmap_;
+    mutable QImage bitmap_;
+    mutable bool stale_ = true;
     QString text_;
     TBarCodeType type_ = bcCode128;
     QFont font_{QStringLiteral("Courier New")};

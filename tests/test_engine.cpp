@@ -64,7 +64,8 @@ private slots:
         QTest::addColumn<QString>("definition");
         QTest::addColumn<QString>("expected"); // name:type:width
         QTest::newRow("irregular blanks, final ;")
-            << "A_ID,AutoInc; Address1,Char,50; Address2,Char,50;Address3,Char,50;" << "A_ID:0:0 Address1:2:50 Address2:2:50 Address3:2:50";
+            << "A_ID,AutoInc; Address1,Char,50; Address2,Char,50;Address3,Char,50;"
+            << "A_ID:0:0 Address1:2:50 Address2:2:50 Address3:2:50";
         QTest::newRow("no final ;") << "CustID,Char,9; SerialNum,Char,8; Increment,Logical;BarCodes,Logical"
                                     << "CustID:2:9 SerialNum:2:8 Increment:4:0 BarCodes:4:0";
         QTest::newRow("timestamp and integer") << " LID,AutoInc; DateTime,TimeStamp; SerialNum,Integer ;"
@@ -127,7 +128,7 @@ private slots:
         TdmDovraPro dm;
         for (const char* t : {"Address", "Groups", "Members"})
             dm.CreateTable(folder_, t,
-                           t == QString("Address") ? schema::Address
+                           t == QString("Address")  ? schema::Address
                            : t == QString("Groups") ? schema::Groups
                                                     : schema::Members);
         QCOMPARE(exec(folder_, "insert into Address (Address1, City, State, Zip) values('Jane Roe', "
@@ -228,6 +229,58 @@ private slots:
                  QStringList{"2"});
         QVERIFY_THROWS_EXCEPTION(ConversionError, log.asInteger("Result"));
         QVERIFY_THROWS_EXCEPTION(EngineError, log.asString("NoSuchField"));
+    }
+
+    // Closing a handle keeps its connection for the next open; whatever happened to the file
+    // in between must show at that open.
+    void reopenedTableSeesTheFileAsItIsNow_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QStringList>("serials");
+        QTest::newRow("row added through another connection") << "append" << QStringList{"41", "42"};
+        QTest::newRow("file replaced by another table file") << "replace" << QStringList{"7"};
+        QTest::newRow("file deleted and made again") << "recreate" << QStringList{};
+    }
+
+    void reopenedTableSeesTheFileAsItIsNow()
+    {
+        QFETCH(QString, change);
+        QFETCH(QStringList, serials);
+        const std::string folder = folder_.toStdString();
+        createTable(folder, "MailerNum", schema::MailerNum);
+        exec(folder_, "insert into MailerNum (CustID, SerialNum) values ('123456789', '41')");
+        Table counter;
+        counter.setFolder(folder);
+        counter.setTableName("MailerNum");
+        counter.open();
+        QCOMPARE(QString::fromStdString(counter.asString("SerialNum")), QString("41"));
+        counter.close();
+
+        const QString file = QString::fromStdString(tableFile(folder, "MailerNum"));
+        if (change == "append") {
+            exec(folder_, "insert into MailerNum (CustID, SerialNum) values ('123456789', '42')");
+        } else if (change == "replace") {
+            const std::string other = (folder_ + "/other").toStdString();
+            QDir().mkpath(QString::fromStdString(other));
+            createTable(other, "MailerNum", schema::MailerNum);
+            exec(QString::fromStdString(other), "insert into MailerNum (CustID, SerialNum) values ('1', '7')");
+            QVERIFY(::rename(tableFile(other, "MailerNum").c_str(), file.toLocal8Bit().constData()) == 0);
+        } else {
+            QVERIFY(QFile::remove(file));
+            createTable(folder, "MailerNum", schema::MailerNum);
+        }
+
+        counter.open();
+        QStringList seen;
+        for (counter.first(); !counter.eof(); counter.next())
+            seen << QString::fromStdString(counter.asString("SerialNum"));
+        QCOMPARE(seen, serials);
+        // And it writes to the file that is there now.
+        counter.append();
+        counter.setText("CustID", "999");
+        counter.post();
+        counter.close();
+        QCOMPARE(rows(folder_, "select count(*) from MailerNum where CustID = '999'"), QStringList{"1"});
     }
 
     void uniqueIndexesRefuseWithTheirOwnError()
@@ -366,8 +419,8 @@ private slots:
 
     void zipCodeTableIsShippedBesideThePrograms()
     {
-        QCOMPARE(rows(testsupport::binDir(), "select City, State from ZIPCODES where ZIP = " +
-                                                 QString::fromStdString(quoted("62704"))),
+        QCOMPARE(rows(testsupport::binDir(),
+                      "select City, State from ZIPCODES where ZIP = " + QString::fromStdString(quoted("62704"))),
                  QStringList{"Springfield|IL"});
         QVERIFY(rows(testsupport::binDir(), "select count(*) from ZIPCODES").first().toInt() > 40000);
     }

@@ -1,0 +1,31 @@
+// Connections to table files kept open after their table handle closes, with the statements
+// prepared on them. A print run opens the counter and the log for every mailer; reusing the
+// connection spares opening the file, reading its schema and preparing the same statements
+// each time. SQLite itself notices changes other workstations make to a file between uses.
+#pragma once
+
+#include <map>
+#include <sqlite3.h>
+#include <string>
+
+namespace engine::detail {
+
+using StatementCache = std::map<std::string, sqlite3_stmt*>;
+
+struct Connection {
+    sqlite3* db = nullptr;
+    StatementCache statements;
+};
+
+// A kept connection to the file at path when there is one and the path still names the same
+// file, else a newly opened one (see openFile), with the engine's current wait applied.
+Connection takeConnection(const std::string& path);
+// Keeps the connection for the next open of path when it is idle and writable; closes it
+// otherwise. Either way the caller's handles are cleared.
+void releaseConnection(const std::string& path, Connection& connection);
+// Closes a connection and finalizes its statements.
+void closeConnection(Connection& connection);
+// Closes every kept connection (before a file is deleted or replaced on purpose, and at exit).
+void closeKeptConnections();
+
+} // namespace engine::detail
