@@ -84,6 +84,11 @@ Settings Settings::load(const QString& iniPath, const QString& programFolder)
             s.*(*number) = ini.readInteger(k.section, k.name, d.*(*number));
         }
     }
+    // A label position edited by hand beyond the 3 x 3 sheet would print off the sheet and
+    // never reach the sheet's last label.
+    for (int Settings::*index : {&Settings::labelRow, &Settings::labelCol})
+        if (s.*index < 0 || s.*index > 2)
+            s.*index = d.*index;
     return s;
 }
 

@@ -300,27 +300,12 @@ void StoreMailerInBatch(const Settings& settings, const MailerLogEntry& entry)
     row.post();
 }
 
-BatchOutcome PrintBatch(PageCanvas& canvas, Settings& settings, MailerLayout layout)
-{
-    BatchOutcome outcome;
-    std::optional<LogTableSession> log;
-    engine::Table& rows = openLogBeforePrinting(log, settings, QStringLiteral("Batch = True"))->table();
-    if (rows.eof()) {
-        outcome.empty = true;
-        return outcome;
-    }
-    TNumberState state;
-    if (!OpenNumberCounter(settings, state, outcome.refusal))
-        return outcome;
-    TNumberCounterRelease release;
-    // Another workstation may have printed these rows while this one waited for the counter.
-    rows.first();
-    if (rows.eof()) {
-        outcome.empty = true;
-        return outcome;
-    }
-    LabelJob labels(canvas);
+namespace {
 
+// The rows of a batch run in table order, each printed, logged and counted in turn.
+void printBatchRows(PageCanvas& canvas, Settings& settings, MailerLayout layout, engine::Table& rows,
+                    TNumberState& state, LabelJob& labels, BatchOutcome& outcome)
+{
     while (!rows.eof()) {
         MailerPrintData data = printDataOfLogRow(rows, settings);
         applyNumberState(data, state);
@@ -349,6 +334,37 @@ BatchOutcome PrintBatch(PageCanvas& canvas, Settings& settings, MailerLayout lay
         rows.next();
     }
     labels.end();
+}
+
+} // namespace
+
+BatchOutcome PrintBatch(PageCanvas& canvas, Settings& settings, MailerLayout layout)
+{
+    BatchOutcome outcome;
+    std::optional<LogTableSession> log;
+    engine::Table& rows = openLogBeforePrinting(log, settings, QStringLiteral("Batch = True"))->table();
+    if (rows.eof()) {
+        outcome.empty = true;
+        return outcome;
+    }
+    TNumberState state;
+    if (!OpenNumberCounter(settings, state, outcome.refusal))
+        return outcome;
+    TNumberCounterRelease release;
+    // Another workstation may have printed these rows while this one waited for the counter.
+    rows.first();
+    if (rows.eof()) {
+        outcome.empty = true;
+        return outcome;
+    }
+    LabelJob labels(canvas);
+    try {
+        printBatchRows(canvas, settings, layout, rows, state, labels, outcome);
+    } catch (const std::exception& e) {
+        if (outcome.count == 0)
+            throw;
+        throw BatchStoppedError(QString::fromUtf8(e.what()), outcome);
+    }
     return outcome;
 }
 
@@ -367,6 +383,22 @@ int ClearBatch(const Settings& settings)
 QString sentToPrinterMessage(const QString& number)
 {
     return QStringLiteral("Mailer has been sent to printer.  The Mailer Number was:\n\n") + number;
+}
+
+BatchStoppedError::BatchStoppedError(const QString& cause, const BatchOutcome& done)
+    : std::runtime_error(
+          (cause + QStringLiteral("\n\n") +
+           (done.count == 1
+                ? QStringLiteral("1 Mailer from Batch had been sent to printer and logged before the run stopped.  "
+                                 "The Mailer Number was:\n\n") +
+                      done.firstNumber
+                : QString::number(done.count) +
+                      QStringLiteral(" Mailers from Batch had been sent to printer and logged before the run "
+                                     "stopped.\n\nFirst Mailer Number: ") +
+                      done.firstNumber + QStringLiteral("\nLast Mailer Number: ") + done.lastNumber) +
+           QStringLiteral("\n\nThe other entries are still in the batch."))
+              .toStdString())
+{
 }
 
 QString batchPrintedMessage(const BatchOutcome& outcome)

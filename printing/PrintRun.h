@@ -98,6 +98,13 @@ struct BatchOutcome {
     QString firstNumber, lastNumber;
 };
 
+// A batch run that stopped part-way: the error that stopped it, then which mailers had been
+// printed and logged before it.
+class BatchStoppedError : public std::runtime_error {
+public:
+    BatchStoppedError(const QString& cause, const BatchOutcome& done);
+};
+
 // Prints every batch row in table order (labels share one print job) and completes each
 // with its 22-digit number. The counter is held for the whole run and its serial written
 // after each printed row, so a run that fails part-way leaves counter and completed rows

@@ -91,7 +91,8 @@ bool TF_NumLabels::acceptNumber()
 {
     const QString text = editNumLabels->text().trimmed();
     QString refusal;
-    if (text.isEmpty()) {
+    // A count of nought would print nothing and still report the labels as sent.
+    if (text.isEmpty() || text.toInt() < kMinimum) {
         refusal = "Please enter a valid number for \"Number of Labels\".";
         editNumLabels->setText("1");
     } else if (text.toInt() > kMaximum) {

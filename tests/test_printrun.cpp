@@ -418,10 +418,12 @@ void TestPrintRun::numLabelsChecksTheCount()
     QCOMPARE(d.editNumLabels->text(), QString("1"));
     QCOMPARE(d.editNumLabels->maxLength(), 3);
 
-    d.editNumLabels->setText("  ");
-    d.editNumLabelsExit();
-    QCOMPARE(d.editNumLabels->text(), QString("1"));
-    QVERIFY(!d.btnOK->isEnabled());
+    for (const QString& empty : {"  ", "000"}) {
+        d.editNumLabels->setText(empty);
+        d.editNumLabelsExit();
+        QCOMPARE(d.editNumLabels->text(), QString("1"));
+        QVERIFY(!d.btnOK->isEnabled());
+    }
 
     d.editNumLabels->setText("101");
     d.editNumLabelsExit();
@@ -435,6 +437,7 @@ void TestPrintRun::numLabelsChecksTheCount()
     QVERIFY(d.btnOK->isEnabled());
 
     const QStringList expected{"Please enter a valid number for \"Number of Labels\".",
+                               "Please enter a valid number for \"Number of Labels\".",
                                "You can not enter a number greater than 100."};
     QStringList texts;
     for (const auto& m : MessageService::shown())
@@ -456,7 +459,7 @@ void TestPrintRun::numLabelsChecksTheCount()
     d.editNumLabels->setText("500");
     d.btnOK->click();
     QVERIFY(d.result() != QDialog::Accepted);
-    QCOMPARE(MessageService::shown().size(), 3);
+    QCOMPARE(MessageService::shown().size(), 4);
 }
 
 void TestPrintRun::labelsAdvanceColumnByColumn()
@@ -595,8 +598,14 @@ void TestPrintRun::batchFailingPartWayKeepsCounterWithCompletedRows_data()
     QTest::addColumn<int>("completedRows");
     QTest::addColumn<QString>("counterAfter");
     QTest::addColumn<QString>("message");
-    QTest::newRow("printer fails at the second form") << "0000041" << 2 << 1 << "0000042"
-                                                      << "offline";
+    QTest::newRow("printer fails at the second form")
+        << "0000041" << 2 << 1 << "0000042"
+        << "offline.\n\n1 Mailer from Batch had been sent to printer and logged before the run stopped.  The Mailer "
+           "Number was:\n\n9214712345678900000411\n\nThe other entries are still in the batch.";
+    QTest::newRow("printer fails at the third form")
+        << "0000041" << 3 << 2 << "0000043"
+        << "2 Mailers from Batch had been sent to printer and logged before the run stopped.\n\nFirst Mailer "
+           "Number: 9214712345678900000411\nLast Mailer Number: 9214712345678900000428";
     QTest::newRow("serial not a number") << "12a4567" << 0 << 0 << "12a4567" << SerialNotANumberMessage("12a4567");
     // The first row is completed with its number; the run stops there.
     QTest::newRow("counter cannot be written") << "counter write fails" << 0 << 1 << "0000041"

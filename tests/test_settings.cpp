@@ -35,21 +35,33 @@ private slots:
         s.settleBranding(false);
         QCOMPARE(s.company, QString("Quelmar"));
         QCOMPARE(s.save(ini()), QString());
-        const QString expected[][3] = {
-            {"Type", "Company", "Quelmar"},         {"YourAddress", "DB", "/prog/Addresses"},
-            {"YourAddress", "ID", ""},              {"Values", "Default", "1"},
-            {"Values", "Postage", "0.39"},          {"Values", "CertFee", "2.40"},
-            {"Values", "Return", "1.85"},           {"Values", "Restricted", "3.50"},
-            {"Values", "AddOunce", "0.24"},         {"Values", "RestrictedCB", "0"},
-            {"Values", "PrintBarCode", "1"},        {"Printing", "PrintExtraLabel", "Yes"},
-            {"Printing", "ExtraLabel", "Addressed To"}, {"Print Align", "LeftRight", "0"},
-            {"Print Align", "TopBottom", "0"},      {"LabelPos", "Row", "0"},
-            {"LabelPos", "Col", "0"},               {"type", "BarCodeApp", "1"},
-            {"System Path", "MailerNumDB", "/prog"}, {"System Path", "DatabaseON", "0"},
-            {"System Path", "AddressDB", "/prog/Addresses"}, {"Printing", "Zeros", "1"},
-            {"System Path", "LogDB", "/prog/Log"},  {"Printing", "Batch", "0"},
-            {"Type", "FindMailerType", "1"},        {"Printer", "PTray", "0"},
-            {"Printer", "Printer", ""}};
+        const QString expected[][3] = {{"Type", "Company", "Quelmar"},
+                                       {"YourAddress", "DB", "/prog/Addresses"},
+                                       {"YourAddress", "ID", ""},
+                                       {"Values", "Default", "1"},
+                                       {"Values", "Postage", "0.39"},
+                                       {"Values", "CertFee", "2.40"},
+                                       {"Values", "Return", "1.85"},
+                                       {"Values", "Restricted", "3.50"},
+                                       {"Values", "AddOunce", "0.24"},
+                                       {"Values", "RestrictedCB", "0"},
+                                       {"Values", "PrintBarCode", "1"},
+                                       {"Printing", "PrintExtraLabel", "Yes"},
+                                       {"Printing", "ExtraLabel", "Addressed To"},
+                                       {"Print Align", "LeftRight", "0"},
+                                       {"Print Align", "TopBottom", "0"},
+                                       {"LabelPos", "Row", "0"},
+                                       {"LabelPos", "Col", "0"},
+                                       {"type", "BarCodeApp", "1"},
+                                       {"System Path", "MailerNumDB", "/prog"},
+                                       {"System Path", "DatabaseON", "0"},
+                                       {"System Path", "AddressDB", "/prog/Addresses"},
+                                       {"Printing", "Zeros", "1"},
+                                       {"System Path", "LogDB", "/prog/Log"},
+                                       {"Printing", "Batch", "0"},
+                                       {"Type", "FindMailerType", "1"},
+                                       {"Printer", "PTray", "0"},
+                                       {"Printer", "Printer", ""}};
         const IniFile file(ini());
         const QString text = readAll(ini());
         for (const auto& e : expected) {
@@ -69,14 +81,22 @@ private slots:
         QTest::addColumn<bool>("zeros");
         QTest::addColumn<int>("leftRight");
         QTest::addColumn<bool>("batch");
-        QTest::newRow("Yes for a boolean is the default") << QByteArray("[Printing]\nZeros=Yes\nBatch=Yes\n") << true
-                                                         << 0 << false;
-        QTest::newRow("any whole number but 0 is true") << QByteArray("[printing]\r\n  zeros = 0 \r\nBATCH=-3\r\n")
-                                                        << false << 0 << true;
-        QTest::newRow("integer that is not one") << QByteArray("[Print Align]\nLeftRight=4.5\n") << true << 0 << false;
-        QTest::newRow("negative integer") << QByteArray("[Print Align]\nLeftRight= -7\n") << true << -7 << false;
+        QTest::addColumn<int>("labelRow");
+        QTest::addColumn<int>("labelCol");
+        QTest::newRow("Yes for a boolean is the default")
+            << QByteArray("[Printing]\nZeros=Yes\nBatch=Yes\n") << true << 0 << false << 0 << 0;
+        QTest::newRow("label position on the sheet")
+            << QByteArray("[LabelPos]\nRow=2\nCol=1\n") << true << 0 << false << 2 << 1;
+        QTest::newRow("label position off the sheet")
+            << QByteArray("[LabelPos]\nRow=3\nCol=-1\n") << true << 0 << false << 0 << 0;
+        QTest::newRow("any whole number but 0 is true")
+            << QByteArray("[printing]\r\n  zeros = 0 \r\nBATCH=-3\r\n") << false << 0 << true << 0 << 0;
+        QTest::newRow("integer that is not one")
+            << QByteArray("[Print Align]\nLeftRight=4.5\n") << true << 0 << false << 0 << 0;
+        QTest::newRow("negative integer")
+            << QByteArray("[Print Align]\nLeftRight= -7\n") << true << -7 << false << 0 << 0;
         QTest::newRow("garbage lines") << QByteArray("\x01\x02garbage\n=\n[\nLeftRight=9\n[Print Align\nLeftRight=x\n")
-                                       << true << 0 << false;
+                                       << true << 0 << false << 0 << 0;
     }
     void valueRules()
     {
@@ -86,6 +106,8 @@ private slots:
         QTEST(s.zeros, "zeros");
         QTEST(s.leftRight, "leftRight");
         QTEST(s.batch, "batch");
+        QTEST(s.labelRow, "labelRow");
+        QTEST(s.labelCol, "labelCol");
         QCOMPARE(s.postage, QString("0.39"));
     }
 
