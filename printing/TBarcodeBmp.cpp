@@ -322,18 +322,19 @@ void TBarcodeBmp::render() const
     const bool quarterTurn = rotate_ == bcRotate90 || rotate_ == bcRotate270;
     QImage image(quarterTurn ? h : w, quarterTurn ? w : h, QImage::Format_Mono);
     image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
-    image.fill(0);
     const auto barRect = [&](const Bar& bar) {
         const int top = bar.half ? h / 2 : 0;
         const int bottom = bar.half ? h : barHeight;
         return QRect((QuietZoneModules + bar.module) * scale_, top, bar.modules * scale_, bottom - top);
     };
     if (quarterTurn) {
+        image.fill(0);
         for (const Bar& bar : symbol.bars)
             fillTurned(image, w, h, barRect(bar), rotate_);
     } else {
         // The bars run from top to bottom, so between two bar ends every row is alike: the
-        // first row of each such band is drawn and copied down the band.
+        // first row of each such band is drawn and copied down the band. The bands cover
+        // every row, so the image needs no clearing beforehand.
         std::vector<int> ends{0, h};
         for (const Bar& bar : symbol.bars) {
             const QRect r = barRect(bar);
@@ -344,14 +345,15 @@ void TBarcodeBmp::render() const
         ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
         for (std::size_t band = 0; band + 1 < ends.size(); ++band) {
             const int top = ends[band], bottom = ends[band + 1];
+            // Rows top..bottom-1 of the unturned image; turned half round they run upward.
+            const int drawn = rotate_ == bcRotate180 ? h - 1 - top : top;
+            const int first = rotate_ == bcRotate180 ? h - bottom : top;
+            std::memset(image.scanLine(drawn), 0, size_t(image.bytesPerLine()));
             for (const Bar& bar : symbol.bars) {
                 const QRect r = barRect(bar);
                 if (r.top() <= top && r.top() + r.height() >= bottom)
                     fillTurned(image, w, h, QRect(r.left(), top, r.width(), 1), rotate_);
             }
-            // Rows top..bottom-1 of the unturned image; turned half round they run upward.
-            const int drawn = rotate_ == bcRotate180 ? h - 1 - top : top;
-            const int first = rotate_ == bcRotate180 ? h - bottom : top;
             for (int y = first; y < first + (bottom - top); ++y)
                 if (y != drawn)
                     std::memcpy(image.scanLine(y), image.constScanLine(drawn), size_t(image.bytesPerLine()));
