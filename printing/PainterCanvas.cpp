@@ -1,13 +1,6 @@
 #include "printing/PainterCanvas.h"
 
-#include "app/ProgramFolder.h"
-
-#include <QDir>
-#include <QPageLayout>
-#include <QPageSize>
 #include <QPrinterInfo>
-#include <QRegularExpression>
-#include <algorithm>
 
 PainterCanvas::PainterCanvas(QPrinter& printer) : printer_(&printer) {}
 
@@ -49,7 +42,6 @@ QPainter& PainterCanvas::painter()
         return painter_;
     if (!jobOpen_)
         throw PrintError(QStringLiteral("Drawing outside a print job."));
-    prepareJob();
     if (!painter_.begin(printer_)) {
         jobOpen_ = false;
         const QString target =
@@ -158,39 +150,7 @@ PrinterCanvas::PrinterCanvas(const QString& printerName)
         printer().setPrinterName(printerName);
 }
 
-PdfJobCanvas::PdfJobCanvas(const QString& folder)
-    : PainterCanvas(std::make_unique<QPrinter>(QPrinter::HighResolution)), folder_(folder)
-{
-    QPrinter& pdf = printer();
-    pdf.setOutputFormat(QPrinter::PdfFormat);
-    pdf.setResolution(kDotsPerInch);
-    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
-                                  QPageLayout::Inch, QMarginsF(0, 0, 0, 0)));
-}
-
-QString PdfJobCanvas::defaultFolder()
-{
-    const QString folder = qEnvironmentVariable("DOVRA_PDF_DIR");
-    return folder.isEmpty() ? programfolder::path() + "/Printed" : folder;
-}
-
-void PdfJobCanvas::prepareJob()
-{
-    QDir dir(folder_);
-    if (!dir.mkpath(QStringLiteral(".")))
-        throw PrintError(QStringLiteral("The folder \"%1\" for printed files could not be created.").arg(folder_));
-    static const QRegularExpression numbered(QStringLiteral("^print-(\\d+)\\.pdf$"));
-    long long highest = 0;
-    for (const QString& name : dir.entryList({QStringLiteral("print-*.pdf")}, QDir::Files)) {
-        const QRegularExpressionMatch match = numbered.match(name);
-        if (match.hasMatch())
-            highest = std::max(highest, match.captured(1).toLongLong());
-    }
-    lastFile_ = dir.filePath(QStringLiteral("print-%1.pdf").arg(highest + 1, 8, 10, QLatin1Char('0')));
-    printer().setOutputFileName(lastFile_);
-}
-
-std::unique_ptr<PainterCanvas> openPrintCanvas(const QString& printerName)
+std::unique_ptr<PageCanvas> openPrintCanvas(const QString& printerName)
 {
     const QStringList installed = QPrinterInfo::availablePrinterNames();
     if (!qEnvironmentVariableIsEmpty("DOVRA_PDF_DIR") || installed.isEmpty())

@@ -1,8 +1,9 @@
-// The page canvas on a QPainter over a QPrinter: a CUPS printer, a PDF file per print job,
-// or a printer someone else owns (a print preview).
+// The page canvas on a QPainter over a QPrinter: a CUPS printer, or a printer someone else
+// owns (a print preview). PDF print jobs are written by PdfJobCanvas.
 #pragma once
 
 #include "printing/PageCanvas.h"
+#include "printing/PdfCanvas.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -35,8 +36,6 @@ public:
 
 protected:
     explicit PainterCanvas(std::unique_ptr<QPrinter> ownPrinter);
-    // Called by BeginDocument before the job starts, to point the printer at its output.
-    virtual void prepareJob() {}
 
 private:
     // The job reaches the printer at its first drawing, so a job with nothing drawn (the one
@@ -59,29 +58,6 @@ public:
     explicit PrinterCanvas(const QString& printerName = QString());
 };
 
-// Writes each print job as one PDF file at 600 dots per inch, on Letter paper whose
-// printable area is the whole sheet. Files are named "print-00000001.pdf" upward, one past
-// the highest number already in the folder, so that they sort in print order.
-class PdfJobCanvas : public PainterCanvas {
-public:
-    static constexpr int kDotsPerInch = 600;
-
-    // The folder is created at the first job when missing.
-    explicit PdfJobCanvas(const QString& folder);
-
-    // The environment variable DOVRA_PDF_DIR, or program folder + "/Printed".
-    static QString defaultFolder();
-    // The file of the latest job begun; empty before the first.
-    QString lastFile() const { return lastFile_; }
-
-protected:
-    void prepareJob() override;
-
-private:
-    QString folder_;
-    QString lastFile_;
-};
-
 // The canvas printing goes to: PDF files in PdfJobCanvas::defaultFolder() when DOVRA_PDF_DIR
 // is set or no printer is installed, else the named (or default) printer.
-std::unique_ptr<PainterCanvas> openPrintCanvas(const QString& printerName = QString());
+std::unique_ptr<PageCanvas> openPrintCanvas(const QString& printerName = QString());

@@ -63,11 +63,12 @@ QString SelectStoredPrinter(const QString& printerName, int tray)
         .arg(printerName);
 }
 
-std::unique_ptr<PainterCanvas> openCurrentPrintCanvas()
+std::unique_ptr<PageCanvas> openCurrentPrintCanvas()
 {
     const StoredPrinter& stored = storedPrinter();
-    std::unique_ptr<PainterCanvas> canvas = openPrintCanvas(stored.name);
-    if (stored.tray != 0 && dynamic_cast<PrinterCanvas*>(canvas.get()))
-        canvas->printer().setPaperSource(paperSourceOfTray(stored.tray));
+    std::unique_ptr<PageCanvas> canvas = openPrintCanvas(stored.name);
+    auto* printerCanvas = dynamic_cast<PrinterCanvas*>(canvas.get());
+    if (stored.tray != 0 && printerCanvas)
+        printerCanvas->printer().setPaperSource(paperSourceOfTray(stored.tray));
     return canvas;
 }

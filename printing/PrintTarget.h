@@ -22,4 +22,4 @@ int trayOfPaperSource(QPrinter::PaperSource source);
 QString SelectStoredPrinter(const QString& printerName, int tray);
 
 // The canvas for the next print command: the selected printer and tray, or PDF files.
-std::unique_ptr<PainterCanvas> openCurrentPrintCanvas();
+std::unique_ptr<PageCanvas> openCurrentPrintCanvas();

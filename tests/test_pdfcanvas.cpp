@@ -6,6 +6,7 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QPainter>
 #include <QtTest>
 
 namespace {
@@ -14,6 +15,15 @@ using testsupport::inkBox;
 using testsupport::rasterisePdf;
 using testsupport::runTool;
 using testsupport::sampleMailerPrintData;
+
+// One page of a PDF file as an image at the given resolution.
+QImage rasterisePage(const QString& pdf, int page, int dpi)
+{
+    const QString stem = pdf + QString("-page%1").arg(page);
+    const QString number = QString::number(page);
+    runTool("pdftoppm", {"-r", QString::number(dpi), "-f", number, "-l", number, "-png", "-singlefile", pdf, stem});
+    return QImage(stem + ".png");
+}
 
 // A temporary folder that the print jobs go to while the object lives.
 class PdfFolder {
@@ -39,7 +49,12 @@ private slots:
     void textRunsAtItsAngle_data();
     void textRunsAtItsAngle();
     void textCellsAndImagesAreOpaque();
+    void accentedTextReachesThePage_data();
+    void accentedTextReachesThePage();
+    void bitmapsKeepTheirDotsOnEveryPage_data();
+    void bitmapsKeepTheirDotsOnEveryPage();
     void jobFilesSortInPrintOrder();
+    void fileWrittenMeanwhileIsLeftAlone();
     void defaultFolderIsBesideTheProgram();
     void unusableFolderIsReported();
 };
@@ -89,7 +104,7 @@ void TestPdfCanvas::mailerNumbersScan()
     QFETCH(bool, label);
     QFETCH(QStringList, symbols);
     PdfFolder folder;
-    std::unique_ptr<PainterCanvas> canvas = openPrintCanvas();
+    std::unique_ptr<PageCanvas> canvas = openPrintCanvas();
     QVERIFY(dynamic_cast<PdfJobCanvas*>(canvas.get()));
     if (label) {
         canvas->BeginDocument();
@@ -190,6 +205,119 @@ void TestPdfCanvas::textCellsAndImagesAreOpaque()
     QVERIFY(gray(1800, 2460) > 192);
 }
 
+void TestPdfCanvas::accentedTextReachesThePage_data()
+{
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<QString>("fontName");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("sans") << "Arial"
+                          << "LiberationSans" << QString("José Muñoz, Ávila");
+    QTest::newRow("serif") << "Times New Roman"
+                           << "LiberationSerif" << QString("Zoë & Sons, Öland");
+}
+
+void TestPdfCanvas::accentedTextReachesThePage()
+{
+    QFETCH(QString, face);
+    QFETCH(QString, fontName);
+    QFETCH(QString, text);
+    PdfFolder folder;
+    PdfJobCanvas canvas(folder.path());
+    canvas.BeginDocument();
+    canvas.SetFont(face, 40, 0);
+    canvas.DrawText(600, 600, text);
+    canvas.EndDocument();
+
+    QCOMPARE(runTool("pdftotext", {canvas.lastFile(), "-"}).trimmed(), text);
+    const QString fonts = runTool("pdffonts", {canvas.lastFile()});
+    QVERIFY2(fonts.contains(fontName), qPrintable(fonts));
+
+    // The embedded glyphs are the face's, accents included: the ink covers what the face
+    // drawn directly covers, at 100 dots per inch.
+    const QFont font = canvasFont(face, 40, 600);
+    QImage direct(850, 1100, QImage::Format_RGB32);
+    direct.fill(Qt::white);
+    {
+        QPainter painter(&direct);
+        painter.scale(1 / 6.0, 1 / 6.0);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(QPointF(600, 600 + QFontMetricsF(font).ascent()), text);
+    }
+    const QRect expected = inkBox(direct);
+    const QRect ink = inkBox(rasterisePdf(canvas.lastFile(), 100));
+    const QMargins difference(ink.left() - expected.left(), ink.top() - expected.top(), ink.right() - expected.right(),
+                              ink.bottom() - expected.bottom());
+    QVERIFY2(qAbs(difference.left()) <= 2 && qAbs(difference.top()) <= 2 && qAbs(difference.right()) <= 2 &&
+                 qAbs(difference.bottom()) <= 2,
+             qPrintable(QString("ink %1,%2 to %3,%4, drawn directly %5,%6 to %7,%8")
+                            .arg(ink.left())
+                            .arg(ink.top())
+                            .arg(ink.right())
+                            .arg(ink.bottom())
+                            .arg(expected.left())
+                            .arg(expected.top())
+                            .arg(expected.right())
+                            .arg(expected.bottom())));
+}
+
+void TestPdfCanvas::bitmapsKeepTheirDotsOnEveryPage_data()
+{
+    // A 2 by 2 bitmap, row by row, true for black; the colour table may list either colour
+    // first.
+    QTest::addColumn<QImage::Format>("format");
+    QTest::addColumn<bool>("blackFirst");
+    QTest::addColumn<QList<bool>>("black");
+    QTest::newRow("rows alike, as bar codes") << QImage::Format_Mono << false << QList<bool>{true, false, true, false};
+    QTest::newRow("columns alike, as turned bar codes")
+        << QImage::Format_MonoLSB << true << QList<bool>{true, true, false, false};
+    QTest::newRow("every row its own") << QImage::Format_Mono << true << QList<bool>{true, false, false, true};
+}
+
+void TestPdfCanvas::bitmapsKeepTheirDotsOnEveryPage()
+{
+    QFETCH(QImage::Format, format);
+    QFETCH(bool, blackFirst);
+    QFETCH(QList<bool>, black);
+    QImage bitmap(2, 2, format);
+    bitmap.setColorTable(
+        {blackFirst ? qRgb(0, 0, 0) : qRgb(255, 255, 255), blackFirst ? qRgb(255, 255, 255) : qRgb(0, 0, 0)});
+    for (int i = 0; i < 4; ++i)
+        bitmap.setPixel(i % 2, i / 2, black[i] == blackFirst ? 0 : 1);
+
+    // The same bitmap twice on the first page and once on the second, each stretched to
+    // 2 by 2 inches.
+    PdfFolder folder;
+    PdfJobCanvas canvas(folder.path());
+    const QList<QList<QPoint>> placesByPage{{{600, 600}, {2400, 600}}, {{600, 3000}}};
+    canvas.BeginDocument();
+    for (const QList<QPoint>& places : placesByPage) {
+        if (&places != &placesByPage.first())
+            canvas.NewPage();
+        for (const QPoint& place : places)
+            canvas.DrawImage(place.x(), place.y(), 1200, 1200, bitmap);
+    }
+    canvas.EndDocument();
+
+    QVERIFY(runTool("pdfinfo", {canvas.lastFile()}).contains(QRegularExpression("Pages:\\s+2\\n")));
+    for (int page = 0; page < placesByPage.size(); ++page) {
+        const QImage image = rasterisePage(canvas.lastFile(), page + 1, 100);
+        for (const QPoint& place : placesByPage[page]) {
+            for (int i = 0; i < 4; ++i) {
+                const QPoint centre = (place + QPoint(300 + 600 * (i % 2), 300 + 600 * (i / 2))) / 6;
+                const int gray = qGray(image.pixel(centre));
+                QVERIFY2(black[i] ? gray < 64 : gray > 192,
+                         qPrintable(QString("page %1, dot %2 of the bitmap at %3,%4: gray %5")
+                                        .arg(page + 1)
+                                        .arg(i)
+                                        .arg(place.x())
+                                        .arg(place.y())
+                                        .arg(gray)));
+            }
+        }
+    }
+}
+
 void TestPdfCanvas::jobFilesSortInPrintOrder()
 {
     PdfFolder folder;
@@ -210,6 +338,41 @@ void TestPdfCanvas::jobFilesSortInPrintOrder()
     canvas.EndDocument();
     QCOMPARE(folder.files(), QStringList({"print-00000041.pdf", "print-00000042.pdf", "print-00000043.pdf"}));
     QVERIFY(runTool("pdftotext", {canvas.lastFile(), "-"}).contains("job 1"));
+}
+
+void TestPdfCanvas::fileWrittenMeanwhileIsLeftAlone()
+{
+    PdfFolder folder;
+    PdfJobCanvas canvas(folder.path());
+    const auto printJob = [&canvas](const QString& text) {
+        canvas.BeginDocument();
+        canvas.SetFont("Arial", 8, 0);
+        canvas.DrawText(600, 600, text);
+        canvas.EndDocument();
+    };
+    printJob("first");
+    // Another program writes into the folder after the canvas has read it, taking the
+    // name of the next job among others.
+    for (const QString name : {"print-00000002.pdf", "print-00000007.pdf"}) {
+        QFile other(folder.path() + "/" + name);
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("other");
+    }
+    printJob("second");
+
+    QCOMPARE(canvas.lastFile(), folder.path() + "/print-00000008.pdf");
+    QCOMPARE(folder.files(),
+             QStringList({"print-00000001.pdf", "print-00000002.pdf", "print-00000007.pdf", "print-00000008.pdf"}));
+    QFile other(folder.path() + "/print-00000002.pdf");
+    QVERIFY(other.open(QIODevice::ReadOnly));
+    QCOMPARE(other.readAll(), QByteArray("other"));
+    QVERIFY(runTool("pdftotext", {canvas.lastFile(), "-"}).contains("second"));
+    try {
+        canvas.DrawLine(0, 0, 100, 100);
+        QFAIL("drawing after the job went unnoticed");
+    } catch (const PrintError& e) {
+        QCOMPARE(QString(e.what()), QString("Drawing outside a print job."));
+    }
 }
 
 void TestPdfCanvas::defaultFolderIsBesideTheProgram()

@@ -1,0 +1,684 @@
+#include "printing/PdfCanvas.h"
+
+#include "app/ProgramFolder.h"
+#include "printing/TrueTypeSubset.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QPainter>
+#include <QRegularExpression>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <numbers>
+
+namespace {
+
+constexpr int kPageWidth = 5100; // Letter, 8.5 by 11 inches
+constexpr int kPageHeight = 6600;
+// Whole pages are kept in memory and written when this much has gathered.
+constexpr qsizetype kFlushBytes = 1 << 20;
+// Other programs writing into the same folder can take the name meant for the next job;
+// the folder is read again that many times before the job gives up.
+constexpr int kOpenAttempts = 5;
+
+QString finishError()
+{
+    return QStringLiteral("The print job could not be finished.");
+}
+
+// PDF syntax gathered piece by piece; numbers in their shortest form.
+class PdfBytes {
+public:
+    QByteArray bytes;
+
+    PdfBytes& operator<<(const char* text)
+    {
+        bytes.append(text);
+        return *this;
+    }
+    PdfBytes& operator<<(QByteArrayView text)
+    {
+        bytes.append(text);
+        return *this;
+    }
+    PdfBytes& operator<<(const QByteArray& text) { return *this << QByteArrayView(text); }
+    PdfBytes& operator<<(qint64 value)
+    {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        bytes.append(digits, end - digits);
+        return *this;
+    }
+    PdfBytes& operator<<(int value) { return *this << qint64(value); }
+    PdfBytes& operator<<(double value)
+    {
+        char digits[48];
+        const std::to_chars_result written =
+            std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 3);
+        if (written.ec != std::errc())
+            return *this << "0";
+        char* end = written.ptr;
+        while (end[-1] == '0')
+            --end;
+        if (end[-1] == '.')
+            --end;
+        if (end - digits == 2 && digits[0] == '-' && digits[1] == '0')
+            return *this << "0";
+        bytes.append(digits, end - digits);
+        return *this;
+    }
+    // Four hex digits, as a two-byte character code or a UTF-16 unit.
+    void appendHex16(int value)
+    {
+        static constexpr char hex[] = "0123456789ABCDEF";
+        const char digits[4] = {hex[value >> 12 & 15], hex[value >> 8 & 15], hex[value >> 4 & 15], hex[value & 15]};
+        bytes.append(digits, 4);
+    }
+};
+
+// Data for the FlateDecode filter; qCompress puts the length before the zlib stream.
+QByteArray zlibStream(const QByteArray& data, int level)
+{
+    return qCompress(data, level).sliced(4);
+}
+
+// An image XObject: its dictionary entries and its data.
+struct ImageStream {
+    QByteArray entries;
+    QByteArray data;
+};
+
+// One-bit images stay one bit per pixel. Bar codes repeat one row (or, turned a quarter,
+// one column) all the way, so one row or column stretched over the rectangle draws them.
+ImageStream bitmapStream(const QImage& image)
+{
+    const QImage bits = image.format() == QImage::Format_Mono ? image : image.convertToFormat(QImage::Format_Mono);
+    const int width = bits.width();
+    const int height = bits.height();
+    const int rowBytes = (width + 7) / 8;
+    const uchar lastMask = uchar(0xFF << (rowBytes * 8 - width));
+    const auto sameRow = [&](const uchar* a, const uchar* b) {
+        return std::memcmp(a, b, rowBytes - 1) == 0 && ((a[rowBytes - 1] ^ b[rowBytes - 1]) & lastMask) == 0;
+    };
+    const auto plainRow = [&](const uchar* row) {
+        const uchar fill = (row[0] & 0x80) ? 0xFF : 0x00;
+        for (int i = 0; i + 1 < rowBytes; ++i)
+            if (row[i] != fill)
+                return false;
+        return ((row[rowBytes - 1] ^ fill) & lastMask) == 0;
+    };
+    bool rowsAlike = true;
+    bool columnsAlike = true;
+    for (int y = 0; y < height && (rowsAlike || columnsAlike); ++y) {
+        rowsAlike = rowsAlike && sameRow(bits.constScanLine(0), bits.constScanLine(y));
+        columnsAlike = columnsAlike && plainRow(bits.constScanLine(y));
+    }
+
+    QByteArray data;
+    int columns = width;
+    int rows = height;
+    bool compressed = false;
+    if (rowsAlike) {
+        rows = 1;
+        data = QByteArray(reinterpret_cast<const char*>(bits.constScanLine(0)), rowBytes);
+    } else if (columnsAlike) {
+        columns = 1;
+        data.resize(height);
+        for (int y = 0; y < height; ++y)
+            data[y] = char(bits.constScanLine(y)[0] & 0x80);
+    } else {
+        QByteArray pixels;
+        pixels.reserve(qsizetype(rowBytes) * height);
+        for (int y = 0; y < height; ++y)
+            pixels.append(reinterpret_cast<const char*>(bits.constScanLine(y)), rowBytes);
+        // Bars repeat from row to row: the fastest level shrinks them many times over.
+        data = zlibStream(pixels, 1);
+        compressed = true;
+    }
+    // A set bit is colour 1 of the table; in the PDF it is white unless decoded the other way.
+    const bool setBitIsBlack = qGray(bits.color(1)) < qGray(bits.color(0));
+    PdfBytes entries;
+    entries << "/Width " << columns << " /Height " << rows << " /ColorSpace /DeviceGray /BitsPerComponent 1"
+            << (setBitIsBlack ? " /Decode [1 0]" : "") << (compressed ? " /Filter /FlateDecode" : "");
+    return {entries.bytes, data};
+}
+
+// Any other image: eight bits per component, compressed; transparent parts are white.
+ImageStream pixelStream(const QImage& image)
+{
+    QImage flat;
+    if (image.hasAlphaChannel()) {
+        flat = QImage(image.size(), QImage::Format_RGB888);
+        flat.fill(Qt::white);
+        QPainter(&flat).drawImage(0, 0, image);
+    } else {
+        flat = image.convertToFormat(QImage::Format_RGB888);
+    }
+    const bool gray = flat.allGray();
+    if (gray)
+        flat = flat.convertToFormat(QImage::Format_Grayscale8);
+    const qsizetype rowBytes = qsizetype(flat.width()) * (gray ? 1 : 3);
+    QByteArray pixels;
+    pixels.reserve(rowBytes * flat.height());
+    for (int y = 0; y < flat.height(); ++y)
+        pixels.append(reinterpret_cast<const char*>(flat.constScanLine(y)), rowBytes);
+    PdfBytes entries;
+    entries << "/Width " << flat.width() << " /Height " << flat.height()
+            << (gray ? " /ColorSpace /DeviceGray" : " /ColorSpace /DeviceRGB")
+            << " /BitsPerComponent 8 /Filter /FlateDecode";
+    return {entries.bytes, zlibStream(pixels, -1)};
+}
+
+// The map from glyphs to text that lets a reader copy or search the text.
+QByteArray toUnicodeCMap(const std::vector<char32_t>& textOf)
+{
+    std::vector<int> mapped;
+    for (size_t id = 1; id < textOf.size(); ++id)
+        if (textOf[id] != 0)
+            mapped.push_back(int(id));
+    PdfBytes cmap;
+    cmap << "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+            "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+            "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+            "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+    // A block holds at most 100 entries.
+    for (size_t first = 0; first < mapped.size(); first += 100) {
+        const size_t last = std::min(mapped.size(), first + 100);
+        cmap << int(last - first) << " beginbfchar\n";
+        for (size_t i = first; i < last; ++i) {
+            cmap << "<";
+            cmap.appendHex16(mapped[i]);
+            cmap << "> <";
+            const char32_t c = textOf[size_t(mapped[i])];
+            if (QChar::requiresSurrogates(c)) {
+                cmap.appendHex16(QChar::highSurrogate(c));
+                cmap.appendHex16(QChar::lowSurrogate(c));
+            } else {
+                cmap.appendHex16(int(c));
+            }
+            cmap << ">\n";
+        }
+        cmap << "endbfchar\n";
+    }
+    cmap << "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    return cmap.bytes;
+}
+
+} // namespace
+
+// A print job being written: objects go to the file as they are finished (images at once,
+// pages when closed, fonts at the end, once their glyphs are known), each page's drawing
+// is gathered in memory.
+class PdfJobCanvas::Job {
+public:
+    QFile file;
+    PdfBytes content;
+
+    Job()
+    {
+        out_ << "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+        startPage();
+    }
+
+    // A face drawn in the job: the glyphs drawn, and the character each stands for.
+    struct JobFont {
+        GlyphSubset glyphs;
+        std::vector<char32_t> textOf;
+    };
+    // The font resource number of a face, and its glyphs.
+    std::pair<int, JobFont*> fontFor(const std::shared_ptr<const TrueTypeFace>& face)
+    {
+        for (size_t i = 0; i < fonts_.size(); ++i)
+            if (&fonts_[i].glyphs.face() == face.get())
+                return {int(i) + 1, &fonts_[i]};
+        fonts_.push_back({GlyphSubset(face), {}});
+        return {int(fonts_.size()), &fonts_.back()};
+    }
+
+    // The XObject resource number of an image, written at its first drawing in the job.
+    int imageFor(const QImage& image)
+    {
+        int& number = images_[image.cacheKey()];
+        if (number == 0) {
+            const ImageStream stream =
+                image.depth() == 1 && image.colorCount() == 2 ? bitmapStream(image) : pixelStream(image);
+            const int object = addStream("/Type /XObject /Subtype /Image " + stream.entries, stream.data);
+            number = int(images_.size());
+            xobjects_ << "/Im" << number << " " << object << " 0 R ";
+        }
+        return number;
+    }
+
+    void startPage()
+    {
+        content.bytes.clear();
+        content.bytes.reserve(16 * 1024);
+        // Drawing is in printer dots from the top-left corner, y downward.
+        content << "0.12 0 0 -0.12 0 792 cm\n";
+    }
+
+    void finishPage()
+    {
+        const int contents = addStream({}, content.bytes);
+        const int page = reserveObject();
+        beginObject(page);
+        out_ << "<< /Type /Page /Parent " << kPageTree << " 0 R /MediaBox [0 0 612 792] /Resources " << kResources
+             << " 0 R /Contents " << contents << " 0 R >>\n";
+        endObject();
+        pages_.push_back(page);
+    }
+
+    qsizetype buffered() const { return out_.bytes.size(); }
+
+    // Moves what has gathered into the file.
+    void flush()
+    {
+        if (file.write(out_.bytes) != out_.bytes.size())
+            throw PrintError(finishError());
+        written_ += out_.bytes.size();
+        out_.bytes.resize(0);
+    }
+
+    // Writes the fonts and the document's structure, and closes the file.
+    void finish()
+    {
+        finishPage();
+        PdfBytes fontResources;
+        for (size_t i = 0; i < fonts_.size(); ++i)
+            fontResources << "/F" << int(i) + 1 << " " << addFont(fonts_[i], int(i)) << " 0 R ";
+
+        beginObject(kResources);
+        out_ << "<< /ProcSet [/PDF /Text /ImageB /ImageC] /Font << " << fontResources.bytes << ">> /XObject << "
+             << xobjects_.bytes << ">> >>\n";
+        endObject();
+        beginObject(kPageTree);
+        out_ << "<< /Type /Pages /Kids [";
+        for (int page : pages_)
+            out_ << page << " 0 R ";
+        out_ << "] /Count " << int(pages_.size()) << " >>\n";
+        endObject();
+        beginObject(kCatalog);
+        out_ << "<< /Type /Catalog /Pages " << kPageTree << " 0 R >>\n";
+        endObject();
+
+        const qint64 xref = written_ + out_.bytes.size();
+        out_ << "xref\n0 " << int(offsets_.size()) << "\n0000000000 65535 f \n";
+        for (size_t object = 1; object < offsets_.size(); ++object) {
+            char entry[24];
+            std::snprintf(entry, sizeof entry, "%010lld 00000 n \n", static_cast<long long>(offsets_[object]));
+            out_ << QByteArrayView(entry, 20);
+        }
+        out_ << "trailer\n<< /Size " << int(offsets_.size()) << " /Root " << kCatalog << " 0 R >>\nstartxref\n"
+             << xref << "\n%%EOF\n";
+        flush();
+        if (!file.flush())
+            throw PrintError(finishError());
+        file.close();
+        if (file.error() != QFileDevice::NoError)
+            throw PrintError(finishError());
+    }
+
+private:
+    // Objects whose numbers are known before they are written.
+    static constexpr int kCatalog = 1;
+    static constexpr int kPageTree = 2;
+    static constexpr int kResources = 3;
+
+    int reserveObject()
+    {
+        offsets_.push_back(0);
+        return int(offsets_.size()) - 1;
+    }
+
+    void beginObject(int object)
+    {
+        offsets_[size_t(object)] = written_ + out_.bytes.size();
+        out_ << qint64(object) << " 0 obj\n";
+    }
+
+    void endObject() { out_ << "endobj\n"; }
+
+    int addStream(QByteArrayView entries, QByteArrayView data)
+    {
+        const int object = reserveObject();
+        beginObject(object);
+        out_ << "<< " << entries << " /Length " << qint64(data.size()) << " >>\nstream\n" << data << "\nendstream\n";
+        endObject();
+        return object;
+    }
+
+    // The Type 0 font of a face with its subset embedded; returns the font's object.
+    int addFont(JobFont& font, int index)
+    {
+        const QByteArray fontFile = font.glyphs.fontFile();
+        const TrueTypeFace& face = font.glyphs.face();
+        const std::vector<int>& glyphs = font.glyphs.glyphs();
+        const double scale = 1000.0 / face.unitsPerEm();
+
+        // Subsets get a tag of six capitals before the name; different subsets, different tags.
+        size_t hash = qHashBits(glyphs.data(), glyphs.size() * sizeof(int), size_t(index));
+        QByteArray name(6, 'A');
+        for (char& letter : name) {
+            letter = char('A' + hash % 26);
+            hash /= 26;
+        }
+        name += '+' + face.postScriptName();
+
+        const int file = addStream("/Length1 " + QByteArray::number(fontFile.size()), fontFile);
+        const int descriptor = reserveObject();
+        beginObject(descriptor);
+        out_ << "<< /Type /FontDescriptor /FontName /" << name << " /Flags " << (face.fixedPitch() ? 5 : 4)
+             << " /FontBBox [" << face.xMin() * scale << " " << face.yMin() * scale << " " << face.xMax() * scale << " "
+             << face.yMax() * scale << "] /ItalicAngle 0 /Ascent " << face.ascent() * scale << " /Descent "
+             << face.descent() * scale << " /CapHeight " << face.capHeight() * scale << " /StemV 80 /FontFile2 " << file
+             << " 0 R >>\n";
+        endObject();
+
+        const int cidFont = reserveObject();
+        beginObject(cidFont);
+        out_ << "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" << name
+             << " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor "
+             << descriptor << " 0 R /CIDToGIDMap /Identity /DW " << face.advance(0) * scale << " /W [0 [";
+        for (int glyph : glyphs)
+            out_ << face.advance(glyph) * scale << " ";
+        out_ << "]] >>\n";
+        endObject();
+
+        const int toUnicode = addStream({}, toUnicodeCMap(font.textOf));
+        const int type0 = reserveObject();
+        beginObject(type0);
+        out_ << "<< /Type /Font /Subtype /Type0 /BaseFont /" << name << " /Encoding /Identity-H /DescendantFonts ["
+             << cidFont << " 0 R] /ToUnicode " << toUnicode << " 0 R >>\n";
+        endObject();
+        return type0;
+    }
+
+    PdfBytes out_;
+    qint64 written_ = 0;
+    // File offsets by object number; 0 is the free list's head.
+    std::vector<qint64> offsets_ = std::vector<qint64>(kResources + 1, 0);
+    std::vector<int> pages_;
+    std::vector<JobFont> fonts_;
+    QHash<qint64, int> images_;
+    PdfBytes xobjects_;
+};
+
+PdfJobCanvas::PdfJobCanvas(const QString& folder) : folder_(folder) {}
+
+PdfJobCanvas::~PdfJobCanvas()
+{
+    try {
+        EndDocument();
+    } catch (const PrintError&) {
+        // Nobody is left to tell; the broken file has been removed.
+    }
+}
+
+QString PdfJobCanvas::defaultFolder()
+{
+    const QString folder = qEnvironmentVariable("DOVRA_PDF_DIR");
+    return folder.isEmpty() ? programfolder::path() + "/Printed" : folder;
+}
+
+void PdfJobCanvas::BeginDocument()
+{
+    if (jobOpen_)
+        EndDocument();
+    jobOpen_ = true;
+}
+
+void PdfJobCanvas::EndDocument()
+{
+    jobOpen_ = false;
+    if (!job_)
+        return;
+    try {
+        job_->finish();
+    } catch (const PrintError&) {
+        abandonJob();
+        throw;
+    }
+    job_.reset();
+}
+
+void PdfJobCanvas::NewPage()
+{
+    Job& job = page();
+    job.finishPage();
+    if (job.buffered() >= kFlushBytes) {
+        try {
+            job.flush();
+        } catch (const PrintError&) {
+            abandonJob();
+            throw;
+        }
+    }
+    job.startPage();
+}
+
+void PdfJobCanvas::abandonJob()
+{
+    job_->file.remove();
+    job_.reset();
+    jobOpen_ = false;
+}
+
+PdfJobCanvas::Job& PdfJobCanvas::page()
+{
+    if (job_)
+        return *job_;
+    if (!jobOpen_)
+        throw PrintError(QStringLiteral("Drawing outside a print job."));
+    auto job = std::make_unique<Job>();
+    try {
+        openJobFile(job->file);
+    } catch (const PrintError&) {
+        jobOpen_ = false;
+        throw;
+    }
+    job_ = std::move(job);
+    return *job_;
+}
+
+void PdfJobCanvas::openJobFile(QFile& file)
+{
+    // The number of the next file in each folder printed to by this process: a folder is
+    // read at its first job, and again only when another program has taken the name.
+    static QMutex mutex;
+    static QHash<QString, int> nextNumbers;
+    const QMutexLocker lock(&mutex);
+    int& next = nextNumbers[folder_];
+    for (int attempt = 1;; ++attempt) {
+        if (next == 0)
+            next = firstFreeNumber();
+        const QString path = folder_ + QStringLiteral("/print-%1.pdf").arg(next, 8, 10, QLatin1Char('0'));
+        file.setFileName(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            lastFile_ = path;
+            ++next;
+            return;
+        }
+        // Another program has written into the folder, or removed it, since it was read.
+        const bool folderChanged = QFileInfo::exists(path) || !QFileInfo(folder_).isDir();
+        if (!folderChanged || attempt == kOpenAttempts)
+            throw PrintError(QStringLiteral("The print job could not be started on \"%1\".").arg(path));
+        next = 0;
+    }
+}
+
+int PdfJobCanvas::firstFreeNumber() const
+{
+    QDir dir(folder_);
+    if (!dir.mkpath(QStringLiteral(".")))
+        throw PrintError(QStringLiteral("The folder \"%1\" for printed files could not be created.").arg(folder_));
+    static const QRegularExpression numbered(QStringLiteral("^print-(\\d+)\\.pdf$"));
+    int highest = 0;
+    // Any kind of entry holds its name.
+    for (const QString& name : dir.entryList({QStringLiteral("print-*.pdf")}, QDir::AllEntries | QDir::System)) {
+        const QRegularExpressionMatch match = numbered.match(name);
+        if (match.hasMatch())
+            highest = std::max(highest, match.captured(1).toInt());
+    }
+    return highest + 1;
+}
+
+Resolution PdfJobCanvas::DotsPerInch() const
+{
+    return {kDotsPerInch, kDotsPerInch};
+}
+
+QPoint PdfJobCanvas::PrintableOffset() const
+{
+    return {0, 0};
+}
+
+QSize PdfJobCanvas::PageSize() const
+{
+    return {kPageWidth, kPageHeight};
+}
+
+const PdfJobCanvas::Font& PdfJobCanvas::fontOf(const QString& face, int points) const
+{
+    const auto [entry, added] = fonts_.try_emplace({face, points});
+    Font& font = entry->second;
+    if (added) {
+        const QFont chosen = canvasFont(face, points, kDotsPerInch);
+        font.raw = QRawFont::fromFont(chosen);
+        try {
+            font.face = TrueTypeFace::of(font.raw);
+        } catch (const std::runtime_error&) {
+            fonts_.erase(entry);
+            throw PrintError(QStringLiteral("The font \"%1\" cannot be embedded in PDF files.").arg(face));
+        }
+        font.pixelSize = chosen.pixelSize();
+        font.ascent = font.raw.ascent();
+        font.height = qRound(font.raw.ascent() + font.raw.descent());
+    }
+    return font;
+}
+
+const PdfJobCanvas::Font& PdfJobCanvas::font() const
+{
+    // Text before any SetFont comes out in the forms' everyday face.
+    if (!font_)
+        font_ = &fontOf(QStringLiteral("Arial"), 10);
+    return *font_;
+}
+
+void PdfJobCanvas::SetFont(const QString& face, int points, int angle)
+{
+    font_ = &fontOf(face, points);
+    // Quarter turns exactly, so that turned text stays on the dot grid.
+    const int quarterTurns = angle % 900 == 0 ? (angle / 900 % 4 + 4) % 4 : -1;
+    switch (quarterTurns) {
+    case 0:
+        cos_ = 1, sin_ = 0;
+        break;
+    case 1:
+        cos_ = 0, sin_ = 1;
+        break;
+    case 2:
+        cos_ = -1, sin_ = 0;
+        break;
+    case 3:
+        cos_ = 0, sin_ = -1;
+        break;
+    default:
+        cos_ = std::cos(angle * std::numbers::pi / 1800);
+        sin_ = std::sin(angle * std::numbers::pi / 1800);
+        break;
+    }
+}
+
+qint64 PdfJobCanvas::glyphsOf(const QString& text, std::vector<quint32>& glyphs) const
+{
+    const Font& current = font();
+    glyphs.resize(size_t(text.size()));
+    int count = int(text.size());
+    if (!current.raw.glyphIndexesForChars(text.constData(), int(text.size()), glyphs.data(), &count))
+        count = 0;
+    glyphs.resize(size_t(count));
+    qint64 units = 0;
+    for (quint32& glyph : glyphs) {
+        // A character the face lacks shows as the missing-character box.
+        if (glyph >= quint32(current.face->glyphCount()))
+            glyph = 0;
+        units += current.face->advance(int(glyph));
+    }
+    return units;
+}
+
+int PdfJobCanvas::dotsOf(qint64 fontUnits) const
+{
+    const Font& current = font();
+    return qRound(double(fontUnits) * current.pixelSize / current.face->unitsPerEm());
+}
+
+int PdfJobCanvas::TextWidth(const QString& text) const
+{
+    std::vector<quint32> glyphs;
+    return dotsOf(glyphsOf(text, glyphs));
+}
+
+int PdfJobCanvas::TextHeight(const QString&) const
+{
+    return font().height;
+}
+
+void PdfJobCanvas::DrawText(int x, int y, const QString& text)
+{
+    Job& job = page();
+    const Font& current = font();
+    std::vector<quint32> glyphs;
+    const int width = dotsOf(glyphsOf(text, glyphs));
+    const auto [resource, jobFont] = job.fontFor(current.face);
+
+    // The cell, white, in the text's own frame: x along the text, y downward.
+    PdfBytes& out = job.content;
+    out << "q " << cos_ << " " << -sin_ << " " << sin_ << " " << cos_ << " " << x << " " << y << " cm 1 g 0 0 " << width
+        << " " << current.height << " re f 0 g BT /F" << resource << " " << current.pixelSize << " Tf 1 0 0 -1 0 "
+        << current.ascent << " Tm <";
+    // The font engine gives one glyph per character; each glyph is remembered with its
+    // character for text extraction.
+    const QList<uint> characters = text.toUcs4();
+    for (size_t i = 0; i < glyphs.size(); ++i) {
+        const int id = jobFont->glyphs.idOf(int(glyphs[i]));
+        out.appendHex16(id);
+        if (id == 0 || qsizetype(i) >= characters.size())
+            continue;
+        if (jobFont->textOf.size() <= size_t(id))
+            jobFont->textOf.resize(size_t(id) + 1);
+        if (jobFont->textOf[size_t(id)] == 0)
+            jobFont->textOf[size_t(id)] = characters[qsizetype(i)];
+    }
+    out << "> Tj ET Q\n";
+}
+
+void PdfJobCanvas::DrawImage(int x, int y, int width, int height, const QImage& image)
+{
+    Job& job = page();
+    if (image.isNull() || width == 0 || height == 0)
+        return;
+    // An image paints every dot of its rectangle, white ones too, so it needs no white ground.
+    const int number = job.imageFor(image);
+    job.content << "q " << width << " 0 0 " << -height << " " << x << " " << y + height << " cm /Im" << number
+                << " Do Q\n";
+}
+
+void PdfJobCanvas::DrawLine(int x1, int y1, int x2, int y2)
+{
+    page().content << "q 0 G 1 w " << x1 << " " << y1 << " m " << x2 << " " << y2 << " l S Q\n";
+}
+
+void PdfJobCanvas::FillRect(int x1, int y1, int x2, int y2)
+{
+    page().content << "0 g " << std::min(x1, x2) << " " << std::min(y1, y2) << " " << std::abs(x2 - x1) << " "
+                   << std::abs(y2 - y1) << " re f\n";
+}
