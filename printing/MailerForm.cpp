@@ -256,13 +256,10 @@ void labelTextBlock(Sheet& sheet, const MailerPrintData& data, double a, double 
     sheet.text(ocr8, 7.9 - a, b + 0.5, data.recipientLines[1].left(40));
 }
 
-} // namespace
-
-QString PrintMailerForm(PageCanvas& canvas, const MailerPrintData& data, MailerLayout layout, LabelPosition position)
+// Draws the mailer on the page under way and returns its kind "T" Mailer Number.
+QString drawMailer(PageCanvas& canvas, const MailerPrintData& data, MailerLayout layout, LabelPosition position)
 {
     const bool form = layout == MailerLayout::Form;
-    if (form)
-        canvas.BeginDocument();
     Sheet sheet(canvas, data);
     sheet.selectBaseFont();
 
@@ -285,10 +282,28 @@ QString PrintMailerForm(PageCanvas& canvas, const MailerPrintData& data, MailerL
         labelTextBlock(sheet, data, a, b);
     }
     sheet.selectBaseFont();
+    return numberT;
+}
 
-    if (form) {
+} // namespace
+
+QString PrintMailerForm(PageCanvas& canvas, const MailerPrintData& data, MailerLayout layout, LabelPosition position)
+{
+    if (layout == MailerLayout::Form) {
+        canvas.BeginDocument();
+        QString numberT;
+        try {
+            numberT = drawMailer(canvas, data, layout, position);
+        } catch (...) {
+            // The number was never recorded, so no paper may carry it.
+            canvas.AbortDocument();
+            throw;
+        }
         canvas.EndDocument();
-    } else if (position.lastOnSheet()) {
+        return numberT;
+    }
+    const QString numberT = drawMailer(canvas, data, layout, position);
+    if (position.lastOnSheet()) {
         canvas.EndDocument();
         canvas.BeginDocument();
     }

@@ -40,6 +40,9 @@ public:
     virtual void BeginDocument() = 0;
     // Closes the current page and finishes the job.
     virtual void EndDocument() = 0;
+    // Drops the job begun: nothing drawn since BeginDocument reaches the paper, so that a
+    // form whose drawing failed part-way leaves no half-printed Mailer Number behind.
+    virtual void AbortDocument() = 0;
     // Closes the current page and opens the next one in the same job.
     virtual void NewPage() = 0;
 

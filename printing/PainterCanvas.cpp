@@ -29,6 +29,15 @@ void PainterCanvas::EndDocument()
         throw PrintError(QStringLiteral("The print job could not be finished."));
 }
 
+void PainterCanvas::AbortDocument()
+{
+    jobOpen_ = false;
+    if (painter_.isActive()) {
+        printer_->abort();
+        painter_.end();
+    }
+}
+
 void PainterCanvas::NewPage()
 {
     painter();

@@ -20,6 +20,9 @@ public:
 
     void BeginDocument() override;
     void EndDocument() override;
+    // Qt's CUPS printing cannot take back what was drawn once the page is under way; the
+    // PDF files can.
+    void AbortDocument() override;
     void NewPage() override;
     Resolution DotsPerInch() const override;
     QPoint PrintableOffset() const override;

@@ -448,6 +448,13 @@ void PdfJobCanvas::EndDocument()
     job_.reset();
 }
 
+void PdfJobCanvas::AbortDocument()
+{
+    jobOpen_ = false;
+    if (job_)
+        abandonJob();
+}
+
 void PdfJobCanvas::NewPage()
 {
     Job& job = page();

@@ -32,6 +32,8 @@ public:
 
     void BeginDocument() override;
     void EndDocument() override;
+    // Removes the job's file.
+    void AbortDocument() override;
     void NewPage() override;
     Resolution DotsPerInch() const override;
     QPoint PrintableOffset() const override;

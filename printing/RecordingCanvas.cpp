@@ -2,8 +2,8 @@
 
 QString CanvasOp::toString() const
 {
-    static const char* const names[] = {"BeginDocument", "EndDocument", "NewPage",  "SetFont",
-                                        "DrawText",      "DrawImage",   "DrawLine", "FillRect"};
+    static const char* const names[] = {"BeginDocument", "EndDocument", "NewPage",  "SetFont",      "DrawText",
+                                        "DrawImage",     "DrawLine",    "FillRect", "AbortDocument"};
     const QString name = QString::fromLatin1(names[kind]);
     const QString font = QStringLiteral("%1/%2/%3").arg(face).arg(points).arg(angle);
     switch (kind) {
@@ -55,6 +55,10 @@ void RecordingCanvas::BeginDocument()
 void RecordingCanvas::EndDocument()
 {
     record(CanvasOp::EndDocument);
+}
+void RecordingCanvas::AbortDocument()
+{
+    record(CanvasOp::AbortDocument);
 }
 void RecordingCanvas::NewPage()
 {

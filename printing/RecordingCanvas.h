@@ -8,7 +8,7 @@
 #include <QList>
 
 struct CanvasOp {
-    enum Kind { BeginDocument, EndDocument, NewPage, SetFont, DrawText, DrawImage, DrawLine, FillRect };
+    enum Kind { BeginDocument, EndDocument, NewPage, SetFont, DrawText, DrawImage, DrawLine, FillRect, AbortDocument };
     Kind kind;
     int x = 0, y = 0;          // DrawText, DrawImage; the first corner of DrawLine and FillRect
     int x2 = 0, y2 = 0;        // the second corner of DrawLine and FillRect
@@ -30,6 +30,7 @@ public:
 
     void BeginDocument() override;
     void EndDocument() override;
+    void AbortDocument() override;
     void NewPage() override;
     Resolution DotsPerInch() const override { return dotsPerInch_; }
     QPoint PrintableOffset() const override { return printableOffset_; }

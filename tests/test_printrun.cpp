@@ -6,6 +6,7 @@
 #include "engine/Table.h"
 #include "entry/ButtonDialog.h"
 #include "entry/TF_Main.h"
+#include "printing/PdfCanvas.h"
 #include "printing/PrintRun.h"
 #include "printing/RecordingCanvas.h"
 #include "printing/TF_NumLabels.h"
@@ -136,6 +137,13 @@ private:
     int jobs_ = 0;
 };
 
+// A PDF printer that fails at the first text of a job, after the bar codes are drawn.
+class PdfCanvasFailingAtText : public PdfJobCanvas {
+public:
+    using PdfJobCanvas::PdfJobCanvas;
+    void DrawText(int, int, const QString&) override { throw PrintError("The printer ran out of memory."); }
+};
+
 } // namespace
 
 class TestPrintRun : public QObject {
@@ -155,6 +163,7 @@ private slots:
     void labelsAdvanceColumnByColumn();
     void failuresKeepCounterAndLogInStep_data();
     void failuresKeepCounterAndLogInStep();
+    void formFailingPartWayLeavesNoPaper();
     void batchFailingPartWayKeepsCounterWithCompletedRows_data();
     void batchFailingPartWayKeepsCounterWithCompletedRows();
     void batchPrintedElsewhereWhileWaitingForTheCounter();
@@ -589,6 +598,27 @@ void TestPrintRun::failuresKeepCounterAndLogInStep()
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0]["SerialNum"], QString::number(counterAfter.toInt()));
     }
+}
+
+void TestPrintRun::formFailingPartWayLeavesNoPaper()
+{
+    PrintFixture f;
+    MailerLogEntry entry;
+    entry.recipient.address[0] = "Ann First";
+    PdfCanvasFailingAtText failing(f.pdfFolder());
+    QVERIFY_THROWS_EXCEPTION(PrintError, PrintMailer(failing, f.w.settings, testsupport::sampleMailerPrintData(),
+                                                     MailerLayout::Form, entry));
+    // The bar codes had reached the job's file; it is gone, and the number is still free.
+    QVERIFY(!failing.lastFile().isEmpty());
+    QCOMPARE(f.pdfFiles(), QStringList());
+    QCOMPARE(f.counterSerial(), QString("0000041"));
+    QCOMPARE(f.logRows().size(), 0);
+
+    PdfJobCanvas working(f.pdfFolder());
+    const PrintOutcome outcome =
+        PrintMailer(working, f.w.settings, testsupport::sampleMailerPrintData(), MailerLayout::Form, entry);
+    QCOMPARE(outcome.number, numberT("0000041"));
+    QCOMPARE(decodedSymbols(working.lastFile()).first(), "CODE-128:" + numberT("0000041"));
 }
 
 void TestPrintRun::batchFailingPartWayKeepsCounterWithCompletedRows_data()
