@@ -36,6 +36,12 @@ private:
     testsupport::EnvironmentValue pdfDir_{"DOVRA_PDF_DIR", dir_.path()};
 };
 
+// A rectangle as "x,y widthxheight", for failure messages.
+QString rectText(const QRect& r)
+{
+    return QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
 } // namespace
 
 class TestPdfCanvas : public QObject {
@@ -167,15 +173,8 @@ void TestPdfCanvas::textRunsAtItsAngle()
     }
     cell = QRect(cell.x() / 6, cell.y() / 6, cell.width() / 6, cell.height() / 6);
     const QRect ink = inkBox(rasterisePdf(canvas.lastFile(), 100));
-    QVERIFY2(cell.adjusted(-2, -2, 2, 2).contains(ink), qPrintable(QString("ink %1,%2 %3x%4 outside cell %5,%6 %7x%8")
-                                                                       .arg(ink.x())
-                                                                       .arg(ink.y())
-                                                                       .arg(ink.width())
-                                                                       .arg(ink.height())
-                                                                       .arg(cell.x())
-                                                                       .arg(cell.y())
-                                                                       .arg(cell.width())
-                                                                       .arg(cell.height())));
+    QVERIFY2(cell.adjusted(-2, -2, 2, 2).contains(ink),
+             qPrintable(QString("ink %1 outside cell %2").arg(rectText(ink), rectText(cell))));
     // The text runs along the long side of the cell.
     const bool alongX = angle != 2700;
     QVERIFY((alongX ? ink.width() : ink.height()) > 0.8 * width / 6);
@@ -250,15 +249,7 @@ void TestPdfCanvas::accentedTextReachesThePage()
                               ink.bottom() - expected.bottom());
     QVERIFY2(qAbs(difference.left()) <= 2 && qAbs(difference.top()) <= 2 && qAbs(difference.right()) <= 2 &&
                  qAbs(difference.bottom()) <= 2,
-             qPrintable(QString("ink %1,%2 to %3,%4, drawn directly %5,%6 to %7,%8")
-                            .arg(ink.left())
-                            .arg(ink.top())
-                            .arg(ink.right())
-                            .arg(ink.bottom())
-                            .arg(expected.left())
-                            .arg(expected.top())
-                            .arg(expected.right())
-                            .arg(expected.bottom())));
+             qPrintable(QString("ink %1, drawn directly %2").arg(rectText(ink), rectText(expected))));
 }
 
 void TestPdfCanvas::bitmapsKeepTheirDotsOnEveryPage_data()
