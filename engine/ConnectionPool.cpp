@@ -3,28 +3,12 @@
 
 #include <algorithm>
 #include <mutex>
-#include <sys/stat.h>
 #include <unordered_map>
 #include <vector>
 
 namespace engine::detail {
 
 namespace {
-
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const FileIdentity&) const = default;
-};
-
-bool identityOf(const std::string& path, FileIdentity& identity)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return false;
-    identity = {st.st_dev, st.st_ino};
-    return true;
-}
 
 struct Kept {
     std::string path;

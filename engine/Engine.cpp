@@ -1,6 +1,8 @@
 #include "engine/Engine.h"
 #include "engine/Sqlite.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -50,11 +52,16 @@ std::string columnSql(const FieldDef& f)
 {
     const std::string name = detail::quoteIdent(f.name);
     switch (f.type) {
-    case FieldType::AutoInc: return name + " INTEGER PRIMARY KEY AUTOINCREMENT";
-    case FieldType::TimeStamp: return name + " TIMESTAMP";
-    case FieldType::Char: return name + " CHAR(" + std::to_string(f.width) + ")";
-    case FieldType::Integer: return name + " INTEGER";
-    case FieldType::Logical: return name + " LOGICAL";
+    case FieldType::AutoInc:
+        return name + " INTEGER PRIMARY KEY AUTOINCREMENT";
+    case FieldType::TimeStamp:
+        return name + " TIMESTAMP";
+    case FieldType::Char:
+        return name + " CHAR(" + std::to_string(f.width) + ")";
+    case FieldType::Integer:
+        return name + " INTEGER";
+    case FieldType::Logical:
+        return name + " LOGICAL";
     }
     return name;
 }
@@ -239,8 +246,14 @@ void addIndex(const std::string& folder, const std::string& table, const std::st
     detail::closeDb(db);
 }
 
-void setLockWaitMs(int ms) { g_lockWaitMs = ms; }
-int lockWaitMs() { return g_lockWaitMs; }
+void setLockWaitMs(int ms)
+{
+    g_lockWaitMs = ms;
+}
+int lockWaitMs()
+{
+    return g_lockWaitMs;
+}
 
 std::optional<std::int32_t> tryInt32(std::string_view text)
 {
@@ -353,6 +366,15 @@ bool fileExists(const std::string& path)
     return fs::is_regular_file(path, ec);
 }
 
+bool identityOf(const std::string& path, FileIdentity& identity)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    identity = {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
+    return true;
+}
+
 std::string findTableFile(const std::string& folder, const std::string& table)
 {
     std::string exact = tableFile(folder, table);
@@ -376,9 +398,12 @@ namespace engine::detail {
 Value columnValue(sqlite3_stmt* stmt, int column)
 {
     switch (sqlite3_column_type(stmt, column)) {
-    case SQLITE_INTEGER: return static_cast<std::int64_t>(sqlite3_column_int64(stmt, column));
-    case SQLITE_FLOAT: return sqlite3_column_double(stmt, column);
-    case SQLITE_NULL: return std::monostate{};
+    case SQLITE_INTEGER:
+        return static_cast<std::int64_t>(sqlite3_column_int64(stmt, column));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(stmt, column);
+    case SQLITE_NULL:
+        return std::monostate{};
     default: {
         auto text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
         return std::string(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(stmt, column)));

@@ -76,4 +76,13 @@ int lockWaitMs();
 std::int32_t toInt32(std::string_view text);
 std::optional<std::int32_t> tryInt32(std::string_view text);
 
+namespace detail {
+// Which file a path names at the moment, to tell a table file made anew or replaced from the
+// one a connection has open.
+struct FileIdentity {
+    unsigned long long device = 0, inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+} // namespace detail
+
 } // namespace engine

@@ -2,23 +2,12 @@
 #include "engine/Sqlite.h"
 
 #include <cctype>
-#include <sys/stat.h>
 
 namespace engine {
 
 using namespace detail;
 
 namespace {
-
-bool fileId(const std::string& path, unsigned long long& device, unsigned long long& inode)
-{
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0)
-        return false;
-    device = st.st_dev;
-    inode = st.st_ino;
-    return true;
-}
 
 bool blank(const char* s)
 {
@@ -32,7 +21,10 @@ bool blank(const char* s)
 
 Query::Query() = default;
 
-Query::~Query() { disconnect(); }
+Query::~Query()
+{
+    disconnect();
+}
 
 void Query::setFolder(const std::string& folder)
 {
@@ -50,8 +42,11 @@ void Query::setSql(const std::string& sql)
 
 void Query::connect()
 {
-    if (db_)
+    if (db_) {
+        // The wait may have been changed since the connection was made.
+        sqlite3_busy_timeout(db_, lockWaitMs());
         return;
+    }
     int rc = sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(db_);
@@ -80,8 +75,8 @@ void Query::disconnect()
 void Query::dropStaleFiles()
 {
     for (auto it = attached_.begin(); it != attached_.end();) {
-        unsigned long long device = 0, inode = 0;
-        if (fileId(it->second.path, device, inode) && device == it->second.device && inode == it->second.inode) {
+        FileIdentity now;
+        if (identityOf(it->second.path, now) && now == it->second.identity) {
             ++it;
             continue;
         }
@@ -113,7 +108,7 @@ bool Query::attachFor(const std::string& message)
     if (rc != SQLITE_DONE)
         fail(db_, path);
     Attached a{path};
-    fileId(path, a.device, a.inode);
+    identityOf(path, a.identity);
     attached_[table] = a;
     const std::string schema = quoteIdent(table);
     exec(db_, "PRAGMA " + schema + ".journal_mode=DELETE; PRAGMA " + schema + ".synchronous=FULL", path);

@@ -3,6 +3,7 @@
 // any other statement reports the rows it affected.
 #pragma once
 
+#include "engine/Engine.h"
 #include "engine/RowSource.h"
 
 #include <map>
@@ -25,10 +26,10 @@ public:
     void setSql(const std::string& sql);
     const std::string& sql() const { return sql_; }
 
-    void open();        // runs the statement and stands on its first row
-    int execSql();      // runs every statement of the text, returns the rows the last affected
-    void close();       // ends the statement; the folder's files stay attached
-    void disconnect();  // also lets go of the folder's files
+    void open();       // runs the statement and stands on its first row
+    int execSql();     // runs every statement of the text, returns the rows the last affected
+    void close();      // ends the statement; the folder's files stay attached
+    void disconnect(); // also lets go of the folder's files
     bool active() const { return stmt_ != nullptr; }
 
     void first();
@@ -45,7 +46,7 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
     struct Attached {
         std::string path;
-        unsigned long long device = 0, inode = 0;
+        detail::FileIdentity identity;
     };
     void dropStaleFiles();
     std::map<std::string, Attached> attached_; // schema (the table name) -> its file

@@ -68,7 +68,10 @@ const Value& RowSource::value(int index) const
     return row_[index];
 }
 
-const Value& RowSource::value(const std::string& name) const { return value(fieldIndex(name)); }
+const Value& RowSource::value(const std::string& name) const
+{
+    return value(fieldIndex(name));
+}
 
 bool RowSource::isNull(const std::string& name) const
 {
@@ -88,7 +91,10 @@ std::string RowSource::asString(int index) const
     return {};
 }
 
-std::string RowSource::asString(const std::string& name) const { return asString(fieldIndex(name)); }
+std::string RowSource::asString(const std::string& name) const
+{
+    return asString(fieldIndex(name));
+}
 
 std::int64_t RowSource::asInteger(const std::string& name) const
 {

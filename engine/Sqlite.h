@@ -18,6 +18,8 @@ void exec(sqlite3* db, const std::string& sql, const std::string& context);
 void closeDb(sqlite3*& db);
 std::string quoteIdent(const std::string& name);
 bool fileExists(const std::string& path);
+// See FileIdentity in Engine.h.
+bool identityOf(const std::string& path, FileIdentity& identity);
 // The table's own file name in the folder: the exact name, else one that differs in case.
 std::string findTableFile(const std::string& folder, const std::string& table);
 Value columnValue(sqlite3_stmt* stmt, int column);

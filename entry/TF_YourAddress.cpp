@@ -230,17 +230,20 @@ void TF_YourAddress::lvYourAddressSelectItem()
     miDelete->setVisible(one);
 }
 
+// An address that could not be stored (the table held by another workstation, say) is
+// offered again as typed, until it is stored or the dialog is cancelled.
 void TF_YourAddress::btnNewClick()
 {
     TAddressLines address;
-    if (!TF_Address::edit("Your Name and Address", address, this))
-        return;
-    guarded([&] {
-        runOnSenderTable(settings_, addressInsertSql("YourAddress", address));
-        loadList();
-        if (lvYourAddress->count() > 0)
-            selectOnly(lvYourAddress->item(lvYourAddress->count() - 1));
-    });
+    bool stored = false;
+    while (!stored && TF_Address::edit("Your Name and Address", address, this)) {
+        stored = guarded([&] {
+            runOnSenderTable(settings_, addressInsertSql("YourAddress", address));
+            loadList();
+            if (lvYourAddress->count() > 0)
+                selectOnly(lvYourAddress->item(lvYourAddress->count() - 1));
+        });
+    }
 }
 
 void TF_YourAddress::btnEditClick()
@@ -250,14 +253,15 @@ void TF_YourAddress::btnEditClick()
         return;
     TAddressRec& rec = addressItem(item)->rec;
     TAddressLines address = rec.address;
-    if (!TF_Address::edit("Edit Name and Address", address, this))
-        return;
-    guarded([&] {
-        runOnSenderTable(settings_, addressUpdateSql("YourAddress", address, rec.ID));
-        rec.address = address;
-        addressItem(item)->refresh();
-        lvYourAddressSelectItem();
-    });
+    bool stored = false;
+    while (!stored && TF_Address::edit("Edit Name and Address", address, this)) {
+        stored = guarded([&] {
+            runOnSenderTable(settings_, addressUpdateSql("YourAddress", address, rec.ID));
+            rec.address = address;
+            addressItem(item)->refresh();
+            lvYourAddressSelectItem();
+        });
+    }
 }
 
 void TF_YourAddress::btnDeleteClick()

@@ -7,6 +7,7 @@
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
+#include "engine/Table.h"
 #include "entry/ButtonDialog.h"
 #include "entry/SearchText.h"
 #include "entry/TF_Address.h"
@@ -271,6 +272,51 @@ private slots:
         // Read back through a fresh list: the quote survives the round trip.
         TF_YourAddress again(f.settings);
         QCOMPARE(TF_YourAddress::recordOf(again.lvYourAddress->item(0)).address.address[0], QString("Pat O'Brien"));
+    }
+
+    // The table is held by another workstation when OK is pressed: the error is shown and the
+    // dialog comes back with what was typed, to be stored once the table is free.
+    void anAddressThatCannotBeStoredIsOfferedAgain_data()
+    {
+        QTest::addColumn<bool>("editing");
+        QTest::newRow("new") << false;
+        QTest::newRow("edit") << true;
+    }
+    void anAddressThatCannotBeStoredIsOfferedAgain()
+    {
+        QFETCH(bool, editing);
+        Fixture f;
+        f.addNames({"Jane Roe"});
+        f.settings.yourAddressID = "1";
+        TF_YourAddress d(f.settings);
+        const testsupport::LockWait shortWait(100);
+        engine::Table otherWorkstation;
+        otherWorkstation.setFolder(toStd(f.settings.yourAddressDB));
+        otherWorkstation.setTableName("YourAddress");
+        otherWorkstation.open();
+        otherWorkstation.startTransaction();
+        otherWorkstation.edit();
+        otherWorkstation.setText("City", "Held");
+        otherWorkstation.post(); // holds the file's write lock until the commit
+
+        const TAddressLines typed = addressOf({"Pat O'Brien", "9 Elm St"}, "Boston", "MA", "02108");
+        QString offeredAgain;
+        ModalDriver driver;
+        driver.on("TF_Address", fillAddress(typed));
+        driver.on("TF_Address", [&](QWidget* w) {
+            auto a = static_cast<TF_Address*>(w);
+            offeredAgain = a->memoAddress->toPlainText() + "|" + a->editCity->text();
+            otherWorkstation.commit();
+            clickButton(a, "btnOK");
+        });
+        (editing ? d.btnEdit : d.btnNew)->trigger();
+
+        QCOMPARE(MessageService::shown().size(), 1);
+        QVERIFY2(MessageService::shown().first().text.contains("lock"),
+                 qPrintable(MessageService::shown().first().text));
+        QCOMPARE(offeredAgain, QString("Pat O'Brien\n9 Elm St|Boston"));
+        QCOMPARE(f.rows().last(), QString("%1|Pat O'Brien|9 Elm St|||Boston|MA|02108").arg(editing ? 1 : 2));
+        QCOMPARE(driver.seen, QStringList({"TF_Address", "TF_Address"}));
     }
 
     void cancelledDialogsChangeNothing()
