@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <mutex>
-#include <unordered_map>
 #include <vector>
 
 namespace engine::detail {
@@ -12,7 +11,6 @@ namespace {
 
 struct Kept {
     std::string path;
-    FileIdentity identity;
     Connection connection;
 };
 
@@ -37,9 +35,8 @@ public:
                     ++it;
                     continue;
                 }
-                if (exists && it->identity == now && !found.db) {
+                if (exists && it->connection.identity == now && !found.db) {
                     found = std::move(it->connection);
-                    identities_[found.db] = it->identity;
                 } else {
                     stale.push_back(std::move(it->connection)); // the file was replaced or removed
                 }
@@ -54,11 +51,7 @@ public:
         }
         Connection opened;
         opened.db = openFile(path, false);
-        FileIdentity identity;
-        if (identityOf(path, identity)) {
-            std::lock_guard guard(mutex_);
-            identities_[opened.db] = identity;
-        }
+        identityOf(path, opened.identity);
         return opened;
     }
 
@@ -74,20 +67,13 @@ public:
             idle = !sqlite3_stmt_busy(stmt);
         const bool writable = sqlite3_db_readonly(connection.db, "main") == 0;
         std::vector<Kept> evicted;
-        bool keep = false;
-        {
+        const bool keep = idle && writable && connection.identity != FileIdentity{};
+        if (keep) {
             std::lock_guard guard(mutex_);
-            const auto identity = identities_.find(connection.db);
-            if (identity != identities_.end()) {
-                keep = idle && writable;
-                if (keep) {
-                    kept_.push_back({path, identity->second, std::move(connection)});
-                    while (kept_.size() > kMaxKept) {
-                        evicted.push_back(std::move(kept_.front()));
-                        kept_.erase(kept_.begin());
-                    }
-                }
-                identities_.erase(identity);
+            kept_.push_back({path, std::move(connection)});
+            while (kept_.size() > kMaxKept) {
+                evicted.push_back(std::move(kept_.front()));
+                kept_.erase(kept_.begin());
             }
         }
         for (Kept& k : evicted)
@@ -111,8 +97,6 @@ public:
 private:
     std::mutex mutex_;
     std::vector<Kept> kept_;
-    // The file each connection in use was opened on, to tell a replaced file when it is kept.
-    std::unordered_map<sqlite3*, FileIdentity> identities_;
 };
 
 Pool& pool()
@@ -139,11 +123,6 @@ void closeConnection(Connection& connection)
         sqlite3_finalize(stmt);
     connection.statements.clear();
     closeDb(connection.db);
-}
-
-void closeKeptConnections()
-{
-    pool().closeAll();
 }
 
 } // namespace engine::detail

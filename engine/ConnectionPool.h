@@ -4,6 +4,8 @@
 // each time. SQLite itself notices changes other workstations make to a file between uses.
 #pragma once
 
+#include "engine/Engine.h"
+
 #include <map>
 #include <sqlite3.h>
 #include <string>
@@ -15,6 +17,7 @@ using StatementCache = std::map<std::string, sqlite3_stmt*>;
 struct Connection {
     sqlite3* db = nullptr;
     StatementCache statements;
+    FileIdentity identity; // of the file when the connection was made
 };
 
 // A kept connection to the file at path when there is one and the path still names the same
@@ -25,7 +28,5 @@ Connection takeConnection(const std::string& path);
 void releaseConnection(const std::string& path, Connection& connection);
 // Closes a connection and finalizes its statements.
 void closeConnection(Connection& connection);
-// Closes every kept connection (before a file is deleted or replaced on purpose, and at exit).
-void closeKeptConnections();
 
 } // namespace engine::detail

@@ -128,6 +128,7 @@ void Table::open()
         Connection connection = takeConnection(path_);
         db_ = connection.db;
         statements_ = std::move(connection.statements);
+        fileIdentity_ = connection.identity;
         std::vector<std::string> names;
         std::vector<Kind> kinds;
         {
@@ -149,7 +150,7 @@ void Table::open()
         first();
     } catch (...) {
         dropSeek();
-        Connection connection{db_, std::move(statements_)};
+        Connection connection{db_, std::move(statements_), fileIdentity_};
         closeConnection(connection);
         db_ = nullptr;
         statements_.clear();
@@ -185,7 +186,7 @@ void Table::close()
     if (inTransaction())
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     dropSeek();
-    Connection connection{db_, std::move(statements_)};
+    Connection connection{db_, std::move(statements_), fileIdentity_};
     db_ = nullptr;
     statements_.clear();
     releaseConnection(path_, connection);

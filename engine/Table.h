@@ -2,6 +2,7 @@
 // table order, edited, appended to, posted and deleted.
 #pragma once
 
+#include "engine/Engine.h"
 #include "engine/RowSource.h"
 
 #include <map>
@@ -79,6 +80,7 @@ private:
     // Posts repeat the same few statements; compiling them once keeps appends cheap.
     sqlite3_stmt* cached(const std::string& sql);
     std::map<std::string, sqlite3_stmt*> statements_;
+    detail::FileIdentity fileIdentity_; // of the file the connection was made on
 };
 
 } // namespace engine
