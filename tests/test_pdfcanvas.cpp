@@ -16,15 +16,6 @@ using testsupport::rasterisePdf;
 using testsupport::runTool;
 using testsupport::sampleMailerPrintData;
 
-// One page of a PDF file as an image at the given resolution.
-QImage rasterisePage(const QString& pdf, int page, int dpi)
-{
-    const QString stem = pdf + QString("-page%1").arg(page);
-    const QString number = QString::number(page);
-    runTool("pdftoppm", {"-r", QString::number(dpi), "-f", number, "-l", number, "-png", "-singlefile", pdf, stem});
-    return QImage(stem + ".png");
-}
-
 // A temporary folder that the print jobs go to while the object lives.
 class PdfFolder {
 public:
@@ -292,7 +283,7 @@ void TestPdfCanvas::bitmapsKeepTheirDotsOnEveryPage()
 
     QVERIFY(runTool("pdfinfo", {canvas.lastFile()}).contains(QRegularExpression("Pages:\\s+2\\n")));
     for (int page = 0; page < placesByPage.size(); ++page) {
-        const QImage image = rasterisePage(canvas.lastFile(), page + 1, 100);
+        const QImage image = rasterisePdf(canvas.lastFile(), 100, page + 1);
         for (const QPoint& place : placesByPage[page]) {
             for (int i = 0; i < 4; ++i) {
                 const QPoint centre = (place + QPoint(300 + 600 * (i % 2), 300 + 600 * (i / 2))) / 6;

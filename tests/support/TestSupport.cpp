@@ -145,10 +145,11 @@ QString runTool(const QString& program, const QStringList& arguments, const QLis
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-QImage rasterisePdf(const QString& pdf, int dpi)
+QImage rasterisePdf(const QString& pdf, int dpi, int page)
 {
-    const QString stem = pdf + QString("-%1").arg(dpi);
-    runTool("pdftoppm", {"-r", QString::number(dpi), "-png", "-singlefile", pdf, stem});
+    const QString stem = pdf + QString("-%1-page%2").arg(dpi).arg(page);
+    const QString number = QString::number(page);
+    runTool("pdftoppm", {"-r", QString::number(dpi), "-f", number, "-l", number, "-png", "-singlefile", pdf, stem});
     return QImage(stem + ".png");
 }
 

@@ -94,8 +94,8 @@ MailerPrintData sampleMailerPrintData();
 // other than those that mean it did its work, a text that names the failure instead, so
 // that the check which follows fails with that text.
 QString runTool(const QString& program, const QStringList& arguments, const QList<int>& successCodes = {0});
-// The first page of a PDF file as an image at the given resolution.
-QImage rasterisePdf(const QString& pdf, int dpi);
+// A page of a PDF file (the first unless told) as an image at the given resolution.
+QImage rasterisePdf(const QString& pdf, int dpi, int page = 1);
 // Every symbol zbarimg finds on the first page of a PDF file, as "CODE-128:<digits>", once
 // each, sorted.
 QStringList decodedSymbols(const QString& pdf);
