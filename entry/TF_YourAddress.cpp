@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <functional>
 
 namespace {
 
@@ -60,6 +61,17 @@ QAction* addTool(QToolBar* bar, const QString& caption, const char* name, const 
     a->setObjectName(name);
     a->setToolTip(tip);
     return a;
+}
+
+// Shows the address dialog until what was typed is stored or the dialog is cancelled: an
+// address that could not be stored (the table held by another workstation, say) is offered
+// again as typed.
+void editUntilStored(const QString& caption, TAddressLines& address, QWidget* parent,
+                     const std::function<void()>& store)
+{
+    bool stored = false;
+    while (!stored && TF_Address::edit(caption, address, parent))
+        stored = guarded(store);
 }
 
 } // namespace
@@ -230,20 +242,15 @@ void TF_YourAddress::lvYourAddressSelectItem()
     miDelete->setVisible(one);
 }
 
-// An address that could not be stored (the table held by another workstation, say) is
-// offered again as typed, until it is stored or the dialog is cancelled.
 void TF_YourAddress::btnNewClick()
 {
     TAddressLines address;
-    bool stored = false;
-    while (!stored && TF_Address::edit("Your Name and Address", address, this)) {
-        stored = guarded([&] {
-            runOnSenderTable(settings_, addressInsertSql("YourAddress", address));
-            loadList();
-            if (lvYourAddress->count() > 0)
-                selectOnly(lvYourAddress->item(lvYourAddress->count() - 1));
-        });
-    }
+    editUntilStored("Your Name and Address", address, this, [&] {
+        runOnSenderTable(settings_, addressInsertSql("YourAddress", address));
+        loadList();
+        if (lvYourAddress->count() > 0)
+            selectOnly(lvYourAddress->item(lvYourAddress->count() - 1));
+    });
 }
 
 void TF_YourAddress::btnEditClick()
@@ -253,15 +260,12 @@ void TF_YourAddress::btnEditClick()
         return;
     TAddressRec& rec = addressItem(item)->rec;
     TAddressLines address = rec.address;
-    bool stored = false;
-    while (!stored && TF_Address::edit("Edit Name and Address", address, this)) {
-        stored = guarded([&] {
-            runOnSenderTable(settings_, addressUpdateSql("YourAddress", address, rec.ID));
-            rec.address = address;
-            addressItem(item)->refresh();
-            lvYourAddressSelectItem();
-        });
-    }
+    editUntilStored("Edit Name and Address", address, this, [&] {
+        runOnSenderTable(settings_, addressUpdateSql("YourAddress", address, rec.ID));
+        rec.address = address;
+        addressItem(item)->refresh();
+        lvYourAddressSelectItem();
+    });
 }
 
 void TF_YourAddress::btnDeleteClick()

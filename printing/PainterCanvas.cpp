@@ -159,10 +159,15 @@ PrinterCanvas::PrinterCanvas(const QString& printerName)
         printer().setPrinterName(printerName);
 }
 
+bool printsToPdf(const QStringList& installedPrinters)
+{
+    return !qEnvironmentVariableIsEmpty("DOVRA_PDF_DIR") || installedPrinters.isEmpty();
+}
+
 std::unique_ptr<PageCanvas> openPrintCanvas(const QString& printerName)
 {
     const QStringList installed = QPrinterInfo::availablePrinterNames();
-    if (!qEnvironmentVariableIsEmpty("DOVRA_PDF_DIR") || installed.isEmpty())
+    if (printsToPdf(installed))
         return std::make_unique<PdfJobCanvas>(PdfJobCanvas::defaultFolder());
     // A stored printer that has since been removed falls back to the default one.
     return std::make_unique<PrinterCanvas>(installed.contains(printerName) ? printerName : QString());

@@ -61,6 +61,8 @@ public:
     explicit PrinterCanvas(const QString& printerName = QString());
 };
 
+// Whether printing goes to PDF files: DOVRA_PDF_DIR is set or no printer is installed.
+bool printsToPdf(const QStringList& installedPrinters);
 // The canvas printing goes to: PDF files in PdfJobCanvas::defaultFolder() when DOVRA_PDF_DIR
 // is set or no printer is installed, else the named (or default) printer.
 std::unique_ptr<PageCanvas> openPrintCanvas(const QString& printerName = QString());

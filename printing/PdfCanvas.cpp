@@ -551,9 +551,12 @@ QSize PdfJobCanvas::PageSize() const
     return {kPageWidth, kPageHeight};
 }
 
-const PdfJobCanvas::Font& PdfJobCanvas::fontOf(const QString& face, int points) const
+const PdfJobCanvas::Font& PdfJobCanvas::fontOf(const QString& face, int points)
 {
-    const auto [entry, added] = fonts_.try_emplace({face, points});
+    static QMutex mutex;
+    static std::map<std::pair<QString, int>, Font> fonts;
+    const QMutexLocker lock(&mutex);
+    const auto [entry, added] = fonts.try_emplace({face, points});
     Font& font = entry->second;
     if (added) {
         const QFont chosen = canvasFont(face, points, kDotsPerInch);
@@ -561,7 +564,7 @@ const PdfJobCanvas::Font& PdfJobCanvas::fontOf(const QString& face, int points) 
         try {
             font.face = TrueTypeFace::of(font.raw);
         } catch (const std::runtime_error&) {
-            fonts_.erase(entry);
+            fonts.erase(entry);
             throw PrintError(QStringLiteral("The font \"%1\" cannot be embedded in PDF files.").arg(face));
         }
         font.pixelSize = chosen.pixelSize();

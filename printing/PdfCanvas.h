@@ -58,7 +58,9 @@ private:
     class Job;
 
     const Font& font() const;
-    const Font& fontOf(const QString& face, int points) const;
+    // The font of a face name and size, looked up once per program run: the main window opens
+    // a canvas for every print command.
+    static const Font& fontOf(const QString& face, int points);
     // The glyphs of a text in the current font, and its advance in font units.
     qint64 glyphsOf(const QString& text, std::vector<quint32>& glyphs) const;
     int dotsOf(qint64 fontUnits) const;
@@ -74,8 +76,6 @@ private:
     QString lastFile_;
     bool jobOpen_ = false;
     std::unique_ptr<Job> job_;
-    // Fonts by face name and size: the font tables are looked up once per canvas.
-    mutable std::map<std::pair<QString, int>, Font> fonts_;
     mutable const Font* font_ = nullptr;
     double cos_ = 1;
     double sin_ = 0;

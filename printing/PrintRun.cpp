@@ -385,30 +385,33 @@ QString sentToPrinterMessage(const QString& number)
     return QStringLiteral("Mailer has been sent to printer.  The Mailer Number was:\n\n") + number;
 }
 
+namespace {
+
+// How many mailers of a batch went to the printer, in the words given, and their numbers.
+QString batchNumbersMessage(const BatchOutcome& outcome, const QString& sent)
+{
+    if (outcome.count == 1)
+        return QStringLiteral("1 Mailer from Batch ") + sent + QStringLiteral(".  The Mailer Number was:\n\n") +
+               outcome.firstNumber;
+    return QString::number(outcome.count) + QStringLiteral(" Mailers from Batch ") + sent +
+           QStringLiteral(".\n\nFirst Mailer Number: ") + outcome.firstNumber +
+           QStringLiteral("\nLast Mailer Number: ") + outcome.lastNumber;
+}
+
+} // namespace
+
 BatchStoppedError::BatchStoppedError(const QString& cause, const BatchOutcome& done)
-    : std::runtime_error(
-          (cause + QStringLiteral("\n\n") +
-           (done.count == 1
-                ? QStringLiteral("1 Mailer from Batch had been sent to printer and logged before the run stopped.  "
-                                 "The Mailer Number was:\n\n") +
-                      done.firstNumber
-                : QString::number(done.count) +
-                      QStringLiteral(" Mailers from Batch had been sent to printer and logged before the run "
-                                     "stopped.\n\nFirst Mailer Number: ") +
-                      done.firstNumber + QStringLiteral("\nLast Mailer Number: ") + done.lastNumber) +
-           QStringLiteral("\n\nThe other entries are still in the batch."))
-              .toStdString())
+    : std::runtime_error((cause + QStringLiteral("\n\n") +
+                          batchNumbersMessage(done, QStringLiteral("had been sent to printer and logged before the "
+                                                                   "run stopped")) +
+                          QStringLiteral("\n\nThe other entries are still in the batch."))
+                             .toStdString())
 {
 }
 
 QString batchPrintedMessage(const BatchOutcome& outcome)
 {
-    if (outcome.count == 1)
-        return QStringLiteral("1 Mailer from Batch has been sent to printer.  The Mailer Number was:\n\n") +
-               outcome.firstNumber;
-    return QString::number(outcome.count) + QStringLiteral(" Mailers from Batch has been sent to printer.\n\n") +
-           QStringLiteral("First Mailer Number: ") + outcome.firstNumber + QStringLiteral("\nLast Mailer Number: ") +
-           outcome.lastNumber;
+    return batchNumbersMessage(outcome, QStringLiteral("has been sent to printer"));
 }
 
 QString multipleFormsMessage(int count)

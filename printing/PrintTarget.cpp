@@ -55,8 +55,8 @@ int trayOfPaperSource(QPrinter::PaperSource source)
 QString SelectStoredPrinter(const QString& printerName, int tray)
 {
     storedPrinter() = {printerName, tray};
-    const bool toPdf = !qEnvironmentVariableIsEmpty("DOVRA_PDF_DIR") || QPrinterInfo::availablePrinterNames().isEmpty();
-    if (toPdf || printerName.isEmpty() || QPrinterInfo::availablePrinterNames().contains(printerName))
+    const QStringList installed = QPrinterInfo::availablePrinterNames();
+    if (printsToPdf(installed) || printerName.isEmpty() || installed.contains(printerName))
         return QString();
     return QStringLiteral("The printer \"%1\" chosen in Printer Setup is not installed. Mailers will be printed on "
                           "the default printer.")
