@@ -10,7 +10,7 @@ packages=(
   fonts-liberation2 fonts-ocr-a fontconfig
   xvfb xauth xdotool x11-utils imagemagick
   poppler-utils zbar-tools zint ghostscript
-  cups-client time
+  cups-client time ccache
 )
 
 missing=()
