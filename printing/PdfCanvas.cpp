@@ -770,6 +770,7 @@ void PdfJobCanvas::layOutByQt(SetText& set) const
 {
     const Font& current = *set.font;
     set.laidOutByQt = true;
+    set.rightToLeft = false;
     set.runs.clear();
     QTextLayout layout(set.text, current.font);
     QTextOption option;
@@ -784,6 +785,28 @@ void PdfJobCanvas::layOutByQt(SetText& set) const
     }
     set.width = qRound(line.horizontalAdvance());
     const QList<uint> characters = set.text.toUcs4();
+    for (const uint c : characters) {
+        const QChar::Direction direction = QChar::direction(c);
+        set.rightToLeft = set.rightToLeft || direction == QChar::DirR || direction == QChar::DirAL;
+    }
+    // The character each glyph stands for: the glyphs Qt draws for each character alone, found
+    // again by their places. A glyph drawn for several characters (a ligature) stands for the
+    // first.
+    QHash<QPair<quint32, qint64>, char32_t> characterOf;
+    const auto place = [](quint32 glyph, const QPointF& position) {
+        return qMakePair(glyph, qint64(qRound64(position.x() * 64)));
+    };
+    for (qsizetype i = 0; i < set.text.size(); ++i) {
+        const bool pair = set.text[i].isHighSurrogate() && i + 1 < set.text.size();
+        const char32_t c = pair ? QChar::surrogateToUcs4(set.text[i], set.text[i + 1]) : set.text[i].unicode();
+        for (const QGlyphRun& part : layout.glyphRuns(int(i), pair ? 2 : 1)) {
+            const QList<quint32> glyphs = part.glyphIndexes();
+            const QList<QPointF> positions = part.positions();
+            for (qsizetype g = 0; g < glyphs.size() && g < positions.size(); ++g)
+                characterOf.insert(place(glyphs[g], positions[g]), c);
+        }
+        i += pair ? 1 : 0;
+    }
     for (const QGlyphRun& qtRun : layout.glyphRuns()) {
         const QRawFont drawn = qtRun.rawFont();
         EmbeddedFace embedded;
@@ -793,19 +816,14 @@ void PdfJobCanvas::layOutByQt(SetText& set) const
             embedded = current.embedded;
             embedded.sameGlyphs = false;
         }
-        // The characters of the glyphs Qt drew, as the face maps them; a stand-in face takes
-        // its own glyphs for those characters.
-        QHash<quint32, char32_t> characterOf;
-        for (const uint c : characters)
-            characterOf.insert(glyphOf(drawn, c), c);
-        characterOf.remove(0);
         GlyphRun run;
         run.face = embedded.face;
         run.pixelSize = drawn.pixelSize();
         const QList<quint32> glyphs = qtRun.glyphIndexes();
         const QList<QPointF> positions = qtRun.positions();
         for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
-            const char32_t c = characterOf.value(glyphs[i]);
+            // A stand-in face takes its own glyph for the character.
+            const char32_t c = characterOf.value(place(glyphs[i], positions[i]));
             const quint32 glyph = embedded.sameGlyphs ? glyphs[i] : (c ? glyphOf(embedded.raw, c) : 0);
             run.glyphs.push_back(glyph);
             run.characters.push_back(c);
@@ -835,8 +853,10 @@ void PdfJobCanvas::DrawText(int x, int y, const QString& text)
     PdfBytes& out = job.content;
     out << "q " << cos_ << " " << -sin_ << " " << sin_ << " " << cos_ << " " << x << " " << y << " cm 1 g 0 0 "
         << set.width << " " << current.height << " re f 0 g ";
-    // Text laid out by Qt keeps its characters, in their order, for extraction as a whole.
-    if (set.laidOutByQt)
+    // Text laid out by Qt keeps its characters, in their order, for extraction as a whole;
+    // right-to-left text is left to the reader, which orders glyphs by their places itself.
+    const bool actualText = set.laidOutByQt && !set.rightToLeft;
+    if (actualText)
         out << "/Span << /ActualText " << pdfTextString(text) << " >> BDC ";
     out << "BT";
     for (const GlyphRun& run : set.runs) {
@@ -864,7 +884,7 @@ void PdfJobCanvas::DrawText(int x, int y, const QString& text)
         if (run.positions.empty())
             out << "> Tj";
     }
-    out << " ET" << (set.laidOutByQt ? " EMC" : "") << " Q\n";
+    out << " ET" << (actualText ? " EMC" : "") << " Q\n";
 }
 
 void PdfJobCanvas::AddToJobTitle(const QString& number)

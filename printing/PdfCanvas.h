@@ -75,6 +75,7 @@ private:
         QString text;
         int width = 0;
         bool laidOutByQt = false;
+        bool rightToLeft = false; // holds right-to-left characters
         std::vector<GlyphRun> runs;
     };
     class Job;
