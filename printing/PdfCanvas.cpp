@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <numbers>
+#include <sys/mman.h>
 #include <zlib.h>
 
 namespace {
@@ -91,20 +92,56 @@ public:
 // Data for the FlateDecode filter. One deflate stream serves the whole process: making one
 // for each stream and freeing it again handed its tables of a few hundred kilobytes back to
 // the system every time, which cost more than the compressing itself.
-QByteArray deflated(QByteArrayView data, int level)
+// The stream's tables live in a region of their own, mapped once: amid the heap they would
+// leave the large images of each job at its top, handed back to the system and asked for
+// again at every job.
+voidpf streamTables(voidpf, uInt items, uInt size)
+{
+    static constexpr size_t kRegion = 1 << 20;
+    static char* region = static_cast<char*>(
+        mmap(nullptr, kRegion, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    static size_t used = 0;
+    const size_t bytes = (size_t(items) * size + 63) / 64 * 64;
+    if (region == MAP_FAILED || used + bytes > kRegion)
+        return Z_NULL;
+    void* table = region + used;
+    used += bytes;
+    return table;
+}
+
+void keepStreamTables(voidpf, voidpf) {}
+
+// How hard a stream is compressed: a level and a strategy of zlib.
+struct Packing {
+    int level;
+    int strategy;
+
+    bool operator==(const Packing&) const = default;
+};
+// Drawing operators and bar code rows repeat a lot: the fastest level shrinks them many times.
+constexpr Packing kRepeats{Z_BEST_SPEED, Z_DEFAULT_STRATEGY};
+// Glyph outlines hardly repeat: coding their bytes alone gets most of what searching for
+// repeats would, at a fraction of the time.
+constexpr Packing kOutlines{Z_BEST_SPEED, Z_HUFFMAN_ONLY};
+// Pictures, rarely printed.
+constexpr Packing kPictures{Z_DEFAULT_COMPRESSION, Z_DEFAULT_STRATEGY};
+
+QByteArray deflated(QByteArrayView data, Packing packing)
 {
     static QMutex mutex;
-    static int streamLevel = Z_DEFAULT_COMPRESSION;
+    static Packing streamPacking = kPictures;
     static z_stream stream = [] {
         z_stream made{};
-        if (deflateInit(&made, streamLevel) != Z_OK)
+        made.zalloc = streamTables;
+        made.zfree = keepStreamTables;
+        if (deflateInit(&made, streamPacking.level) != Z_OK)
             throw PrintError(QStringLiteral("The print job could not be compressed."));
         return made;
     }();
     const QMutexLocker lock(&mutex);
     deflateReset(&stream);
-    if (level != streamLevel && deflateParams(&stream, level, Z_DEFAULT_STRATEGY) == Z_OK)
-        streamLevel = level;
+    if (!(packing == streamPacking) && deflateParams(&stream, packing.level, packing.strategy) == Z_OK)
+        streamPacking = packing;
     QByteArray out(qsizetype(deflateBound(&stream, uLong(data.size()))), Qt::Uninitialized);
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
     stream.avail_in = uInt(data.size());
@@ -116,9 +153,6 @@ QByteArray deflated(QByteArrayView data, int level)
     return out;
 }
 
-// Content, fonts and character maps: repeated operators and tables shrink several times over
-// at the fastest level already.
-constexpr int kStreamLevel = 1;
 const QByteArray kFlate = QByteArrayLiteral("/Filter /FlateDecode");
 
 // A text string of the PDF syntax, in UTF-16 with its byte order mark.
@@ -235,8 +269,8 @@ ImageStream bitmapStream(const QImage& image)
         pixels.reserve(qsizetype(rowBytes) * height);
         for (int y = 0; y < height; ++y)
             pixels.append(reinterpret_cast<const char*>(bits.constScanLine(y)), rowBytes);
-        // Bars repeat from row to row: the fastest level shrinks them many times over.
-        data = deflated(pixels, 1);
+        // Bars repeat from row to row.
+        data = deflated(pixels, kRepeats);
         compressed = true;
     }
     // A set bit is colour 1 of the table; in the PDF it is white unless decoded the other way.
@@ -270,7 +304,7 @@ ImageStream pixelStream(const QImage& image)
     entries << "/Width " << flat.width() << " /Height " << flat.height()
             << (gray ? " /ColorSpace /DeviceGray" : " /ColorSpace /DeviceRGB")
             << " /BitsPerComponent 8 /Filter /FlateDecode";
-    return {entries.bytes, deflated(pixels, Z_DEFAULT_COMPRESSION)};
+    return {entries.bytes, deflated(pixels, kPictures)};
 }
 
 // The map from glyphs to text that lets a reader copy or search the text.
@@ -364,7 +398,7 @@ public:
 
     void finishPage()
     {
-        const int contents = addStream(kFlate, deflated(content.bytes, kStreamLevel));
+        const int contents = addStream(kFlate, deflated(content.bytes, kRepeats));
         const int page = reserveObject();
         beginObject(page);
         out_ << "<< /Type /Page /Parent " << kPageTree << " 0 R /MediaBox [0 0 612 792] /Resources " << kResources
@@ -485,9 +519,9 @@ private:
         name += '+' + face.postScriptName();
 
         const int file =
-            cff ? addStream("/Subtype /CIDFontType0C " + kFlate, deflated(fontFile, kStreamLevel))
+            cff ? addStream("/Subtype /CIDFontType0C " + kFlate, deflated(fontFile, kOutlines))
                 : addStream("/Length1 " + QByteArray::number(fontFile.size()) + " " + kFlate,
-                            deflated(fontFile, kStreamLevel));
+                            deflated(fontFile, kOutlines));
         const int descriptor = reserveObject();
         beginObject(descriptor);
         out_ << "<< /Type /FontDescriptor /FontName /" << name << " /Flags " << (face.fixedPitch() ? 5 : 4)
@@ -516,7 +550,7 @@ private:
         out_ << "] >>\n";
         endObject();
 
-        const int toUnicode = addStream(kFlate, deflated(toUnicodeCMap(font.textOf), kStreamLevel));
+        const int toUnicode = addStream(kFlate, deflated(toUnicodeCMap(font.textOf), kRepeats));
         const int type0 = reserveObject();
         beginObject(type0);
         out_ << "<< /Type /Font /Subtype /Type0 /BaseFont /" << name << " /Encoding /Identity-H /DescendantFonts ["

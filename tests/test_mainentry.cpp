@@ -234,7 +234,6 @@ private slots:
         w.CBReturn->click();
         QVERIFY(w.returnReceiptMode && w.editReturn->isEnabled());
         QVERIFY(drawnGreen(w.lblReturn));
-        QVERIFY(!drawnGreen(w.lblRestricted));
         QVERIFY(w.CBLabel->isHidden() && w.EDPosRow->isHidden() && !w.EDPosRow->isEnabled());
 
         w.cbRestricted->click();
@@ -242,7 +241,8 @@ private slots:
         QVERIFY(drawnGreen(w.lblRestricted));
         QCOMPARE(w.editTotal->text(), blanks(10) + "8.14");
         w.cbRestricted->click();
-        QVERIFY(!w.editRestricted->isEnabled());
+        QVERIFY(!w.editRestricted->isEnabled() && !w.lblRestricted->isEnabled());
+        QVERIFY(!drawnGreen(w.lblRestricted));
         QCOMPARE(w.editRestricted->text(), blanks(10) + "0.00");
         QCOMPARE(w.editTotal->text(), blanks(10) + "4.64");
     }
@@ -396,7 +396,11 @@ private slots:
     {
         Fixture f;
         QGuiApplication::clipboard()->setText("before");
-        f.w->memoToAddress->setPlainText(QString(240, 'a') + "\n" + QString(20, 'b'));
+        // Four lines as wide as they go, and a City line of 52 characters: 258 in all.
+        f.w->memoToAddress->setPlainText(QStringList(4, QString(50, 'a')).join('\n'));
+        f.w->editToCity->setText(QString(35, 'c'));
+        f.w->editToState->setText("IL");
+        f.w->editToZip->setText("62704-1234");
         f.w->btnCopy->click();
         QCOMPARE(QGuiApplication::clipboard()->text(), QString("before"));
     }
@@ -418,7 +422,7 @@ private slots:
                                            << QStringList{QString(35, 'x'), "xx", "     -    "};
         // An address line keeps the width of the log's address columns.
         QTest::newRow("line of 60") << "Jane Roe\n\r" + QString(60, 'y') + "\n\rSpringfield IL 62704"
-                                    << "Jane Roe\n" + QString(50, 'y') << QStringList{"Springfield", "IL", "62704-    "};
+                                    << "Jane Roe\n" + QString(50, 'y') + "\n" << QStringList{"Springfield", "IL", "62704-    "};
     }
 
     void typedAddressLinesKeepTheLogWidth()
