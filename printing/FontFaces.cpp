@@ -138,8 +138,7 @@ EmbeddedFace embeddedFaceFor(const QRawFont& drawn)
             static QSet<QString> warned;
             if (!warned.contains(drawn.familyName())) {
                 warned.insert(drawn.familyName());
-                qWarning("%s \"%s\" is printed in PDF files instead.", error.what(),
-                         qPrintable(standIn.familyName()));
+                qWarning("%s \"%s\" is printed in PDF files instead.", error.what(), qPrintable(standIn.familyName()));
             }
             embedded = embeddedFaceFor(standIn);
             embedded.sameGlyphs = false;

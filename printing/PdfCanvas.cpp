@@ -98,8 +98,8 @@ public:
 voidpf streamTables(voidpf, uInt items, uInt size)
 {
     static constexpr size_t kRegion = 1 << 20;
-    static char* region = static_cast<char*>(
-        mmap(nullptr, kRegion, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    static char* region =
+        static_cast<char*>(mmap(nullptr, kRegion, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
     static size_t used = 0;
     const size_t bytes = (size_t(items) * size + 63) / 64 * 64;
     if (region == MAP_FAILED || used + bytes > kRegion)
@@ -172,10 +172,10 @@ QByteArray pdfTextString(const QString& text)
 QByteArray pdfDate(const QDateTime& time)
 {
     const int offset = time.offsetFromUtc() / 60;
-    const QByteArray zone = offset == 0 ? QByteArray("Z")
-                                        : QString::asprintf("%c%02d'%02d'", offset < 0 ? '-' : '+',
-                                                            qAbs(offset) / 60, qAbs(offset) % 60)
-                                              .toLatin1();
+    const QByteArray zone =
+        offset == 0 ? QByteArray("Z")
+                    : QString::asprintf("%c%02d'%02d'", offset < 0 ? '-' : '+', qAbs(offset) / 60, qAbs(offset) % 60)
+                          .toLatin1();
     return "D:" + time.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1() + zone;
 }
 
@@ -461,7 +461,8 @@ public:
             out_ << QByteArrayView(entry, 20);
         }
         out_ << "trailer\n<< /Size " << int(offsets_.size()) << " /Root " << kCatalog << " 0 R /Info " << info
-             << " 0 R /ID [<" << id << "> <" << id << ">] >>\nstartxref\n" << xref << "\n%%EOF\n";
+             << " 0 R /ID [<" << id << "> <" << id << ">] >>\nstartxref\n"
+             << xref << "\n%%EOF\n";
         flush();
         if (!file.flush())
             throw PrintError(finishError());
@@ -518,10 +519,9 @@ private:
         }
         name += '+' + face.postScriptName();
 
-        const int file =
-            cff ? addStream("/Subtype /CIDFontType0C " + kFlate, deflated(fontFile, kOutlines))
-                : addStream("/Length1 " + QByteArray::number(fontFile.size()) + " " + kFlate,
-                            deflated(fontFile, kOutlines));
+        const int file = cff ? addStream("/Subtype /CIDFontType0C " + kFlate, deflated(fontFile, kOutlines))
+                             : addStream("/Length1 " + QByteArray::number(fontFile.size()) + " " + kFlate,
+                                         deflated(fontFile, kOutlines));
         const int descriptor = reserveObject();
         beginObject(descriptor);
         out_ << "<< /Type /FontDescriptor /FontName /" << name << " /Flags " << (face.fixedPitch() ? 5 : 4)
@@ -785,14 +785,21 @@ const PdfJobCanvas::SetText& PdfJobCanvas::setText(const QString& text) const
     run.positions.clear();
     run.glyphs.clear();
     run.characters.clear();
+    // The font engine gives one glyph per character, 0 for one the face lacks.
+    run.glyphs.resize(size_t(text.size()));
+    int count = int(text.size());
+    if (!embedded.raw.glyphIndexesForChars(text.constData(), int(text.size()), run.glyphs.data(), &count))
+        count = 0;
+    run.glyphs.resize(size_t(count));
+    const QList<uint> characters = text.toUcs4();
     qint64 units = 0;
-    for (const char32_t c : text.toUcs4()) {
-        const quint32 glyph = glyphOf(embedded.raw, c);
+    for (size_t i = 0; i < run.glyphs.size(); ++i) {
+        const quint32 glyph = run.glyphs[i];
+        const char32_t c = qsizetype(i) < characters.size() ? characters[qsizetype(i)] : 0;
         if (glyph == 0 || glyph >= quint32(embedded.face->glyphCount()) || !setGlyphByGlyph(c)) {
             layOutByQt(set);
             return set;
         }
-        run.glyphs.push_back(glyph);
         run.characters.push_back(c);
         units += embedded.face->advance(int(glyph));
     }
@@ -900,8 +907,7 @@ void PdfJobCanvas::DrawText(int x, int y, const QString& text)
             out << " 1 0 0 -1 0 " << current.ascent << " Tm <";
         for (size_t i = 0; i < run.glyphs.size(); ++i) {
             if (!run.positions.empty())
-                out << " 1 0 0 -1 " << run.positions[i].x() << " " << current.ascent + run.positions[i].y()
-                    << " Tm <";
+                out << " 1 0 0 -1 " << run.positions[i].x() << " " << current.ascent + run.positions[i].y() << " Tm <";
             const int id = jobFont->glyphs.idOf(int(run.glyphs[i]));
             out.appendHex16(id);
             if (!run.positions.empty())

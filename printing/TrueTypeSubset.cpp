@@ -115,7 +115,6 @@ QByteArray postScriptNameOf(QByteArrayView name)
     return {};
 }
 
-
 // A CFF program goes into every print job that draws from it; larger ones are too costly.
 constexpr qsizetype kLargestWholeCff = 2 * 1024 * 1024;
 

@@ -422,7 +422,8 @@ private slots:
                                            << QStringList{QString(35, 'x'), "xx", "     -    "};
         // An address line keeps the width of the log's address columns.
         QTest::newRow("line of 60") << "Jane Roe\n\r" + QString(60, 'y') + "\n\rSpringfield IL 62704"
-                                    << "Jane Roe\n" + QString(50, 'y') + "\n" << QStringList{"Springfield", "IL", "62704-    "};
+                                    << "Jane Roe\n" + QString(50, 'y') + "\n"
+                                    << QStringList{"Springfield", "IL", "62704-    "};
     }
 
     void typedAddressLinesKeepTheLogWidth()

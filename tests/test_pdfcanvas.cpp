@@ -224,11 +224,10 @@ void TestPdfCanvas::everyCharacterReachesThePage_data()
                                    << QStringList{"DejaVuSans", "DroidSansFallback", "LiberationSans"}
                                    << "CID TrueType";
     QTest::newRow("right to left") << "Arial"
-                                   << "DejaVu Sans" << QString("Tel Aviv תל אביב")
-                                   << QStringList{"LiberationSans"} << "CID TrueType";
+                                   << "DejaVu Sans" << QString("Tel Aviv תל אביב") << QStringList{"LiberationSans"}
+                                   << "CID TrueType";
     QTest::newRow("Arabic") << "Arial"
-                            << "DejaVu Sans" << QString("القاهرة")
-                            << QStringList{"DejaVuSans"} << "CID TrueType";
+                            << "DejaVu Sans" << QString("القاهرة") << QStringList{"DejaVuSans"} << "CID TrueType";
     // "Helvetica" resolves to a Type 1 face; the same face as an OpenType CFF file is embedded.
     QTest::newRow("CFF face") << "Helvetica"
                               << "Nimbus Sans" << QString("Helvetica Ünïcode 12") << QStringList{"NimbusSans-Regular"}
@@ -252,8 +251,9 @@ void TestPdfCanvas::everyCharacterReachesThePage()
     canvas.EndDocument();
 
     // The text of the file keeps every character (the reader marks right-to-left runs).
-    QCOMPARE(runTool("pdftotext", {canvas.lastFile(), "-"}).remove(QRegularExpression("[\\x{202A}-\\x{202E}]")).trimmed(),
-             text);
+    QCOMPARE(
+        runTool("pdftotext", {canvas.lastFile(), "-"}).remove(QRegularExpression("[\\x{202A}-\\x{202E}]")).trimmed(),
+        text);
     const QString fonts = runTool("pdffonts", {canvas.lastFile()});
     QStringList fontLines = fonts.split('\n').mid(2).filter(QRegularExpression("\\S"));
     // In the order of their names, after the tag of the subset.
@@ -357,8 +357,9 @@ QString renamedFace(const QString& source, const QString& folder, const QString&
         QString text = id == 2 || id == 17 ? style : id == 6 ? QString(family).remove(' ') : family;
         if (id != 1 && id != 2 && id != 4 && id != 6 && id != 16 && id != 17)
             continue;
-        const QByteArray bytes = platform == 1 ? text.toLatin1() : QByteArray(
-            reinterpret_cast<const char*>(text.toStdU16String().data()), text.size() * 2);
+        const QByteArray bytes =
+            platform == 1 ? text.toLatin1()
+                          : QByteArray(reinterpret_cast<const char*>(text.toStdU16String().data()), text.size() * 2);
         QByteArray stored = bytes;
         if (platform != 1) // UTF-16, big-endian
             for (qsizetype b = 0; b + 1 < stored.size(); b += 2)
@@ -381,10 +382,10 @@ QString renamedFace(const QString& source, const QString& folder, const QString&
 void TestPdfCanvas::facesOfOneNameAreToldApartByFile()
 {
     QTemporaryDir dir;
-    const QString sans = renamedFace("/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf", dir.path(),
-                                     "Twin", "Book");
-    const QString serif = renamedFace("/usr/share/fonts/truetype/liberation2/LiberationSerif-Regular.ttf", dir.path(),
-                                      "Twin", "Book");
+    const QString sans =
+        renamedFace("/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf", dir.path(), "Twin", "Book");
+    const QString serif =
+        renamedFace("/usr/share/fonts/truetype/liberation2/LiberationSerif-Regular.ttf", dir.path(), "Twin", "Book");
     if (sans.isEmpty() || serif.isEmpty())
         QSKIP("The Liberation faces are not installed.");
     const int first = QFontDatabase::addApplicationFont(sans);
@@ -401,7 +402,8 @@ void TestPdfCanvas::facesOfOneNameAreToldApartByFile()
         QCOMPARE(found->path, file);
         const EmbeddedFace embedded = embeddedFaceFor(raw);
         QVERIFY(embedded.sameGlyphs);
-        QCOMPARE(embedded.face->glyphCount(), int(raw.fontTable("maxp").at(4) << 8 | uchar(raw.fontTable("maxp").at(5))));
+        QCOMPARE(embedded.face->glyphCount(),
+                 int(raw.fontTable("maxp").at(4) << 8 | uchar(raw.fontTable("maxp").at(5))));
         QCOMPARE(embedded.face->advance(1000 % embedded.face->glyphCount()),
                  qRound(raw.advancesForGlyphIndexes(QList<quint32>{quint32(1000 % embedded.face->glyphCount())},
                                                     QRawFont::KernedAdvances | QRawFont::UseDesignMetrics)
@@ -450,7 +452,9 @@ void TestPdfCanvas::jobFileCarriesTitleIdAndDate()
     const auto idOf = [](const QString& path) {
         QFile file(path);
         file.open(QIODevice::ReadOnly);
-        return QRegularExpression("/ID \\[<([0-9A-F]{32})> <\\1>\\]").match(QString::fromLatin1(file.readAll())).captured(1);
+        return QRegularExpression("/ID \\[<([0-9A-F]{32})> <\\1>\\]")
+            .match(QString::fromLatin1(file.readAll()))
+            .captured(1);
     };
     QVERIFY(!idOf(form).isEmpty());
     QVERIFY(!idOf(labels).isEmpty() && idOf(labels) != idOf(form));
