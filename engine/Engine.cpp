@@ -329,7 +329,7 @@ TableFileState tableFileState(const std::string& folder, const std::string& tabl
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db,
                            "SELECT count(*), coalesce(sum(name = ?1 COLLATE NOCASE), 0) FROM sqlite_master "
-                           "WHERE type = 'table'",
+                           "WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'",
                            -1, &stmt, nullptr) == SQLITE_OK) {
         sqlite3_bind_text(stmt, 1, table.c_str(), -1, SQLITE_TRANSIENT);
         if (sqlite3_step(stmt) == SQLITE_ROW) {

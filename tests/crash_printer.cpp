@@ -98,6 +98,20 @@ int main(int argc, char** argv)
             write.commit();
             return 0;
         }
+        if (mode == "make-tables") { // first starts in new folders, one after the other
+            const int first = int(QDir(home).entryList({"start-*"}, QDir::Dirs).size());
+            for (int i = first;; ++i) {
+                const QString folder = home + QString("/start-%1").arg(i, 6, 10, QChar('0'));
+                QDir().mkpath(folder);
+                if (i == first) {
+                    std::puts("printing");
+                    std::fflush(stdout);
+                }
+                dm.EnsureTable(folder, "YourAddress", schema::YourAddress);
+                dm.EnsureTable(folder, "MailerNum", schema::MailerNum);
+                dm.EnsureTable(folder, "Log37", schema::Log37);
+            }
+        }
         if (mode == "once") {
             PdfJobCanvas canvas(printed);
             printOne(canvas, settings, 0, argc > 3 && QByteArray(argv[3]) == "label" ? MailerLayout::Label

@@ -5,6 +5,7 @@
 // written refused before anything is printed.
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
+#include "engine/Engine.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
 #include "printing/MailerNumber.h"
@@ -34,6 +35,8 @@ QString crashPrinter()
 // A program folder with its counter at serial 1000 and an empty log.
 struct CrashFolder {
     testsupport::TempProgramFolder home;
+    // Other users reach it as they would a shared folder.
+    const bool reachable = ::chmod(qPrintable(home.path()), 0755) == 0;
     TdmDovraPro dm;
     CrashFolder()
     {
@@ -47,10 +50,17 @@ struct CrashFolder {
 
 // Runs the printing workstation; killed killAfterMs after it has started printing (never
 // when negative). Returns its exit status as QProcess reports it.
-QProcess::ExitStatus runPrinter(const QString& home, const QStringList& mode, int killAfterMs = -1)
+QProcess::ExitStatus runPrinter(const QString& home, const QStringList& mode, int killAfterMs = -1,
+                               QByteArray* errors = nullptr, bool asOtherUser = false)
 {
     QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.setProcessChannelMode(errors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
+    // Root writes through any protection; another user's workstation is played by "nobody".
+    if (asOtherUser && ::geteuid() == 0)
+        p.setChildProcessModifier([] {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(99);
+        });
     p.start(crashPrinter(), QStringList{home} + mode);
     if (!p.waitForStarted())
         qFatal("crash_printer did not start");
@@ -61,7 +71,9 @@ QProcess::ExitStatus runPrinter(const QString& home, const QStringList& mode, in
             ::kill(p.processId(), SIGKILL);
     }
     p.waitForFinished(60000);
-    return p.exitStatus();
+    if (errors)
+        *errors = p.readAllStandardError();
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() != 0 ? QProcess::CrashExit : p.exitStatus();
 }
 
 // Every kind "T" Mailer Number printed in a finished PDF job, in the order found. A job cut
@@ -156,6 +168,9 @@ private slots:
     void killedAtRandomMomentsNeverRepeatsANumber();
     void killedAroundTheJob_data();
     void killedAroundTheJob();
+    void tablesBeingMadeWhenKilledAreWholeOrAbsent();
+    void writeProtectedCounterOrLogRefusedBeforePrinting_data();
+    void writeProtectedCounterOrLogRefusedBeforePrinting();
 };
 
 void TestCrashSafety::killedAtRandomMomentsNeverRepeatsANumber()
@@ -210,6 +225,86 @@ void TestCrashSafety::killedAroundTheJob()
     QCOMPARE(loggedNumbers(f.home.path()).numbers, QStringList({first, second}));
     QCOMPARE(counterSerial(f.home.path()), kFirstSerial + 2);
     checkInvariants(f.home.path(), f.printed());
+}
+
+void TestCrashSafety::tablesBeingMadeWhenKilledAreWholeOrAbsent()
+{
+    testsupport::TempProgramFolder home;
+    QRandomGenerator random(QRandomGenerator::global()->generate());
+    for (int i = 0; i < 12; ++i)
+        QCOMPARE(runPrinter(home.path(), {"make-tables"}, random.bounded(0, 60)), QProcess::CrashExit);
+    const QStringList folders = QDir(home.path()).entryList({"start-*"}, QDir::Dirs, QDir::Name);
+    QVERIFY(folders.size() >= 12);
+    TdmDovraPro dm;
+    for (const QString& name : folders) {
+        const QString folder = home.file(name);
+        for (const char* table : {"YourAddress", "MailerNum", "Log37"}) {
+            const auto state = engine::tableFileState(toStd(folder), table);
+            QVERIFY2(state == engine::TableFileState::Missing || state == engine::TableFileState::Present,
+                     qPrintable(folder + "/" + table));
+        }
+        if (QFile::exists(folder + "/MailerNum.adt"))
+            QCOMPARE(testsupport::readRow(folder).custId, QString("000000000"));
+        // The next start finds every table whole, or makes it.
+        for (const auto& [table, definition] : {std::pair{"YourAddress", schema::YourAddress},
+                                                {"MailerNum", schema::MailerNum}, {"Log37", schema::Log37}})
+            dm.EnsureTable(folder, table, definition);
+        QCOMPARE(testsupport::readRow(folder).serialNum, QString("0000000"));
+        QCOMPARE(integrity(folder + "/Log37.adt"), QString("ok"));
+    }
+}
+
+void TestCrashSafety::writeProtectedCounterOrLogRefusedBeforePrinting_data()
+{
+    QTest::addColumn<QString>("protect");
+    QTest::addColumn<QString>("message"); // empty: the other user prints
+    QTest::newRow("counter file") << "MailerNum.adt" << "MailerNum.adt cannot be written: the file is write-protected";
+    QTest::newRow("counter folder") << "." << "MailerNum.adt cannot be written: its folder";
+    QTest::newRow("log file") << "Log/Log37.adt" << "Log37.adt cannot be written: the file is write-protected";
+    QTest::newRow("log folder") << "Log" << "Log37.adt cannot be written: its folder";
+    // A folder shared by several users: the counter's lock file, made by the first user to
+    // print, can be taken by the others.
+    QTest::newRow("nothing: a folder shared by every user") << "" << "";
+}
+
+void TestCrashSafety::writeProtectedCounterOrLogRefusedBeforePrinting()
+{
+    QFETCH(QString, protect);
+    QFETCH(QString, message);
+    CrashFolder f;
+    const QString home = f.home.path();
+    QDir().mkpath(f.printed());
+    for (const QString& folder : {home, home + "/Log", f.printed()})
+        QVERIFY(::chmod(qPrintable(folder), 0777) == 0);
+    for (const QString& file : {home + "/MailerNum.adt", home + "/Log/Log37.adt"})
+        QVERIFY(::chmod(qPrintable(file), 0666) == 0);
+    // The first user prints with the usual umask; its lock file must not keep the others out.
+    const mode_t umaskBefore = ::umask(022);
+    QCOMPARE(runPrinter(home, {"once", "form"}), QProcess::NormalExit);
+    ::umask(umaskBefore);
+    if (!protect.isEmpty()) {
+        const QString path = home + "/" + protect;
+        QVERIFY(::chmod(qPrintable(path), QFileInfo(path).isDir() ? 0755 : 0444) == 0);
+    }
+
+    QByteArray errors;
+    const QProcess::ExitStatus status = runPrinter(home, {"once", "form"}, -1, &errors, true);
+    const QStringList onPaper = numbersOnPaper(f.printed());
+    if (message.isEmpty()) {
+        QVERIFY2(status == QProcess::NormalExit, errors.constData());
+        QCOMPARE(onPaper.size(), 2);
+        QCOMPARE(counterSerial(home), kFirstSerial + 2);
+    } else {
+        if (::geteuid() != 0 && QFileInfo(home + "/" + protect).isWritable())
+            QSKIP("this user can write through the protection");
+        QCOMPARE(status, QProcess::CrashExit);
+        QVERIFY2(errors.contains(message.toUtf8()), errors.constData());
+        QVERIFY2(errors.contains("Nothing has been printed"), errors.constData());
+        QCOMPARE(onPaper.size(), 1);
+        QCOMPARE(counterSerial(home), kFirstSerial + 1);
+        QCOMPARE(loggedNumbers(home).numbers.size(), 1);
+    }
+    checkInvariants(home, f.printed());
 }
 
 QTEST_MAIN(TestCrashSafety)
