@@ -17,6 +17,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class TF_About;
+class ProofArchive;
 
 class TF_Main : public QMainWindow {
     Q_OBJECT
@@ -34,6 +35,8 @@ public:
 
     void LoadSettings();
     void SaveSettings();
+    // Writes the settings file when the record differs from what was last written.
+    void saveSettingsIfChanged();
 
     // ---- shell -------------------------------------------------------------------------
     QWidget* central = nullptr;
@@ -58,6 +61,7 @@ public:
     QAction* miLogFile = nullptr;
     QAction* miReports = nullptr;
     QAction* miTrackIncoming = nullptr;
+    QAction* miProofCopies = nullptr;
     QAction* miPrintAlignment = nullptr;
     QAction* miPrinterSetup = nullptr;
     QAction* miExtraLabel = nullptr;
@@ -173,6 +177,7 @@ public slots:
     void btnSelectYourAddressClick();
     // shared data locations (entry/TF_Main_Sender.cpp)
     void miNetworkSettingsClick();
+    void miProofCopiesClick();
     // Options -> Mailer Number (entry/TF_Main_MailerNumber.cpp)
     void miMailerNumberClick();
 
@@ -208,11 +213,14 @@ private:
     void StoreMailerInBatch();
     void showLabelPosition();
     bool multipleFormsRun_ = false;
+    ProofArchive* runProofs_ = nullptr; // the proof copies of a multiple-forms run
 
     QStringList arguments_;
     bool argumentsApplied_ = false;
     bool firstShowingPending_ = false;
     bool closing_ = false;
+    Settings savedSettings_; // as last written, or found unwritable
+    bool savingSettings_ = false;
     bool entryPrinted_ = false;
     TF_About* splash_ = nullptr;
 };
