@@ -29,9 +29,11 @@ TF_SingleEdit::TF_SingleEdit(const QString& caption, const QString& prompt, cons
     setFixedSize(sizeHint());
 }
 
-bool TF_SingleEdit::ask(const QString& caption, const QString& prompt, QString& text, QWidget* parent)
+bool TF_SingleEdit::ask(const QString& caption, const QString& prompt, QString& text, QWidget* parent, int maxLength)
 {
     TF_SingleEdit dialog(caption, prompt, text, parent);
+    if (maxLength > 0)
+        dialog.TheEdit->setMaxLength(maxLength);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     text = dialog.text();
