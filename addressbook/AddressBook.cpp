@@ -28,8 +28,9 @@ QString databaseNameRefusal(const QString& parentFolder, const QString& name)
         control = control || c.unicode() < 32;
     if (trimmed.isEmpty() || trimmed == "." || trimmed == ".." || separators || control ||
         trimmed.toUtf8().size() > 255)
-        return "\"" + name + "\" is not a valid name for a database. The name becomes the name of a folder: it may "
-                             "not contain \"/\" or \"\\\" and may not be \".\" or \"..\".";
+        return "\"" + name +
+               "\" is not a valid name for a database. The name becomes the name of a folder: it may "
+               "not contain \"/\" or \"\\\" and may not be \".\" or \"..\".";
     if (QFileInfo::exists(QDir(parentFolder).filePath(trimmed)))
         return "A folder named \"" + trimmed + "\" already exists in " + parentFolder +
                ". Please enter another name for the new database.";
@@ -145,7 +146,7 @@ std::vector<qint32> subtreeGroupIds(const GroupTree& tree, const std::vector<int
 
 bool groupCaptionContains(const QString& caption, const QString& text)
 {
-    return caption.toUpper().contains(text.toUpper());
+    return caption.contains(text, Qt::CaseInsensitive);
 }
 
 // ---- statements ------------------------------------------------------------------------------
@@ -216,8 +217,8 @@ std::string keyCondition(const char* column, const std::vector<qint32>& ids, siz
 
 // Deletes the rows of both tables by key, a slice of keys per statement, so that a
 // selection of many thousand addresses is gone in a few commits.
-void deleteByKeys(const std::function<int(const std::string&)>& run, const char* firstTable,
-                  const char* secondTable, const char* column, const std::vector<qint32>& ids)
+void deleteByKeys(const std::function<int(const std::string&)>& run, const char* firstTable, const char* secondTable,
+                  const char* column, const std::vector<qint32>& ids)
 {
     constexpr size_t slice = 5000;
     for (size_t from = 0; from < ids.size(); from += slice) {
@@ -276,8 +277,8 @@ bool AddressBookQueries::renameGroup(qint32 groupId, const QString& name)
 MembershipResult AddressBookQueries::addMembership(qint32 addressId, qint32 groupId)
 {
     try {
-        exec("insert into Members (A_ID, G_ID) values(" + std::to_string(addressId) + ", " +
-             std::to_string(groupId) + ")");
+        exec("insert into Members (A_ID, G_ID) values(" + std::to_string(addressId) + ", " + std::to_string(groupId) +
+             ")");
     } catch (const engine::UniqueKeyError&) {
         return {MembershipOutcome::Already, {}};
     } catch (const std::exception& e) {

@@ -94,7 +94,8 @@ void onKey(QWidget* widget, const QKeySequence& key, const std::function<void()>
     QObject::connect(shortcut, &QShortcut::activated, widget, [handler] { guarded(handler); });
 }
 
-void connectCommand(std::initializer_list<QAction*> actions, TAddressBookPanel* panel, void (TAddressBookPanel::*slot)())
+void connectCommand(std::initializer_list<QAction*> actions, TAddressBookPanel* panel,
+                    void (TAddressBookPanel::*slot)())
 {
     for (QAction* a : actions)
         QObject::connect(a, &QAction::triggered, panel, [panel, slot] { guarded([&] { (panel->*slot)(); }); });
@@ -246,9 +247,7 @@ void TAddressBookPanel::buildGroupSide(QWidget* side)
     tvGroups->setPalette(p);
     tree->pressed = [this](const QPoint& pos) { guarded([&] { tvGroupsMouseDown(pos); }); };
     tree->dragOver = [this](const QPoint& pos, const QMimeData* mime) { return tvGroupsDragOver(pos, mime); };
-    tree->dropped = [this](const QPoint& pos, const QMimeData* mime) {
-        guarded([&] { tvGroupsDragDrop(pos, mime); });
-    };
+    tree->dropped = [this](const QPoint& pos, const QMimeData* mime) { guarded([&] { tvGroupsDragDrop(pos, mime); }); };
     row->addWidget(tvGroups, 1);
 
     popupGroups = new QMenu(this);
@@ -335,8 +334,7 @@ void TAddressBookPanel::showDatabaseName(const QString& folder)
 
 // ---- loading -----------------------------------------------------------------------------------
 
-void TAddressBookPanel::AddGroupMenuItem(QMenu* menu, const GroupRow& group,
-                                         void (TAddressBookPanel::*handler)(qint32))
+void TAddressBookPanel::AddGroupMenuItem(QMenu* menu, const GroupRow& group, void (TAddressBookPanel::*handler)(qint32))
 {
     QAction* a = menu->addAction(group.name);
     a->setData(group.id);
@@ -484,13 +482,12 @@ void TAddressBookPanel::tbtnNewAddressClick()
     const std::vector<int> selectedNodes = selectedGroupNodes();
     const int node = selectedNodes.empty() ? -1 : selectedNodes.front();
     const qint32 groupId = node < 0 ? -1 : groupTree_.node(node).rec.ID;
-    const bool stored = TF_Address::editUntilStored("New Name and Address", address, main_, [&] {
-        queries().insertAddress(address);
-    });
+    const bool stored =
+        TF_Address::editUntilStored("New Name and Address", address, main_, [&] { queries().insertAddress(address); });
     if (!stored)
         return;
-    if (groupId != -1 && MessageService::confirmYesNo(
-                             "Add new address to Group \"" + groupTree_.node(node).caption + "\"?", main_))
+    if (groupId != -1 &&
+        MessageService::confirmYesNo("Add new address to Group \"" + groupTree_.node(node).caption + "\"?", main_))
         queries().addMembership(queries().lastAddressId(), groupId);
     FillAddressList(groupId);
     if (addressModel_->rowCount() > 0)
@@ -548,9 +545,8 @@ void TAddressBookPanel::FindNextAddress()
     const int start = rows.empty() ? -1 : rows.front();
     const auto& addresses = addressModel_->addresses();
     const QString wanted = rememberedSearchText;
-    const int found = findNextIndex(static_cast<int>(addresses.size()), start, [&](int row) {
-        return addressContains(addresses[row].address, wanted);
-    });
+    const int found = findNextIndex(static_cast<int>(addresses.size()), start,
+                                    [&](int row) { return addressContains(addresses[row].address, wanted); });
     if (found >= 0)
         selectOnlyAddress(found);
     else

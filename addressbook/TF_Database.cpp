@@ -104,8 +104,7 @@ void TF_Database::fillFolderList()
     const QIcon icon = style()->standardIcon(QStyle::SP_DirIcon);
     if (folder_ != "/")
         new QListWidgetItem(icon, "..", dirlbDB);
-    const QStringList names =
-        QDir(folder_).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    const QStringList names = QDir(folder_).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     for (const QString& name : names)
         new QListWidgetItem(icon, name, dirlbDB);
     for (int i = 0; i < dcbDB->count(); ++i)
@@ -166,8 +165,7 @@ void TF_Database::btnAddClick()
 
 void TF_Database::btnDeleteClick()
 {
-    if (MessageService::confirmYesNoCancel("Are you sure you want to delete this database?", this) !=
-        QMessageBox::Yes)
+    if (MessageService::confirmYesNoCancel("Are you sure you want to delete this database?", this) != QMessageBox::Yes)
         return;
     const QString database = folder_;
     emit deletingDatabase(database);

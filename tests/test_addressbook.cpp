@@ -117,16 +117,20 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("refusalStart"); // empty: accepted
         const QString invalid = "\"%1\" is not a valid name for a database.";
-        QTest::newRow("plain") << "Clients" << "";
-        QTest::newRow("quote and blanks") << "O'Brien & Sons" << "";
+        QTest::newRow("plain") << "Clients"
+                               << "";
+        QTest::newRow("quote and blanks") << "O'Brien & Sons"
+                                          << "";
         QTest::newRow("slash") << "a/b" << invalid.arg("a/b");
         QTest::newRow("backslash") << "a\\b" << invalid.arg("a\\b");
         QTest::newRow("dot dot") << ".." << invalid.arg("..");
         QTest::newRow("dot") << " . " << invalid.arg(" . ");
         QTest::newRow("blanks") << "   " << invalid.arg("   ");
         QTest::newRow("too long") << QString(300, 'x') << invalid.arg(QString(300, 'x'));
-        QTest::newRow("existing folder") << "Taken" << "A folder named \"Taken\" already exists in ";
-        QTest::newRow("existing file") << "notes.txt" << "A folder named \"notes.txt\" already exists in ";
+        QTest::newRow("existing folder") << "Taken"
+                                         << "A folder named \"Taken\" already exists in ";
+        QTest::newRow("existing file") << "notes.txt"
+                                       << "A folder named \"notes.txt\" already exists in ";
     }
     void databaseNames()
     {
@@ -181,9 +185,8 @@ private slots:
         QTest::newRow("north east south west")
             << QList<int>{1, 2, 3, 4} << QList<int>{-1, 1, -1, 2} << QStringList{"North", "East", "South", "West"}
             << QStringList{"All", "North", "  East", "    West", "South"} << 3;
-        QTest::newRow("parent missing: a root")
-            << QList<int>{5, 7} << QList<int>{-1, 99} << QStringList{"A", "Lost"} << QStringList{"All", "A", "Lost"}
-            << 3;
+        QTest::newRow("parent missing: a root") << QList<int>{5, 7} << QList<int>{-1, 99} << QStringList{"A", "Lost"}
+                                                << QStringList{"All", "A", "Lost"} << 3;
         QTest::newRow("parent found again after a sibling")
             << QList<int>{1, 2, 3, 4, 5} << QList<int>{-1, 1, 2, 1, 1} << QStringList{"P", "C1", "G", "C2", "C3"}
             << QStringList{"All", "P", "  C1", "    G", "  C2", "  C3"} << 2;
@@ -326,13 +329,14 @@ private slots:
         QTest::addColumn<QString>("summaryLine");
         QTest::newRow("added") << true << int(MembershipOutcome::Done) << false << "Address added to Group \"G\""
                                << "Added to Group \"G\"";
-        QTest::newRow("already") << true << int(MembershipOutcome::Already) << true
-                                 << "Already a member of \"G\"." << "Already a member of \"G\".";
-        QTest::newRow("deleted") << false << int(MembershipOutcome::Done) << false
-                                 << "Address deleted from Group \"G\"" << "Deleted from Group \"G\"";
-        QTest::newRow("not a member") << false << int(MembershipOutcome::Already) << true
-                                      << "Not a member of \"G\"." << "Not a member of \"G\".";
-        QTest::newRow("failed") << true << int(MembershipOutcome::Failed) << true << "disk gone" << "disk gone";
+        QTest::newRow("already") << true << int(MembershipOutcome::Already) << true << "Already a member of \"G\"."
+                                 << "Already a member of \"G\".";
+        QTest::newRow("deleted") << false << int(MembershipOutcome::Done) << false << "Address deleted from Group \"G\""
+                                 << "Deleted from Group \"G\"";
+        QTest::newRow("not a member") << false << int(MembershipOutcome::Already) << true << "Not a member of \"G\"."
+                                      << "Not a member of \"G\".";
+        QTest::newRow("failed") << true << int(MembershipOutcome::Failed) << true << "disk gone"
+                                << "disk gone";
     }
     void membershipTexts()
     {
@@ -351,8 +355,7 @@ private slots:
     void otherTexts()
     {
         QCOMPARE(summaryStatusText(2, 1), QString("3 item(s) processed; 1 error(s)"));
-        QCOMPARE(summaryLabelText(1),
-                 QString("Action completed with errors. See details below for more information."));
+        QCOMPARE(summaryLabelText(1), QString("Action completed with errors. See details below for more information."));
         QCOMPARE(summaryLabelText(0), QString("Action completed sucessfully."));
         QCOMPARE(assignedGroupsMessage({"East", "South"}), QString("Address found in Groups:\n\r\n\rEast\n\rSouth"));
         QCOMPARE(assignedGroupsMessage({}), QString("Address not found in any Group."));
@@ -368,10 +371,11 @@ private slots:
         QTest::addColumn<QStringList>("fields"); // Address1..4, City, State, Zip
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("hint");
-        QTest::newRow("Address2 blank") << QStringList{"Ann Lee", "", "", "", "Springfield", "IL", "62701"}
-                                        << "Ann Lee" << "Ann Lee\n\rSpringfield IL 62701";
+        QTest::newRow("Address2 blank") << QStringList{"Ann Lee", "", "", "", "Springfield", "IL", "62701"} << "Ann Lee"
+                                        << "Ann Lee\n\rSpringfield IL 62701";
         QTest::newRow("Address1 blank") << QStringList{"", "Suite 5", "", "", "Springfield", "IL", "62701-"}
-                                        << "Springfield IL 62701-" << "Springfield IL 62701\n\rSuite 5";
+                                        << "Springfield IL 62701-"
+                                        << "Springfield IL 62701\n\rSuite 5";
         QTest::newRow("four lines") << QStringList{" Ann ", "B", "C", "D", "Erie", "PA", "16501"} << "Ann"
                                     << " Ann \n\rB\n\rC\n\rD\n\rErie PA 16501";
     }
@@ -394,7 +398,12 @@ private slots:
     void findOrder()
     {
         QList<int> visited;
-        QCOMPARE(findNextIndex(5, 2, [&](int i) { visited << i; return false; }), -1);
+        QCOMPARE(findNextIndex(5, 2,
+                               [&](int i) {
+                                   visited << i;
+                                   return false;
+                               }),
+                 -1);
         QCOMPARE(visited, (QList<int>{3, 4, 0, 1, 2}));
         QCOMPARE(findNextIndex(5, 2, [](int i) { return i == 0 || i == 1; }), 0);
         QCOMPARE(findNextIndex(5, -1, [](int i) { return i == 4; }), 4);

@@ -110,9 +110,10 @@ struct Fixture {
         const QString folder = home.path() + "/Addresses/" + name;
         QDir().mkpath(folder);
         for (const char* t : kAddressBookTables)
-            dm->CreateTable(folder, t, QString(t) == "Address" ? schema::Address
-                                       : QString(t) == "Groups" ? schema::Groups
-                                                                : schema::Members);
+            dm->CreateTable(folder, t,
+                            QString(t) == "Address"  ? schema::Address
+                            : QString(t) == "Groups" ? schema::Groups
+                                                     : schema::Members);
         for (const QString& a : addresses)
             run(folder, "insert into Address (Address1, City, State, Zip) values(" + engine::quoted(a.toStdString()) +
                             ", 'Erie', 'PA', '16501')");
@@ -412,8 +413,8 @@ private slots:
         f.newGroup("sales");
         f.newGroup("All");
         f.newGroup("all");
-        QCOMPARE(shownTexts(), (QStringList{"A Group name of \"sales\" already exists.",
-                                            "You can not add a Group named \"All\""}));
+        QCOMPARE(shownTexts(),
+                 (QStringList{"A Group name of \"sales\" already exists.", "You can not add a Group named \"All\""}));
         QVERIFY(f.node("all") && f.node("Sales"));
 
         // Rename: a click on one group enables it; the sub-menus follow.
@@ -440,8 +441,8 @@ private slots:
             driver.on("TF_SingleEdit", typeText(name));
             f.panel->tbtnEditGroupClick();
         }
-        QCOMPARE(shownTexts(), (QStringList{"A Group name of \"north\" already exists.",
-                                            "Can't change Group name to \"All\""}));
+        QCOMPARE(shownTexts(),
+                 (QStringList{"A Group name of \"north\" already exists.", "Can't change Group name to \"All\""}));
         QCOMPARE(Fixture::column(db, "select Group_Name from Groups where G_ID = 3"), QStringList{"Southwest"});
 
         // Deleting East takes West along, with their memberships; addresses stay.
@@ -689,8 +690,7 @@ private slots:
         QCOMPARE(shown[2].text, QString("Not a member of \"Staff\"."));
         QCOMPARE(shown[3].text, QString("Address found in Groups:\n\r\n\rSales"));
         QCOMPARE(shown[5].text, QString("Address found in Groups:\n\r\n\rSales\n\rStaff"));
-        QCOMPARE(Fixture::column(db, "select count(*) from Members where A_ID = 1 and G_ID = " +
-                                         std::to_string(sales)),
+        QCOMPARE(Fixture::column(db, "select count(*) from Members where A_ID = 1 and G_ID = " + std::to_string(sales)),
                  QStringList{"1"});
 
         // Three selected, one already a member: a summary in list order.
@@ -761,9 +761,9 @@ private slots:
         }
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0].address + rows[0].result, QString("BobAdded to Group \"Staff\""));
-        QCOMPARE(Fixture::column(db, "select A_ID from Members where G_ID = " + std::to_string(staff) +
-                                         " order by A_ID"),
-                 (QStringList{"1", "2", "3"}));
+        QCOMPARE(
+            Fixture::column(db, "select A_ID from Members where G_ID = " + std::to_string(staff) + " order by A_ID"),
+            (QStringList{"1", "2", "3"}));
         f.clickNode("Staff");
         QCOMPARE(f.listed(), (QStringList{"Ann", "Bob", "Cy"}));
     }
