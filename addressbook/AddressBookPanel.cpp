@@ -144,7 +144,6 @@ TAddressBookPanel::TAddressBookPanel(TF_Main* main, QWidget* parent) : QWidget(p
     splitterDB->setSizes({154, 200});
     layout->addWidget(splitterDB, 1);
     setGroupCommands(false, false);
-    lvAddressSelectItem();
 }
 
 void TAddressBookPanel::buildAddressSide(QWidget* side)
@@ -363,8 +362,7 @@ void TAddressBookPanel::LoadGroupTree()
         auto item = n.parent < 0 ? new QTreeWidgetItem(tvGroups) : new QTreeWidgetItem(items_[n.parent]);
         item->setText(0, n.caption);
         item->setData(0, kNodeRole, node);
-        if (node != 0)
-            item->setIcon(0, groupIcon);
+        item->setIcon(0, groupIcon);
         items_[node] = item;
     }
     tvGroups->expandAll();
@@ -406,8 +404,12 @@ void TAddressBookPanel::showRecipient(const TAddressRec* rec)
         main_->currentRecipient = rec->address;
 }
 
+// Print follows the list only while the panel is shown: a closed database leaves Print to
+// the typed recipient.
 void TAddressBookPanel::setPrintEnabled(bool enabled)
 {
+    if (isHidden())
+        return;
     main_->btnPrint->setEnabled(enabled);
     main_->miPrint->setEnabled(enabled);
 }

@@ -43,6 +43,7 @@ void TF_Main::buildAddressBook()
     panelDB = new TAddressBookPanel(this, central);
     panelDB->setGeometry(560, 0, 195, central->minimumHeight());
     panelDB->hide();
+    panelDB->lvAddressSelectItem(); // the commands of an empty list
     connect(miOpenToDB, &QAction::triggered, this, [this] { guarded([this] { miOpenToDBClick(); }); });
     connect(miCloseToDB, &QAction::triggered, this, &TF_Main::miCloseToDBClick);
     connect(panelDB->btnCloseDB, &QPushButton::clicked, this, &TF_Main::btnCloseDBClick);
@@ -114,6 +115,7 @@ void TF_Main::CloseAddressDatabase()
 {
     settings.databaseOn = false;
     panelDB->hide();
+    panelDB->lvAddressSelectItem(); // the commands of an empty list
     resize(kClosedWidth, height());
     if (auto screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

@@ -287,6 +287,22 @@ private slots:
         d.btnDeleteClick();
         QCOMPARE(QDir(kept).entryList(QDir::Files), QStringList{"notes.txt"});
         QCOMPARE(d.folder(), addresses);
+
+        // A folder that cannot be written to (here: gone meanwhile) gets no tables elsewhere.
+        const QString gone = addresses + "/Gone";
+        QVERIFY(QDir().mkdir(gone));
+        d.setFolder(gone);
+        QVERIFY(QDir().rmdir(gone));
+        MessageService::clearShown();
+        {
+            ModalDriver driver;
+            driver.on("TF_SingleEdit", typeText("Inside"));
+            d.btnAddClick();
+        }
+        QCOMPARE(shownTexts().size(), 1);
+        QVERIFY2(shownTexts().first().startsWith("The folder " + gone + "/Inside could not be created."),
+                 qPrintable(shownTexts().first()));
+        QVERIFY(!IsAddressDatabase(addresses) && !QFileInfo::exists(gone));
     }
 
     void openAndCloseSwitchLayouts()
@@ -294,6 +310,7 @@ private slots:
         Fixture f;
         QVERIFY(f.started());
         const QString clients = f.makeDatabase("Clients");
+        QVERIFY(f.w->miPrint->isEnabled() && f.w->btnPrint->isEnabled()); // the closed panel leaves Print alone
         ModalDriver driver;
         driver.on("TF_Database", [&](QWidget* w) {
             auto d = static_cast<TF_Database*>(w);
