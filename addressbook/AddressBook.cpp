@@ -1,4 +1,6 @@
 #include "addressbook/AddressBook.h"
+#include "app/datamodule/Schemas.h"
+#include "app/datamodule/TdmDovraPro.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
 
@@ -10,6 +12,13 @@
 #include <unordered_map>
 
 // ---- address databases -----------------------------------------------------------------------
+
+void createAddressDatabaseTables(const QString& folder)
+{
+    dmDovraPro->CreateTable(folder, "Address", schema::Address);
+    dmDovraPro->CreateTable(folder, "Groups", schema::Groups);
+    dmDovraPro->CreateTable(folder, "Members", schema::Members);
+}
 
 bool IsAddressDatabase(const QString& folder)
 {

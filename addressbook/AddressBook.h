@@ -19,6 +19,10 @@ class Query;
 // The three tables of an address database, in the order they are created and deleted.
 inline const char* const kAddressBookTables[3] = {"Address", "Groups", "Members"};
 
+// Makes the three tables in folder, in that order, through the data module's CreateTable
+// (which adds the Groups and Members indexes).
+void createAddressDatabaseTables(const QString& folder);
+
 // True when the folder holds Address.adt, Groups.adt and Members.adt.
 bool IsAddressDatabase(const QString& folder);
 

@@ -534,11 +534,8 @@ void TAddressBookPanel::tbtnDeleteAddressClick()
 
 void TAddressBookPanel::tbtnFindAddressClick()
 {
-    QString text = rememberedSearchText;
-    if (!TF_SingleEdit::ask("Find", "Text to find", text, main_))
-        return;
-    rememberedSearchText = text;
-    FindNextAddress();
+    if (TF_SingleEdit::askSearchText(main_))
+        FindNextAddress();
 }
 
 void TAddressBookPanel::FindNextAddress()
@@ -637,11 +634,8 @@ void TAddressBookPanel::tbtnDeleteGroupClick()
 
 void TAddressBookPanel::tbtnFindGroupClick()
 {
-    QString text = rememberedSearchText;
-    if (!TF_SingleEdit::ask("Find", "Text to find", text, main_))
-        return;
-    rememberedSearchText = text;
-    FindNextGroup();
+    if (TF_SingleEdit::askSearchText(main_))
+        FindNextGroup();
 }
 
 void TAddressBookPanel::FindNextGroup()

@@ -4,8 +4,6 @@
 #include "app/DialogParts.h"
 #include "app/ErrorBoundary.h"
 #include "app/Services.h"
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/TdmDovraPro.h"
 #include "entry/TF_SingleEdit.h"
 
 #include <QComboBox>
@@ -21,16 +19,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-const char* definitionOf(const char* table)
-{
-    const QString name = table;
-    if (name == "Address")
-        return schema::Address;
-    if (name == "Groups")
-        return schema::Groups;
-    return schema::Members;
-}
 
 // The folder itself when it exists, else the nearest folder above it that does.
 QString existingFolder(QString folder)
@@ -150,8 +138,7 @@ void TF_Database::btnAddClick()
     setFolder(created);
     const bool made = guarded([&] {
         BusyCursor busy;
-        for (const char* table : kAddressBookTables)
-            dmDovraPro->CreateTable(created, table, definitionOf(table));
+        createAddressDatabaseTables(created);
     });
     if (!made) {
         // Half a database would pass for none and block "Add" in its folder: take it back.

@@ -5,7 +5,6 @@
 #include "addressbook/AddressBookPanel.h"
 #include "addressbook/AddressListModel.h"
 #include "app/Services.h"
-#include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
 #include "entry/ButtonDialog.h"
@@ -74,11 +73,7 @@ void run(const QString& folder, const std::string& sql)
 // under earlier ones; group 1 holds every tenth address, and every address is in two more.
 void fill(const QString& folder, int addresses, int groups)
 {
-    for (const char* t : kAddressBookTables)
-        dmDovraPro->CreateTable(folder, t,
-                                QString(t) == "Address"  ? schema::Address
-                                : QString(t) == "Groups" ? schema::Groups
-                                                         : schema::Members);
+    createAddressDatabaseTables(folder);
     const std::string n = std::to_string(addresses);
     run(folder, "with recursive n(i) as (select 1 union all select i + 1 from n where i < " + n +
                     ") insert into Address (Address1, Address2, Address3, City, State, Zip) "

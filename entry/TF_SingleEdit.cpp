@@ -1,6 +1,7 @@
 #include "entry/TF_SingleEdit.h"
 #include "app/DialogParts.h"
 #include "app/Services.h"
+#include "entry/SearchText.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -37,6 +38,15 @@ bool TF_SingleEdit::ask(const QString& caption, const QString& prompt, QString& 
     if (dialog.exec() != QDialog::Accepted)
         return false;
     text = dialog.text();
+    return true;
+}
+
+bool TF_SingleEdit::askSearchText(QWidget* parent)
+{
+    QString text = rememberedSearchText;
+    if (!ask("Find", "Text to find", text, parent))
+        return false;
+    rememberedSearchText = text;
     return true;
 }
 

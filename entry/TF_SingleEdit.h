@@ -19,6 +19,10 @@ public:
     static bool ask(const QString& caption, const QString& prompt, QString& text, QWidget* parent = nullptr,
                     int maxLength = 0);
 
+    // "Find" / "Text to find" with the remembered search text; on OK the typed text becomes
+    // the remembered one and true is returned.
+    static bool askSearchText(QWidget* parent);
+
     QString text() const;
 
     QGroupBox* TheGroupBox = nullptr;

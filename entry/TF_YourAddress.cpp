@@ -277,11 +277,8 @@ void TF_YourAddress::btnDeleteClick()
 
 void TF_YourAddress::btnFindClick()
 {
-    QString text = rememberedSearchText;
-    if (!TF_SingleEdit::ask("Find", "Text to find", text, this))
-        return;
-    rememberedSearchText = text;
-    findNext();
+    if (TF_SingleEdit::askSearchText(this))
+        findNext();
 }
 
 void TF_YourAddress::findNext()

@@ -37,9 +37,7 @@ struct Database {
     Database()
     {
         QDir().mkpath(folder);
-        fixture.dm.CreateTable(folder, "Address", schema::Address);
-        fixture.dm.CreateTable(folder, "Groups", schema::Groups);
-        fixture.dm.CreateTable(folder, "Members", schema::Members);
+        createAddressDatabaseTables(folder);
         query.setFolder(folder.toStdString());
     }
     qint32 group(const QString& name, qint32 parent = -1)

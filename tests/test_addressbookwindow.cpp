@@ -109,11 +109,7 @@ struct Fixture {
     {
         const QString folder = home.path() + "/Addresses/" + name;
         QDir().mkpath(folder);
-        for (const char* t : kAddressBookTables)
-            dm->CreateTable(folder, t,
-                            QString(t) == "Address"  ? schema::Address
-                            : QString(t) == "Groups" ? schema::Groups
-                                                     : schema::Members);
+        createAddressDatabaseTables(folder);
         for (const QString& a : addresses)
             run(folder, "insert into Address (Address1, City, State, Zip) values(" + engine::quoted(a.toStdString()) +
                             ", 'Erie', 'PA', '16501')");
