@@ -2,13 +2,13 @@
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
 #include "engine/Engine.h"
+#include "engine/MultiTableWrite.h"
 #include "engine/Query.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <functional>
 #include <unordered_map>
 
 // ---- address databases -----------------------------------------------------------------------
@@ -224,29 +224,36 @@ std::string keyCondition(const char* column, const std::vector<qint32>& ids, siz
     return in + ")";
 }
 
-// Deletes the rows of both tables by key, a slice of keys per statement, so that a
-// selection of many thousand addresses is gone in a few commits.
-void deleteByKeys(const std::function<int(const std::string&)>& run, const char* firstTable, const char* secondTable,
-                  const char* column, const std::vector<qint32>& ids)
+// Deletes the rows of both tables by key in one commit across both files, a slice of keys
+// per statement, so that a selection of many thousand addresses goes at once and a crash
+// leaves no membership of a deleted address.
+void deleteByKeys(const std::string& folder, const char* firstTable, const char* secondTable, const char* column,
+                  const std::vector<qint32>& ids)
 {
+    if (ids.empty())
+        return;
+    engine::MultiTableWrite write({{folder, firstTable}, {folder, secondTable}});
     constexpr size_t slice = 5000;
     for (size_t from = 0; from < ids.size(); from += slice) {
         const size_t to = std::min(ids.size(), from + slice);
-        run(std::string("delete from ") + firstTable + " where " + keyCondition(column, ids, from, to));
-        run(std::string("delete from ") + secondTable + " where " + keyCondition(column, ids, from, to));
+        write.run(std::string("delete from ") + firstTable + " where " + keyCondition(column, ids, from, to));
+        write.run(std::string("delete from ") + secondTable + " where " + keyCondition(column, ids, from, to));
     }
+    write.commit();
 }
 
 } // namespace
 
 void AddressBookQueries::deleteAddressRows(const std::vector<qint32>& addressIds)
 {
-    deleteByKeys([this](const std::string& sql) { return exec(sql); }, "Address", "Members", "A_ID", addressIds);
+    q_.close();
+    deleteByKeys(q_.folder(), "Address", "Members", "A_ID", addressIds);
 }
 
 void AddressBookQueries::deleteGroupRows(const std::vector<qint32>& groupIds)
 {
-    deleteByKeys([this](const std::string& sql) { return exec(sql); }, "Groups", "Members", "G_ID", groupIds);
+    q_.close();
+    deleteByKeys(q_.folder(), "Groups", "Members", "G_ID", groupIds);
 }
 
 qint32 AddressBookQueries::lastAddressId()

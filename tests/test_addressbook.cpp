@@ -314,6 +314,9 @@ private slots:
             QCOMPARE(r.outcome, MembershipOutcome::Failed);
             QVERIFY2(r.message.contains("Members"), qPrintable(r.message));
         }
+        // Deleting the address then fails whole: the address is kept.
+        QVERIFY_THROWS_EXCEPTION(engine::EngineError, db.q.deleteAddressRows({a}));
+        QCOMPARE(db.listed(-1), QStringList{"Ann"});
     }
 
     // ---- texts ------------------------------------------------------------------------------------
