@@ -17,6 +17,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class TF_About;
+class ProofArchive;
 class TAddressBookPanel;
 
 class TF_Main : public QMainWindow {
@@ -61,6 +62,7 @@ public:
     QAction* miLogFile = nullptr;
     QAction* miReports = nullptr;
     QAction* miTrackIncoming = nullptr;
+    QAction* miProofCopies = nullptr;
     QAction* miPrintAlignment = nullptr;
     QAction* miPrinterSetup = nullptr;
     QAction* miExtraLabel = nullptr;
@@ -181,6 +183,7 @@ public slots:
     void btnSelectYourAddressClick();
     // shared data locations (entry/TF_Main_Sender.cpp)
     void miNetworkSettingsClick();
+    void miProofCopiesClick();
     // Options -> Mailer Number (entry/TF_Main_MailerNumber.cpp)
     void miMailerNumberClick();
     // address book (entry/TF_Main_AddressBook.cpp)
@@ -225,6 +228,7 @@ private:
     void StoreMailerInBatch();
     void showLabelPosition();
     bool multipleFormsRun_ = false;
+    ProofArchive* runProofs_ = nullptr; // the proof copies of a multiple-forms run
 
     QStringList arguments_;
     bool argumentsApplied_ = false;
