@@ -195,6 +195,7 @@ void TF_Main::buildWindow()
     buildEntryArea();
     connectSenderCommands();
     connectPrintCommands();
+    connectReportCommands();
     qApp->installEventFilter(this);
 }
 
