@@ -58,6 +58,8 @@ double ReportWriter::lineHeight() const
 
 void ReportWriter::setFont(const QString& face, int points)
 {
+    face_ = face;
+    points_ = points;
     canvas_.SetFont(face, points, 0);
 }
 
@@ -127,11 +129,18 @@ void ReportWriter::addTab(std::optional<double> left, double width, TextAlignmen
     tabs_.append({at, width, justify, margin, boxes});
 }
 
-QString ReportWriter::fitted(const QString& text, int widthDots) const
+QString ReportWriter::fitted(const QString& text, int widthDots)
 {
     if (canvas_.TextWidth(text) <= widthDots)
         return text;
-    // The longest start of the text that fits: a cell never spills over its neighbours.
+    // A smaller size first: a Mailer Number or a long name keeps every character.
+    for (int points = points_ - 1; points >= kSmallestPoints; --points) {
+        canvas_.SetFont(face_, points, 0);
+        shrunk_ = true;
+        if (canvas_.TextWidth(text) <= widthDots)
+            return text;
+    }
+    // Then the longest start of the text that fits at the smallest size.
     qsizetype low = 0, high = text.size();
     while (low < high) {
         const qsizetype mid = (low + high + 1) / 2;
@@ -157,6 +166,10 @@ void ReportWriter::printTab(const QString& text)
                       : justify == TextAlignment::Right ? right - inner
                                                         : (left + right) / 2;
         canvas_.DrawTextAligned(x, yDots(lineTop_), shown, justify);
+    }
+    if (shrunk_) {
+        canvas_.SetFont(face_, points_, 0);
+        shrunk_ = false;
     }
     if (tab.boxes) {
         const int top = yDots(lineTop_), bottom = yDots(lineTop_ + lineHeight());

@@ -12,6 +12,7 @@
 class ReportWriter {
 public:
     static constexpr double kMargin = 0.5;
+    static constexpr int kSmallestPoints = 6;
 
     // The canvas's page is taken as the sheet in the chosen orientation.
     explicit ReportWriter(PageCanvas& canvas);
@@ -53,8 +54,10 @@ public:
     // At left, or right after the previous stop when left is not given.
     void addTab(std::optional<double> left, double width, TextAlignment justify, double margin, bool boxes);
     const QList<TabStop>& tabs() const { return tabs_; }
-    // Prints into the next tab stop of the line: the text, cut to what fits inside the
-    // margins, justified in the cell, then the cell's box.
+    // Prints into the next tab stop of the line: the text justified in the cell, then the
+    // cell's box. A text wider than the cell is printed a few points smaller, down to
+    // kSmallestPoints, and only then cut to what fits, so that it never runs into the
+    // neighbouring cells.
     void printTab(const QString& text);
     // Every cell of the following rows justified so (all centred, say), or, when not given,
     // each by its own stop.
@@ -68,9 +71,12 @@ private:
     int yDots(double inches) const;
     double lineHeight() const; // inches, of the current font
     void printAt(const QString& text, double x, TextAlignment alignment);
-    QString fitted(const QString& text, int widthDots) const;
+    QString fitted(const QString& text, int widthDots);
 
     PageCanvas& canvas_;
+    QString face_;
+    int points_ = 0;
+    bool shrunk_ = false; // a cell's text printed smaller than the font set
     Resolution dpi_;
     QPoint offset_;
     double sheetWidth_ = 0, sheetHeight_ = 0;
