@@ -178,8 +178,8 @@ void TF_CreateReport::rgOrientationClick()
     if (landscape == budget_.landscape())
         return;
     if (!budget_.setLandscape(landscape)) {
-        MessageService::error("Cant change Orientation to \"Portrait\", used space is greater than 7.", this);
         rbLandscape->setChecked(true);
+        MessageService::error("Cant change Orientation to \"Portrait\", used space is greater than 7.", this);
         return;
     }
     showSpace();

@@ -24,6 +24,7 @@
 #include <QPrinterInfo>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -279,6 +280,9 @@ void TF_Report::preview(const Run& run)
         view->setZoomMode(QPrintPreviewWidget::CustomZoom);
         view->setZoomFactor(1.0);
     }
+    // The whole screen also where no window manager maximises windows.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        dialog.setGeometry(screen->availableGeometry());
     dialog.setWindowState(Qt::WindowMaximized);
     dialog.exec();
     if (!failure.isEmpty())
