@@ -10,6 +10,7 @@
 #include "app/Settings.h"
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
+#include "bench/BenchSupport.h"
 #include "engine/Engine.h"
 #include "engine/Table.h"
 #include "printing/PainterCanvas.h"
@@ -23,26 +24,7 @@
 #include <chrono>
 #include <cstdio>
 
-using Clock = std::chrono::steady_clock;
-
 namespace {
-
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Peak resident memory of this process in KiB.
-long peakMemoryKiB()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
 
 // The log row of the sample mailer.
 MailerLogEntry logEntry()

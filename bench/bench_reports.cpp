@@ -4,6 +4,7 @@
 // DOVRA_BENCH_REPORT_ROWS sets the number of rows (default 100000) for a quick try.
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
+#include "bench/BenchSupport.h"
 #include "engine/Query.h"
 #include "log/LogReport.h"
 #include "printing/LandscapeCanvas.h"
@@ -16,28 +17,6 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
-
-using Clock = std::chrono::steady_clock;
-
-namespace {
-
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-long peakMemoryKiB()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {

@@ -31,8 +31,8 @@ QString displayText(const engine::Query& query, int index, bool isDateTime)
     const std::string text = query.asString(index);
     if (isDateTime)
         if (const auto when = engine::DateTime::parse(text))
-            return reportDateTime(QDateTime(QDate(when->year, when->month, when->day),
-                                            QTime(when->hour, when->minute, when->second)));
+            return reportDateTime(
+                QDateTime(QDate(when->year, when->month, when->day), QTime(when->hour, when->minute, when->second)));
     return QString::fromStdString(text);
 }
 
@@ -68,18 +68,23 @@ std::optional<LogReportLayout> userReportLayout(const QString& logFolder, const 
     layout.landscape = landscape;
     engine::Query query;
     query.setFolder(logFolder.toStdString());
-    query.setSql("select * from Report_Detail where REPORTNAME = " + engine::quoted(reportName.toStdString()) +
-                 " order by FieldOrder");
+    query.setSql(("select * from Report_Detail where REPORTNAME = " + quotedSql(reportName) + " order by FieldOrder")
+                     .toStdString());
     for (query.open(); !query.eof(); query.next()) {
         defined = true;
         if (const ReportColumnEntry* entry = reportColumnOfField(QString::fromStdString(query.asString("Field_Name"))))
-            layout.columns.append({QLatin1String(entry->logColumn), reportHeading(QLatin1String(entry->entryText)),
-                                   entry->width});
+            layout.columns.append(
+                {QLatin1String(entry->logColumn), reportHeading(QLatin1String(entry->entryText)), entry->width});
     }
     query.close();
     if (!defined)
         return std::nullopt;
     return layout;
+}
+
+QString quotedSql(const QString& text)
+{
+    return QString::fromStdString(engine::quoted(text.toStdString()));
 }
 
 double feeAmount(const std::string& text)
@@ -145,8 +150,8 @@ LogReportTotals printLogReport(PageCanvas& canvas, const LogReportLayout& layout
             out.print(dateLine);
         out.printCenter("Page " + QString::number(out.pageNumber()), out.pageWidth() / 2);
         if (finished && totals.fees > 0)
-            out.printRight("Total Count: " + QString::number(totals.rows) + "   " + "Total Fees: " +
-                               reportCurrency(totals.fees),
+            out.printRight("Total Count: " + QString::number(totals.rows) + "   " +
+                               "Total Fees: " + reportCurrency(totals.fees),
                            out.pageWidth() - ReportWriter::kMargin);
     };
 

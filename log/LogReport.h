@@ -13,8 +13,8 @@
 #include <string>
 
 struct LogReportColumn {
-    QString field;   // the Log37 field
-    QString heading; // printed above the column
+    QString field;    // the Log37 field
+    QString heading;  // printed above the column
     double width = 0; // inches
 };
 
@@ -26,8 +26,8 @@ struct LogReportLayout {
 
 // The log rows a report covers.
 struct LogRowSelection {
-    QString folder;  // the log folder
-    QString where;   // a condition on Log37; empty for the whole log
+    QString folder; // the log folder
+    QString where;  // a condition on Log37; empty for the whole log
     QString orderBy = QStringLiteral("DateTime");
     // "select <fields> from Log37[ where (<where>)] order by <orderBy>"
     QString sql(const QString& fields = QStringLiteral("*")) const;
@@ -44,6 +44,9 @@ struct LogReportTotals {
 // The layout of a report defined by the user: the rows of Report_Detail for the name, in
 // FieldOrder; a field that is no log column is left out. Nothing when the name has no rows.
 std::optional<LogReportLayout> userReportLayout(const QString& logFolder, const QString& reportName, bool landscape);
+
+// Text as an SQL literal: in single quotes, embedded ones doubled.
+QString quotedSql(const QString& text);
 
 // A Total fee as a number: blank is no fee; anything else that does not read as a number
 // throws the engine's conversion error.

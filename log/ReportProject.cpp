@@ -82,8 +82,7 @@ QString substituted(QString text, const QMap<QString, QDate>& values, bool asSql
         const auto match = it.next();
         result += text.mid(from, match.capturedStart() - from);
         const QDate day = values.value(match.captured(1));
-        result += asSql ? QString::fromStdString(engine::quoted(day.toString(Qt::ISODate).toStdString()))
-                        : QLocale::system().toString(day, QLocale::ShortFormat);
+        result += asSql ? quotedSql(day.toString(Qt::ISODate)) : QLocale::system().toString(day, QLocale::ShortFormat);
         from = match.capturedEnd();
     }
     return result + text.mid(from);
@@ -156,7 +155,8 @@ QList<ProjectReport> parse(QTextStream& in)
         if (key == "title") {
             report.layout.title = value;
         } else if (key == "orientation") {
-            if (value.compare("Portrait", Qt::CaseInsensitive) != 0 && value.compare("Landscape", Qt::CaseInsensitive) != 0)
+            if (value.compare("Portrait", Qt::CaseInsensitive) != 0 &&
+                value.compare("Landscape", Qt::CaseInsensitive) != 0)
                 throw ProjectError(where() + "Orientation is Portrait or Landscape");
             report.layout.landscape = value.compare("Landscape", Qt::CaseInsensitive) == 0;
         } else if (key == "columns") {

@@ -3,6 +3,7 @@
 #include "app/DialogParts.h"
 #include "app/Services.h"
 #include "engine/MultiTableWrite.h"
+#include "log/LogReport.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -18,19 +19,6 @@ namespace {
 
 const char* const kSpaceHint = "150 characters can be printed across the width of the page before clipping occurs.";
 
-QPushButton* button(QWidget* parent, const QString& caption, const char* name)
-{
-    auto b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-
-QString sqlText(const QString& text)
-{
-    return QString::fromStdString(engine::quoted(text.toStdString()));
-}
-
 } // namespace
 
 TF_CreateReport::TF_CreateReport(const QString& logFolder, QWidget* parent) : QDialog(parent), logFolder_(logFolder)
@@ -45,10 +33,10 @@ TF_CreateReport::TF_CreateReport(const QString& logFolder, QWidget* parent) : QD
     lbFields = new QListWidget(this);
     lbFields->setObjectName("lbFields");
 
-    btnAddField = button(this, "&Add Field", "btnAddField");
-    btnRemoveField = button(this, "Re&move Field", "btnRemoveField");
-    btnFieldUp = button(this, "Field &Up", "btnFieldUp");
-    btnFieldDown = button(this, "Field &Down", "btnFieldDown");
+    btnAddField = namedButton(this, "&Add Field", "btnAddField");
+    btnRemoveField = namedButton(this, "Re&move Field", "btnRemoveField");
+    btnFieldUp = namedButton(this, "Field &Up", "btnFieldUp");
+    btnFieldDown = namedButton(this, "Field &Down", "btnFieldDown");
     connect(btnAddField, &QPushButton::clicked, this, &TF_CreateReport::btnAddFieldClick);
     connect(btnRemoveField, &QPushButton::clicked, this, &TF_CreateReport::btnRemoveFieldClick);
     connect(btnFieldUp, &QPushButton::clicked, this, &TF_CreateReport::btnFieldUpClick);
@@ -201,14 +189,14 @@ void TF_CreateReport::btnOKClick()
     try {
         const std::string folder = logFolder_.toStdString();
         engine::MultiTableWrite write({{folder, "Reports"}, {folder, "Report_Detail"}});
-        write.run(("insert into Reports (REPORTNAME, ORIENTATION) values(" + sqlText(name) + ", " +
-                   sqlText(rbPortrait->isChecked() ? "0" : "1") + ")")
+        write.run(("insert into Reports (REPORTNAME, ORIENTATION) values(" + quotedSql(name) + ", " +
+                   quotedSql(rbPortrait->isChecked() ? "0" : "1") + ")")
                       .toStdString());
         for (int i = 0; i < lbFields->count(); ++i) {
             const ReportColumnEntry* entry = reportColumnOfEntry(lbFields->item(i)->text());
-            write.run(("insert into Report_Detail (REPORTNAME, FIELD_NAME, FIELDORDER) values(" + sqlText(name) + ", " +
-                       sqlText(entry ? QLatin1String(entry->logColumn) : QString()) + ", " + QString::number(i + 1) +
-                       ")")
+            write.run(("insert into Report_Detail (REPORTNAME, FIELD_NAME, FIELDORDER) values(" + quotedSql(name) +
+                       ", " + quotedSql(entry ? QLatin1String(entry->logColumn) : QString()) + ", " +
+                       QString::number(i + 1) + ")")
                           .toStdString());
         }
         write.commit();

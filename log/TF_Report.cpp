@@ -31,22 +31,9 @@ namespace {
 
 const char* const kProjectFileName = "Dovra3pro.rav";
 
-QString sqlText(const QString& text)
-{
-    return QString::fromStdString(engine::quoted(text.toStdString()));
-}
-
 QString dateTimeNow()
 {
     return reportDateTime(QDateTime::currentDateTime());
-}
-
-QPushButton* button(QWidget* parent, const QString& caption, const char* name)
-{
-    auto b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
 }
 
 // Asks for the day a report is run for; false when cancelled.
@@ -81,13 +68,13 @@ TF_Report::TF_Report(const Settings& settings, const QString& whereClause, QWidg
     lvReports = new QListWidget(this);
     lvReports->setObjectName("lvReports");
     lvReports->setSortingEnabled(true);
-    btnNew = button(this, "Create New...", "btnNew");
-    btnDelete = button(this, "Delete", "btnDelete");
-    btnPreview = button(this, "&Preview", "btnPreview");
+    btnNew = namedButton(this, "Create New...", "btnNew");
+    btnDelete = namedButton(this, "Delete", "btnDelete");
+    btnPreview = namedButton(this, "&Preview", "btnPreview");
     btnPreview->setToolTip("Preview the selected reports");
-    btnPrint = button(this, "P&rint", "btnPrint");
+    btnPrint = namedButton(this, "P&rint", "btnPrint");
     btnPrint->setToolTip("Print the selected reports");
-    btnClose = button(this, "Close", "btnClose");
+    btnClose = namedButton(this, "Close", "btnClose");
     connect(lvReports, &QListWidget::itemSelectionChanged, this, &TF_Report::lvReportsSelectItem);
     connect(lvReports, &QListWidget::itemDoubleClicked, this, &TF_Report::btnPreviewClick);
     connect(btnNew, &QPushButton::clicked, this, &TF_Report::btnNewClick);
@@ -179,9 +166,9 @@ void TF_Report::btnDeleteClick()
         return;
     engine::Query query;
     query.setFolder(logFolder_.toStdString());
-    query.setSql(("delete from Reports where REPORTNAME = " + sqlText(name)).toStdString());
+    query.setSql(("delete from Reports where REPORTNAME = " + quotedSql(name)).toStdString());
     query.execSql();
-    query.setSql(("delete from Report_Detail where REPORTNAME = " + sqlText(name)).toStdString());
+    query.setSql(("delete from Report_Detail where REPORTNAME = " + quotedSql(name)).toStdString());
     query.execSql();
     MessageService::information(QString("Report \"%1\" has been deleted.").arg(name), this);
     delete item;
@@ -223,9 +210,8 @@ bool TF_Report::prepareRun(Run& run)
         const ReportProject project = ReportProject::load(programfolder::sideFile(kProjectFileName));
         const ProjectReport* report = project.find(name);
         if (!report) {
-            MessageService::error(project.error.isEmpty() ? QString("Error with report \"%1\"").arg(name)
-                                                          : project.error,
-                                  this);
+            MessageService::error(
+                project.error.isEmpty() ? QString("Error with report \"%1\"").arg(name) : project.error, this);
             return false;
         }
         return prepareProjectRun(*report, run);

@@ -55,13 +55,15 @@ struct LogFixture : testsupport::ProgramFixture {
         q.execSql();
     }
     // count rows, the i-th (from 1) at December 10, 2026 plus i minutes, with the given Total.
-    void addRows(int count, const QString& total, const QString& day = "2026-12-10", const QString& result = "None") const
+    void addRows(int count, const QString& total, const QString& day = "2026-12-10",
+                 const QString& result = "None") const
     {
         // Built by joining, not QString::arg: printf's own % markers stay as they are.
         run("with recursive n(i) as (select 1 union all select i + 1 from n where i < " + QString::number(count) +
             ") insert into Log37 (DateTime, MailerNum, ToAddress1, ToCity, Total, Result, Batch) select " + q(day) +
             " || printf(' %02d:%02d:00', 8 + i / 60, i % 60), printf('9214 7123 4567 8900 %04d 00', 1000 - i), "
-            "'Addressee ' || i, 'Springfield', " + q(total) + ", " + q(result) + ", False from n");
+            "'Addressee ' || i, 'Springfield', " +
+            q(total) + ", " + q(result) + ", False from n");
     }
     void defineReport(const QString& name, const QString& orientation, const QStringList& fields) const
     {
@@ -271,8 +273,8 @@ void TestReports::onePageFooterOnTheLastLine()
     f.addRows(3, "3.19");
     f.defineReport("Short", "0", {"MailerNum", "Total"});
     RecordingCanvas canvas;
-    const LogReportTotals totals = printLogReport(canvas, *userReportLayout(f.log, "Short", false), f.all(),
-                                                  "Date Printed : 12/10/26 9:00 AM");
+    const LogReportTotals totals =
+        printLogReport(canvas, *userReportLayout(f.log, "Short", false), f.all(), "Date Printed : 12/10/26 9:00 AM");
     QCOMPARE(totals.rows, qint64(3));
     QCOMPARE(totals.pages, 1);
     const auto pages = textsByPage(canvas);
@@ -381,8 +383,8 @@ void TestReports::whereClauseLimitsTheRows()
     f.run("update Log37 set ToCity = 'O''Fallon' where LID in (2, 4)");
     f.defineReport("City", "0", {"ToCity", "Total"});
     RecordingCanvas canvas;
-    const LogReportTotals totals = printLogReport(canvas, *userReportLayout(f.log, "City", false),
-                                                  {f.log, "ToCity = 'O''Fallon'"}, "x");
+    const LogReportTotals totals =
+        printLogReport(canvas, *userReportLayout(f.log, "City", false), {f.log, "ToCity = 'O''Fallon'"}, "x");
     QCOMPARE(totals.rows, qint64(2));
     QVERIFY(findText(canvas.ops(CanvasOp::DrawText), "Total Count: 2   Total Fees: $4.00"));
     QVERIFY(!findText(canvas.ops(CanvasOp::DrawText), "Springfield"));
@@ -441,20 +443,26 @@ void TestReports::damagedProjectFile_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("why");
     const QString head = "# comment\nDovra Report Project 1\n";
-    QTest::newRow("no header") << "[A]\nColumns = RE\n" << "it does not begin with \"Dovra Report Project 1\"";
-    QTest::newRow("empty") << "" << "it does not begin with";
-    QTest::newRow("unknown column") << head + "[A]\nColumns = RE, Nowhere\n" << "line 4: \"Nowhere\" is not a log column";
+    QTest::newRow("no header") << "[A]\nColumns = RE\n"
+                               << "it does not begin with \"Dovra Report Project 1\"";
+    QTest::newRow("empty") << ""
+                           << "it does not begin with";
+    QTest::newRow("unknown column") << head + "[A]\nColumns = RE, Nowhere\n"
+                                    << "line 4: \"Nowhere\" is not a log column";
     QTest::newRow("too wide") << head + "[A]\nColumns = Comment, Comment, Comment, Comment\n"
                               << "take 8.8 inches, more than the 7 of its page";
-    QTest::newRow("no columns") << head + "[A]\nTitle = x\n" << "report \"A\" (line 3) has no Columns";
-    QTest::newRow("unknown key") << head + "[A]\nColour = red\n" << "line 4: unknown setting \"Colour\"";
+    QTest::newRow("no columns") << head + "[A]\nTitle = x\n"
+                                << "report \"A\" (line 3) has no Columns";
+    QTest::newRow("unknown key") << head + "[A]\nColour = red\n"
+                                 << "line 4: unknown setting \"Colour\"";
     QTest::newRow("order with SQL") << head + "[A]\nColumns = RE\nOrder = RE; drop table Log37\n"
                                     << "is not a log column to sort by";
     QTest::newRow("parameter not asked") << head + "[A]\nColumns = RE\nCondition = DateTime > :Since\n"
                                          << "uses :Since, which no Ask line names";
     QTest::newRow("same name but blanks") << head + "[A B]\nColumns = RE\n[AB]\nColumns = RE\n"
                                           << "a second report named \"AB\"";
-    QTest::newRow("bad heading") << head + "[A]\nColumns = RE 1.0 \"Re\" x\n" << "must stand in double quotes";
+    QTest::newRow("bad heading") << head + "[A]\nColumns = RE 1.0 \"Re\" x\n"
+                                 << "must stand in double quotes";
 }
 
 void TestReports::damagedProjectFile()
