@@ -96,6 +96,9 @@ void TF_Main::buildMenus()
     miLogFile = addMenuItem(options, "&Log File", "miLogFile");
     miReports = addMenuItem(options, "&Reports", "miReports");
     miTrackIncoming = addMenuItem(options, "&Track Incoming Mailers", "miTrackIncoming");
+    miProofCopies = addMenuItem(options, "Keep &Proof Copies", "miProofCopies");
+    miProofCopies->setCheckable(true);
+    connect(miProofCopies, &QAction::triggered, this, &TF_Main::miProofCopiesClick);
 
     QMenu* printing = bar->addMenu("&Printing");
     printing->setObjectName("miPrinting");
@@ -155,7 +158,7 @@ void TF_Main::buildMenus()
         connect(a, &QAction::triggered, this, &TF_Main::miAboutClick);
 
     // Commands whose windows this build does not have yet stay visible but disabled.
-    for (QAction* a : {miOpenToDB, miPrintBarCodes, miLogFile, miReports, miTrackIncoming, miPrintAlignment,
+    for (QAction* a : {miPrintBarCodes, miLogFile, miReports, miTrackIncoming, miPrintAlignment,
                        miPrinterSetup, miExtraLabel, miYourImport, miYourExport, miLogExport,
                        miImportDovra25, miImportDovra3, miImportDovra3Pro, Track})
         a->setEnabled(false);
@@ -196,6 +199,7 @@ void TF_Main::buildWindow()
     connectSenderCommands();
     connectPrintCommands();
     connectReportCommands();
+    buildAddressBook();
     qApp->installEventFilter(this);
 }
 
@@ -303,6 +307,7 @@ void TF_Main::LoadSettings()
     EDPosRow->setText(QString::number(settings.labelRow + 1));
     EDPosCol->setText(QString::number(settings.labelCol + 1));
     (settings.zeros ? miZerosOn : miZerosOff)->setChecked(true);
+    miProofCopies->setChecked(settings.proofCopies);
     savedSettings_ = settings;
 }
 
@@ -360,12 +365,6 @@ void TF_Main::firstShowing()
     activateWindow();
     if (memoToAddress->isVisible())
         memoToAddress->setFocus();
-}
-
-void TF_Main::firstShowingReopenDatabase()
-{
-    // Address databases arrive with the address book; until then the box stays hidden.
-    gbToDB->hide();
 }
 
 // ---- closing -------------------------------------------------------------------------------

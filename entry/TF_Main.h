@@ -17,6 +17,8 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class TF_About;
+class ProofArchive;
+class TAddressBookPanel;
 
 class TF_Main : public QMainWindow {
     Q_OBJECT
@@ -60,6 +62,7 @@ public:
     QAction* miLogFile = nullptr;
     QAction* miReports = nullptr;
     QAction* miTrackIncoming = nullptr;
+    QAction* miProofCopies = nullptr;
     QAction* miPrintAlignment = nullptr;
     QAction* miPrinterSetup = nullptr;
     QAction* miExtraLabel = nullptr;
@@ -102,6 +105,11 @@ public:
     QGroupBox* gbToDB = nullptr;
     TAddressLines currentRecipient; // the address selected in the open address database
     QLabel* lblToAddress[5] = {};
+    // The address book (entry/TF_Main_AddressBook.cpp): the panel, and opening and closing
+    // the database in AddressDB with the window's two layouts.
+    TAddressBookPanel* panelDB = nullptr;
+    void OpenAddressDatabase();
+    void CloseAddressDatabase();
     QLineEdit* editPostage = nullptr;
     QLineEdit* editCertFee = nullptr;
     QCheckBox* CBReturn = nullptr;
@@ -175,10 +183,15 @@ public slots:
     void btnSelectYourAddressClick();
     // shared data locations (entry/TF_Main_Sender.cpp)
     void miNetworkSettingsClick();
+    void miProofCopiesClick();
     // Options -> Mailer Number (entry/TF_Main_MailerNumber.cpp)
     void miMailerNumberClick();
     // Options -> Reports over the whole log (entry/TF_Main_Reports.cpp)
     void miReportsClick();
+    // address book (entry/TF_Main_AddressBook.cpp)
+    void miOpenToDBClick();
+    void miCloseToDBClick();
+    void btnCloseDBClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -202,7 +215,12 @@ private:
     void connectSenderCommands();        // entry/TF_Main_Sender.cpp
     void firstShowingBarCodeNotice();    // entry/TF_Main_Entry.cpp
     void firstShowingCheckCustomerId();  // entry/TF_Main_MailerNumber.cpp
-    void firstShowingReopenDatabase();   // address book
+    void firstShowingReopenDatabase();   // entry/TF_Main_AddressBook.cpp
+
+    // Address book (entry/TF_Main_AddressBook.cpp).
+    void buildAddressBook();
+    void openAddressDatabase(bool askForFirstAddress);
+    void applyDatabaseLayout(bool open);
 
     // Print run (entry/TF_Main_Print.cpp).
     void connectPrintCommands();
@@ -213,6 +231,7 @@ private:
     void StoreMailerInBatch();
     void showLabelPosition();
     bool multipleFormsRun_ = false;
+    ProofArchive* runProofs_ = nullptr; // the proof copies of a multiple-forms run
 
     QStringList arguments_;
     bool argumentsApplied_ = false;
