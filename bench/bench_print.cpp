@@ -12,6 +12,7 @@
 #include "app/Settings.h"
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
+#include "bench/BenchSupport.h"
 #include "engine/Engine.h"
 #include "engine/Table.h"
 #include "printing/MailerForm.h"
@@ -30,14 +31,7 @@
 #include <cstdlib>
 #include <sys/resource.h>
 
-using Clock = std::chrono::steady_clock;
-
 namespace {
-
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 // Processor time of this process so far: in the program itself, and in the system for it.
 struct ProcessorSeconds {
@@ -50,18 +44,6 @@ ProcessorSeconds processorSeconds()
     getrusage(RUSAGE_SELF, &usage);
     const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
-}
-
-// Peak resident memory of this process in KiB.
-long peakMemoryKiB()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
 }
 
 // The log row of the sample mailer.

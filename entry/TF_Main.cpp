@@ -198,6 +198,7 @@ void TF_Main::buildWindow()
     buildEntryArea();
     connectSenderCommands();
     connectPrintCommands();
+    connectReportCommands();
     buildAddressBook();
     qApp->installEventFilter(this);
 }
