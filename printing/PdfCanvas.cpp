@@ -352,6 +352,7 @@ public:
     QFile file;
     PdfBytes content;
     QStringList title;
+    QString subject;
 
     Job()
     {
@@ -442,7 +443,10 @@ public:
         const QDateTime now = QDateTime::currentDateTime();
         const int info = reserveObject();
         beginObject(info);
-        out_ << "<< /Title " << pdfTextString(title.join(QStringLiteral(", "))) << " /Producer "
+        out_ << "<< /Title " << pdfTextString(title.join(QStringLiteral(", ")));
+        if (!subject.isEmpty())
+            out_ << " /Subject " << pdfTextString(subject);
+        out_ << " /Producer "
              << pdfTextString(QStringLiteral("Dovra Pro 4.0")) << " /CreationDate (" << pdfDate(now) << ") >>\n";
         endObject();
         // The file's identifier: its name, its time and what it holds, hashed.
@@ -650,6 +654,7 @@ PdfJobCanvas::Job& PdfJobCanvas::page()
         throw;
     }
     job_ = std::move(job);
+    job_->subject = subject_;
     return *job_;
 }
 
@@ -925,6 +930,13 @@ void PdfJobCanvas::DrawText(int x, int y, const QString& text)
             out << "> Tj";
     }
     out << " ET" << (actualText ? " EMC" : "") << " Q\n";
+}
+
+void PdfJobCanvas::SetJobSubject(const QString& subject)
+{
+    subject_ = subject;
+    if (job_)
+        job_->subject = subject;
 }
 
 void PdfJobCanvas::AddToJobTitle(const QString& number)

@@ -40,6 +40,9 @@ public:
     void NewPage() override;
     // The job's title (Info dictionary) lists its Mailer Numbers.
     void AddToJobTitle(const QString& number) override;
+    // The subject (Info dictionary) of the jobs that follow, such as the recipient of a
+    // proof copy.
+    void SetJobSubject(const QString& subject);
     Resolution DotsPerInch() const override;
     QPoint PrintableOffset() const override;
     QSize PageSize() const override;
@@ -99,6 +102,7 @@ private:
 
     QString folder_;
     QString lastFile_;
+    QString subject_;
     bool jobOpen_ = false;
     std::unique_ptr<Job> job_;
     mutable const Font* font_ = nullptr;

@@ -63,7 +63,6 @@ void ProofArchive::keep(const MailerPrintData& data, MailerLayout layout, LabelP
 {
     if (!enabled_)
         return;
-    Q_UNUSED(recipient);
     const QString month = monthFolder(folder_, printedAt);
     // Copies are written in a folder of their own beside the month's and only then named
     // after their number, so no crash leaves a half file under a Mailer Number's name.
@@ -73,6 +72,7 @@ void ProofArchive::keep(const MailerPrintData& data, MailerLayout layout, LabelP
         if (!QDir().mkpath(incoming))
             throw PrintError(QStringLiteral("the folder cannot be created"));
         PdfJobCanvas canvas(incoming);
+        canvas.SetJobSubject(recipient);
         if (layout == MailerLayout::Form) {
             PrintMailerForm(canvas, data, layout);
         } else {

@@ -768,6 +768,16 @@ void TestPrintRun::proofCopies()
         const QString proof = month + "/" + numberT(serial) + ".pdf";
         QCOMPARE(ProofArchive::proofFile(f.home.path() + "/Proofs", numberT(serial)), proof);
         QVERIFY(decodedSymbols(proof).contains("CODE-128:" + numberT(serial)));
+        // It names its number, its recipient and when it was printed, and carries an ID.
+        const QString info = testsupport::runTool("pdfinfo", {proof});
+        QVERIFY2(info.contains(QRegularExpression("Title: +" + numberT(serial) + "\n")), qPrintable(info));
+        QVERIFY2(info.contains(QRegularExpression("Subject: +Jane Roe\n")), qPrintable(info));
+        QVERIFY2(info.contains(QRegularExpression("CreationDate: +\\S")), qPrintable(info));
+        QFile file(proof);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.contains("/ID [<"));
+        QVERIFY2(bytes.size() < 30 * 1024, qPrintable(QString::number(bytes.size())));
     }
     // The copy holds the page as printed: the label stands where it stood on the sheet.
     if (run == "label") {
