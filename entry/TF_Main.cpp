@@ -154,7 +154,8 @@ void TF_Main::buildMenus()
         connect(a, &QAction::triggered, this, &TF_Main::miAboutClick);
 
     // Commands whose windows this build does not have yet stay visible but disabled.
-    for (QAction* a : {miOpenToDB, miPrintBarCodes, miLogFile, miReports, miTrackIncoming, miPrintAlignment,
+    connectLogCommands();
+    for (QAction* a : {miOpenToDB, miPrintBarCodes, miReports, miPrintAlignment,
                        miPrinterSetup, miExtraLabel, miYourImport, miYourExport, miLogExport,
                        miImportDovra25, miImportDovra3, miImportDovra3Pro, Track})
         a->setEnabled(false);

@@ -175,6 +175,9 @@ public slots:
     void miNetworkSettingsClick();
     // Options -> Mailer Number (entry/TF_Main_MailerNumber.cpp)
     void miMailerNumberClick();
+    // Options -> Log File and Options -> Track Incoming Mailers (entry/TF_Main_Log.cpp)
+    void miLogFileClick();
+    void miTrackIncomingClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -196,6 +199,7 @@ private:
     // First-showing steps that open other windows, each in the file of the window it opens.
     void firstShowingSelectSender();     // entry/TF_Main_Sender.cpp
     void connectSenderCommands();        // entry/TF_Main_Sender.cpp
+    void connectLogCommands();           // entry/TF_Main_Log.cpp
     void firstShowingBarCodeNotice();    // entry/TF_Main_Entry.cpp
     void firstShowingCheckCustomerId();  // entry/TF_Main_MailerNumber.cpp
     void firstShowingReopenDatabase();   // address book
