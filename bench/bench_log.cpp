@@ -120,9 +120,9 @@ int main(int argc, char** argv)
     const double find = ms(start);
     const QString key = "(ifnull(DateTime, ''), LID)";
     report("Find by name", find,
-           sqliteTool(file, "select ifnull(DateTime, '') as K, LID from Log37 where (" + name + ") and (" + key +
-                                " > ('', 0)) order by DATETIME, LID limit 1; select count(*) from Log37 where " +
-                                key + " < ('2999', 0)"));
+           sqliteTool(file, "select ifnull(DateTime, ''), LID from Log37 where (" + name + ") and (" + key +
+                                " > ('', 0)) order by ifnull(DateTime, ''), LID limit 1; select count(*) from Log37 "
+                                "where DateTime is null; select count(*) from Log37 where DateTime < '2999'"));
 
     // 4. Scrolling: the last row, then 200 pages spread over the log.
     start = Clock::now();

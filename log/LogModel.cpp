@@ -14,7 +14,8 @@ const struct {
 // The window's order, with the key to break ties so pages never overlap.
 const QString kOrder = " order by DATETIME, LID";
 // The sort key of a row as one comparable expression: rows without a date come first.
-const QString kSortKey = "(ifnull(DateTime, ''), LID)";
+const QString kSortKeyDate = "ifnull(DateTime, '')";
+const QString kSortKey = "(" + kSortKeyDate + ", LID)";
 
 } // namespace
 
@@ -177,29 +178,42 @@ QVariant LogModel::headerData(int section, Qt::Orientation orientation, int role
     return QString(kGridColumns[section].caption);
 }
 
+// Rows of the view before a row, counted along the index on DateTime.
+int LogModel::rowsBefore(const QString& dateTime, qint64 lid) const
+{
+    const QString before = "LID < " + QString::number(lid);
+    if (dateTime.isEmpty())
+        return countWhere("DateTime is null and " + before);
+    const QString d = logfilter::q(dateTime);
+    return countWhere("DateTime is null") + countWhere("DateTime < " + d) +
+           countWhere("DateTime = " + d + " and " + before);
+}
+
 std::optional<int> LogModel::findRow(int start, const QString& condition, bool includeStart)
 {
     if (rows_ == 0)
         return std::nullopt;
     start = std::clamp(start, 0, rows_ - 1);
     const QString key = "(" + logfilter::q(field(start, "DateTime")) + ", " + QString::number(lid(start)) + ")";
-    auto firstKey = [&](const QString& range) -> std::optional<QString> {
-        query_.setSql(("select ifnull(DateTime, '') as K, LID from Log37" + whereWith(condition + ") and (" + range) +
-                       kOrder + " limit 1")
+    // The first match in the window's order within a range of rows. Ordering by the key
+    // expression makes SQLite read the table straight through and keep only the best
+    // match, far quicker than walking the index and fetching every row it names.
+    auto firstMatch = [&](const QString& range) -> std::optional<std::pair<QString, qint64>> {
+        query_.setSql(("select " + kSortKeyDate + ", LID from Log37" + whereWith(condition + ") and (" + range) +
+                       " order by " + kSortKeyDate + ", LID limit 1")
                           .toStdString());
         query_.open();
-        std::optional<QString> found;
+        std::optional<std::pair<QString, qint64>> found;
         if (!query_.eof())
-            found = "(" + logfilter::q(QString::fromStdString(query_.asString(0))) + ", " +
-                    QString::fromStdString(query_.asString(1)) + ")";
+            found.emplace(QString::fromStdString(query_.asString(0)), query_.asInteger(query_.fieldName(1)));
         query_.close();
         return found;
     };
-    // After the start row, then from the first row up to (and perhaps including) it.
-    auto found = firstKey(kSortKey + (includeStart ? " >= " : " > ") + key);
+    // From the start row (or the row after it) to the last, then from the first row on.
+    auto found = firstMatch(kSortKey + (includeStart ? " >= " : " > ") + key);
     if (!found)
-        found = firstKey(kSortKey + " < " + key);
+        found = firstMatch(kSortKey + " < " + key);
     if (!found)
         return std::nullopt;
-    return countWhere(kSortKey + " < " + *found);
+    return rowsBefore(found->first, found->second);
 }

@@ -58,6 +58,7 @@ private:
     const Page& page(int index) const;
     QString whereWith(const QString& extra) const;
     int countWhere(const QString& condition) const;
+    int rowsBefore(const QString& dateTime, qint64 lid) const;
 
     engine::Query& query_;
     QString folder_, where_;
