@@ -84,12 +84,14 @@ TF_IncomingMailers::TF_IncomingMailers(const QString& logFolder, QWidget* parent
     cbResult->addItems({"None", "Received - Not Signed", kReceivedSigned});
     cbResult->hide();
     cbResult->installEventFilter(this);
-    sgMailers->setColumnWidth(0, 170);
+    // Wide enough for a 22-digit number in its six groups.
+    const int numberWidth = std::max(138, sgMailers->fontMetrics().horizontalAdvance("9214 7123 4567 8900 0000 00") + 16);
+    sgMailers->setColumnWidth(0, numberWidth);
     sgMailers->setColumnWidth(1, 198);
     sgMailers->setColumnWidth(2, 145);
     sgMailers->verticalHeader()->setDefaultSectionSize(cbResult->sizeHint().height());
     sgMailers->setEnabled(false);
-    sgMailers->setMinimumWidth(170 + 198 + 145 + 2 * sgMailers->frameWidth() + 20);
+    sgMailers->setMinimumWidth(numberWidth + 198 + 145 + 2 * sgMailers->frameWidth() + 20);
 
     auto layout = new QVBoxLayout(this);
     layout->addWidget(lblInfo);
@@ -99,7 +101,7 @@ TF_IncomingMailers::TF_IncomingMailers(const QString& logFolder, QWidget* parent
     layout->addLayout(okCancelRow(this, btnOK, btnCancel));
     btnOK->setAutoDefault(false);
     btnOK->setDefault(false);
-    resize(560, 380);
+    resize(numberWidth + 420, 380);
 
     connect(rbMailerNumber, &QRadioButton::clicked, this, &TF_IncomingMailers::rgEnterDataClick);
     connect(rbAddresseeName, &QRadioButton::clicked, this, &TF_IncomingMailers::rgEnterDataClick);
