@@ -418,6 +418,27 @@ void TF_Log::resetFilterControls()
         w->setEnabled(false);
 }
 
+// One-off statements on the log and filter tables go through the data module's second query.
+void TF_Log::runStatement(const QString& sql)
+{
+    engine::Query& q = dmDovraPro->adsqLog2;
+    q.close();
+    q.setFolder(folder().toStdString());
+    q.setSql(sql.toStdString());
+    try {
+        q.execSql();
+    } catch (const engine::EngineError&) {
+        // A statement of a transaction failed: nothing of it stays, and the connection is
+        // free for the next one.
+        q.setSql("rollback");
+        try {
+            q.execSql();
+        } catch (const engine::EngineError&) {
+        }
+        throw;
+    }
+}
+
 // ---- filters -------------------------------------------------------------------------------
 
 QListWidgetItem* TF_Log::selectedFilter() const
@@ -489,21 +510,11 @@ void TF_Log::btnNewFilterClick()
     TFilterLineRec line;
     if (!TF_Filter::edit(line, this))
         return;
-    engine::Query& q = dmDovraPro->adsqLog2;
-    q.close();
-    q.setFolder(folder().toStdString());
     try {
         // Both rows or neither: a name already taken leaves no line behind.
-        q.setSql(logfilter::inOneTransaction({"LogFilters", "LogFiltersDetail"},
-                                             {logfilter::insertFilterSql(name), logfilter::insertLineSql(name, line)})
-                     .toStdString());
-        q.execSql();
+        runStatement(logfilter::inOneTransaction(
+            {"LogFilters", "LogFiltersDetail"}, {logfilter::insertFilterSql(name), logfilter::insertLineSql(name, line)}));
     } catch (const engine::EngineError&) {
-        try {
-            q.setSql("rollback");
-            q.execSql();
-        } catch (const engine::EngineError&) {
-        }
         MessageService::error("A Filter name of \"" + name + "\" already exists.", this);
         return;
     }
@@ -525,11 +536,9 @@ void TF_Log::btnDeleteFilterClick()
     if (MessageService::confirmYesNoCancel("Are you sure you want to delete Filter \"" + name + "\"?", this) !=
         QMessageBox::Yes)
         return;
-    engine::Query& q = dmDovraPro->adsqLog2;
-    q.setSql(logfilter::inOneTransaction({"LogFilters", "LogFiltersDetail"},
+    runStatement(logfilter::inOneTransaction({"LogFilters", "LogFiltersDetail"},
                                          {logfilter::deleteFilterSql(name), logfilter::deleteFilterLinesSql(name)})
-                 .toStdString());
-    q.execSql();
+                 );
     lvFilters->blockSignals(true);
     delete filter;
     lvFilters->clearSelection();
@@ -546,9 +555,7 @@ void TF_Log::btnAddFilterLineClick()
     TFilterLineRec line;
     if (!TF_Filter::edit(line, this))
         return;
-    engine::Query& q = dmDovraPro->adsqLog2;
-    q.setSql(logfilter::insertLineSql(filter->text(), line).toStdString());
-    q.execSql();
+    runStatement(logfilter::insertLineSql(filter->text(), line));
     lvFiltersSelectItem();
 }
 
@@ -563,9 +570,7 @@ void TF_Log::btnEditFilterLineClick()
     if (!TF_Filter::edit(line, this))
         return;
     line.fieldName = old.fieldName; // the field of a line never changes
-    engine::Query& q = dmDovraPro->adsqLog2;
-    q.setSql(logfilter::updateLineSql(filter->text(), old, line).toStdString());
-    q.execSql();
+    runStatement(logfilter::updateLineSql(filter->text(), old, line));
     reloadLines();
 }
 
@@ -578,9 +583,7 @@ void TF_Log::btnDeleteFilterLineClick()
     if (MessageService::confirmYesNoCancel("Are you sure you want to delete Filter line \"" + item->text() + "\"?",
                                            this) != QMessageBox::Yes)
         return;
-    engine::Query& q = dmDovraPro->adsqLog2;
-    q.setSql(logfilter::deleteLineSql(filter->text(), lineOf(item)).toStdString());
-    q.execSql();
+    runStatement(logfilter::deleteLineSql(filter->text(), lineOf(item)));
     reloadLines();
 }
 
@@ -590,9 +593,7 @@ void TF_Log::cbCombinationChange()
     const QString word = cbCombination->currentText();
     if (!filter || word == combination_)
         return;
-    engine::Query& q = dmDovraPro->adsqLog2;
-    q.setSql(logfilter::updateCombinationSql(filter->text(), word).toStdString());
-    q.execSql();
+    runStatement(logfilter::updateCombinationSql(filter->text(), word));
     combination_ = word;
     filter->setData(kRecordRole, word);
 }
@@ -652,10 +653,7 @@ void TF_Log::btnDeleteRecordClick()
         QMessageBox::Yes)
         return;
     const int row = currentRow();
-    engine::Query& q = dmDovraPro->adsqLog2;
-    q.setFolder(folder().toStdString());
-    q.setSql(("delete from Log37 where LID = " + QString::number(currentLid())).toStdString());
-    q.execSql();
+    runStatement("delete from Log37 where LID = " + QString::number(currentLid()));
     model_->refresh();
     setCurrentRow(std::min(row, model_->rowCount() - 1));
     if (model_->rowCount() == 0)
@@ -752,10 +750,7 @@ void TF_Log::btnEditMailerClick()
     logmailers::MailerEdit edited = shown;
     if (!TF_EditMailer::edit(edited, settings_.restricted, this) || edited == shown)
         return;
-    engine::Query& q = dmDovraPro->adsqLog2;
-    q.setFolder(folder().toStdString());
-    q.setSql(logmailers::editMailerSql(edited, model_->lid(row)).toStdString());
-    q.execSql();
+    runStatement(logmailers::editMailerSql(edited, model_->lid(row)));
     model_->refresh();
     setCurrentRow(row);
 }

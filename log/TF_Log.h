@@ -113,6 +113,7 @@ private:
     QListWidgetItem* selectedLine() const;
     void reloadLines();
     QString folder() const;
+    void runStatement(const QString& sql);
 
     Settings& settings_;
     LogModel* model_ = nullptr;
