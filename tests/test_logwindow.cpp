@@ -6,6 +6,7 @@
 #include "engine/Engine.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
+#include "entry/TF_Main.h"
 #include "entry/TF_SingleEdit.h"
 #include "log/LogMailers.h"
 #include "log/LogModel.h"
@@ -16,6 +17,7 @@
 #include "log/TF_Log.h"
 #include "tests/support/TestSupport.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -585,6 +587,33 @@ private slots:
                                 "you'd like to add to the list."));
         QCOMPARE(tip, QString("9214 7123 4567 8900 0006 22\n\nAnnapolis"));
         QCOMPARE(d.listedLids(), QList<qint64>({1, 3}));
+    }
+
+    // Options -> Log File and Options -> Track Incoming Mailers open their windows on the
+    // log folder of the settings.
+    void optionsMenuOpensTheLogWindows()
+    {
+        testsupport::TempProgramFolder home;
+        testsupport::prepareReadyProgramFolder(home.path());
+        MessageService::setScripted(true);
+        TdmDovraPro dm;
+        TF_Main w;
+        w.show();
+        QTRY_VERIFY(!w.firstShowingPending());
+        QVERIFY(w.miLogFile->isEnabled());
+        QVERIFY(w.miTrackIncoming->isEnabled());
+        QString shownPath;
+        ModalDriver driver;
+        driver.on("TF_Log", [&](QWidget* log) {
+            shownPath = static_cast<TF_Log*>(log)->labelLogDBName->toolTip();
+            clickButton(log, "btnClose");
+        });
+        driver.on("TF_IncomingMailers", [](QWidget* d) { clickButton(d, "btnCancel"); });
+        w.miLogFile->trigger();
+        w.miTrackIncoming->trigger();
+        QCOMPARE(driver.seen, QStringList({"TF_Log", "TF_IncomingMailers"}));
+        QCOMPARE(shownPath, w.settings.logDB + "/Log37.adt");
+        w.close();
     }
 
     void incomingOkWithAnEmptyListWritesNothing()
