@@ -97,7 +97,8 @@ int main(int argc, char** argv)
         app.processEvents();
     }
 
-    // 1. The rows alone (count and first page), then the window opened and its first rows painted (the index is made at the first open).
+    // 1. The rows alone (count and first page), then the window opened and its first rows painted (the index is made at
+    // the first open).
     ensureLogOrderIndex(folder);
     {
         engine::Query rowsQuery;

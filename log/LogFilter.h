@@ -50,8 +50,7 @@ QString lineCaption(const TFilterLineRec& line);
 QString lineCondition(const TFilterLineRec& line, const QLocale& locale = QLocale());
 // The lines' conditions joined by the combination word, in the order given; empty when
 // there are no lines.
-QString whereClause(const QList<TFilterLineRec>& lines, const QString& combination,
-                    const QLocale& locale = QLocale());
+QString whereClause(const QList<TFilterLineRec>& lines, const QString& combination, const QLocale& locale = QLocale());
 
 // The log window's query: the whole log, or the rows of a where-clause, oldest first.
 QString logSelectSql(const QString& where = QString());
@@ -69,8 +68,8 @@ QString insertFilterSql(const QString& name);
 QString insertLineSql(const QString& name, const TFilterLineRec& line);
 QString updateLineSql(const QString& name, const TFilterLineRec& oldLine, const TFilterLineRec& newLine);
 QString deleteLineSql(const QString& name, const TFilterLineRec& line);
-QString deleteFilterSql(const QString& name);       // the filter's row
-QString deleteFilterLinesSql(const QString& name);  // its lines
+QString deleteFilterSql(const QString& name);      // the filter's row
+QString deleteFilterLinesSql(const QString& name); // its lines
 QString updateCombinationSql(const QString& name, const QString& combination);
 QString selectFiltersSql();
 QString selectLinesSql(const QString& name);

@@ -12,8 +12,7 @@ using logfilter::q;
 
 namespace {
 
-const char* const kToColumns[] = {"ToAddress1", "ToAddress2", "ToAddress3", "ToAddress4",
-                                  "ToCity",     "ToState",    "ToZip"};
+const char* const kToColumns[] = {"ToAddress1", "ToAddress2", "ToAddress3", "ToAddress4", "ToCity", "ToState", "ToZip"};
 
 } // namespace
 

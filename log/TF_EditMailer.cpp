@@ -131,8 +131,8 @@ void TF_EditMailer::cbRestrictedClick()
 
 logmailers::MailerEdit TF_EditMailer::values() const
 {
-    return {editPostage->text().trimmed(), editCertFee->text().trimmed(), editReturn->text().trimmed(),
-            editRestricted->text().trimmed(), cbRestricted->isChecked(), editComment->text().trimmed(),
+    return {editPostage->text().trimmed(),    editCertFee->text().trimmed(), editReturn->text().trimmed(),
+            editRestricted->text().trimmed(), cbRestricted->isChecked(),     editComment->text().trimmed(),
             cbResult->currentText()};
 }
 

@@ -85,7 +85,8 @@ TF_IncomingMailers::TF_IncomingMailers(const QString& logFolder, QWidget* parent
     cbResult->hide();
     cbResult->installEventFilter(this);
     // Wide enough for a 22-digit number in its six groups.
-    const int numberWidth = std::max(138, sgMailers->fontMetrics().horizontalAdvance("9214 7123 4567 8900 0000 00") + 16);
+    const int numberWidth =
+        std::max(138, sgMailers->fontMetrics().horizontalAdvance("9214 7123 4567 8900 0000 00") + 16);
     sgMailers->setColumnWidth(0, numberWidth);
     sgMailers->setColumnWidth(1, 198);
     sgMailers->setColumnWidth(2, 145);
@@ -297,10 +298,10 @@ TF_MultiMailers::TF_MultiMailers(TF_IncomingMailers* incoming, const QList<TMail
 {
     setObjectName("F_MultiMailers");
     setWindowTitle("F_MultiMailers");
-    lblMain = new QLabel("We found " + QString::number(mailers.size()) + " log records containing " +
-                             "Addressee name \"" + name + "\".  Please select the " +
-                             "Mailers you'd like to add to the list.",
-                         this);
+    lblMain =
+        new QLabel("We found " + QString::number(mailers.size()) + " log records containing " + "Addressee name \"" +
+                       name + "\".  Please select the " + "Mailers you'd like to add to the list.",
+                   this);
     lblMain->setObjectName("lblMain");
     lblMain->setWordWrap(true);
     lvMailers = new QListWidget(this);

@@ -48,14 +48,12 @@ QPushButton* button(QWidget* parent, const QString& caption, const char* name)
 
 // Every handler runs through the error boundary: an engine error is shown and the rest of
 // the handler skipped, whichever way it was started.
-template <typename Handler>
-void runGuarded(TF_Log* window, Handler handler)
+template <typename Handler> void runGuarded(TF_Log* window, Handler handler)
 {
     guarded([window, handler] { (window->*handler)(); });
 }
 
-template <typename Handler>
-void connectButton(QPushButton* b, TF_Log* window, Handler handler)
+template <typename Handler> void connectButton(QPushButton* b, TF_Log* window, Handler handler)
 {
     QObject::connect(b, &QPushButton::clicked, window, [window, handler] { runGuarded(window, handler); });
 }
@@ -177,7 +175,8 @@ void TF_Log::buildWindow()
     miSetFilter->setObjectName("miSetFilter");
     connect(lvFilters, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { pmFilters->popup(lvFilters->viewport()->mapToGlobal(at)); });
-    connect(lvFilters, &QListWidget::itemSelectionChanged, this, [this] { runGuarded(this, &TF_Log::lvFiltersSelectItem); });
+    connect(lvFilters, &QListWidget::itemSelectionChanged, this,
+            [this] { runGuarded(this, &TF_Log::lvFiltersSelectItem); });
 
     auto linesGroup = new QGroupBox("Details", this);
     auto linesLayout = new QGridLayout(linesGroup);
@@ -320,8 +319,7 @@ QGroupBox* TF_Log::buildDetailsPanel()
 
 void TF_Log::showLogPath()
 {
-    labelLogDBName->setText(
-        ShortenPathFromLeft(folder() + "/Log37.adt", labelLogDBName->fontMetrics(), 580, 566));
+    labelLogDBName->setText(ShortenPathFromLeft(folder() + "/Log37.adt", labelLogDBName->fontMetrics(), 580, 566));
     labelLogDBName->setToolTip(folder() + "/Log37.adt");
 }
 
@@ -512,8 +510,9 @@ void TF_Log::btnNewFilterClick()
         return;
     try {
         // Both rows or neither: a name already taken leaves no line behind.
-        runStatement(logfilter::inOneTransaction(
-            {"LogFilters", "LogFiltersDetail"}, {logfilter::insertFilterSql(name), logfilter::insertLineSql(name, line)}));
+        runStatement(
+            logfilter::inOneTransaction({"LogFilters", "LogFiltersDetail"},
+                                        {logfilter::insertFilterSql(name), logfilter::insertLineSql(name, line)}));
     } catch (const engine::EngineError&) {
         MessageService::error("A Filter name of \"" + name + "\" already exists.", this);
         return;
@@ -536,9 +535,8 @@ void TF_Log::btnDeleteFilterClick()
     if (MessageService::confirmYesNoCancel("Are you sure you want to delete Filter \"" + name + "\"?", this) !=
         QMessageBox::Yes)
         return;
-    runStatement(logfilter::inOneTransaction({"LogFilters", "LogFiltersDetail"},
-                                         {logfilter::deleteFilterSql(name), logfilter::deleteFilterLinesSql(name)})
-                 );
+    runStatement(logfilter::inOneTransaction(
+        {"LogFilters", "LogFiltersDetail"}, {logfilter::deleteFilterSql(name), logfilter::deleteFilterLinesSql(name)}));
     lvFilters->blockSignals(true);
     delete filter;
     lvFilters->clearSelection();
@@ -743,10 +741,10 @@ void TF_Log::btnEditMailerClick()
     const int row = currentRow();
     if (row < 0)
         return;
-    const logmailers::MailerEdit shown{model_->field(row, "Postage"),  model_->field(row, "Certified"),
-                                       model_->field(row, "Return"),   model_->field(row, "Restricted"),
-                                       model_->field(row, "WishRest") == "True",
-                                       model_->field(row, "Comment"),  model_->field(row, "Result")};
+    const logmailers::MailerEdit shown{
+        model_->field(row, "Postage"),    model_->field(row, "Certified"),          model_->field(row, "Return"),
+        model_->field(row, "Restricted"), model_->field(row, "WishRest") == "True", model_->field(row, "Comment"),
+        model_->field(row, "Result")};
     logmailers::MailerEdit edited = shown;
     if (!TF_EditMailer::edit(edited, settings_.restricted, this) || edited == shown)
         return;

@@ -104,7 +104,7 @@ private:
     void buildWindow();
     QGroupBox* buildDetailsPanel();
     void showLogPath();
-    void showRowState();       // grid, details and record buttons after the rows changed
+    void showRowState();        // grid, details and record buttons after the rows changed
     void resetFilterControls(); // ReloadLogWindow step 4
     void showCurrentRow();
     void undoFilter();
@@ -118,5 +118,5 @@ private:
     Settings& settings_;
     LogModel* model_ = nullptr;
     std::map<QString, QLabel*> details_; // log column -> its label in the details panel
-    QString combination_; // the selected filter's word as stored
+    QString combination_;                // the selected filter's word as stored
 };

@@ -61,10 +61,7 @@ struct LogFolder : testsupport::ProgramFixture {
             out << QString::fromStdString(q.asString(field.toStdString()));
         return out;
     }
-    QStringList lidsOf(const QString& where)
-    {
-        return column(logfilter::logSelectSql(where));
-    }
+    QStringList lidsOf(const QString& where) { return column(logfilter::logSelectSql(where)); }
 };
 
 QStringList indexesOf(const QString& file)
@@ -112,21 +109,58 @@ private slots:
         QTest::addColumn<QString>("op");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("condition");
-        QTest::newRow("mailer number, operator ignored")
-            << "1" << "=" << "9214 7123 4567 8900 0004" << "(MailerNum = '9214 7123 4567 8900 0004')";
-        QTest::newRow("customer id") << "2" << "=" << "12-345-6789" << "(CustID = '12-345-6789')";
-        QTest::newRow("serial unquoted") << "3" << ">=" << "00000041" << "(SerialNum >= 00000041)";
-        QTest::newRow("to city like") << "5" << "=" << "Boston" << "(ToCity like '%Boston%')";
-        QTest::newRow("from zip like") << "11" << "=" << "021" << "(YourZip like '%021%')";
-        QTest::newRow("processed by") << "13" << "=" << "Ann" << "(ProcessedBy like '%Ann%')";
-        QTest::newRow("quote doubled") << "15" << "=" << "O'Brien" << "(Comment like '%O''Brien%')";
-        QTest::newRow("percent and underscore as typed") << "14" << "=" << "5%_x" << "(RE like '%5%_x%')";
-        QTest::newRow("batch unquoted") << "16" << "=" << "False" << "(Batch = False)";
-        QTest::newRow("result quoted") << "17" << "=" << "Received - Signed" << "(Result = 'Received - Signed')";
-        QTest::newRow("fee compared as text") << "18" << ">" << "5.00" << "(Postage > '5.00')";
-        QTest::newRow("total fee") << "22" << "<=" << "7.75" << "(Total <= '7.75')";
+        QTest::newRow("mailer number, operator ignored") << "1"
+                                                         << "="
+                                                         << "9214 7123 4567 8900 0004"
+                                                         << "(MailerNum = '9214 7123 4567 8900 0004')";
+        QTest::newRow("customer id") << "2"
+                                     << "="
+                                     << "12-345-6789"
+                                     << "(CustID = '12-345-6789')";
+        QTest::newRow("serial unquoted") << "3"
+                                         << ">="
+                                         << "00000041"
+                                         << "(SerialNum >= 00000041)";
+        QTest::newRow("to city like") << "5"
+                                      << "="
+                                      << "Boston"
+                                      << "(ToCity like '%Boston%')";
+        QTest::newRow("from zip like") << "11"
+                                       << "="
+                                       << "021"
+                                       << "(YourZip like '%021%')";
+        QTest::newRow("processed by") << "13"
+                                      << "="
+                                      << "Ann"
+                                      << "(ProcessedBy like '%Ann%')";
+        QTest::newRow("quote doubled") << "15"
+                                       << "="
+                                       << "O'Brien"
+                                       << "(Comment like '%O''Brien%')";
+        QTest::newRow("percent and underscore as typed") << "14"
+                                                         << "="
+                                                         << "5%_x"
+                                                         << "(RE like '%5%_x%')";
+        QTest::newRow("batch unquoted") << "16"
+                                        << "="
+                                        << "False"
+                                        << "(Batch = False)";
+        QTest::newRow("result quoted") << "17"
+                                       << "="
+                                       << "Received - Signed"
+                                       << "(Result = 'Received - Signed')";
+        QTest::newRow("fee compared as text") << "18"
+                                              << ">"
+                                              << "5.00"
+                                              << "(Postage > '5.00')";
+        QTest::newRow("total fee") << "22"
+                                   << "<="
+                                   << "7.75"
+                                   << "(Total <= '7.75')";
         QTest::newRow("from, seven columns")
-            << "8" << "=" << "x"
+            << "8"
+            << "="
+            << "x"
             << "((YourAddress1 like '%x%') or (YourAddress2 like '%x%') or (YourAddress3 like '%x%') or "
                "(YourAddress4 like '%x%') or (YourCity like '%x%') or (YourState like '%x%') or (YourZip like '%x%'))";
     }
@@ -146,13 +180,30 @@ private slots:
         QTest::addColumn<QString>("op");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("message");
-        QTest::newRow("serial of letters") << "3" << "=" << "abc" << "'abc' is not a valid integer value";
-        QTest::newRow("serial with sql") << "3" << "=" << "1) or (1=1" << "'1) or (1=1' is not a valid integer value";
-        QTest::newRow("batch not a word") << "16" << "=" << "1 or 1" << "'1 or 1' is not a valid boolean value";
-        QTest::newRow("fee operator") << "18" << "; drop" << "5" << "'; drop' is not a valid operator";
-        QTest::newRow("date that does not read") << "0" << ">" << "someday soon"
+        QTest::newRow("serial of letters") << "3"
+                                           << "="
+                                           << "abc"
+                                           << "'abc' is not a valid integer value";
+        QTest::newRow("serial with sql") << "3"
+                                         << "="
+                                         << "1) or (1=1"
+                                         << "'1) or (1=1' is not a valid integer value";
+        QTest::newRow("batch not a word") << "16"
+                                          << "="
+                                          << "1 or 1"
+                                          << "'1 or 1' is not a valid boolean value";
+        QTest::newRow("fee operator") << "18"
+                                      << "; drop"
+                                      << "5"
+                                      << "'; drop' is not a valid operator";
+        QTest::newRow("date that does not read") << "0"
+                                                 << ">"
+                                                 << "someday soon"
                                                  << "'someday soon' is not a valid date and time";
-        QTest::newRow("unknown field") << "23" << "=" << "x" << "'23' is not a valid field code";
+        QTest::newRow("unknown field") << "23"
+                                       << "="
+                                       << "x"
+                                       << "'23' is not a valid field code";
     }
     void valuesThatCannotStandAreRefused()
     {
@@ -171,10 +222,11 @@ private slots:
     void orExampleGivesTheExactQuery()
     {
         const QString where = logfilter::whereClause({{"16", "=", "False"}, {"4", "=", "Boston"}}, "OR");
-        QCOMPARE(logfilter::logSelectSql(where),
-                 QString("select * from Log37 where (Batch = False) OR ((ToAddress1 like '%Boston%') or (ToAddress2 like "
-                         "'%Boston%') or (ToAddress3 like '%Boston%') or (ToAddress4 like '%Boston%') or (ToCity like "
-                         "'%Boston%') or (ToState like '%Boston%') or (ToZip like '%Boston%')) order by DATETIME"));
+        QCOMPARE(
+            logfilter::logSelectSql(where),
+            QString("select * from Log37 where (Batch = False) OR ((ToAddress1 like '%Boston%') or (ToAddress2 like "
+                    "'%Boston%') or (ToAddress3 like '%Boston%') or (ToAddress4 like '%Boston%') or (ToCity like "
+                    "'%Boston%') or (ToState like '%Boston%') or (ToZip like '%Boston%')) order by DATETIME"));
         QCOMPARE(logfilter::whereClause({}, "AND"), QString());
         QCOMPARE(logfilter::deleteSqlFor(logfilter::logSelectSql("(Batch = True)")),
                  QString("delete from Log37 where (Batch = True) "));
@@ -219,9 +271,8 @@ private slots:
                  QStringList({"1"}));
         QCOMPARE(log.lidsOf(logfilter::whereClause({{"16", "=", "True"}, {"4", "=", "off"}}, "OR")),
                  QStringList({"1", "4"}));
-        QCOMPARE(log.lidsOf(logfilter::whereClause({{"0", ">", logfilter::dateTimeValue(
-                                                                  QDateTime(QDate(2026, 3, 1), QTime(8, 2, 0)))}},
-                                                   "AND")),
+        QCOMPARE(log.lidsOf(logfilter::whereClause(
+                     {{"0", ">", logfilter::dateTimeValue(QDateTime(QDate(2026, 3, 1), QTime(8, 2, 0)))}}, "AND")),
                  QStringList({"1", "4"}));
         QCOMPARE(log.lidsOf(logfilter::whereClause({{"4", "=", "nobody"}}, "AND")), QStringList());
     }
@@ -276,8 +327,7 @@ private slots:
         QCOMPARE(model.findRow(2, ann, false), std::optional<int>(0)); // wraps, case counts
         QCOMPARE(model.findRow(1, logmailers::nameCondition("Bob"), false), std::optional<int>());
         QCOMPARE(model.findRow(1, logmailers::numberCondition("92147123456789000001"), true), std::optional<int>(1));
-        QCOMPARE(model.findRow(3, logmailers::numberCondition("9214712345678900000415"), true),
-                 std::optional<int>(0));
+        QCOMPARE(model.findRow(3, logmailers::numberCondition("9214712345678900000415"), true), std::optional<int>(0));
         QCOMPARE(model.findRow(0, logmailers::numberCondition("92147123456789000009"), true), std::optional<int>());
         QCOMPARE(model.findRow(0, logmailers::nameCondition("x') or ('1'='1"), false), std::optional<int>());
     }
@@ -286,13 +336,20 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("digits");
-        QTest::newRow("20 digits") << "92147123456789000001" << "92147123456789000001";
-        QTest::newRow("20 in groups") << "9214 7123 4567 8900 0001" << "92147123456789000001";
-        QTest::newRow("22 digits") << "9214712345678900000415" << "9214712345678900000415";
-        QTest::newRow("22 in groups") << " 9214 7123 4567 8900 0004 15 " << "9214712345678900000415";
-        QTest::newRow("21 digits") << "921471234567890000041" << "";
-        QTest::newRow("letter") << "9214712345678900000A" << "";
-        QTest::newRow("sign") << "+9214712345678900000" << "";
+        QTest::newRow("20 digits") << "92147123456789000001"
+                                   << "92147123456789000001";
+        QTest::newRow("20 in groups") << "9214 7123 4567 8900 0001"
+                                      << "92147123456789000001";
+        QTest::newRow("22 digits") << "9214712345678900000415"
+                                   << "9214712345678900000415";
+        QTest::newRow("22 in groups") << " 9214 7123 4567 8900 0004 15 "
+                                      << "9214712345678900000415";
+        QTest::newRow("21 digits") << "921471234567890000041"
+                                   << "";
+        QTest::newRow("letter") << "9214712345678900000A"
+                                << "";
+        QTest::newRow("sign") << "+9214712345678900000"
+                              << "";
     }
     void mailerNumbersTypedOrScanned()
     {
@@ -309,9 +366,12 @@ private slots:
         // The other three fees are 2.40, 1.85 and blank.
         QTest::newRow("number") << "0.5" << MoneyText(0.5) << MoneyText(4.75);
         QTest::newRow("zero") << "0" << MoneyText(0) << MoneyText(4.25);
-        QTest::newRow("blank") << "" << " " << MoneyText(4.25);
-        QTest::newRow("letters") << "abc" << " " << MoneyText(4.25);
-        QTest::newRow("negative") << "-1" << " " << MoneyText(3.25);
+        QTest::newRow("blank") << ""
+                               << " " << MoneyText(4.25);
+        QTest::newRow("letters") << "abc"
+                                 << " " << MoneyText(4.25);
+        QTest::newRow("negative") << "-1"
+                                  << " " << MoneyText(3.25);
     }
     void formatEditFee()
     {
@@ -332,11 +392,12 @@ private slots:
         QCOMPARE(logmailers::trackByNumberSql("9214 7123 4567 8900 0001"),
                  QString("select LID, ToAddress1 from Log37 where MailerNum = '9214 7123 4567 8900 0001' and Result = "
                          "'None'"));
-        QCOMPARE(logmailers::trackByNameSql("O'B"),
-                 QString("select LID, MailerNum, ToAddress1, ToAddress2, ToAddress3, ToAddress4, ToCity, ToState, ToZip "
-                         "from Log37 where ((ToAddress1 like '%O''B%') or (ToAddress2 like '%O''B%') or (ToAddress3 "
-                         "like '%O''B%') or (ToAddress4 like '%O''B%') or (ToCity like '%O''B%') or (ToState like "
-                         "'%O''B%') or (ToZip like '%O''B%')) and Result = 'None'"));
+        QCOMPARE(
+            logmailers::trackByNameSql("O'B"),
+            QString("select LID, MailerNum, ToAddress1, ToAddress2, ToAddress3, ToAddress4, ToCity, ToState, ToZip "
+                    "from Log37 where ((ToAddress1 like '%O''B%') or (ToAddress2 like '%O''B%') or (ToAddress3 "
+                    "like '%O''B%') or (ToAddress4 like '%O''B%') or (ToCity like '%O''B%') or (ToState like "
+                    "'%O''B%') or (ToZip like '%O''B%')) and Result = 'None'"));
     }
 };
 

@@ -302,19 +302,43 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("value");
-        QTest::newRow("no field") << -1 << "" << "Your must select a field name." << "";
-        QTest::newRow("blank text") << 12 << "  " << "You must enter a value." << "";
-        QTest::newRow("fee not a number") << 18 << "abc" << "Your must enter a numeric value." << "";
-        QTest::newRow("fee -1") << 19 << "-1" << "Your must enter a numeric value." << "";
-        QTest::newRow("fee") << 19 << "2.40" << "" << "2.40";
-        QTest::newRow("short mailer number") << 1 << "9214712345" << "Your must enter a full Mailer Number." << "";
-        QTest::newRow("20-digit mailer number") << 1 << "92147123456789000001" << "" << k20;
-        QTest::newRow("22-digit mailer number") << 1 << "9214712345678900000415" << "" << k22;
-        QTest::newRow("short customer id") << 2 << "12345" << "Your must enter a full Customer ID." << "";
-        QTest::newRow("customer id") << 2 << "123456789" << "" << "12-345-6789";
-        QTest::newRow("blank serial") << 3 << "" << "Your must enter a Serial Number." << "";
-        QTest::newRow("serial") << 3 << "00000041" << "" << "00000041";
-        QTest::newRow("quotes kept") << 15 << "it's 50%_" << "" << "it's 50%_";
+        QTest::newRow("no field") << -1 << ""
+                                  << "Your must select a field name."
+                                  << "";
+        QTest::newRow("blank text") << 12 << "  "
+                                    << "You must enter a value."
+                                    << "";
+        QTest::newRow("fee not a number") << 18 << "abc"
+                                          << "Your must enter a numeric value."
+                                          << "";
+        QTest::newRow("fee -1") << 19 << "-1"
+                                << "Your must enter a numeric value."
+                                << "";
+        QTest::newRow("fee") << 19 << "2.40"
+                             << ""
+                             << "2.40";
+        QTest::newRow("short mailer number") << 1 << "9214712345"
+                                             << "Your must enter a full Mailer Number."
+                                             << "";
+        QTest::newRow("20-digit mailer number") << 1 << "92147123456789000001"
+                                                << "" << k20;
+        QTest::newRow("22-digit mailer number") << 1 << "9214712345678900000415"
+                                                << "" << k22;
+        QTest::newRow("short customer id") << 2 << "12345"
+                                           << "Your must enter a full Customer ID."
+                                           << "";
+        QTest::newRow("customer id") << 2 << "123456789"
+                                     << ""
+                                     << "12-345-6789";
+        QTest::newRow("blank serial") << 3 << ""
+                                      << "Your must enter a Serial Number."
+                                      << "";
+        QTest::newRow("serial") << 3 << "00000041"
+                                << ""
+                                << "00000041";
+        QTest::newRow("quotes kept") << 15 << "it's 50%_"
+                                     << ""
+                                     << "it's 50%_";
     }
     void filterDialogChecks()
     {
