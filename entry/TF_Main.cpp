@@ -157,9 +157,9 @@ void TF_Main::buildMenus()
     for (QAction* a : {miOrderSupplies, miTechSupport, miAbout})
         connect(a, &QAction::triggered, this, &TF_Main::miAboutClick);
 
-    // Commands whose windows this build does not have yet stay visible but disabled.
     connectLogCommands();
-    for (QAction* a : {miOpenToDB, miPrintBarCodes, miReports, miPrintAlignment,
+    // Commands whose windows this build does not have yet stay visible but disabled.
+    for (QAction* a : {miPrintBarCodes, miReports, miPrintAlignment,
                        miPrinterSetup, miExtraLabel, miYourImport, miYourExport, miLogExport,
                        miImportDovra25, miImportDovra3, miImportDovra3Pro, Track})
         a->setEnabled(false);
@@ -199,6 +199,7 @@ void TF_Main::buildWindow()
     buildEntryArea();
     connectSenderCommands();
     connectPrintCommands();
+    buildAddressBook();
     qApp->installEventFilter(this);
 }
 
@@ -364,12 +365,6 @@ void TF_Main::firstShowing()
     activateWindow();
     if (memoToAddress->isVisible())
         memoToAddress->setFocus();
-}
-
-void TF_Main::firstShowingReopenDatabase()
-{
-    // Address databases arrive with the address book; until then the box stays hidden.
-    gbToDB->hide();
 }
 
 // ---- closing -------------------------------------------------------------------------------
