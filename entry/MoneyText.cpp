@@ -59,6 +59,15 @@ double toFeeNumber(const QString& text)
     throw engine::ConversionError("'" + text.toStdString() + "' is not a valid floating point value");
 }
 
+double feeSum(const std::array<QString, 4>& feeTexts)
+{
+    double total = 0;
+    for (const QString& fee : feeTexts)
+        if (auto number = tryFeeNumber(fee))
+            total += *number;
+    return total;
+}
+
 FormattedFee formatFeeTexts(const QString& fieldText, const std::array<QString, 4>& feeTexts, bool zerosOn)
 {
     double value = 0;
@@ -70,11 +79,7 @@ FormattedFee formatFeeTexts(const QString& fieldText, const std::array<QString, 
     else
         invalid = true;
 
-    double total = 0;
-    for (const QString& fee : feeTexts)
-        if (auto number = tryFeeNumber(fee))
-            total += *number;
-
+    const double total = feeSum(feeTexts);
     FormattedFee out;
     out.total = (!zerosOn && value == 0) ? QString() : MoneyText(total);
     out.field = (value >= 0 && !invalid) ? MoneyText(value) : QString(" ");

@@ -20,6 +20,9 @@ std::optional<double> tryFeeNumber(const QString& text);
 // ("'abc' is not a valid floating point value") when the text is not a number.
 double toFeeNumber(const QString& text);
 
+// The sum of the fee texts that read as numbers; the others count as nothing.
+double feeSum(const std::array<QString, 4>& feeTexts);
+
 // What leaving a fee field shows: the field's new text and the total's.
 struct FormattedFee {
     QString field;

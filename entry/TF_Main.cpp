@@ -157,8 +157,9 @@ void TF_Main::buildMenus()
     for (QAction* a : {miOrderSupplies, miTechSupport, miAbout})
         connect(a, &QAction::triggered, this, &TF_Main::miAboutClick);
 
+    connectLogCommands();
     // Commands whose windows this build does not have yet stay visible but disabled.
-    for (QAction* a : {miPrintBarCodes, miLogFile, miReports, miTrackIncoming, miPrintAlignment,
+    for (QAction* a : {miPrintBarCodes, miReports, miPrintAlignment,
                        miPrinterSetup, miExtraLabel, miYourImport, miYourExport, miLogExport,
                        miImportDovra25, miImportDovra3, miImportDovra3Pro, Track})
         a->setEnabled(false);

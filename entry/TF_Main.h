@@ -188,6 +188,9 @@ public slots:
     void miMailerNumberClick();
     // Options -> Reports over the whole log (entry/TF_Main_Reports.cpp)
     void miReportsClick();
+    // Options -> Log File and Options -> Track Incoming Mailers (entry/TF_Main_Log.cpp)
+    void miLogFileClick();
+    void miTrackIncomingClick();
     // address book (entry/TF_Main_AddressBook.cpp)
     void miOpenToDBClick();
     void miCloseToDBClick();
@@ -213,6 +216,7 @@ private:
     // First-showing steps that open other windows, each in the file of the window it opens.
     void firstShowingSelectSender();     // entry/TF_Main_Sender.cpp
     void connectSenderCommands();        // entry/TF_Main_Sender.cpp
+    void connectLogCommands();           // entry/TF_Main_Log.cpp
     void firstShowingBarCodeNotice();    // entry/TF_Main_Entry.cpp
     void firstShowingCheckCustomerId();  // entry/TF_Main_MailerNumber.cpp
     void firstShowingReopenDatabase();   // entry/TF_Main_AddressBook.cpp

@@ -73,9 +73,10 @@ SerialDirection CountingDirection(bool barCodes, bool increment)
 
 QString GroupMailerNumber(const QString& number)
 {
-    return QStringList{number.mid(0, 4),  number.mid(4, 4),  number.mid(8, 4),
-                       number.mid(12, 4), number.mid(16, 4), number.mid(20, 2)}
-        .join(' ');
+    QStringList groups;
+    for (int i = 0; i < number.size(); i += 4)
+        groups << number.mid(i, 4);
+    return groups.join(' ');
 }
 
 bool SplitMailerNumber(const QString& number, QString& customerId, QString& serial)

@@ -29,7 +29,8 @@ QString AdvanceSerial(const QString& serial, SerialDirection direction);
 // With bar codes on the serial always counts up; with them off, as the counter says.
 SerialDirection CountingDirection(bool barCodes, bool increment);
 
-// "9214712345678900000015" -> "9214 7123 4567 8900 0000 15"
+// Groups of four digits joined by blanks: "9214712345678900000015" -> "9214 7123 4567 8900 0000 15";
+// the 20-digit numbers of earlier editions give five groups.
 QString GroupMailerNumber(const QString& number);
 
 // The Customer ID and serial of a mailer's own 22-digit number (prefix "92147", check

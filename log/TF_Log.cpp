@@ -1,0 +1,784 @@
+#include "log/TF_Log.h"
+
+#include "app/BusyCursor.h"
+#include "app/ErrorBoundary.h"
+#include "app/PathLabel.h"
+#include "app/Services.h"
+#include "app/TF_NetworkSettings.h"
+#include "app/datamodule/TdmDovraPro.h"
+#include "entry/TF_SingleEdit.h"
+#include "log/LogMailers.h"
+#include "log/LogModel.h"
+#include "log/TF_EditMailer.h"
+#include "log/TF_Filter.h"
+#include "log/TF_FindMailer.h"
+#include "log/TF_IncomingMailers.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+using logmailers::logSearch;
+using SearchMode = logmailers::SearchState::Mode;
+
+namespace {
+
+const QString kSetFilter = "Set Filter";
+const QString kUndoFilter = "Undo Filter";
+constexpr int kRecordRole = Qt::UserRole;
+
+QPushButton* button(QWidget* parent, const QString& caption, const char* name)
+{
+    auto b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+}
+
+// Every handler runs through the error boundary: an engine error is shown and the rest of
+// the handler skipped, whichever way it was started.
+template <typename Handler> void runGuarded(TF_Log* window, Handler handler)
+{
+    guarded([window, handler] { (window->*handler)(); });
+}
+
+template <typename Handler> void connectButton(QPushButton* b, TF_Log* window, Handler handler)
+{
+    QObject::connect(b, &QPushButton::clicked, window, [window, handler] { runGuarded(window, handler); });
+}
+
+// A popup item that runs the same handler as its button and is enabled with it.
+QAction* mirrorItem(QMenu* menu, const QString& caption, QPushButton* b)
+{
+    QAction* a = menu->addAction(caption);
+    QObject::connect(a, &QAction::triggered, b, &QPushButton::click);
+    QObject::connect(menu, &QMenu::aboutToShow, a, [a, b] { a->setEnabled(b->isEnabled()); });
+    return a;
+}
+
+TFilterLineRec lineOf(const QListWidgetItem* item)
+{
+    const QStringList texts = item->data(kRecordRole).toStringList();
+    return {texts.value(0), texts.value(1), texts.value(2)};
+}
+
+} // namespace
+
+TF_Log::TF_Log(Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings)
+{
+    setObjectName("F_Log");
+    setWindowTitle("Log File");
+    model_ = new LogModel(dmDovraPro->adsqLog, this);
+    buildWindow();
+    logSearch.text.clear();
+    ReloadLogWindow();
+}
+
+TF_Log::~TF_Log()
+{
+    if (dmDovraPro) {
+        dmDovraPro->adsqLog.close();
+        dmDovraPro->adsqLog2.close();
+    }
+}
+
+void TF_Log::browse(Settings& settings, QWidget* parent)
+{
+    std::unique_ptr<TF_Log> window;
+    if (!guarded([&] { window = std::make_unique<TF_Log>(settings, parent); }))
+        return;
+    window->exec();
+}
+
+QString TF_Log::folder() const
+{
+    return settings_.logDB;
+}
+
+void TF_Log::buildWindow()
+{
+    auto pathRow = new QHBoxLayout;
+    labelLogDBName = new QLabel(this);
+    labelLogDBName->setObjectName("labelLogDBName");
+    labelLogDBName->setStyleSheet("color: blue;");
+    btnChangeLogDB = button(this, "Change", "btnChangeLogDB");
+    pathRow->addWidget(labelLogDBName, 1);
+    pathRow->addWidget(btnChangeLogDB);
+
+    auto actions = new QHBoxLayout;
+    btnFindMailer = button(this, "Find Mailer", "btnFindMailer");
+    btnEditMailer = button(this, "Edit Mailer", "btnEditMailer");
+    Button1 = button(this, "Track Incoming Mailers", "Button1");
+    btnDeleteRecord = button(this, "Delete Record", "btnDeleteRecord");
+    btnDeleteAllRecords = button(this, "Delete All Records", "btnDeleteAllRecords");
+    for (QPushButton* b : {btnFindMailer, btnEditMailer, Button1, btnDeleteRecord, btnDeleteAllRecords})
+        actions->addWidget(b);
+    actions->addStretch(1);
+
+    gridLog = new QTableView(this);
+    gridLog->setObjectName("gridLog");
+    gridLog->setModel(model_);
+    gridLog->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    gridLog->setSelectionBehavior(QAbstractItemView::SelectRows);
+    gridLog->setSelectionMode(QAbstractItemView::SingleSelection);
+    gridLog->verticalHeader()->hide();
+    gridLog->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    gridLog->verticalHeader()->setDefaultSectionSize(gridLog->fontMetrics().height() + 6);
+    gridLog->horizontalHeader()->setStretchLastSection(true);
+    gridLog->setColumnWidth(0, 140);
+    gridLog->setColumnWidth(1, 200);
+    gridLog->setContextMenuPolicy(Qt::CustomContextMenu);
+    gridLog->installEventFilter(this);
+    pmGrid = new QMenu(this);
+    pmGrid->setObjectName("pmGrid");
+    mirrorItem(pmGrid, "&Find Mailer", btnFindMailer);
+    mirrorItem(pmGrid, "&Edit Mailer", btnEditMailer);
+    pmGrid->addSeparator();
+    mirrorItem(pmGrid, "&Delete Record", btnDeleteRecord);
+    mirrorItem(pmGrid, "Delete &All Records", btnDeleteAllRecords);
+    connect(gridLog, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (gridLog->isEnabled())
+            pmGrid->popup(gridLog->viewport()->mapToGlobal(at));
+    });
+    connect(gridLog->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { showCurrentRow(); });
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] { showCurrentRow(); });
+
+    auto filterGroup = new QGroupBox("Filter", this);
+    auto filterLayout = new QVBoxLayout(filterGroup);
+    btnNewFilter = button(filterGroup, "New Filter", "btnNewFilter");
+    btnDeleteFilter = button(filterGroup, "Delete Filter", "btnDeleteFilter");
+    btnSetFilter = button(filterGroup, kSetFilter, "btnSetFilter");
+    auto filterButtons = new QHBoxLayout;
+    for (QPushButton* b : {btnNewFilter, btnDeleteFilter, btnSetFilter})
+        filterButtons->addWidget(b);
+    lvFilters = new QListWidget(filterGroup);
+    lvFilters->setObjectName("lvFilters");
+    lvFilters->setContextMenuPolicy(Qt::CustomContextMenu);
+    filterLayout->addLayout(filterButtons);
+    filterLayout->addWidget(lvFilters);
+    pmFilters = new QMenu(this);
+    pmFilters->setObjectName("pmFilters");
+    mirrorItem(pmFilters, "&New Filter", btnNewFilter);
+    mirrorItem(pmFilters, "&Delete Filter", btnDeleteFilter);
+    miSetFilter = mirrorItem(pmFilters, "&Set Filter", btnSetFilter);
+    miSetFilter->setObjectName("miSetFilter");
+    connect(lvFilters, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { pmFilters->popup(lvFilters->viewport()->mapToGlobal(at)); });
+    connect(lvFilters, &QListWidget::itemSelectionChanged, this,
+            [this] { runGuarded(this, &TF_Log::lvFiltersSelectItem); });
+
+    auto linesGroup = new QGroupBox("Details", this);
+    auto linesLayout = new QGridLayout(linesGroup);
+    lvFilterDetails = new QListWidget(linesGroup);
+    lvFilterDetails->setObjectName("lvFilterDetails");
+    lvFilterDetails->setSortingEnabled(true);
+    lvFilterDetails->setContextMenuPolicy(Qt::CustomContextMenu);
+    btnAddFilterLine = button(linesGroup, "Add", "btnAddFilterLine");
+    btnEditFilterLine = button(linesGroup, "Edit", "btnEditFilterLine");
+    btnDeleteFilterLine = button(linesGroup, "Delete", "btnDeleteFilterLine");
+    cbCombination = new QComboBox(linesGroup);
+    cbCombination->setObjectName("cbCombination");
+    cbCombination->addItems({"AND", "OR"});
+    auto lineButtons = new QHBoxLayout;
+    for (QPushButton* b : {btnAddFilterLine, btnEditFilterLine, btnDeleteFilterLine})
+        lineButtons->addWidget(b);
+    lineButtons->addStretch(1);
+    lineButtons->addWidget(new QLabel("Combination", linesGroup));
+    lineButtons->addWidget(cbCombination);
+    linesLayout->addWidget(lvFilterDetails, 0, 0);
+    linesLayout->addLayout(lineButtons, 1, 0);
+    pmFilterDetails = new QMenu(this);
+    pmFilterDetails->setObjectName("pmFilterDetails");
+    mirrorItem(pmFilterDetails, "&Add", btnAddFilterLine);
+    mirrorItem(pmFilterDetails, "&Edit", btnEditFilterLine);
+    mirrorItem(pmFilterDetails, "&Delete", btnDeleteFilterLine);
+    connect(lvFilterDetails, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (lvFilterDetails->isEnabled())
+            pmFilterDetails->popup(lvFilterDetails->viewport()->mapToGlobal(at));
+    });
+    connect(lvFilterDetails, &QListWidget::itemSelectionChanged, this, &TF_Log::lvFilterDetailsSelectItem);
+    connect(cbCombination, &QComboBox::activated, this, [this] { runGuarded(this, &TF_Log::cbCombinationChange); });
+
+    btnReport = button(this, "Report", "btnReport");
+    btnClose = button(this, "Close", "btnClose");
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
+
+    connectButton(btnChangeLogDB, this, &TF_Log::btnChangeLogDBClick);
+    connectButton(btnFindMailer, this, &TF_Log::btnFindMailerClick);
+    connectButton(btnEditMailer, this, &TF_Log::btnEditMailerClick);
+    connectButton(Button1, this, &TF_Log::Button1Click);
+    connectButton(btnDeleteRecord, this, &TF_Log::btnDeleteRecordClick);
+    connectButton(btnDeleteAllRecords, this, &TF_Log::btnDeleteAllRecordsClick);
+    connectButton(btnNewFilter, this, &TF_Log::btnNewFilterClick);
+    connectButton(btnDeleteFilter, this, &TF_Log::btnDeleteFilterClick);
+    connectButton(btnSetFilter, this, &TF_Log::btnSetFilterClick);
+    connectButton(btnAddFilterLine, this, &TF_Log::btnAddFilterLineClick);
+    connectButton(btnEditFilterLine, this, &TF_Log::btnEditFilterLineClick);
+    connectButton(btnDeleteFilterLine, this, &TF_Log::btnDeleteFilterLineClick);
+    connectButton(btnReport, this, &TF_Log::btnReportClick);
+
+    auto left = new QVBoxLayout;
+    left->addLayout(actions);
+    left->addWidget(gridLog, 1);
+    auto right = new QVBoxLayout;
+    right->addWidget(buildDetailsPanel());
+    auto filters = new QHBoxLayout;
+    filters->addWidget(filterGroup, 1);
+    filters->addWidget(linesGroup, 2);
+    left->addLayout(filters);
+    auto bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    bottom->addWidget(btnReport);
+    bottom->addWidget(btnClose);
+    right->addStretch(1);
+    right->addLayout(bottom);
+    auto body = new QHBoxLayout;
+    body->addLayout(left, 3);
+    body->addLayout(right, 2);
+    auto layout = new QVBoxLayout(this);
+    layout->addLayout(pathRow);
+    layout->addLayout(body, 1);
+    resize(1100, 700);
+}
+
+QGroupBox* TF_Log::buildDetailsPanel()
+{
+    auto panel = new QGroupBox(this);
+    panel->setObjectName("panelDBdetails");
+    panelDBdetails = panel;
+    auto layout = new QVBoxLayout(panel);
+    auto value = [this, panel](const QString& column) {
+        auto label = new QLabel(panel);
+        label->setObjectName("dbt" + column);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        details_[column] = label;
+        return label;
+    };
+    auto addressGroup = [&](const QString& title, const QString& prefix, const QString& cityPrefix) {
+        auto group = new QGroupBox(title, panel);
+        auto lines = new QVBoxLayout(group);
+        for (int i = 1; i <= 4; ++i)
+            lines->addWidget(value(prefix + QString::number(i)));
+        auto cityRow = new QHBoxLayout;
+        for (const char* part : {"City", "State", "Zip"})
+            cityRow->addWidget(value(cityPrefix + part));
+        cityRow->addStretch(1);
+        lines->addLayout(cityRow);
+        layout->addWidget(group);
+    };
+    addressGroup("To", "ToAddress", "To");
+    addressGroup("From", "YourAddress", "Your");
+    auto fees = new QGroupBox("Fees", panel);
+    auto feeGrid = new QGridLayout(fees);
+    const std::pair<const char*, const char*> feeRows[] = {{"Postage", "Postage"},
+                                                           {"Certified Fee", "Certified"},
+                                                           {"Return Reciept", "Return"},
+                                                           {"Restricted Fee", "Restricted"},
+                                                           {"TOTAL", "Total"}};
+    int row = 0;
+    for (const auto& [caption, column] : feeRows) {
+        feeGrid->addWidget(new QLabel(caption, fees), row, 0);
+        QLabel* label = value(column);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        feeGrid->addWidget(label, row++, 1);
+    }
+    layout->addWidget(fees);
+    auto more = new QGridLayout;
+    const std::pair<const char*, const char*> moreRows[] = {{"Department:", "Department"},
+                                                            {"Processed By: ", "ProcessedBy"},
+                                                            {"RE:", "RE"},
+                                                            {"Comment:", "Comment"},
+                                                            {"Batch:", "Batch"},
+                                                            {"Result:", "Result"}};
+    row = 0;
+    for (const auto& [caption, column] : moreRows) {
+        more->addWidget(new QLabel(caption, panel), row, 0);
+        more->addWidget(value(column), row++, 1);
+    }
+    more->setColumnStretch(1, 1);
+    layout->addLayout(more);
+    dbcbWishRest = new QCheckBox(panel);
+    dbcbWishRest->setObjectName("dbcbWishRest");
+    dbcbWishRest->setEnabled(false);
+    dbcbWishRest->hide();
+    return panel;
+}
+
+// ---- the rows ------------------------------------------------------------------------------
+
+void TF_Log::showLogPath()
+{
+    labelLogDBName->setText(ShortenPathFromLeft(folder() + "/Log37.adt", labelLogDBName->fontMetrics(), 580, 566));
+    labelLogDBName->setToolTip(folder() + "/Log37.adt");
+}
+
+void TF_Log::showRowState()
+{
+    const bool rows = model_->rowCount() > 0;
+    gridLog->setEnabled(rows);
+    panelDBdetails->setVisible(rows);
+    for (QPushButton* b : {btnFindMailer, btnEditMailer, btnDeleteRecord, btnDeleteAllRecords})
+        b->setEnabled(rows);
+}
+
+void TF_Log::setCurrentRow(int row)
+{
+    if (row < 0 || row >= model_->rowCount())
+        return;
+    const QModelIndex index = model_->index(row, 0);
+    gridLog->setCurrentIndex(index);
+    gridLog->scrollTo(index);
+}
+
+int TF_Log::currentRow() const
+{
+    const QModelIndex index = gridLog->currentIndex();
+    return index.isValid() ? index.row() : -1;
+}
+
+QString TF_Log::currentMailerNum() const
+{
+    return currentRow() < 0 ? QString() : model_->field(currentRow(), "MailerNum");
+}
+
+qint64 TF_Log::currentLid() const
+{
+    return currentRow() < 0 ? 0 : model_->lid(currentRow());
+}
+
+QString TF_Log::currentWhere() const
+{
+    return model_->where();
+}
+
+QString TF_Log::currentSql() const
+{
+    return model_->selectSql();
+}
+
+bool TF_Log::filterApplied() const
+{
+    return btnSetFilter->text() == kUndoFilter;
+}
+
+void TF_Log::showCurrentRow()
+{
+    const int row = currentRow();
+    for (auto& [column, label] : details_)
+        label->setText(row < 0 ? QString() : model_->field(row, column));
+    dbcbWishRest->setChecked(row >= 0 && model_->field(row, "WishRest") == "True");
+}
+
+void TF_Log::ReloadLogWindow()
+{
+    showLogPath();
+    model_->setFolder(folder());
+    {
+        BusyCursor busy;
+        model_->setWhere(QString());
+    }
+    setCurrentRow(0);
+    showRowState();
+
+    engine::Query& q = dmDovraPro->adsqLog2;
+    q.close();
+    q.setFolder(folder().toStdString());
+    q.setSql(logfilter::selectFiltersSql().toStdString());
+    resetFilterControls();
+    lvFilters->blockSignals(true);
+    lvFilters->clear();
+    for (q.open(); !q.eof(); q.next()) {
+        auto item = new QListWidgetItem(QString::fromStdString(q.asString(0)), lvFilters);
+        item->setData(kRecordRole, QString::fromStdString(q.asString(1)));
+    }
+    lvFilters->blockSignals(false);
+    q.close();
+    gridLog->setColumnWidth(2, 150);
+    gridLog->setColumnWidth(3, 150);
+}
+
+void TF_Log::resetFilterControls()
+{
+    btnNewFilter->setEnabled(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{btnDeleteFilter, btnSetFilter, cbCombination, btnAddFilterLine,
+                                                      btnEditFilterLine, btnDeleteFilterLine, lvFilterDetails})
+        w->setEnabled(false);
+}
+
+// One-off statements on the log and filter tables go through the data module's second query.
+void TF_Log::runStatement(const QString& sql)
+{
+    engine::Query& q = dmDovraPro->adsqLog2;
+    q.close();
+    q.setFolder(folder().toStdString());
+    q.setSql(sql.toStdString());
+    try {
+        q.execSql();
+    } catch (const engine::EngineError&) {
+        // A statement of a transaction failed: nothing of it stays, and the connection is
+        // free for the next one.
+        q.setSql("rollback");
+        try {
+            q.execSql();
+        } catch (const engine::EngineError&) {
+        }
+        throw;
+    }
+}
+
+// ---- filters -------------------------------------------------------------------------------
+
+QListWidgetItem* TF_Log::selectedFilter() const
+{
+    const auto items = lvFilters->selectedItems();
+    return items.size() == 1 ? items.first() : nullptr;
+}
+
+QListWidgetItem* TF_Log::selectedLine() const
+{
+    const auto items = lvFilterDetails->selectedItems();
+    return items.size() == 1 ? items.first() : nullptr;
+}
+
+void TF_Log::lvFiltersSelectItem()
+{
+    if (filterApplied())
+        return;
+    QListWidgetItem* filter = selectedFilter();
+    if (!filter) {
+        lvFilterDetails->clear();
+        resetFilterControls();
+        return;
+    }
+    combination_ = filter->data(kRecordRole).toString();
+    cbCombination->setCurrentText(combination_ == "AND" ? "AND" : "OR");
+    cbCombination->setEnabled(true);
+    reloadLines();
+    for (QWidget* w : std::initializer_list<QWidget*>{btnDeleteFilter, btnSetFilter, btnAddFilterLine, lvFilterDetails})
+        w->setEnabled(true);
+    btnEditFilterLine->setEnabled(false);
+    btnDeleteFilterLine->setEnabled(false);
+}
+
+void TF_Log::reloadLines()
+{
+    QListWidgetItem* filter = selectedFilter();
+    lvFilterDetails->clear();
+    if (!filter)
+        return;
+    engine::Query& q = dmDovraPro->adsqLog2;
+    q.close();
+    q.setSql(logfilter::selectLinesSql(filter->text()).toStdString());
+    for (q.open(); !q.eof(); q.next()) {
+        const TFilterLineRec line{QString::fromStdString(q.asString("FieldName")),
+                                  QString::fromStdString(q.asString("Operator")),
+                                  QString::fromStdString(q.asString("Value"))};
+        auto item = new QListWidgetItem(logfilter::lineCaption(line), lvFilterDetails);
+        item->setData(kRecordRole, QStringList{line.fieldName, line.op, line.value});
+    }
+    q.close();
+    btnEditFilterLine->setEnabled(false);
+    btnDeleteFilterLine->setEnabled(false);
+}
+
+void TF_Log::lvFilterDetailsSelectItem()
+{
+    const bool one = selectedLine() != nullptr;
+    btnAddFilterLine->setEnabled(true);
+    btnEditFilterLine->setEnabled(one);
+    btnDeleteFilterLine->setEnabled(one);
+}
+
+void TF_Log::btnNewFilterClick()
+{
+    QString name;
+    if (!TF_SingleEdit::ask("New Filter", "Enter in name for new Filter", name, this))
+        return;
+    TFilterLineRec line;
+    if (!TF_Filter::edit(line, this))
+        return;
+    try {
+        // Both rows or neither: a name already taken leaves no line behind.
+        runStatement(
+            logfilter::inOneTransaction({"LogFilters", "LogFiltersDetail"},
+                                        {logfilter::insertFilterSql(name), logfilter::insertLineSql(name, line)}));
+    } catch (const engine::EngineError&) {
+        MessageService::error("A Filter name of \"" + name + "\" already exists.", this);
+        return;
+    }
+    ReloadLogWindow();
+    for (int i = 0; i < lvFilters->count(); ++i) {
+        if (lvFilters->item(i)->text().startsWith(name)) {
+            lvFilters->setCurrentRow(i);
+            break;
+        }
+    }
+}
+
+void TF_Log::btnDeleteFilterClick()
+{
+    QListWidgetItem* filter = selectedFilter();
+    if (!filter)
+        return;
+    const QString name = filter->text();
+    if (MessageService::confirmYesNoCancel("Are you sure you want to delete Filter \"" + name + "\"?", this) !=
+        QMessageBox::Yes)
+        return;
+    runStatement(logfilter::inOneTransaction(
+        {"LogFilters", "LogFiltersDetail"}, {logfilter::deleteFilterSql(name), logfilter::deleteFilterLinesSql(name)}));
+    lvFilters->blockSignals(true);
+    delete filter;
+    lvFilters->clearSelection();
+    lvFilters->blockSignals(false);
+    lvFilterDetails->clear();
+    resetFilterControls();
+}
+
+void TF_Log::btnAddFilterLineClick()
+{
+    QListWidgetItem* filter = selectedFilter();
+    if (!filter)
+        return;
+    TFilterLineRec line;
+    if (!TF_Filter::edit(line, this))
+        return;
+    runStatement(logfilter::insertLineSql(filter->text(), line));
+    lvFiltersSelectItem();
+}
+
+void TF_Log::btnEditFilterLineClick()
+{
+    QListWidgetItem* filter = selectedFilter();
+    QListWidgetItem* item = selectedLine();
+    if (!filter || !item)
+        return;
+    const TFilterLineRec old = lineOf(item);
+    TFilterLineRec line = old;
+    if (!TF_Filter::edit(line, this))
+        return;
+    line.fieldName = old.fieldName; // the field of a line never changes
+    runStatement(logfilter::updateLineSql(filter->text(), old, line));
+    reloadLines();
+}
+
+void TF_Log::btnDeleteFilterLineClick()
+{
+    QListWidgetItem* filter = selectedFilter();
+    QListWidgetItem* item = selectedLine();
+    if (!filter || !item)
+        return;
+    if (MessageService::confirmYesNoCancel("Are you sure you want to delete Filter line \"" + item->text() + "\"?",
+                                           this) != QMessageBox::Yes)
+        return;
+    runStatement(logfilter::deleteLineSql(filter->text(), lineOf(item)));
+    reloadLines();
+}
+
+void TF_Log::cbCombinationChange()
+{
+    QListWidgetItem* filter = selectedFilter();
+    const QString word = cbCombination->currentText();
+    if (!filter || word == combination_)
+        return;
+    runStatement(logfilter::updateCombinationSql(filter->text(), word));
+    combination_ = word;
+    filter->setData(kRecordRole, word);
+}
+
+void TF_Log::btnSetFilterClick()
+{
+    if (filterApplied()) {
+        undoFilter();
+        return;
+    }
+    QList<TFilterLineRec> lines;
+    for (int i = 0; i < lvFilterDetails->count(); ++i)
+        lines << lineOf(lvFilterDetails->item(i));
+    // Built whole before anything changes, so a value that does not read leaves the window as it was.
+    const QString where = logfilter::whereClause(lines, cbCombination->currentText());
+    if (where.isEmpty()) {
+        MessageService::error("No filter lines are defined for this filter.", this);
+        return;
+    }
+    {
+        BusyCursor busy;
+        model_->setWhere(where);
+    }
+    setCurrentRow(0);
+    for (QWidget* w : std::initializer_list<QWidget*>{btnNewFilter, btnDeleteFilter, cbCombination, btnAddFilterLine,
+                                                      btnEditFilterLine, btnDeleteFilterLine, lvFilterDetails})
+        w->setEnabled(false);
+    btnSetFilter->setText(kUndoFilter);
+    miSetFilter->setText("&Undo Filter");
+}
+
+void TF_Log::undoFilter()
+{
+    {
+        BusyCursor busy;
+        model_->setWhere(QString());
+    }
+    setCurrentRow(0);
+    showRowState();
+    for (QWidget* w : std::initializer_list<QWidget*>{btnNewFilter, btnDeleteFilter, cbCombination, btnAddFilterLine,
+                                                      lvFilterDetails})
+        w->setEnabled(true);
+    btnEditFilterLine->setEnabled(false);
+    btnDeleteFilterLine->setEnabled(false);
+    btnSetFilter->setText(kSetFilter);
+    miSetFilter->setText("&Set Filter");
+    lvFiltersSelectItem();
+}
+
+// ---- records -------------------------------------------------------------------------------
+
+void TF_Log::btnDeleteRecordClick()
+{
+    if (currentRow() < 0)
+        return;
+    if (MessageService::confirmYesNoCancel("Are you sure you want to remove this record from the Log file?", this) !=
+        QMessageBox::Yes)
+        return;
+    const int row = currentRow();
+    runStatement("delete from Log37 where LID = " + QString::number(currentLid()));
+    model_->refresh();
+    setCurrentRow(std::min(row, model_->rowCount() - 1));
+    if (model_->rowCount() == 0)
+        showRowState();
+    MessageService::information("Record deleted.", this);
+}
+
+void TF_Log::btnDeleteAllRecordsClick()
+{
+    const bool filtered = filterApplied();
+    const QString question = filtered
+                                 ? "Are you sure you want to remove all records from current filter from the Log file?"
+                                 : "Are you sure you want to remove all records from the Log file?";
+    if (MessageService::confirmYesNoCancel(question, this) != QMessageBox::Yes)
+        return;
+    {
+        BusyCursor busy;
+        engine::Query& q = dmDovraPro->adsqLog;
+        q.close();
+        q.setSql(logfilter::deleteSqlFor(model_->selectSql()).toStdString());
+        q.execSql();
+    }
+    if (filtered)
+        undoFilter();
+    else
+        ReloadLogWindow();
+    MessageService::information("Records deleted.", this);
+}
+
+void TF_Log::btnReportClick()
+{
+    if (model_->rowCount() == 0) {
+        MessageService::error("No records available for report.", this);
+        return;
+    }
+    if (openReports)
+        openReports(*this);
+}
+
+void TF_Log::btnChangeLogDBClick()
+{
+    const QString before = folder();
+    TF_NetworkSettings::edit(settings_, this);
+    if (folder() != before) {
+        // The filter belongs to the rows of the old log; the new one starts unfiltered.
+        btnSetFilter->setText(kSetFilter);
+        miSetFilter->setText("&Set Filter");
+        ReloadLogWindow();
+    }
+}
+
+// ---- finding, editing, tracking -----------------------------------------------------------
+
+void TF_Log::btnFindMailerClick()
+{
+    if (TF_FindMailer::ask(this))
+        FindNextMailer();
+}
+
+void TF_Log::FindNextMailer()
+{
+    if (model_->rowCount() == 0) {
+        MessageService::error("Mailer not found.", this);
+        return;
+    }
+    const int start = std::max(currentRow(), 0);
+    const bool byNumber = logSearch.mode == SearchMode::ByNumber;
+    std::optional<int> found;
+    {
+        BusyCursor busy;
+        found = byNumber ? model_->findRow(start, logmailers::numberCondition(logSearch.text), true)
+                         : model_->findRow(start, logmailers::nameCondition(logSearch.text), false);
+    }
+    if (!found) {
+        MessageService::error("Mailer not found.", this);
+        return;
+    }
+    setCurrentRow(*found);
+    if (byNumber)
+        btnEditMailerClick();
+    else
+        gridLog->setFocus();
+}
+
+void TF_Log::btnEditMailerClick()
+{
+    const int row = currentRow();
+    if (row < 0)
+        return;
+    const logmailers::MailerEdit shown{
+        model_->field(row, "Postage"),    model_->field(row, "Certified"),          model_->field(row, "Return"),
+        model_->field(row, "Restricted"), model_->field(row, "WishRest") == "True", model_->field(row, "Comment"),
+        model_->field(row, "Result")};
+    logmailers::MailerEdit edited = shown;
+    if (!TF_EditMailer::edit(edited, settings_.restricted, this) || edited == shown)
+        return;
+    runStatement(logmailers::editMailerSql(edited, model_->lid(row)));
+    model_->refresh();
+    setCurrentRow(row);
+}
+
+void TF_Log::Button1Click()
+{
+    if (!TF_IncomingMailers::track(folder(), this))
+        return;
+    const int row = currentRow();
+    model_->refresh();
+    setCurrentRow(std::max(row, 0));
+    showRowState();
+}
+
+void TF_Log::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        reject();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool TF_Log::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == gridLog && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_F3) {
+        if (logSearch.mode == SearchMode::ByName && !logSearch.text.trimmed().isEmpty())
+            runGuarded(this, &TF_Log::FindNextMailer);
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}

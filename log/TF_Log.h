@@ -1,0 +1,122 @@
+// "Log File": the log table browsed, pruned and narrowed by saved filters, with the ways
+// into finding, editing and tracking logged mailers.
+#pragma once
+
+#include "app/Settings.h"
+#include "log/LogFilter.h"
+
+#include <QDialog>
+#include <functional>
+#include <map>
+
+class LogModel;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
+class QPushButton;
+class QTableView;
+
+// The record of a filter in the filter list: its combination word.
+struct TFilterRec {
+    QString combination;
+};
+using logfilter::TFilterLineRec;
+
+class TF_Log : public QDialog {
+    Q_OBJECT
+public:
+    explicit TF_Log(Settings& settings, QWidget* parent = nullptr);
+    ~TF_Log() override;
+
+    // Opens the window modally.
+    static void browse(Settings& settings, QWidget* parent = nullptr);
+
+    // The rows shown: the model behind the grid, its where-clause (empty for the whole log)
+    // and its statement, for the reports.
+    LogModel* model() const { return model_; }
+    QString currentWhere() const;
+    QString currentSql() const;
+    bool filterApplied() const;
+    // The current row, or -1; its Mailer Number and LID.
+    int currentRow() const;
+    QString currentMailerNum() const;
+    qint64 currentLid() const;
+    // The reports window, once there is one, opens over the rows shown through this.
+    static inline std::function<void(TF_Log&)> openReports;
+
+    QLabel* labelLogDBName = nullptr;
+    QPushButton* btnChangeLogDB = nullptr;
+    QPushButton* btnFindMailer = nullptr;
+    QPushButton* btnEditMailer = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* btnDeleteRecord = nullptr;
+    QPushButton* btnDeleteAllRecords = nullptr;
+    QTableView* gridLog = nullptr;
+    QMenu* pmGrid = nullptr;
+    QWidget* panelDBdetails = nullptr;
+    QCheckBox* dbcbWishRest = nullptr;
+    QPushButton* btnNewFilter = nullptr;
+    QPushButton* btnDeleteFilter = nullptr;
+    QPushButton* btnSetFilter = nullptr;
+    QListWidget* lvFilters = nullptr;
+    QMenu* pmFilters = nullptr;
+    QAction* miSetFilter = nullptr;
+    QListWidget* lvFilterDetails = nullptr;
+    QPushButton* btnAddFilterLine = nullptr;
+    QPushButton* btnEditFilterLine = nullptr;
+    QPushButton* btnDeleteFilterLine = nullptr;
+    QMenu* pmFilterDetails = nullptr;
+    QComboBox* cbCombination = nullptr;
+    QPushButton* btnReport = nullptr;
+    QPushButton* btnClose = nullptr;
+
+public slots:
+    void ReloadLogWindow();
+    void lvFiltersSelectItem();
+    void lvFilterDetailsSelectItem();
+    void btnNewFilterClick();
+    void btnDeleteFilterClick();
+    void btnAddFilterLineClick();
+    void btnEditFilterLineClick();
+    void btnDeleteFilterLineClick();
+    void cbCombinationChange();
+    void btnSetFilterClick();
+    void btnDeleteRecordClick();
+    void btnDeleteAllRecordsClick();
+    void btnFindMailerClick();
+    void btnEditMailerClick();
+    void Button1Click();
+    void btnReportClick();
+    void btnChangeLogDBClick();
+    // Runs the search of the Find Mailer dialog again from the current row.
+    void FindNextMailer();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildWindow();
+    QGroupBox* buildDetailsPanel();
+    void showLogPath();
+    void showRowState();        // grid, details and record buttons after the rows changed
+    void resetFilterControls(); // ReloadLogWindow step 4
+    void showCurrentRow();
+    void undoFilter();
+    void setCurrentRow(int row);
+    QListWidgetItem* selectedFilter() const;
+    QListWidgetItem* selectedLine() const;
+    void reloadLines();
+    QString folder() const;
+    void runStatement(const QString& sql);
+
+    Settings& settings_;
+    LogModel* model_ = nullptr;
+    std::map<QString, QLabel*> details_; // log column -> its label in the details panel
+    QString combination_;                // the selected filter's word as stored
+};

@@ -1,0 +1,405 @@
+// The log's core rules on real tables: the field codes and the conditions filter lines
+// become, the where-clause of a filter, the paging model behind the log grid, finding rows
+// in it, and the statements and fee arithmetic of editing and tracking mailers.
+#include "app/datamodule/Schemas.h"
+#include "app/datamodule/TdmDovraPro.h"
+#include "engine/Engine.h"
+#include "engine/Query.h"
+#include "engine/Table.h"
+#include "log/LogFilter.h"
+#include "log/LogMailers.h"
+#include "log/LogModel.h"
+#include "tests/support/TestSupport.h"
+
+#include <QtTest>
+#include <sqlite3.h>
+
+using logfilter::TFilterLineRec;
+
+namespace {
+
+struct LogFolder : testsupport::ProgramFixture {
+    QString folder = home.path() + "/Log";
+    LogFolder()
+    {
+        QDir().mkpath(folder);
+        dm.CreateTable(folder, "Log37", schema::Log37);
+    }
+    // Appends rows; each is a list of field=value texts over a plain default row.
+    void add(const QList<QMap<QString, QString>>& rows)
+    {
+        engine::Table t;
+        t.setFolder(folder.toStdString());
+        t.setTableName("Log37");
+        t.open();
+        t.startTransaction();
+        for (const auto& fields : rows) {
+            t.append();
+            t.setText("DateTime", "2026-01-01 00:00:00");
+            t.setText("Result", "None");
+            t.setBoolean("Batch", false);
+            for (auto it = fields.begin(); it != fields.end(); ++it) {
+                if (it.key() == "Batch" || it.key() == "WishRest")
+                    t.setBoolean(it.key().toStdString(), it.value() == "True");
+                else if (it.key() == "SerialNum")
+                    t.setInteger("SerialNum", it.value().toLongLong());
+                else
+                    t.setText(it.key().toStdString(), it.value().toStdString());
+            }
+            t.post();
+        }
+        t.commit();
+        t.close();
+    }
+    QStringList column(const QString& sql, const QString& field = "LID")
+    {
+        engine::Query q;
+        q.setFolder(folder.toStdString());
+        q.setSql(sql.toStdString());
+        QStringList out;
+        for (q.open(); !q.eof(); q.next())
+            out << QString::fromStdString(q.asString(field.toStdString()));
+        return out;
+    }
+    QStringList lidsOf(const QString& where) { return column(logfilter::logSelectSql(where)); }
+};
+
+QStringList indexesOf(const QString& file)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "select name from sqlite_master where type = 'index'", -1, &stmt, nullptr);
+    QStringList names;
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return names;
+}
+
+QString timeAt(int minute)
+{
+    return QString("2026-03-01 08:%1:00").arg(minute, 2, 10, QChar('0'));
+}
+
+} // namespace
+
+class TestLogFilter : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fieldCodeTable()
+    {
+        const auto& codes = logfilter::fieldCodes();
+        QCOMPARE(codes.size(), 23);
+        QCOMPARE(codes[11].listName, QString("From Zip"));
+        QCOMPARE(codes[11].captionName, QString("FromZip"));
+        QCOMPARE(codes[0].operators, QStringList({">", ">=", "<", "<="}));
+        QCOMPARE(codes[3].operators, QStringList({"=", ">", ">=", "<", "<="}));
+        QCOMPARE(codes[22].operators, codes[3].operators);
+        QCOMPARE(codes[21].listName, QString("Restricted Delivery Fee"));
+        QCOMPARE(logfilter::lineCaption({"5", "=", "Boston"}), QString("To City = 'Boston'"));
+        QCOMPARE(logfilter::lineCaption({"11", "=", "021"}), QString("FromZip = '021'"));
+    }
+
+    void conditions_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("condition");
+        QTest::newRow("mailer number, operator ignored") << "1"
+                                                         << "="
+                                                         << "9214 7123 4567 8900 0004"
+                                                         << "(MailerNum = '9214 7123 4567 8900 0004')";
+        QTest::newRow("customer id") << "2"
+                                     << "="
+                                     << "12-345-6789"
+                                     << "(CustID = '12-345-6789')";
+        QTest::newRow("serial unquoted") << "3"
+                                         << ">="
+                                         << "00000041"
+                                         << "(SerialNum >= 00000041)";
+        QTest::newRow("to city like") << "5"
+                                      << "="
+                                      << "Boston"
+                                      << "(ToCity like '%Boston%')";
+        QTest::newRow("from zip like") << "11"
+                                       << "="
+                                       << "021"
+                                       << "(YourZip like '%021%')";
+        QTest::newRow("processed by") << "13"
+                                      << "="
+                                      << "Ann"
+                                      << "(ProcessedBy like '%Ann%')";
+        QTest::newRow("quote doubled") << "15"
+                                       << "="
+                                       << "O'Brien"
+                                       << "(Comment like '%O''Brien%')";
+        QTest::newRow("percent and underscore as typed") << "14"
+                                                         << "="
+                                                         << "5%_x"
+                                                         << "(RE like '%5%_x%')";
+        QTest::newRow("batch unquoted") << "16"
+                                        << "="
+                                        << "False"
+                                        << "(Batch = False)";
+        QTest::newRow("result quoted") << "17"
+                                       << "="
+                                       << "Received - Signed"
+                                       << "(Result = 'Received - Signed')";
+        QTest::newRow("fee compared as text") << "18"
+                                              << ">"
+                                              << "5.00"
+                                              << "(Postage > '5.00')";
+        QTest::newRow("total fee") << "22"
+                                   << "<="
+                                   << "7.75"
+                                   << "(Total <= '7.75')";
+        QTest::newRow("from, seven columns")
+            << "8"
+            << "="
+            << "x"
+            << "((YourAddress1 like '%x%') or (YourAddress2 like '%x%') or (YourAddress3 like '%x%') or "
+               "(YourAddress4 like '%x%') or (YourCity like '%x%') or (YourState like '%x%') or (YourZip like '%x%'))";
+    }
+    void conditions()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, op);
+        QFETCH(QString, value);
+        QFETCH(QString, condition);
+        QCOMPARE(logfilter::lineCondition({code, op, value}), condition);
+    }
+
+    // A value read from the filter table that would change the statement is refused.
+    void valuesThatCannotStandAreRefused_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("serial of letters") << "3"
+                                           << "="
+                                           << "abc"
+                                           << "'abc' is not a valid integer value";
+        QTest::newRow("serial with sql") << "3"
+                                         << "="
+                                         << "1) or (1=1"
+                                         << "'1) or (1=1' is not a valid integer value";
+        QTest::newRow("batch not a word") << "16"
+                                          << "="
+                                          << "1 or 1"
+                                          << "'1 or 1' is not a valid boolean value";
+        QTest::newRow("fee operator") << "18"
+                                      << "; drop"
+                                      << "5"
+                                      << "'; drop' is not a valid operator";
+        QTest::newRow("date that does not read") << "0"
+                                                 << ">"
+                                                 << "someday soon"
+                                                 << "'someday soon' is not a valid date and time";
+        QTest::newRow("unknown field") << "23"
+                                       << "="
+                                       << "x"
+                                       << "'23' is not a valid field code";
+    }
+    void valuesThatCannotStandAreRefused()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, op);
+        QFETCH(QString, value);
+        QFETCH(QString, message);
+        try {
+            logfilter::lineCondition({code, op, value});
+            QFAIL("no error");
+        } catch (const engine::ConversionError& e) {
+            QCOMPARE(QString(e.what()), message);
+        }
+    }
+
+    void orExampleGivesTheExactQuery()
+    {
+        const QString where = logfilter::whereClause({{"16", "=", "False"}, {"4", "=", "Boston"}}, "OR");
+        QCOMPARE(
+            logfilter::logSelectSql(where),
+            QString("select * from Log37 where (Batch = False) OR ((ToAddress1 like '%Boston%') or (ToAddress2 like "
+                    "'%Boston%') or (ToAddress3 like '%Boston%') or (ToAddress4 like '%Boston%') or (ToCity like "
+                    "'%Boston%') or (ToState like '%Boston%') or (ToZip like '%Boston%')) order by DATETIME"));
+        QCOMPARE(logfilter::whereClause({}, "AND"), QString());
+        QCOMPARE(logfilter::deleteSqlFor(logfilter::logSelectSql("(Batch = True)")),
+                 QString("delete from Log37 where (Batch = True) "));
+        QCOMPARE(logfilter::deleteSqlFor(logfilter::logSelectSql()), QString("delete from Log37 "));
+    }
+
+    // Saved as the locale writes date and time, read back as the where-clause's ISO text.
+    void dateTimeValuesRoundTrip_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("en_US") << "en_US";
+        QTest::newRow("de_DE") << "de_DE";
+        QTest::newRow("C, blanks in the date") << "C";
+    }
+    void dateTimeValuesRoundTrip()
+    {
+        QFETCH(QString, locale);
+        const QLocale l(locale);
+        const QDateTime when(QDate(2026, 1, 31), QTime(8, 5, 9));
+        const QString value = logfilter::dateTimeValue(when, l);
+        QVERIFY2(value.size() <= 40, qPrintable(value));
+        QCOMPARE(logfilter::readDateTimeValue(value, l), std::optional<QDateTime>(when));
+        QCOMPARE(logfilter::lineCondition({"0", ">=", value}, l), QString("(DateTime >= '2026-01-31 08:05:09')"));
+        // A two-digit year from the plain short format still reads as this century.
+        QCOMPARE(logfilter::readDateTimeValue("1/31/26 8:05:09 AM", QLocale("en_US")), std::optional<QDateTime>(when));
+    }
+
+    void filtersSelectTheRightRows()
+    {
+        LogFolder log;
+        log.add({{{"ToCity", "Boston"}, {"Postage", "10.00"}, {"Batch", "True"}, {"DateTime", timeAt(3)}},
+                 {{"ToAddress2", "Ann O'Brien"}, {"Postage", "6.00"}, {"DateTime", timeAt(1)}},
+                 {{"ToState", "ANN"}, {"Postage", "4.00"}, {"SerialNum", "41"}, {"DateTime", timeAt(2)}},
+                 {{"ToAddress1", "50%_off"}, {"SerialNum", "9"}, {"DateTime", timeAt(4)}}});
+        // Fees compare as text: 10.00 is not greater than 5.00.
+        QCOMPARE(log.lidsOf(logfilter::whereClause({{"18", ">", "5.00"}}, "AND")), QStringList({"2"}));
+        // The contains-test on seven columns, letter case ignored as like does.
+        QCOMPARE(log.lidsOf(logfilter::whereClause({{"4", "=", "Ann"}}, "AND")), QStringList({"2", "3"}));
+        QCOMPARE(log.lidsOf(logfilter::whereClause({{"4", "=", "O'Brien"}}, "AND")), QStringList({"2"}));
+        QCOMPARE(log.lidsOf(logfilter::whereClause({{"3", ">", "00000010"}}, "AND")), QStringList({"3"}));
+        QCOMPARE(log.lidsOf(logfilter::whereClause({{"16", "=", "True"}, {"5", "=", "Boston"}}, "AND")),
+                 QStringList({"1"}));
+        QCOMPARE(log.lidsOf(logfilter::whereClause({{"16", "=", "True"}, {"4", "=", "off"}}, "OR")),
+                 QStringList({"1", "4"}));
+        QCOMPARE(log.lidsOf(logfilter::whereClause(
+                     {{"0", ">", logfilter::dateTimeValue(QDateTime(QDate(2026, 3, 1), QTime(8, 2, 0)))}}, "AND")),
+                 QStringList({"1", "4"}));
+        QCOMPARE(log.lidsOf(logfilter::whereClause({{"4", "=", "nobody"}}, "AND")), QStringList());
+    }
+
+    void modelPagesTheViewInOrder()
+    {
+        LogFolder log;
+        QList<QMap<QString, QString>> rows;
+        const int n = 2 * LogModel::PageSize + 7;
+        // Written newest first, so the window's order is not the order of the keys.
+        for (int i = 0; i < n; ++i)
+            rows.append({{"DateTime", QString("2026-03-01 %1:00:00").arg(n - i, 4, 10, QChar('0'))},
+                         {"MailerNum", QString::number(i)},
+                         {"ToAddress1", i % 3 == 0 ? "Ann" : "Bob"}});
+        log.add(rows);
+        TdmDovraPro& dm = log.dm;
+        LogModel model(dm.adsqLog);
+        model.setFolder(log.folder);
+        model.setWhere(QString());
+        QCOMPARE(model.rowCount(), n);
+        QCOMPARE(model.columnCount(), 4);
+        QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QString("From"));
+        QCOMPARE(model.lid(0), qint64(n));
+        QCOMPARE(model.lid(n - 1), qint64(1));
+        QCOMPARE(model.field(LogModel::PageSize, "mailernum"), QString::number(n - 1 - LogModel::PageSize));
+        QCOMPARE(model.data(model.index(n - 1, 2)).toString(), QString("Ann"));
+        QCOMPARE(model.field(n, "LID"), QString());
+        QCOMPARE(model.field(0, "Batch"), QString("False"));
+        // The index on DateTime serves the order.
+        QVERIFY(indexesOf(log.folder + "/Log37.adt").contains("Log37_DateTime"));
+
+        model.setWhere(logfilter::whereClause({{"4", "=", "Ann"}}, "AND"));
+        QCOMPARE(model.rowCount(), (n + 2) / 3);
+        QCOMPARE(model.field(0, "ToAddress1"), QString("Ann"));
+        QCOMPARE(model.selectSql(), logfilter::logSelectSql(model.where()));
+    }
+
+    // Rows found by number test the start row first; by name the search starts after it,
+    // wraps past the last row and never tests the start row.
+    void findRowWrapsAndStops()
+    {
+        LogFolder log;
+        log.add({{{"ToAddress1", "Ann"}, {"MailerNum", "9214 7123 4567 8900 0004 15"}, {"DateTime", timeAt(1)}},
+                 {{"ToAddress1", "Bob"}, {"MailerNum", "9214 7123 4567 8900 0001"}, {"DateTime", timeAt(2)}},
+                 {{"ToCity", "Annapolis"}, {"DateTime", timeAt(3)}},
+                 {{"ToAddress1", "ann"}, {"DateTime", timeAt(4)}}});
+        LogModel model(log.dm.adsqLog);
+        model.setFolder(log.folder);
+        model.setWhere(QString());
+        const QString ann = logmailers::nameCondition("Ann");
+        QCOMPARE(model.findRow(0, ann, false), std::optional<int>(2));
+        QCOMPARE(model.findRow(2, ann, false), std::optional<int>(0)); // wraps, case counts
+        QCOMPARE(model.findRow(1, logmailers::nameCondition("Bob"), false), std::optional<int>());
+        QCOMPARE(model.findRow(1, logmailers::numberCondition("92147123456789000001"), true), std::optional<int>(1));
+        QCOMPARE(model.findRow(3, logmailers::numberCondition("9214712345678900000415"), true), std::optional<int>(0));
+        QCOMPARE(model.findRow(0, logmailers::numberCondition("92147123456789000009"), true), std::optional<int>());
+        QCOMPARE(model.findRow(0, logmailers::nameCondition("x') or ('1'='1"), false), std::optional<int>());
+    }
+
+    void mailerNumbersTypedOrScanned_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("digits");
+        QTest::newRow("20 digits") << "92147123456789000001"
+                                   << "92147123456789000001";
+        QTest::newRow("20 in groups") << "9214 7123 4567 8900 0001"
+                                      << "92147123456789000001";
+        QTest::newRow("22 digits") << "9214712345678900000415"
+                                   << "9214712345678900000415";
+        QTest::newRow("22 in groups") << " 9214 7123 4567 8900 0004 15 "
+                                      << "9214712345678900000415";
+        QTest::newRow("21 digits") << "921471234567890000041"
+                                   << "";
+        QTest::newRow("letter") << "9214712345678900000A"
+                                << "";
+        QTest::newRow("sign") << "+9214712345678900000"
+                              << "";
+    }
+    void mailerNumbersTypedOrScanned()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, digits);
+        QCOMPARE(logmailers::mailerNumberDigits(typed).value_or(QString()), digits);
+    }
+
+    void formatEditFee_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("total");
+        // The other three fees are 2.40, 1.85 and blank.
+        QTest::newRow("number") << "0.5" << MoneyText(0.5) << MoneyText(4.75);
+        QTest::newRow("zero") << "0" << MoneyText(0) << MoneyText(4.25);
+        QTest::newRow("blank") << ""
+                               << " " << MoneyText(4.25);
+        QTest::newRow("letters") << "abc"
+                                 << " " << MoneyText(4.25);
+        QTest::newRow("negative") << "-1"
+                                  << " " << MoneyText(3.25);
+    }
+    void formatEditFee()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, shown);
+        QFETCH(QString, total);
+        const auto out = logmailers::FormatEditFee(field, {field, "2.40", "1.85", ""});
+        QCOMPARE(out.field, shown);
+        QCOMPARE(out.total, total);
+    }
+
+    void editAndTrackStatements()
+    {
+        const logmailers::MailerEdit edit{"0.39", "2.40", "", "abc", true, "it's", "Received"};
+        QCOMPARE(logmailers::editMailerSql(edit, 7),
+                 QString("update Log37 set POSTAGE = '0.39', CERTIFIED = '2.40', RETURN = '', RESTRICTED = 'abc', "
+                         "WISHREST = True, COMMENT = 'it''s', RESULT = 'Received', TOTAL = '2.79' where LID = 7"));
+        QCOMPARE(logmailers::trackByNumberSql("9214 7123 4567 8900 0001"),
+                 QString("select LID, ToAddress1 from Log37 where MailerNum = '9214 7123 4567 8900 0001' and Result = "
+                         "'None'"));
+        QCOMPARE(
+            logmailers::trackByNameSql("O'B"),
+            QString("select LID, MailerNum, ToAddress1, ToAddress2, ToAddress3, ToAddress4, ToCity, ToState, ToZip "
+                    "from Log37 where ((ToAddress1 like '%O''B%') or (ToAddress2 like '%O''B%') or (ToAddress3 "
+                    "like '%O''B%') or (ToAddress4 like '%O''B%') or (ToCity like '%O''B%') or (ToState like "
+                    "'%O''B%') or (ToZip like '%O''B%')) and Result = 'None'"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLogFilter)
+#include "test_logfilter.moc"

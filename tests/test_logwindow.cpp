@@ -1,0 +1,655 @@
+// The log window and its dialogs driven as a user drives them, on real tables in a program
+// folder of its own: saved filters, deleting rows, finding, editing and tracking mailers.
+#include "app/Services.h"
+#include "app/datamodule/Schemas.h"
+#include "app/datamodule/TdmDovraPro.h"
+#include "engine/Engine.h"
+#include "engine/Query.h"
+#include "engine/Table.h"
+#include "entry/TF_Main.h"
+#include "entry/TF_SingleEdit.h"
+#include "log/LogMailers.h"
+#include "log/LogModel.h"
+#include "log/TF_EditMailer.h"
+#include "log/TF_Filter.h"
+#include "log/TF_FindMailer.h"
+#include "log/TF_IncomingMailers.h"
+#include "log/TF_Log.h"
+#include "tests/support/TestSupport.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTimeEdit>
+#include <QtTest>
+#include <sqlite3.h>
+
+using testsupport::clickButton;
+using testsupport::ModalDriver;
+
+namespace {
+
+const QString k20 = "9214 7123 4567 8900 0001";
+const QString k22 = "9214 7123 4567 8900 0004 15";
+
+struct LogFixture : testsupport::ProgramFixture {
+    QString folder = home.path() + "/Log";
+    LogFixture()
+    {
+        QDir().mkpath(folder);
+        dm.CreateTable(folder, "Log37", schema::Log37);
+        MessageService::setScripted(true);
+        MessageService::clearShown();
+        logmailers::logSearch = {};
+    }
+    void add(const QMap<QString, QString>& fields)
+    {
+        engine::Table t;
+        t.setFolder(folder.toStdString());
+        t.setTableName("Log37");
+        t.open();
+        t.append();
+        t.setText("DateTime", QString("2026-03-01 08:%1:00").arg(++rows_, 2, 10, QChar('0')).toStdString());
+        t.setText("Result", "None");
+        t.setBoolean("Batch", false);
+        for (auto it = fields.begin(); it != fields.end(); ++it) {
+            if (it.key() == "Batch" || it.key() == "WishRest")
+                t.setBoolean(it.key().toStdString(), it.value() == "True");
+            else
+                t.setText(it.key().toStdString(), it.value().toStdString());
+        }
+        t.post();
+        t.close();
+    }
+    QStringList column(const QString& sql, int index = 0)
+    {
+        engine::Query q;
+        q.setFolder(folder.toStdString());
+        q.setSql(sql.toStdString());
+        QStringList out;
+        for (q.open(); !q.eof(); q.next())
+            out << QString::fromStdString(q.asString(index));
+        return out;
+    }
+    QString value(const QString& field, int lid)
+    {
+        return column("select " + field + " from Log37 where LID = " + QString::number(lid)).value(0);
+    }
+    void addFilter(const QString& name, const QString& combination, const QList<logfilter::TFilterLineRec>& lines)
+    {
+        engine::Query q;
+        q.setFolder(folder.toStdString());
+        q.setSql(logfilter::insertFilterSql(name).toStdString());
+        q.execSql();
+        q.setSql(logfilter::updateCombinationSql(name, combination).toStdString());
+        q.execSql();
+        for (const auto& line : lines) {
+            q.setSql(logfilter::insertLineSql(name, line).toStdString());
+            q.execSql();
+        }
+    }
+    static QString lastMessage()
+    {
+        const auto shown = MessageService::shown();
+        return shown.isEmpty() ? QString() : shown.last().text;
+    }
+    int rows_ = 0;
+};
+
+void selectFilter(TF_Log& w, const QString& name)
+{
+    const auto items = w.lvFilters->findItems(name, Qt::MatchExactly);
+    QVERIFY(items.size() == 1);
+    w.lvFilters->setCurrentItem(items.first());
+}
+
+ModalDriver::Handler typeName(const QString& name)
+{
+    return [name](QWidget* w) {
+        auto d = static_cast<TF_SingleEdit*>(w);
+        d->TheEdit->setText(name);
+        d->btnOKClick();
+    };
+}
+
+ModalDriver::Handler textLine(int code, const QString& value, const QString& op = QString())
+{
+    return [=](QWidget* w) {
+        auto d = static_cast<TF_Filter*>(w);
+        if (d->cbFieldName->isEnabled())
+            d->cbFieldName->setCurrentIndex(code);
+        if (!op.isEmpty())
+            d->cbOperator->setCurrentText(op);
+        d->editValue->setText(value);
+        d->btnOKClick();
+    };
+}
+
+} // namespace
+
+class TestLogWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void emptyLogDisablesTheRecordCommands()
+    {
+        LogFixture f;
+        TF_Log w(f.settings);
+        QCOMPARE(w.windowTitle(), QString("Log File"));
+        QCOMPARE(w.labelLogDBName->text(), f.folder + "/Log37.adt");
+        QVERIFY(!w.gridLog->isEnabled());
+        QVERIFY(w.panelDBdetails->isHidden());
+        for (auto b : {w.btnFindMailer, w.btnEditMailer, w.btnDeleteRecord, w.btnDeleteAllRecords})
+            QVERIFY(!b->isEnabled());
+        QVERIFY(w.btnNewFilter->isEnabled());
+        QVERIFY(!w.btnSetFilter->isEnabled());
+        w.btnReport->click();
+        QCOMPARE(f.lastMessage(), QString("No records available for report."));
+    }
+
+    void showsTheOldestRowWithItsDetails()
+    {
+        LogFixture f;
+        f.add({{"ToAddress1", "Ann Lee"}, {"MailerNum", k22}, {"Postage", "0.39"}, {"Batch", "True"}});
+        f.add({{"ToAddress1", "Bob"}});
+        TF_Log w(f.settings);
+        QVERIFY(w.gridLog->isEnabled());
+        QCOMPARE(w.model()->rowCount(), 2);
+        QCOMPARE(w.currentRow(), 0);
+        QCOMPARE(w.currentMailerNum(), k22);
+        QCOMPARE(w.findChild<QLabel*>("dbtToAddress1")->text(), QString("Ann Lee"));
+        QCOMPARE(w.findChild<QLabel*>("dbtBatch")->text(), QString("True"));
+        QCOMPARE(w.model()->headerData(0, Qt::Horizontal).toString(), QString("Date/Time"));
+        QCOMPARE(w.gridLog->columnWidth(2), 150);
+        QCOMPARE(w.currentSql(), QString("select * from Log37 order by DATETIME"));
+        bool reported = false;
+        TF_Log::openReports = [&](TF_Log& log) { reported = log.currentWhere().isEmpty(); };
+        w.btnReport->click();
+        TF_Log::openReports = nullptr;
+        QVERIFY(reported);
+    }
+
+    void newFilterStoresItsFirstLineAndRefusesATakenName()
+    {
+        LogFixture f;
+        f.add({{"ToCity", "Boston"}});
+        TF_Log w(f.settings);
+        {
+            ModalDriver driver;
+            driver.on("TF_SingleEdit", typeName("Boston"));
+            driver.on("TF_Filter", textLine(5, "Boston"));
+            w.btnNewFilter->click();
+        }
+        QCOMPARE(f.column("select FilterName, FilterCombination from LogFilters", 1), QStringList({"AND"}));
+        QCOMPARE(f.column("select FieldName || '|' || Operator || '|' || Value from LogFiltersDetail"),
+                 QStringList({"5|=|Boston"}));
+        QCOMPARE(w.lvFilters->currentItem()->text(), QString("Boston"));
+        QCOMPARE(w.lvFilterDetails->item(0)->text(), QString("To City = 'Boston'"));
+        QVERIFY(w.btnSetFilter->isEnabled());
+        {
+            ModalDriver driver;
+            driver.on("TF_SingleEdit", typeName("Boston"));
+            driver.on("TF_Filter", textLine(12, "Sales"));
+            w.btnNewFilter->click();
+        }
+        QCOMPARE(f.lastMessage(), QString("A Filter name of \"Boston\" already exists."));
+        QCOMPARE(f.column("select Value from LogFiltersDetail"), QStringList({"Boston"}));
+    }
+
+    // Lines join in list order (by caption), with the filter's word; Undo brings the whole
+    // log back; Delete All Records under a filter deletes exactly the filtered rows.
+    void setFilterUndoAndDeleteAllUnderAFilter()
+    {
+        LogFixture f;
+        f.add({{"ToAddress1", "Boston Ltd"}});
+        f.add({{"Batch", "True"}});
+        f.add({{"ToCity", "Boston"}, {"Batch", "True"}});
+        f.add({{"ToCity", "Chicago"}, {"Batch", "True"}});
+        f.addFilter("mix", "OR", {{"4", "=", "Boston"}, {"16", "=", "False"}});
+        TF_Log w(f.settings);
+        selectFilter(w, "mix");
+        QCOMPARE(w.cbCombination->currentText(), QString("OR"));
+        QCOMPARE(w.lvFilterDetails->item(0)->text(), QString("Batch = 'False'"));
+        w.btnSetFilter->click();
+        QCOMPARE(w.btnSetFilter->text(), QString("Undo Filter"));
+        QCOMPARE(w.miSetFilter->text(), QString("&Undo Filter"));
+        QVERIFY(w.currentSql().startsWith("select * from Log37 where (Batch = False) OR ((ToAddress1 like"));
+        QCOMPARE(w.model()->rowCount(), 2);
+        QVERIFY(!w.btnNewFilter->isEnabled() && !w.cbCombination->isEnabled() && !w.lvFilterDetails->isEnabled());
+        w.btnSetFilter->click();
+        QCOMPARE(w.model()->rowCount(), 4);
+        QCOMPARE(w.btnSetFilter->text(), QString("Set Filter"));
+
+        w.cbCombination->setCurrentText("AND");
+        emit w.cbCombination->activated(w.cbCombination->currentIndex());
+        QCOMPARE(f.column("select FilterCombination from LogFilters"), QStringList({"AND"}));
+        w.btnSetFilter->click();
+        QCOMPARE(w.model()->rowCount(), 1);
+        MessageService::queueAnswer(QMessageBox::Yes);
+        w.btnDeleteAllRecords->click();
+        QCOMPARE(MessageService::shown().at(MessageService::shown().size() - 2).text,
+                 QString("Are you sure you want to remove all records from current filter from the Log file?"));
+        QCOMPARE(f.lastMessage(), QString("Records deleted."));
+        QCOMPARE(f.column("select LID from Log37"), QStringList({"2", "3", "4"}));
+        QCOMPARE(w.btnSetFilter->text(), QString("Set Filter"));
+        QCOMPARE(w.model()->rowCount(), 3);
+    }
+
+    void setFilterRefusals()
+    {
+        LogFixture f;
+        f.add({});
+        f.addFilter("none", "AND", {});
+        f.addFilter("when", "AND", {{"0", ">", "someday"}});
+        TF_Log w(f.settings);
+        selectFilter(w, "none");
+        w.btnSetFilter->click();
+        QCOMPARE(f.lastMessage(), QString("No filter lines are defined for this filter."));
+        selectFilter(w, "when");
+        w.btnSetFilter->click();
+        QCOMPARE(f.lastMessage(), QString("'someday' is not a valid date and time"));
+        QCOMPARE(w.btnSetFilter->text(), QString("Set Filter"));
+        QCOMPARE(w.model()->rowCount(), 1);
+        QVERIFY(w.btnNewFilter->isEnabled());
+    }
+
+    void editingALineKeepsItsField()
+    {
+        LogFixture f;
+        f.addFilter("f", "AND", {{"18", ">", "5.00"}, {"5", "=", "Boston"}});
+        TF_Log w(f.settings);
+        selectFilter(w, "f");
+        w.lvFilterDetails->setCurrentRow(0); // "Postage Fee > '5.00'" sorts first
+        QVERIFY(w.btnEditFilterLine->isEnabled());
+        bool fieldLocked = false;
+        {
+            ModalDriver driver;
+            driver.on("TF_Filter", [&](QWidget* d) {
+                auto filter = static_cast<TF_Filter*>(d);
+                fieldLocked = !filter->cbFieldName->isEnabled() && filter->cbFieldName->currentIndex() == 18 &&
+                              filter->cbOperator->currentText() == ">" && filter->editValue->text() == "5.00";
+                textLine(7, "6.50", "<=")(d);
+            });
+            w.btnEditFilterLine->click();
+        }
+        QVERIFY(fieldLocked);
+        QCOMPARE(f.column("select FieldName || Operator || Value from LogFiltersDetail order by FieldName"),
+                 QStringList({"18<=6.50", "5=Boston"}));
+        MessageService::queueAnswer(QMessageBox::Yes);
+        w.lvFilterDetails->setCurrentRow(1);
+        w.btnDeleteFilterLine->click();
+        QCOMPARE(MessageService::shown().first().text,
+                 QString("Are you sure you want to delete Filter line \"To City = 'Boston'\"?"));
+        QCOMPARE(f.column("select Value from LogFiltersDetail"), QStringList({"6.50"}));
+        MessageService::queueAnswer(QMessageBox::Yes);
+        w.btnDeleteFilter->click();
+        QCOMPARE(f.column("select FilterName from LogFilters") + f.column("select Value from LogFiltersDetail"),
+                 QStringList());
+        QCOMPARE(w.lvFilters->count(), 0);
+    }
+
+    void filterDialogChecks_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("no field") << -1 << ""
+                                  << "Your must select a field name."
+                                  << "";
+        QTest::newRow("blank text") << 12 << "  "
+                                    << "You must enter a value."
+                                    << "";
+        QTest::newRow("fee not a number") << 18 << "abc"
+                                          << "Your must enter a numeric value."
+                                          << "";
+        QTest::newRow("fee -1") << 19 << "-1"
+                                << "Your must enter a numeric value."
+                                << "";
+        QTest::newRow("fee") << 19 << "2.40"
+                             << ""
+                             << "2.40";
+        QTest::newRow("short mailer number") << 1 << "9214712345"
+                                             << "Your must enter a full Mailer Number."
+                                             << "";
+        QTest::newRow("20-digit mailer number") << 1 << "92147123456789000001"
+                                                << "" << k20;
+        QTest::newRow("22-digit mailer number") << 1 << "9214712345678900000415"
+                                                << "" << k22;
+        QTest::newRow("short customer id") << 2 << "12345"
+                                           << "Your must enter a full Customer ID."
+                                           << "";
+        QTest::newRow("customer id") << 2 << "123456789"
+                                     << ""
+                                     << "12-345-6789";
+        QTest::newRow("blank serial") << 3 << ""
+                                      << "Your must enter a Serial Number."
+                                      << "";
+        QTest::newRow("serial") << 3 << "00000041"
+                                << ""
+                                << "00000041";
+        QTest::newRow("quotes kept") << 15 << "it's 50%_"
+                                     << ""
+                                     << "it's 50%_";
+    }
+    void filterDialogChecks()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        QFETCH(QString, value);
+        LogFixture f;
+        TF_Filter d({});
+        d.cbFieldName->setCurrentIndex(code);
+        QLineEdit* edits[] = {d.editValue, d.maskeditMailerNum, d.editCustID, d.editSerialNum};
+        for (QLineEdit* e : edits)
+            if (e->isVisibleTo(&d)) {
+                e->setFocus();
+                QTest::keyClicks(e, typed);
+            }
+        d.btnOKClick();
+        QCOMPARE(f.lastMessage(), message);
+        QCOMPARE(d.result().value, value);
+        if (!message.isEmpty())
+            QCOMPARE(d.result(), logfilter::TFilterLineRec());
+        else
+            QCOMPARE(d.result().fieldName, QString::number(code));
+    }
+
+    void filterDialogEntriesPerField()
+    {
+        LogFixture f;
+        TF_Filter d({"0", "<=", logfilter::dateTimeValue(QDateTime(QDate(2026, 2, 3), QTime(9, 8, 7)))});
+        QVERIFY(!d.cbFieldName->isEnabled());
+        QVERIFY(d.pickerDate->isVisibleTo(&d) && !d.editValue->isVisibleTo(&d));
+        QCOMPARE(d.cbOperator->currentText(), QString("<="));
+        QCOMPARE(d.pickerDate->date(), QDate(2026, 2, 3));
+        QCOMPARE(d.pickerTime->time(), QTime(9, 8, 7));
+        TF_Filter result({"17", "=", "Received"});
+        QVERIFY(result.cbResult->isVisibleTo(&result));
+        QCOMPARE(result.cbResult->currentText(), QString("Received"));
+        TF_Filter batch({});
+        batch.cbFieldName->setCurrentIndex(16);
+        QCOMPARE(batch.cbOperator->count(), 1);
+        batch.cbTrueFalse->setCurrentText("False");
+        batch.btnOKClick();
+        QCOMPARE(batch.result(), logfilter::TFilterLineRec({"16", "=", "False"}));
+    }
+
+    void editMailerWritesOnlyWhatChanged()
+    {
+        LogFixture f;
+        f.add({{"Postage", "0.39"}, {"Certified", "2.40"}, {"Total", "9.99"}, {"Result", "None"}});
+        TF_Log w(f.settings);
+        {
+            ModalDriver driver;
+            driver.on("TF_EditMailer", [](QWidget* d) { clickButton(d, "btnOK"); });
+            w.btnEditMailer->click();
+        }
+        QCOMPARE(f.value("Total", 1), QString("9.99")); // nothing written
+        {
+            ModalDriver driver;
+            driver.on("TF_EditMailer", [](QWidget* d) {
+                static_cast<TF_EditMailer*>(d)->cbResult->setCurrentText("Received - Signed");
+                clickButton(d, "btnOK");
+            });
+            w.btnEditMailer->click();
+        }
+        QCOMPARE(f.value("Result", 1), QString("Received - Signed"));
+        QCOMPARE(f.value("Total", 1), QString("2.79"));
+        QCOMPARE(w.findChild<QLabel*>("dbtResult")->text(), QString("Received - Signed"));
+    }
+
+    void editMailerDialog()
+    {
+        LogFixture f;
+        TF_EditMailer d({"0.39", "2.40", "1.85", "3.50", false, "note", "Received"}, "4.00");
+        QCOMPARE(d.editPostage->text(), MoneyText(0.39));
+        QVERIFY(!d.editRestricted->isEnabled());
+        QCOMPARE(d.editRestricted->text(), MoneyText(3.5));
+        QCOMPARE(d.cbResult->currentText(), QString()); // not one of the list's values
+        d.show();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        d.editReturn->setFocus();
+        d.editReturn->setText("abc");
+        d.editComment->setFocus();
+        QTRY_COMPARE(d.editReturn->text(), QString(" "));
+        QCOMPARE(d.editTotal->text(), MoneyText(0.39 + 2.40 + 3.50));
+        d.cbRestricted->click();
+        QCOMPARE(d.editRestricted->text(), MoneyText(4.0));
+        QVERIFY(d.editRestricted->isEnabled());
+        d.cbRestricted->click();
+        QCOMPARE(d.editRestricted->text(), QString(" "));
+        d.btnOKClick();
+        const auto v = d.values();
+        QCOMPARE(v, logmailers::MailerEdit({"0.39", "2.40", "", "", false, "note", ""}));
+    }
+
+    void findByNumberOpensEditMailer_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("row");
+        QTest::newRow("20 digits") << "92147123456789000001" << 1;
+        QTest::newRow("22 digits in groups") << k22 << 2;
+        QTest::newRow("not in the log") << "92147123456789000009" << -1;
+    }
+    void findByNumberOpensEditMailer()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, row);
+        LogFixture f;
+        f.add({{"MailerNum", "9214 7123 4567 8900 0002"}});
+        f.add({{"MailerNum", k20}});
+        f.add({{"MailerNum", k22}});
+        TF_Log w(f.settings);
+        ModalDriver driver;
+        driver.on("TF_FindMailer", [&](QWidget* d) {
+            auto find = static_cast<TF_FindMailer*>(d);
+            find->rbMailer->setChecked(true);
+            find->editEnter->setText(typed);
+            find->btnOKClick();
+        });
+        w.btnFindMailer->click();
+        if (row < 0) {
+            QCOMPARE(f.lastMessage(), QString("Mailer not found."));
+            QCOMPARE(w.currentRow(), 0);
+        } else {
+            QCOMPARE(w.currentRow(), row);
+            QVERIFY(driver.seen.contains("TF_EditMailer"));
+        }
+    }
+
+    void findDialogRefusals()
+    {
+        LogFixture f;
+        logmailers::logSearch = {logmailers::SearchState::Mode::ByName, "Ann"};
+        TF_FindMailer d;
+        QVERIFY(d.rbAddresseeName->isChecked());
+        QCOMPARE(d.editEnter->text(), QString("Ann"));
+        d.editEnter->setText("  ");
+        d.btnOKClick();
+        QCOMPARE(f.lastMessage(), QString("Addressee name can not be empty."));
+        d.rbMailer->setChecked(true);
+        d.editEnter->setText("9214 7123");
+        d.btnOKClick();
+        QCOMPARE(f.lastMessage(), QString("Mailer Number must contain 20 digits."));
+        QCOMPARE(d.result(), 0);
+    }
+
+    // By name the search starts after the current row, wraps, and F3 steps on.
+    void findByNameWrapsAndF3StepsOn()
+    {
+        LogFixture f;
+        f.add({{"ToAddress1", "Ann"}});
+        f.add({{"ToAddress1", "Bob"}});
+        f.add({{"ToCity", "Annapolis"}});
+        TF_Log w(f.settings);
+        logmailers::logSearch = {logmailers::SearchState::Mode::ByName, "Ann"};
+        w.gridLog->setFocus();
+        QTest::keyClick(w.gridLog, Qt::Key_F3);
+        QCOMPARE(w.currentRow(), 2);
+        QTest::keyClick(w.gridLog, Qt::Key_F3);
+        QCOMPARE(w.currentRow(), 0);
+        logmailers::logSearch.text = "Bob";
+        QTest::keyClick(w.gridLog, Qt::Key_F3);
+        QCOMPARE(w.currentRow(), 1);
+        QTest::keyClick(w.gridLog, Qt::Key_F3);
+        QCOMPARE(f.lastMessage(), QString("Mailer not found."));
+        QCOMPARE(w.currentRow(), 1);
+    }
+
+    void deleteRecordAndALockedLog()
+    {
+        LogFixture f;
+        f.add({{"ToAddress1", "Ann"}});
+        f.add({{"ToAddress1", "Bob"}});
+        TF_Log w(f.settings);
+        // Another workstation writes to the log and holds it.
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open((f.folder + "/Log37.adt").toUtf8().constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+        testsupport::LockWait wait(50);
+        MessageService::queueAnswer(QMessageBox::Yes);
+        w.btnDeleteRecord->click();
+        QVERIFY(f.lastMessage().contains("locked"));
+        sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        QCOMPARE(f.column("select LID from Log37"), QStringList({"1", "2"}));
+        MessageService::queueAnswer(QMessageBox::Yes);
+        w.btnDeleteRecord->click();
+        QCOMPARE(f.lastMessage(), QString("Record deleted."));
+        QCOMPARE(f.column("select LID from Log37"), QStringList({"2"}));
+        QCOMPARE(w.model()->rowCount(), 1);
+        MessageService::queueAnswer(QMessageBox::No);
+        w.btnDeleteAllRecords->click();
+        QCOMPARE(f.column("select LID from Log37"), QStringList({"2"}));
+        MessageService::queueAnswer(QMessageBox::Yes);
+        w.btnDeleteAllRecords->click();
+        QCOMPARE(f.column("select LID from Log37"), QStringList());
+        QVERIFY(!w.gridLog->isEnabled());
+    }
+
+    void incomingScanTwiceAndWriteResults()
+    {
+        LogFixture f;
+        f.add({{"MailerNum", k20}, {"ToAddress1", "Ann"}});
+        f.add({{"MailerNum", k22}, {"ToAddress1", "Bob"}});
+        f.add({{"MailerNum", "9214 7123 4567 8900 0005 99"}, {"ToAddress1", "Cy"}, {"Result", "Received - Signed"}});
+        TF_IncomingMailers d(f.folder);
+        QVERIFY(!d.sgMailers->isEnabled());
+        QCOMPARE(d.sgMailers->rowCount(), 1);
+        // A scanner types the digits and no key after them.
+        QTest::keyClicks(d.maskeditMailerNum, "92147123456789000001");
+        QCOMPARE(d.listedLids(), QList<qint64>({1}));
+        QCOMPARE(d.maskeditMailerNum->text(), QString());
+        QTest::keyClicks(d.maskeditMailerNum, "9214712345678900000415");
+        QCOMPARE(d.listedLids(), QList<qint64>({1, 2}));
+        QTest::keyClicks(d.maskeditMailerNum, "9214712345678900000415");
+        QCOMPARE(f.lastMessage(), QString("Mailer for Mailer # \"" + k22 + "\" is already in the list."));
+        QCOMPARE(d.sgMailers->rowCount(), 2);
+        QCOMPARE(d.sgMailers->item(1, 0)->text(), k22);
+        QCOMPARE(d.sgMailers->item(1, 1)->text(), QString("Bob"));
+        // Marked already: no longer found.
+        QTest::keyClicks(d.maskeditMailerNum, "9214712345678900000599");
+        QCOMPARE(f.lastMessage(), QString("Mailer Number not found."));
+        d.maskeditMailerNum->setText("9214");
+        d.btnTrackClick();
+        QCOMPARE(f.lastMessage(), QString("Mailer Number must be 20 digits."));
+
+        // The chooser over the second row's Result cell.
+        d.sgMailersSelectCell(1, 2);
+        QVERIFY(d.cbResult->isVisible() || d.cbResult->isVisibleTo(d.sgMailers));
+        QCOMPARE(d.cbResult->geometry(), d.sgMailers->visualItemRect(d.sgMailers->item(1, 2)));
+        d.cbResultChoose(1);
+        QCOMPARE(d.sgMailers->item(1, 2)->text(), QString("Received - Not Signed"));
+        d.btnOKClick();
+        QCOMPARE(f.column("select Result from Log37 order by LID"),
+                 QStringList({"Received - Signed", "Received - Not Signed", "Received - Signed"}));
+    }
+
+    void incomingByNameOffersOnlyUnlisted()
+    {
+        LogFixture f;
+        f.add({{"MailerNum", k20}, {"ToAddress1", "Ann Lee"}, {"ToCity", "Boston"}, {"ToState", "MA"}});
+        f.add({{"MailerNum", k22}, {"ToAddress2", "c/o Ann"}});
+        f.add({{"MailerNum", "9214 7123 4567 8900 0006 22"}, {"ToCity", "Annapolis"}});
+        TF_IncomingMailers d(f.folder);
+        d.rbAddresseeName->click();
+        QVERIFY(d.editData->isVisibleTo(&d) && !d.maskeditMailerNum->isVisibleTo(&d));
+        d.btnTrackClick();
+        QCOMPARE(f.lastMessage(), QString("Please enter a value."));
+        d.editData->setText("Zed");
+        d.btnTrackClick();
+        QCOMPARE(f.lastMessage(), QString("Addressee name not found."));
+        d.editData->setText("Lee");
+        d.btnTrackClick();
+        QCOMPARE(d.listedLids(), QList<qint64>({1}));
+
+        d.editData->setText("Ann");
+        QString label, tip;
+        int entries = 0;
+        ModalDriver driver;
+        driver.on("TF_MultiMailers", [&](QWidget* w) {
+            auto m = static_cast<TF_MultiMailers*>(w);
+            label = m->lblMain->text();
+            entries = m->lvMailers->count();
+            tip = m->lvMailers->item(1)->toolTip();
+            m->lvMailers->item(1)->setSelected(true);
+            m->btnAddToListClick();
+        });
+        d.btnTrackClick();
+        QCOMPARE(entries, 2);
+        QCOMPARE(label, QString("We found 2 log records containing Addressee name \"Ann\".  Please select the Mailers "
+                                "you'd like to add to the list."));
+        QCOMPARE(tip, QString("9214 7123 4567 8900 0006 22\n\nAnnapolis"));
+        QCOMPARE(d.listedLids(), QList<qint64>({1, 3}));
+    }
+
+    // Options -> Log File and Options -> Track Incoming Mailers open their windows on the
+    // log folder of the settings.
+    void optionsMenuOpensTheLogWindows()
+    {
+        testsupport::TempProgramFolder home;
+        testsupport::prepareReadyProgramFolder(home.path());
+        MessageService::setScripted(true);
+        TdmDovraPro dm;
+        TF_Main w;
+        w.show();
+        QTRY_VERIFY(!w.firstShowingPending());
+        QVERIFY(w.miLogFile->isEnabled());
+        QVERIFY(w.miTrackIncoming->isEnabled());
+        QString shownPath;
+        ModalDriver driver;
+        driver.on("TF_Log", [&](QWidget* log) {
+            shownPath = static_cast<TF_Log*>(log)->labelLogDBName->toolTip();
+            clickButton(log, "btnClose");
+        });
+        driver.on("TF_IncomingMailers", [](QWidget* d) { clickButton(d, "btnCancel"); });
+        w.miLogFile->trigger();
+        w.miTrackIncoming->trigger();
+        QCOMPARE(driver.seen, QStringList({"TF_Log", "TF_IncomingMailers"}));
+        QCOMPARE(shownPath, w.settings.logDB + "/Log37.adt");
+        w.close();
+    }
+
+    void incomingOkWithAnEmptyListWritesNothing()
+    {
+        LogFixture f;
+        f.add({{"MailerNum", k20}});
+        TF_IncomingMailers d(f.folder);
+        d.btnOKClick();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QCOMPARE(f.value("Result", 1), QString("None"));
+    }
+};
+
+QTEST_MAIN(TestLogWindow)
+#include "test_logwindow.moc"
