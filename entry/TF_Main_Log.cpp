@@ -2,6 +2,7 @@
 #include "entry/TF_Main.h"
 #include "log/TF_IncomingMailers.h"
 #include "log/TF_Log.h"
+#include "log/TF_Report.h"
 
 #include <QAction>
 
@@ -9,6 +10,8 @@ void TF_Main::connectLogCommands()
 {
     connect(miLogFile, &QAction::triggered, this, &TF_Main::miLogFileClick);
     connect(miTrackIncoming, &QAction::triggered, this, &TF_Main::miTrackIncomingClick);
+    // The log window's Report button reports on the rows it shows.
+    TF_Log::openReports = [this](TF_Log& log) { TF_Report::showFor(&log, settings, log.currentWhere()); };
 }
 
 void TF_Main::miLogFileClick()

@@ -1,4 +1,5 @@
 #include "log/TF_Log.h"
+#include "printing/ProofArchive.h"
 
 #include "app/BusyCursor.h"
 #include "app/ErrorBoundary.h"
@@ -24,7 +25,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QDesktopServices>
 #include <QMenu>
+#include <QUrl>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -211,6 +214,9 @@ void TF_Log::buildWindow()
     connect(cbCombination, &QComboBox::activated, this, [this] { runGuarded(this, &TF_Log::cbCombinationChange); });
 
     btnReport = button(this, "Report", "btnReport");
+    btnOpenProof = button(this, "Open Proof", "btnOpenProof");
+    connectButton(btnOpenProof, this, &TF_Log::btnOpenProofClick);
+    mirrorItem(pmGrid, "Open &Proof", btnOpenProof)->setObjectName("miOpenProof");
     btnClose = button(this, "Close", "btnClose");
     connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -238,6 +244,7 @@ void TF_Log::buildWindow()
     filters->addWidget(linesGroup, 2);
     left->addLayout(filters);
     auto bottom = new QHBoxLayout;
+    bottom->addWidget(btnOpenProof);
     bottom->addStretch(1);
     bottom->addWidget(btnReport);
     bottom->addWidget(btnClose);
@@ -378,6 +385,25 @@ void TF_Log::showCurrentRow()
     for (auto& [column, label] : details_)
         label->setText(row < 0 ? QString() : model_->field(row, column));
     dbcbWishRest->setChecked(row >= 0 && model_->field(row, "WishRest") == "True");
+    if (btnOpenProof)
+        btnOpenProof->setEnabled(!currentProofFile().isEmpty());
+}
+
+// Rows imported from earlier logs and batch rows not printed yet have none.
+QString TF_Log::currentProofFile() const
+{
+    QString number = currentRow() < 0 ? QString() : currentMailerNum();
+    number.remove(' ');
+    if (number.size() != 22)
+        return {};
+    return ProofArchive::proofFile(settings_.proofDB, number);
+}
+
+void TF_Log::btnOpenProofClick()
+{
+    const QString file = currentProofFile();
+    if (!file.isEmpty())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(file));
 }
 
 void TF_Log::ReloadLogWindow()

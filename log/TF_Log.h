@@ -73,6 +73,7 @@ public:
     QMenu* pmFilterDetails = nullptr;
     QComboBox* cbCombination = nullptr;
     QPushButton* btnReport = nullptr;
+    QPushButton* btnOpenProof = nullptr; // the proof copy of the current row's mailer
     QPushButton* btnClose = nullptr;
 
 public slots:
@@ -93,6 +94,8 @@ public slots:
     void Button1Click();
     void btnReportClick();
     void btnChangeLogDBClick();
+    // Opens the current mailer's proof copy with the desktop's PDF viewer.
+    void btnOpenProofClick();
     // Runs the search of the Find Mailer dialog again from the current row.
     void FindNextMailer();
 
@@ -107,6 +110,7 @@ private:
     void showRowState();        // grid, details and record buttons after the rows changed
     void resetFilterControls(); // ReloadLogWindow step 4
     void showCurrentRow();
+    QString currentProofFile() const;
     void undoFilter();
     void setCurrentRow(int row);
     QListWidgetItem* selectedFilter() const;
