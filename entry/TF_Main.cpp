@@ -139,9 +139,9 @@ void TF_Main::buildMenus()
     miLogExport = addMenuItem(logText, "&Export", "miLogExport");
     QMenu* importLog = utilities->addMenu("&Import Log File");
     importLog->setObjectName("miImportLogFile");
-    miImportDovra25 = addMenuItem(importLog, "&Dovra Pro 2.5 ", "miImportDovra25");
-    miImportDovra3 = addMenuItem(importLog, "D&ovra 3 or Dovra 3 lite", "miImportDovra3");
-    miImportDovra3Pro = addMenuItem(importLog, "Dovra 3 &Pro", "miImportDovra3Pro");
+    miImportPro25 = addMenuItem(importLog, "&Dovra Pro 2.5 ", "miImportPro25");
+    miImport3 = addMenuItem(importLog, "D&ovra 3 or Dovra 3 lite", "miImport3");
+    miImportPro3 = addMenuItem(importLog, "Dovra 3 &Pro", "miImportPro3");
     Track = addMenuItem(utilities, "Track Item", "Track");
 
     QMenu* help = bar->addMenu("&Help");
@@ -154,9 +154,7 @@ void TF_Main::buildMenus()
         connect(a, &QAction::triggered, this, &TF_Main::miAboutClick);
 
     // Commands whose windows this build does not have yet stay visible but disabled.
-    for (QAction* a : {miOpenToDB, miPrintBarCodes, miLogFile, miReports, miTrackIncoming, miPrintAlignment,
-                       miPrinterSetup, miExtraLabel, miYourImport, miYourExport, miLogExport,
-                       miImportDovra25, miImportDovra3, miImportDovra3Pro, Track})
+    for (QAction* a : {miOpenToDB, miLogFile, miReports, miTrackIncoming, miYourImport, miYourExport, miLogExport})
         a->setEnabled(false);
 }
 
@@ -194,6 +192,8 @@ void TF_Main::buildWindow()
     buildEntryArea();
     connectSenderCommands();
     connectPrintCommands();
+    connectPrintSetupCommands();
+    connectUtilityCommands();
     qApp->installEventFilter(this);
 }
 

@@ -73,9 +73,9 @@ public:
     QAction* miYourImport = nullptr;
     QAction* miYourExport = nullptr;
     QAction* miLogExport = nullptr;
-    QAction* miImportDovra25 = nullptr;
-    QAction* miImportDovra3 = nullptr;
-    QAction* miImportDovra3Pro = nullptr;
+    QAction* miImportPro25 = nullptr;
+    QAction* miImport3 = nullptr;
+    QAction* miImportPro3 = nullptr;
     QAction* Track = nullptr;
     QAction* miOrderSupplies = nullptr;
     QAction* miTechSupport = nullptr;
@@ -175,6 +175,18 @@ public slots:
     void miNetworkSettingsClick();
     // Options -> Mailer Number (entry/TF_Main_MailerNumber.cpp)
     void miMailerNumberClick();
+    // Printing menu, bar code labels and label position (entry/TF_Main_PrintSetup.cpp)
+    void miPrintBarCodesClick();
+    void miPrintAlignmentClick();
+    void miPrinterSetupClick();
+    void miExtraLabelClick();
+    void EDPosRowChange();
+    void EDPosColChange();
+    // Utilities: imports of earlier logs, tracking (entry/TF_Main_Utilities.cpp)
+    void miImportPro25Click();
+    void miImport3Click();
+    void miImportPro3Click();
+    void TrackClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -202,6 +214,8 @@ private:
 
     // Print run (entry/TF_Main_Print.cpp).
     void connectPrintCommands();
+    void connectPrintSetupCommands(); // entry/TF_Main_PrintSetup.cpp
+    void connectUtilityCommands();    // entry/TF_Main_Utilities.cpp
     void applyStoredPrinter(); // start-up step 7
     bool printOrStore();       // one Print: a batch row or a printed mailer; false when refused
     bool PrintOneMailer();     // false when the counter refused
