@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
@@ -85,13 +86,16 @@ int main(int argc, char** argv)
     engine::createTable(ours.toStdString(), "Log37", schema::Log37);
     engine::createTable(tool.toStdString(), "Log37", schema::Log37);
 
-    QList<testsupport::DbfRecord> records;
-    records.reserve(rows);
-    for (int i = 0; i < rows; ++i)
-        records << recordOf(i);
     const QString dbf = root.filePath("report3.dbf");
-    testsupport::writeBytes(dbf, testsupport::dbaseFile(testsupport::report3Fields(), records));
-    records.clear();
+    {
+        const QList<testsupport::DbfField> fields = testsupport::report3Fields();
+        QFile file(dbf);
+        file.open(QIODevice::WriteOnly);
+        file.write(testsupport::dbaseHeader(fields, rows));
+        for (int i = 0; i < rows; ++i)
+            file.write(testsupport::dbaseRecord(fields, recordOf(i)));
+        file.write(testsupport::dbaseEnd());
+    }
 
     TdmDovraPro dm;
     Settings settings = Settings::defaults(root.path());

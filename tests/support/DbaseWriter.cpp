@@ -20,7 +20,7 @@ void putLe32(QByteArray& bytes, int at, unsigned long value)
 
 } // namespace
 
-QByteArray dbaseFile(const QList<DbfField>& fields, const QList<DbfRecord>& records, unsigned char version)
+QByteArray dbaseHeader(const QList<DbfField>& fields, int recordCount, unsigned char version)
 {
     int recordLength = 1;
     for (const DbfField& f : fields)
@@ -32,7 +32,7 @@ QByteArray dbaseFile(const QList<DbfField>& fields, const QList<DbfRecord>& reco
     out[1] = char(103); // last update 2003-04-05
     out[2] = 4;
     out[3] = 5;
-    putLe32(out, 4, static_cast<unsigned long>(records.size()));
+    putLe32(out, 4, static_cast<unsigned long>(recordCount));
     putLe16(out, 8, headerLength);
     putLe16(out, 10, recordLength);
     for (const DbfField& f : fields) {
@@ -43,19 +43,30 @@ QByteArray dbaseFile(const QList<DbfField>& fields, const QList<DbfRecord>& reco
         out += d;
     }
     out += char(0x0D);
-    for (const DbfRecord& r : records) {
-        out += r.deleted ? '*' : ' ';
-        for (const DbfField& f : fields) {
-            QByteArray value = r.values.value(f.name).left(f.width);
-            if (f.type == 'N' || f.type == 'M')
-                value = value.rightJustified(f.width, ' ');
-            else
-                value = value.leftJustified(f.width, ' ');
-            out += value;
-        }
-    }
-    out += char(0x1A);
     return out;
+}
+
+QByteArray dbaseRecord(const QList<DbfField>& fields, const DbfRecord& record)
+{
+    QByteArray out(1, record.deleted ? '*' : ' ');
+    for (const DbfField& f : fields) {
+        const QByteArray value = record.values.value(f.name).left(f.width);
+        out += f.type == 'N' || f.type == 'M' ? value.rightJustified(f.width, ' ') : value.leftJustified(f.width, ' ');
+    }
+    return out;
+}
+
+QByteArray dbaseEnd()
+{
+    return QByteArray(1, char(0x1A));
+}
+
+QByteArray dbaseFile(const QList<DbfField>& fields, const QList<DbfRecord>& records, unsigned char version)
+{
+    QByteArray out = dbaseHeader(fields, int(records.size()), version);
+    for (const DbfRecord& r : records)
+        out += dbaseRecord(fields, r);
+    return out + dbaseEnd();
 }
 
 QList<DbfField> report3Fields()

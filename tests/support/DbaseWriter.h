@@ -27,6 +27,12 @@ constexpr unsigned char kDbase3WithMemo = 0x83;
 QByteArray dbaseFile(const QList<DbfField>& fields, const QList<DbfRecord>& records,
                      unsigned char version = kDbase3);
 
+// The same file in parts, for files too big to hold in memory: the header and field list,
+// one record, and the end mark (one byte, 0x1A).
+QByteArray dbaseHeader(const QList<DbfField>& fields, int recordCount, unsigned char version = kDbase3);
+QByteArray dbaseRecord(const QList<DbfField>& fields, const DbfRecord& record);
+QByteArray dbaseEnd();
+
 // The earlier edition's fields: sentname0..3, city, state, zip, rdate, mailernum, the five
 // fees, comments and re.
 QList<DbfField> report3Fields();
