@@ -60,33 +60,10 @@ void setMailerNumber(ImportedLogRow& row, const QString& number)
         row.set("SerialNum", std::int64_t(*parts.serial));
 }
 
-// ---- Pro 2.5 -------------------------------------------------------------------------------
-
-const char* const kPro25Select =
-    "select DateTime, MailerNum, SendAddress0,SendAddress1, SendAddress2, SendAddress3, SendCity, SendState, "
-    "SendZip, FromAddress0, FromAddress1, FromAddress2, FromAddress3, FromAddress4, Postage, Certified, Special, "
-    "Restricted, Return, Total, Department,  ProcessedBy, RE, Comment, WishRest, Batch, Received from LOG";
-
-class Pro25Source : public LogImportSource {
+// A source read through one of the data module's queries: its table counted, then read
+// row by row with its select; the query lets go of the source's file when done.
+class QuerySource : public LogImportSource {
 public:
-    explicit Pro25Source(const QString& folder) : query_(dmDovraPro->adsqLog2)
-    {
-        try {
-            query_.close();
-            query_.setFolder(toStd(folder));
-            query_.setSql("select count(*) from LOG");
-            query_.open();
-            total_ = static_cast<int>(query_.asInteger(query_.fieldName(0)));
-            query_.close();
-            query_.setSql(kPro25Select);
-            query_.open();
-        } catch (const std::exception&) {
-            query_.disconnect();
-            throw InvalidPro25LogError();
-        }
-    }
-    ~Pro25Source() override { query_.disconnect(); }
-
     int rowCount() const override { return total_; }
 
     bool next(ImportedLogRow& row) override
@@ -97,6 +74,63 @@ public:
         if (query_.eof())
             return false;
         row.clear();
+        fill(row);
+        return true;
+    }
+
+protected:
+    explicit QuerySource(engine::Query& query) : query_(query) {}
+    ~QuerySource() override { query_.disconnect(); }
+
+    // Counts the rows of table in folder and opens select there. Throws with the query
+    // let go.
+    void open(const QString& folder, const std::string& table, const std::string& select)
+    {
+        query_.close();
+        query_.setFolder(toStd(folder));
+        try {
+            query_.setSql("select count(*) from " + table);
+            query_.open();
+            total_ = static_cast<int>(query_.asInteger(query_.fieldName(0)));
+            query_.close();
+            query_.setSql(select);
+            query_.open();
+        } catch (...) {
+            query_.disconnect();
+            throw;
+        }
+    }
+
+    virtual void fill(ImportedLogRow& row) = 0;
+
+    engine::Query& query_;
+
+private:
+    int total_ = 0;
+    bool started_ = false;
+};
+
+// ---- Pro 2.5 -------------------------------------------------------------------------------
+
+const char* const kPro25Select =
+    "select DateTime, MailerNum, SendAddress0,SendAddress1, SendAddress2, SendAddress3, SendCity, SendState, "
+    "SendZip, FromAddress0, FromAddress1, FromAddress2, FromAddress3, FromAddress4, Postage, Certified, Special, "
+    "Restricted, Return, Total, Department,  ProcessedBy, RE, Comment, WishRest, Batch, Received from LOG";
+
+class Pro25Source : public QuerySource {
+public:
+    explicit Pro25Source(const QString& folder) : QuerySource(dmDovraPro->adsqLog2)
+    {
+        try {
+            open(folder, "LOG", kPro25Select);
+        } catch (const std::exception&) {
+            throw InvalidPro25LogError();
+        }
+    }
+
+private:
+    void fill(ImportedLogRow& row) override
+    {
         if (!query_.isNull("DateTime"))
             row.set("DateTime", query_.asDateTime("DateTime").iso());
         setMailerNumber(row, text("MailerNum").trimmed().left(27));
@@ -125,15 +159,9 @@ public:
         row.set("WishRest", std::int64_t(text("WishRest") == "X"));
         row.set("Batch", std::int64_t(text("Batch") == "X"));
         row.setText("Result", text("Received") == "Y" ? "Received" : "None");
-        return true;
     }
 
-private:
     QString text(const std::string& field) const { return fromStd(query_.asString(field)); }
-
-    engine::Query& query_;
-    int total_ = 0;
-    bool started_ = false;
 };
 
 // ---- dBASE ---------------------------------------------------------------------------------
@@ -204,9 +232,9 @@ bool sameFile(const QString& a, const QString& b)
     return std::filesystem::equivalent(a.toStdString(), b.toStdString(), ec) && !ec;
 }
 
-class Pro3Source : public LogImportSource {
+class Pro3Source : public QuerySource {
 public:
-    Pro3Source(const QString& folder, const QString& logFolder) : query_(dmDovraPro->adsqLog)
+    Pro3Source(const QString& folder, const QString& logFolder) : QuerySource(dmDovraPro->adsqLog)
     {
         QString readFolder = folder;
         // Reading the table that the rows go to would meet the rows as they arrive.
@@ -218,39 +246,21 @@ public:
             engine::copyTable(toStd(folder), "Log37", toStd(snapshot_->path()));
             readFolder = snapshot_->path();
         }
-        query_.close();
-        query_.setFolder(toStd(readFolder));
-        try {
-            query_.setSql("select count(*) from Log37");
-            query_.open();
-            total_ = static_cast<int>(query_.asInteger(query_.fieldName(0)));
-            query_.close();
-            query_.setSql("select * from Log37 order by DATETIME");
-            query_.open();
-            for (const engine::FieldDef& field : engine::parseDefinition(schema::Log37)) {
-                if (field.name == "LID")
-                    continue;
-                if (!query_.hasField(field.name))
-                    missingField(fromStd(field.name), folder + "/Log37.adt");
-                fields_.push_back(field);
-            }
-        } catch (...) {
-            query_.disconnect();
-            throw;
+        open(readFolder, "Log37", "select * from Log37 order by DATETIME");
+        for (const engine::FieldDef& field : engine::parseDefinition(schema::Log37)) {
+            if (field.name == "LID")
+                continue;
+            if (!query_.hasField(field.name))
+                missingField(fromStd(field.name), folder + "/Log37.adt");
+            fields_.push_back(field);
         }
     }
+    // The query lets go of the copy before the copy is removed.
     ~Pro3Source() override { query_.disconnect(); }
 
-    int rowCount() const override { return total_; }
-
-    bool next(ImportedLogRow& row) override
+private:
+    void fill(ImportedLogRow& row) override
     {
-        if (started_)
-            query_.next();
-        started_ = true;
-        if (query_.eof())
-            return false;
-        row.clear();
         for (const engine::FieldDef& field : fields_) {
             const std::string& name = field.name;
             if (query_.isNull(name))
@@ -264,15 +274,10 @@ public:
             else
                 row.set(name.c_str(), query_.asString(name));
         }
-        return true;
     }
 
-private:
-    engine::Query& query_;
     std::unique_ptr<QTemporaryDir> snapshot_;
     std::vector<engine::FieldDef> fields_;
-    int total_ = 0;
-    bool started_ = false;
 };
 
 } // namespace

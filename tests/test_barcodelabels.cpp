@@ -42,13 +42,7 @@ public:
 
     QString pdfFolder() const { return home.path() + "/Printed"; }
     QStringList pdfFiles() const { return QDir(pdfFolder()).entryList({"*.pdf"}, QDir::Files, QDir::Name); }
-    QStringList messages() const
-    {
-        QStringList texts;
-        for (const auto& m : MessageService::shown())
-            texts << m.text;
-        return texts;
-    }
+    QStringList messages() const { return testsupport::shownMessageTexts(); }
 
     testsupport::TempProgramFolder home;
 
