@@ -146,6 +146,7 @@ private slots:
     void dateThatDoesNotReadStopsTheImport_data();
     void dateThatDoesNotReadStopsTheImport();
     void importsRunInBatchesWithProgress();
+    void rowThatCannotBeStoredIsSkipped();
 
     void pro25RowsAreImported();
     void pro25MissingColumnIsInvalid();
@@ -404,6 +405,31 @@ void TestLogImport::importsRunInBatchesWithProgress()
              2500);
     QCOMPARE(reported, (QList<int>{1000, 2000, 2500}));
     QCOMPARE(f.rows().size(), 2500);
+}
+
+// The log refuses one row (here a rule of the table, as a unique index would): that row is
+// left out and not counted, the rows around it in the same batch are stored.
+void TestLogImport::rowThatCannotBeStoredIsSkipped()
+{
+    LogFixture f;
+    engine::Query q;
+    q.setFolder(toStd(f.logFolder()));
+    q.setSql("select count(*) from Log37");
+    q.open();
+    q.close();
+    q.setSql("create trigger Log37.NoRefused before insert on Log37 when new.ToAddress1 = 'Refused' "
+             "begin select raise(abort, 'refused'); end");
+    q.execSql();
+    q.disconnect();
+    const QString path = writeDbase(f.program.home.path(),
+                                    testsupport::dbaseFile(testsupport::report3Fields(),
+                                                           {report3("A", "1"), report3("Refused", "2"), report3("C", "3")}));
+    const auto source = OpenDbaseLog(path);
+    QCOMPARE(f.import(*source), 2);
+    const QList<LogRow> rows = f.rows();
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[0]["ToAddress1"], QString("A"));
+    QCOMPARE(rows[1]["ToAddress1"], QString("C"));
 }
 
 void TestLogImport::pro25RowsAreImported()
