@@ -1,5 +1,5 @@
-// The settings record: every preference and data location, read once at start from
-// dovra3.ini and written once at exit.
+// The settings record: every preference and data location, read at start from dovra3.ini
+// and written back whenever it changes, so a crash or a killed session loses nothing.
 #pragma once
 
 #include <QString>
@@ -45,6 +45,8 @@ struct Settings {
     // Printer
     int pTray = 0;
     QString printer;
+
+    bool operator==(const Settings&) const = default;
 
     // Every key at its default for a program folder.
     static Settings defaults(const QString& programFolder);

@@ -3,6 +3,12 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <stdio.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -178,43 +184,163 @@ bool tableExists(const std::string& folder, const std::string& table)
     return detail::fileExists(tableFile(folder, table));
 }
 
-void createTable(const std::string& folder, const std::string& table, std::string_view definition)
+namespace {
+
+std::string indexSql(const std::string& table, const IndexDef& index)
+{
+    std::string columns;
+    for (const auto& f : split(index.fields, ';')) {
+        if (f.empty())
+            continue;
+        if (!columns.empty())
+            columns += ", ";
+        columns += detail::quoteIdent(f) + (index.caseInsensitive ? " COLLATE NOCASE" : "");
+    }
+    if (columns.empty())
+        throw EngineError("The index " + index.name + " names no field");
+    return std::string("CREATE ") + (index.unique ? "UNIQUE " : "") + "INDEX " + detail::quoteIdent(index.name) +
+           " ON " + detail::quoteIdent(table) + " (" + columns + ")";
+}
+
+// Writes a finished file's data, or a folder's entries, to the disk.
+void syncPath(const std::string& path, bool folder)
+{
+    const int fd = ::open(path.c_str(), (folder ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
+    if (fd < 0)
+        throw EngineError("Cannot write " + path + " to disk: " + std::strerror(errno));
+    const int rc = ::fsync(fd);
+    const int err = errno;
+    ::close(fd);
+    // Some shares cannot sync a folder; the rename itself is still atomic there.
+    if (rc != 0 && !(folder && (err == EINVAL || err == ENOTSUP || err == EBADF)))
+        throw EngineError("Cannot write " + path + " to disk: " + std::strerror(err));
+}
+
+// Removes a file being built and what SQLite may have left beside it.
+void removeBuildFiles(const std::string& path)
+{
+    ::unlink(path.c_str());
+    ::unlink((path + "-journal").c_str());
+}
+
+// Puts the finished file under the table's name. A missing name is taken without replacing
+// what another workstation may have put there meanwhile; an empty file is replaced.
+void placeTableFile(const std::string& built, const std::string& path, bool replaceEmpty)
+{
+    if (replaceEmpty) {
+        if (::rename(built.c_str(), path.c_str()) != 0)
+            throw EngineError("Cannot create " + path + ": " + std::strerror(errno));
+        return;
+    }
+    if (::link(built.c_str(), path.c_str()) == 0) {
+        ::unlink(built.c_str());
+        return;
+    }
+    int err = errno;
+    if (err == EEXIST)
+        throw EngineError("The table " + path + " already exists");
+    // Shares without hard links: rename, refusing to replace where the system can.
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, built.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
+        return;
+    err = errno;
+    if (err == EEXIST)
+        throw EngineError("The table " + path + " already exists");
+#endif
+    if (detail::fileExists(path))
+        throw EngineError("The table " + path + " already exists");
+    if (::rename(built.c_str(), path.c_str()) != 0)
+        throw EngineError("Cannot create " + path + ": " + std::strerror(errno));
+}
+
+} // namespace
+
+void createTable(const std::string& folder, const std::string& table, std::string_view definition,
+                 const std::vector<IndexDef>& indexes, const std::vector<std::string>& seedSql)
 {
     const auto fields = parseDefinition(definition);
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
         throw EngineError("Cannot create table " + table + ": the folder " + folder + " does not exist");
     const std::string path = tableFile(folder, table);
-    const bool existed = detail::fileExists(path);
+    bool replaceEmpty = false;
+    switch (tableFileState(folder, table)) {
+    case TableFileState::Missing:
+        break;
+    case TableFileState::Empty:
+        replaceEmpty = true;
+        break;
+    default:
+        throw EngineError("The table " + path + " already exists");
+    }
 
     std::string create = "CREATE TABLE " + detail::quoteIdent(table) + " (";
     for (size_t i = 0; i < fields.size(); ++i)
         create += (i ? ", " : "") + columnSql(fields[i]);
     create += ")";
 
+    static std::atomic<int> serial{0};
+    const std::string built =
+        folder + "/." + table + ".adt.new-" + std::to_string(::getpid()) + "-" + std::to_string(++serial);
     sqlite3* db = nullptr;
     try {
-        db = detail::openFile(path, true);
-        detail::exec(db, "BEGIN IMMEDIATE", path);
-        try {
-            detail::exec(db, create, path);
-            for (const char* event : {"INSERT", "UPDATE"}) {
-                auto trigger = charTriggerSql(table, fields, event);
-                if (!trigger.empty())
-                    detail::exec(db, trigger, path);
-            }
-            detail::exec(db, "COMMIT", path);
-        } catch (...) {
-            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-            throw;
+        db = detail::openFile(built, true);
+        detail::exec(db, "BEGIN IMMEDIATE", built);
+        detail::exec(db, create, built);
+        for (const char* event : {"INSERT", "UPDATE"}) {
+            auto trigger = charTriggerSql(table, fields, event);
+            if (!trigger.empty())
+                detail::exec(db, trigger, built);
         }
+        for (const IndexDef& index : indexes)
+            detail::exec(db, indexSql(table, index), built);
+        for (const std::string& sql : seedSql)
+            detail::exec(db, sql, built);
+        detail::exec(db, "COMMIT", built);
         detail::closeDb(db);
+        syncPath(built, false);
+        placeTableFile(built, path, replaceEmpty);
+        syncPath(folder, true);
     } catch (...) {
         detail::closeDb(db);
-        if (!existed)
-            ::unlink(path.c_str()); // never leave a half-made table behind
+        removeBuildFiles(built);
         throw;
     }
+}
+
+TableFileState tableFileState(const std::string& folder, const std::string& table)
+{
+    const std::string path = detail::findTableFile(folder, table);
+    if (path.empty())
+        return TableFileState::Missing;
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    if (ec)
+        return TableFileState::Damaged;
+    if (size == 0)
+        return TableFileState::Empty;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return TableFileState::Damaged;
+    }
+    sqlite3_busy_timeout(db, lockWaitMs());
+    TableFileState state = TableFileState::Damaged;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db,
+                           "SELECT count(*), coalesce(sum(name = ?1 COLLATE NOCASE), 0) FROM sqlite_master "
+                           "WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'",
+                           -1, &stmt, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(stmt, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(stmt) == SQLITE_ROW) {
+            const auto tables = sqlite3_column_int64(stmt, 0);
+            const auto ours = sqlite3_column_int64(stmt, 1);
+            state = ours > 0 ? TableFileState::Present : tables == 0 ? TableFileState::Empty : TableFileState::Damaged;
+        }
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return state;
 }
 
 void addIndex(const std::string& folder, const std::string& table, const std::string& indexName,
@@ -223,22 +349,10 @@ void addIndex(const std::string& folder, const std::string& table, const std::st
     const std::string path = detail::findTableFile(folder, table);
     if (path.empty())
         throw EngineError("The table " + tableFile(folder, table) + " does not exist");
-    std::string columns;
-    for (const auto& f : split(fields, ';')) {
-        if (f.empty())
-            continue;
-        if (!columns.empty())
-            columns += ", ";
-        columns += detail::quoteIdent(f) + (caseInsensitive ? " COLLATE NOCASE" : "");
-    }
-    if (columns.empty())
-        throw EngineError("The index " + indexName + " names no field");
+    const std::string sql = indexSql(table, {indexName, fields, unique, caseInsensitive});
     sqlite3* db = detail::openFile(path, false);
     try {
-        detail::exec(db,
-                     std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + detail::quoteIdent(indexName) +
-                         " ON " + detail::quoteIdent(table) + " (" + columns + ")",
-                     path);
+        detail::exec(db, sql, path);
     } catch (...) {
         detail::closeDb(db);
         throw;

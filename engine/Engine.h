@@ -60,8 +60,30 @@ std::string quoted(std::string_view text);
 std::string tableFile(const std::string& folder, const std::string& table);
 bool tableExists(const std::string& folder, const std::string& table);
 
-// Creates the table file from its definition string, whole or not at all.
-void createTable(const std::string& folder, const std::string& table, std::string_view definition);
+// An index made together with its table.
+struct IndexDef {
+    std::string name;
+    std::string fields; // one name, or names joined by ";" for a compound key
+    bool unique = false;
+    bool caseInsensitive = false;
+};
+
+// Creates the table file from its definition string, whole or not at all: the table, its
+// indexes and the rows of seedSql (statements such as "INSERT INTO ...") are built in a
+// new file beside it, written to disk, and only then put under the table's name, so no
+// crash leaves a partial table there. An existing file is replaced only when it holds no
+// table at all (see tableFileState); otherwise the table "already exists".
+void createTable(const std::string& folder, const std::string& table, std::string_view definition,
+                 const std::vector<IndexDef>& indexes = {}, const std::vector<std::string>& seedSql = {});
+
+// What the file of a table holds.
+enum class TableFileState {
+    Missing, // no file of that name
+    Empty,   // a file without any table: zero bytes, or left so by a crash while it was made
+    Present, // the file holds the table
+    Damaged, // anything else: not a table file, unreadable, or other tables only
+};
+TableFileState tableFileState(const std::string& folder, const std::string& table);
 
 // fields: one name, or names joined by ";" for a compound key.
 void addIndex(const std::string& folder, const std::string& table, const std::string& indexName,

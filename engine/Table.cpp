@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -27,6 +28,21 @@ struct Statement {
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 };
+
+mode_t lockFileMode(const std::string& tablePath)
+{
+    mode_t mode = S_IRUSR | S_IWUSR;
+    struct stat table {}, folder {};
+    const auto slash = tablePath.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : tablePath.substr(0, slash == 0 ? 1 : slash);
+    const mode_t writers = (::stat(tablePath.c_str(), &table) == 0 ? table.st_mode : 0) |
+                           (::stat(dir.c_str(), &folder) == 0 ? folder.st_mode : 0);
+    if (writers & S_IWGRP)
+        mode |= S_IRGRP | S_IWGRP;
+    if (writers & S_IWOTH)
+        mode |= S_IROTH | S_IWOTH;
+    return mode;
+}
 
 } // namespace
 
@@ -82,9 +98,18 @@ void Table::requireActive() const
 void Table::lock()
 {
     const std::string lockPath = path_ + ".lck";
-    lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (lockFd_ >= 0) {
+        // Whoever may write the table must be able to take its lock, whatever this user's
+        // umask: the lock file is writable for the classes of users that may write the
+        // table file or its folder.
+        ::fchmod(lockFd_, lockFileMode(path_));
+    } else if (errno == EEXIST) {
+        lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CLOEXEC);
+    }
     if (lockFd_ < 0)
-        throw EngineError("Cannot open " + fileName() + " exclusively: " + std::strerror(errno));
+        throw EngineError("Cannot open " + fileName() + " exclusively: its lock file " + lockPath +
+                          " cannot be opened for writing (" + std::strerror(errno) + ")");
     struct flock fl {};
     fl.l_type = F_WRLCK;
     fl.l_whence = SEEK_SET;

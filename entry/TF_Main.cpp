@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QTimer>
 
@@ -253,26 +254,18 @@ void TF_Main::createMissingTables()
 {
     // 10
     guarded([this] {
-        if (!engine::tableExists(toStd(settings.yourAddressDB), "YourAddress"))
-            dmDovraPro->CreateTable(settings.yourAddressDB, "YourAddress", schema::YourAddress);
-        else
+        if (!dmDovraPro->EnsureTable(settings.yourAddressDB, "YourAddress", schema::YourAddress))
             loadCurrentSender();
     });
     // 11, 12
-    guarded([this] {
-        if (!engine::tableExists(toStd(settings.logDB), "Log37"))
-            dmDovraPro->CreateTable(settings.logDB, "Log37", schema::Log37);
-    });
+    guarded([this] { dmDovraPro->EnsureTable(settings.logDB, "Log37", schema::Log37); });
     dmDovraPro->adstLog.close();
     dmDovraPro->adstLog.setFolder(toStd(settings.logDB));
     dmDovraPro->adstLog.setTableName("Log37");
     // 13
     guarded([this] { settings.showValues ? miShowFeesOnClick() : miShowFeesOffClick(); });
     // 14
-    guarded([this] {
-        if (!engine::tableExists(toStd(settings.mailerNumDB), "MailerNum"))
-            dmDovraPro->CreateTable(settings.mailerNumDB, "MailerNum", schema::MailerNum);
-    });
+    guarded([this] { dmDovraPro->EnsureTable(settings.mailerNumDB, "MailerNum", schema::MailerNum); });
     // 15
     settings.batch ? miBatchOnClick() : miBatchOffClick();
 }
@@ -309,14 +302,25 @@ void TF_Main::LoadSettings()
     EDPosRow->setText(QString::number(settings.labelRow + 1));
     EDPosCol->setText(QString::number(settings.labelCol + 1));
     (settings.zeros ? miZerosOn : miZerosOff)->setChecked(true);
+    savedSettings_ = settings;
 }
 
 void TF_Main::SaveSettings()
 {
     settings.zeros = miZerosOn->isChecked();
+    // What cannot be written is not tried again until it changes, and the message about it
+    // does not come back while it is shown.
+    savedSettings_ = settings;
+    const QScopedValueRollback saving(savingSettings_, true);
     const QString error = settings.save(settingsFilePath(programFolder));
     if (!error.isEmpty())
         MessageService::error(error, this);
+}
+
+void TF_Main::saveSettingsIfChanged()
+{
+    if (!savingSettings_ && !closing_ && settings != savedSettings_)
+        SaveSettings();
 }
 
 // ---- first showing ---------------------------------------------------------------------------
@@ -386,6 +390,8 @@ void TF_Main::closeEvent(QCloseEvent* event)
 // Escape anywhere in the main window (not in a dialog above it) ends the program.
 bool TF_Main::eventFilter(QObject* watched, QEvent* event)
 {
+    // Whatever the last event's handler changed is on disk before the next event is handled.
+    saveSettingsIfChanged();
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         auto w = qobject_cast<QWidget*>(watched);
         if (w && w->window() == this && !QApplication::activeModalWidget()) {

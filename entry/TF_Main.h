@@ -34,6 +34,8 @@ public:
 
     void LoadSettings();
     void SaveSettings();
+    // Writes the settings file when the record differs from what was last written.
+    void saveSettingsIfChanged();
 
     // ---- shell -------------------------------------------------------------------------
     QWidget* central = nullptr;
@@ -227,6 +229,8 @@ private:
     bool argumentsApplied_ = false;
     bool firstShowingPending_ = false;
     bool closing_ = false;
+    Settings savedSettings_; // as last written, or found unwritable
+    bool savingSettings_ = false;
     bool entryPrinted_ = false;
     TF_About* splash_ = nullptr;
 };

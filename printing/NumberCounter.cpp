@@ -16,6 +16,11 @@ QString SerialNotANumberMessage(const QString& serial)
         .arg(serial);
 }
 
+QString MailerNumberOf(const TNumberState& state)
+{
+    return BuildMailerNumber(CustomerIdWithoutDashes(state.CustomerId), state.Serial, "T");
+}
+
 namespace {
 
 engine::Table& counterTable()

@@ -20,6 +20,9 @@ struct TNumberState {
     SerialDirection direction() const { return CountingDirection(BarCodes, Increment); }
 };
 
+// The kind "T" Mailer Number the state's serial gives.
+QString MailerNumberOf(const TNumberState& state);
+
 // Shown when bar codes are on and no Customer ID has been set.
 extern const QString NoCustomerIdMessage;
 // Shown when the stored serial is not a whole number: nothing can be numbered from it.

@@ -2,41 +2,17 @@
 
 #include "app/Settings.h"
 #include "app/datamodule/TdmDovraPro.h"
+#include "engine/MultiTableWrite.h"
 #include "engine/Table.h"
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <functional>
 #include <optional>
 
 const QString BatchStoredMessage = QStringLiteral("Record has been added to the Batch File.");
 const QString NoBatchRecordsMessage = QStringLiteral("There are no records in the Batch file.");
 const QString ClearBatchQuestion = QStringLiteral("Are you sure you want to clear the Batch file?");
-
-namespace {
-
-QString printedButMessage(const QString& cause, const QString& number, bool logged, bool counterAdvanced)
-{
-    QString message =
-        QStringLiteral("%1\n\nThe mailer was printed with the Mailer Number %2").arg(cause, GroupMailerNumber(number));
-    if (logged)
-        message += QStringLiteral(" and entered in the log");
-    else
-        message += QStringLiteral(", but it could not be entered in the log");
-    if (!counterAdvanced)
-        message += QStringLiteral(
-            ". The Mailer Number counter could not be advanced past it: correct the Starting Identifier Serial "
-            "Number under Options, Mailer Number, before printing again, or the next mailer will carry the same "
-            "number");
-    return message + '.';
-}
-
-} // namespace
-
-PrintedNotLoggedError::PrintedNotLoggedError(const QString& cause, const QString& number, bool logged,
-                                             bool counterAdvanced)
-    : std::runtime_error(printedButMessage(cause, number, logged, counterAdvanced).toStdString())
-{
-}
 
 namespace {
 
@@ -48,44 +24,89 @@ engine::DateTime now()
     return {t.date().year(), t.date().month(), t.date().day(), t.time().hour(), t.time().minute(), t.time().second()};
 }
 
-void setAddress(engine::Table& row, const std::string& prefix, const std::string& cityPrefix,
+// The fields of a log row to be written, by name.
+using LogFields = std::vector<std::pair<std::string, engine::Value>>;
+
+engine::Value text(const QString& s)
+{
+    return toStd(s);
+}
+
+void addAddress(LogFields& row, const std::string& prefix, const std::string& cityPrefix,
                 const TAddressLines& address)
 {
     for (int i = 0; i < 4; ++i)
-        row.setText(prefix + std::to_string(i + 1), toStd(address.address[i]));
-    row.setText(cityPrefix + "City", toStd(address.city));
-    row.setText(cityPrefix + "State", toStd(address.state));
-    row.setText(cityPrefix + "Zip", toStd(address.zip));
+        row.emplace_back(prefix + std::to_string(i + 1), text(address.address[i]));
+    row.emplace_back(cityPrefix + "City", text(address.city));
+    row.emplace_back(cityPrefix + "State", text(address.state));
+    row.emplace_back(cityPrefix + "Zip", text(address.zip));
 }
 
 // The fields a printed mailer and a batch row share.
-void setEntryFields(engine::Table& row, const MailerLogEntry& entry)
+LogFields entryFields(const MailerLogEntry& entry)
 {
-    setAddress(row, "ToAddress", "To", entry.recipient);
-    setAddress(row, "YourAddress", "Your", entry.sender);
-    row.setText("Postage", toStd(entry.postage.trimmed()));
-    row.setText("Certified", toStd(entry.certified.trimmed()));
-    row.setText("Return", toStd(entry.returnFee.trimmed()));
-    row.setText("Restricted", toStd(entry.restricted.trimmed()));
-    row.setText("Total", toStd(entry.total.trimmed()));
-    row.setText("Department", toStd(entry.department.trimmed()));
-    row.setText("ProcessedBy", toStd(entry.processedBy.trimmed()));
-    row.setText("RE", toStd(entry.re.trimmed()));
-    row.setText("Comment", toStd(entry.comment.trimmed()));
-    row.setBoolean("WishRest", entry.wishRest);
-    row.setText("Result", "None");
+    LogFields row;
+    addAddress(row, "ToAddress", "To", entry.recipient);
+    addAddress(row, "YourAddress", "Your", entry.sender);
+    row.emplace_back("Postage", text(entry.postage.trimmed()));
+    row.emplace_back("Certified", text(entry.certified.trimmed()));
+    row.emplace_back("Return", text(entry.returnFee.trimmed()));
+    row.emplace_back("Restricted", text(entry.restricted.trimmed()));
+    row.emplace_back("Total", text(entry.total.trimmed()));
+    row.emplace_back("Department", text(entry.department.trimmed()));
+    row.emplace_back("ProcessedBy", text(entry.processedBy.trimmed()));
+    row.emplace_back("RE", text(entry.re.trimmed()));
+    row.emplace_back("Comment", text(entry.comment.trimmed()));
+    row.emplace_back("WishRest", std::int64_t(entry.wishRest));
+    row.emplace_back("Result", std::string("None"));
+    return row;
 }
 
 // The number part of a printed row; mailerNum is the grouped number for a single print and
 // the 22 digits for a batch row.
-void setPrintedFields(engine::Table& row, const QString& mailerNum, const QString& number, const QString& customerId)
+LogFields printedFields(const QString& mailerNum, const QString& number, const QString& customerId)
 {
-    row.setDateTime("DateTime", now());
-    row.setText("MailerNum", toStd(mailerNum));
-    row.setText("CustID", toStd(customerId));
-    // The serial inside the printed number, not the counter's next one.
-    row.setInteger("SerialNum", number.mid(14, 7).toInt());
-    row.setBoolean("Batch", false);
+    return {
+        {"DateTime", now().iso()},
+        {"MailerNum", text(mailerNum)},
+        {"CustID", text(customerId)},
+        // The serial inside the printed number, not the counter's next one.
+        {"SerialNum", std::int64_t(number.mid(14, 7).toInt())},
+        {"Batch", std::int64_t(0)},
+    };
+}
+
+void setFields(engine::Table& row, const LogFields& fields)
+{
+    for (const auto& [name, value] : fields)
+        row.setValue(name, value);
+}
+
+std::vector<engine::Value> valuesOf(const LogFields& fields)
+{
+    std::vector<engine::Value> values;
+    for (const auto& field : fields)
+        values.push_back(field.second);
+    return values;
+}
+
+std::string insertLogRowSql(const LogFields& fields)
+{
+    std::string columns, marks;
+    for (const auto& field : fields) {
+        columns += (columns.empty() ? "" : ", ") + field.first;
+        marks += marks.empty() ? "?" : ", ?";
+    }
+    return "INSERT INTO " + kLogTable + " (" + columns + ") VALUES (" + marks + ")";
+}
+
+// "UPDATE Log37 SET ... WHERE LID = ?" and the condition given; the key is bound last.
+std::string updateLogRowSql(const LogFields& fields, const std::string& condition = {})
+{
+    std::string set;
+    for (const auto& field : fields)
+        set += (set.empty() ? "" : ", ") + field.first + " = ?";
+    return "UPDATE " + kLogTable + " SET " + set + " WHERE LID = ?" + (condition.empty() ? "" : " AND " + condition);
 }
 
 LabelPosition labelPosition(const Settings& settings)
@@ -101,8 +122,8 @@ void advanceLabelPosition(Settings& settings)
     settings.labelCol = position.col;
 }
 
-// Opens the log before anything is printed: a log that cannot take the row refuses the
-// mailer while its number is still unused.
+// Opens the log for a run; a log that cannot be written refuses the run before anything is
+// printed.
 std::optional<LogTableSession>& openLogBeforePrinting(std::optional<LogTableSession>& log, const Settings& settings,
                                                       const QString& filter = QString())
 {
@@ -148,36 +169,72 @@ private:
     bool begun_ = false;
 };
 
-// Writes the number state's serial to the counter row, which stays locked.
-void writeCounterSerial(const TNumberState& state)
+// Which of the files of a write another workstation or program holds, for the message.
+std::string heldTableMessage(const std::string& cause, const std::vector<engine::MultiTableWrite::TableRef>& tables)
 {
-    engine::Table& counter = dmDovraPro->adstMailerNum;
-    counter.edit();
-    counter.setText("SerialNum", toStd(state.Serial.left(7)));
-    counter.post();
+    for (const auto& t : tables) {
+        try {
+            const int wait = engine::lockWaitMs();
+            engine::setLockWaitMs(0);
+            struct Restore {
+                int wait;
+                ~Restore() { engine::setLockWaitMs(wait); }
+            } restore{wait};
+            engine::MultiTableWrite probe({t});
+        } catch (const engine::EngineError&) {
+            return "The table " + engine::tableFile(t.folder, t.table) +
+                   " is in use by another program or workstation and cannot be written (" + cause + ")";
+        }
+    }
+    return cause;
 }
 
-// The mailer is on paper: the counter is advanced past its number and its log row written.
-// The row is written even when the counter cannot be; the error then names the number and
-// what is missing, and ends the run.
-template <class AdvanceCounter, class WriteLogRow>
-void recordPrintedMailer(const QString& number, AdvanceCounter advanceCounter, WriteLogRow writeLogRow)
+// Takes the mailer's number for good before it is printed: the counter's next serial and the
+// number's log row are written in one commit, so a crash at any instant leaves either both
+// or neither, and a counter or log that cannot be written refuses the mailer while nothing
+// is on paper. logRow writes the row (a new one, or a batch row completed) and returns the
+// rows it changed; none means the mailer is not to be printed, and nothing is written.
+bool reserveNumber(const Settings& settings, const QString& nextSerial,
+                   const std::function<int(engine::MultiTableWrite&)>& logRow)
 {
-    QString counterFailure;
+    const std::vector<engine::MultiTableWrite::TableRef> tables = {{toStd(settings.mailerNumDB), "MailerNum"},
+                                                                   {toStd(settings.logDB), kLogTable}};
     try {
-        advanceCounter();
-    } catch (const std::exception& e) {
-        counterFailure = QString::fromUtf8(e.what());
+        for (const auto& t : tables)
+            engine::requireWritable(t.folder, t.table);
+        std::optional<engine::MultiTableWrite> write;
+        try {
+            write.emplace(tables);
+        } catch (const engine::EngineError& e) {
+            throw engine::EngineError(heldTableMessage(e.what(), tables));
+        }
+        if (write->run("UPDATE MailerNum SET SerialNum = ? WHERE rowid = (SELECT min(rowid) FROM MailerNum)",
+                       {toStd(nextSerial.left(7))}) != 1)
+            throw engine::EngineError("The table " + engine::tableFile(tables[0].folder, tables[0].table) +
+                                      " holds no Mailer Number row");
+        if (logRow(*write) == 0)
+            return false;
+        write->commit();
+        return true;
+    } catch (const engine::EngineError& e) {
+        throw engine::EngineError(std::string(e.what()) + "\n\nNothing has been printed; no Mailer Number was used.");
     }
+}
+
+// A reserved mailer whose print job failed: its log row is taken back, so the log shows no
+// mailer that never reached the paper; its number stays used. The error says what happened.
+[[noreturn]] void throwPrintFailed(const std::exception& cause, const QString& number,
+                                   const std::function<void()>& takeBack)
+{
+    QString message = QString::fromUtf8(cause.what()) + QStringLiteral("\n\nThe mailer with the Mailer Number %1 was not printed");
+    message = message.arg(GroupMailerNumber(number));
     try {
-        writeLogRow();
+        takeBack();
+        message += QStringLiteral("; its number will not be used again.");
     } catch (const std::exception& e) {
-        const QString cause = QString::fromUtf8(e.what());
-        throw PrintedNotLoggedError(counterFailure.isEmpty() ? cause : counterFailure + "\n" + cause, number, false,
-                                    counterFailure.isEmpty());
+        message += QStringLiteral(", but its log row could not be taken back (%1).").arg(QString::fromUtf8(e.what()));
     }
-    if (!counterFailure.isEmpty())
-        throw PrintedNotLoggedError(counterFailure, number, true, false);
+    throw PrintError(message);
 }
 
 } // namespace
@@ -224,7 +281,7 @@ void applyNumberState(MailerPrintData& data, const TNumberState& state)
         data.customerId = CustomerIdWithoutDashes(state.CustomerId);
         data.serial = state.Serial;
     } else {
-        data.number = BuildMailerNumber(CustomerIdWithoutDashes(state.CustomerId), state.Serial, "T");
+        data.number = MailerNumberOf(state);
     }
 }
 
@@ -265,28 +322,41 @@ PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData
     if (!OpenNumberCounter(settings, state, outcome.refusal))
         return outcome;
     TNumberCounterRelease release;
-    std::optional<LogTableSession> log;
-    openLogBeforePrinting(log, settings);
     applyNumberState(data, state);
+    const QString number = MailerNumberOf(state);
 
-    if (layout == MailerLayout::Form) {
-        outcome.number = PrintMailerForm(canvas, data, layout);
-    } else {
-        canvas.BeginDocument();
-        outcome.number = PrintMailerForm(canvas, data, layout, labelPosition(settings));
-        canvas.EndDocument();
-        advanceLabelPosition(settings);
-    }
+    std::int64_t logId = 0;
+    reserveNumber(settings, AdvanceSerial(state.Serial, state.direction()), [&](engine::MultiTableWrite& write) {
+        LogFields row = entryFields(entry);
+        const LogFields printed = printedFields(GroupMailerNumber(number), number, state.CustomerId);
+        row.insert(row.end(), printed.begin(), printed.end());
+        const int added = write.run(insertLogRowSql(row), valuesOf(row));
+        logId = write.lastInsertId();
+        return added;
+    });
 
-    recordPrintedMailer(
-        outcome.number, [&] { CommitSerial(state); },
-        [&] {
-            engine::Table& row = log->table();
-            row.append();
-            setEntryFields(row, entry);
-            setPrintedFields(row, GroupMailerNumber(outcome.number), outcome.number, state.CustomerId);
-            row.post();
+    try {
+        if (layout == MailerLayout::Form) {
+            PrintMailerForm(canvas, data, layout);
+        } else {
+            canvas.BeginDocument();
+            try {
+                PrintMailerForm(canvas, data, layout, labelPosition(settings));
+            } catch (...) {
+                canvas.AbortDocument();
+                throw;
+            }
+            canvas.EndDocument();
+            advanceLabelPosition(settings);
+        }
+    } catch (const std::exception& e) {
+        throwPrintFailed(e, number, [&] {
+            engine::MultiTableWrite write({{toStd(settings.logDB), kLogTable}});
+            write.run("DELETE FROM " + kLogTable + " WHERE LID = ?", {logId});
+            write.commit();
         });
+    }
+    outcome.number = number;
     return outcome;
 }
 
@@ -295,43 +365,55 @@ void StoreMailerInBatch(const Settings& settings, const MailerLogEntry& entry)
     LogTableSession log(settings);
     engine::Table& row = log.table();
     row.append();
-    setEntryFields(row, entry);
+    setFields(row, entryFields(entry));
     row.setBoolean("Batch", true);
     row.post();
 }
 
 namespace {
 
-// The rows of a batch run in table order, each printed, logged and counted in turn.
+// The rows of a batch run in table order: each is completed with its number in the commit
+// that advances the counter, then printed.
 void printBatchRows(PageCanvas& canvas, Settings& settings, MailerLayout layout, engine::Table& rows,
                     TNumberState& state, LabelJob& labels, BatchOutcome& outcome)
 {
-    while (!rows.eof()) {
+    for (; !rows.eof(); rows.next()) {
+        const std::int64_t logId = rows.asInteger("LID");
         MailerPrintData data = printDataOfLogRow(rows, settings);
         applyNumberState(data, state);
-        QString number;
-        if (layout == MailerLayout::Form) {
-            number = PrintMailerForm(canvas, data, layout);
-        } else {
-            labels.beginOnce();
-            number = PrintMailerForm(canvas, data, layout, labelPosition(settings));
-            advanceLabelPosition(settings);
-        }
-        recordPrintedMailer(
-            number,
-            [&] {
-                state.Serial = AdvanceSerial(state.Serial, state.direction());
-                writeCounterSerial(state);
-            },
-            [&] {
-                rows.edit();
-                setPrintedFields(rows, number, number, state.CustomerId);
-                rows.post(); // the row leaves the filter but stays the current one
+        const QString number = MailerNumberOf(state);
+        const QString next = AdvanceSerial(state.Serial, state.direction());
+        const LogFields printed = printedFields(number, number, state.CustomerId);
+        std::vector<engine::Value> values = valuesOf(printed);
+        values.push_back(logId);
+        // A row another workstation has printed meanwhile is passed over.
+        if (!reserveNumber(settings, next, [&](engine::MultiTableWrite& write) {
+                return write.run(updateLogRowSql(printed, "Batch"), values);
+            }))
+            continue;
+        state.Serial = next;
+        try {
+            if (layout == MailerLayout::Form) {
+                PrintMailerForm(canvas, data, layout);
+            } else {
+                labels.beginOnce();
+                PrintMailerForm(canvas, data, layout, labelPosition(settings));
+                advanceLabelPosition(settings);
+            }
+        } catch (const std::exception& e) {
+            throwPrintFailed(e, number, [&] {
+                // Back into the batch, as it was before the run.
+                engine::MultiTableWrite write({{toStd(settings.logDB), kLogTable}});
+                write.run("UPDATE " + kLogTable +
+                              " SET DateTime = NULL, MailerNum = NULL, CustID = NULL, SerialNum = NULL, Batch = 1 "
+                              "WHERE LID = ?",
+                          {logId});
+                write.commit();
             });
+        }
         if (++outcome.count == 1)
             outcome.firstNumber = number;
         outcome.lastNumber = number;
-        rows.next();
     }
     labels.end();
 }

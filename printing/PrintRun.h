@@ -2,10 +2,12 @@
 // first and prints them later, and the log rows both write. No widgets: the main window
 // collects the entry and shows the messages; a benchmark drives the same run.
 //
-// Numbers are never handed out twice: a printed mailer's advanced serial is written to the
-// counter before its log row, so a log row that cannot be written leaves the counter past
-// the printed number (and the error names that number), never behind it. A counter that
-// cannot be written does not cost the printed mailer its log row; the error says so.
+// Numbers are never handed out twice: before a mailer is printed, the counter's next serial
+// and the mailer's log row are written in one commit across both table files. A crash at any
+// instant leaves both or neither, so the counter is always past every number on paper or in
+// the log, and every printed number has its row. A job that fails takes its row back and
+// leaves a gap in the serials; the postal service asks for unique numbers, not consecutive
+// ones.
 #pragma once
 
 #include "entry/AddressLines.h"
@@ -39,15 +41,6 @@ struct MailerLogEntry {
     bool wishRest = false;
 };
 
-// A mailer reached the printer but its bookkeeping failed: its log row could not be
-// written, or the counter could not be advanced past its number, or both. The message names
-// the printed Mailer Number, so that the user can log it by hand or correct the counter.
-class PrintedNotLoggedError : public std::runtime_error {
-public:
-    PrintedNotLoggedError(const QString& cause, const QString& number, bool logged = false,
-                          bool counterAdvanced = true);
-};
-
 // The log table (dmDovraPro->adstLog) open in the log folder ("System Path" / "LogDB") for
 // one command, with an optional filter; closed again, filter off, when the scope ends.
 // A missing or write-protected table throws engine::EngineError before anything is done.
@@ -79,11 +72,11 @@ struct PrintOutcome {
     bool printed() const { return refusal.isEmpty(); }
 };
 
-// One mailer: opens the counter exclusively and the log table; prints the form, or the
-// label at the settings' label position (one print job, then the position advances);
-// advances and writes the serial; appends the printed log row. The counter is released on
-// every way out. Errors before the mailer printed leave counter and log untouched; errors
-// after it throw PrintedNotLoggedError.
+// One mailer: opens the counter exclusively; advances the serial and appends the printed
+// log row in one commit; prints the form, or the label at the settings' label position (one
+// print job, then the position advances). The counter is released on every way out. A
+// counter or log that cannot be written throws before anything is printed, with counter and
+// log unchanged; a print job that fails throws PrintError after taking the log row back.
 PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData data, MailerLayout layout,
                          const MailerLogEntry& entry);
 
@@ -106,9 +99,9 @@ public:
 };
 
 // Prints every batch row in table order (labels share one print job) and completes each
-// with its 22-digit number. The counter is held for the whole run and its serial written
-// after each printed row, so a run that fails part-way leaves counter and completed rows
-// in agreement.
+// with its 22-digit number. The counter is held for the whole run; each row is completed in
+// the commit that advances the counter past its number, before it is printed, so a run that
+// stops part-way leaves counter and completed rows in agreement.
 BatchOutcome PrintBatch(PageCanvas& canvas, Settings& settings, MailerLayout layout);
 
 // Deletes every batch row; returns how many.

@@ -493,25 +493,24 @@ void TestPrintRun::failuresKeepCounterAndLogInStep_data()
     QTest::newRow("no Customer ID, older form")
         << "no customer id with dashes" << false << false << "0000041" << NoCustomerIdMessage;
     QTest::newRow("log folder missing") << "log folder missing" << false << false << "0000041"
-                                        << "Nothing has been printed.";
+                                        << "Nothing has been printed";
     QTest::newRow("log folder read-only") << "log folder read-only" << false << false << "0000041"
                                           << "write-protected";
     QTest::newRow("counter locked by another workstation") << "counter locked" << false << false << "0000041"
                                                            << "is in use by another user or workstation";
-    QTest::newRow("printer fails") << "printer fails" << false << false << "0000041"
-                                   << "could not be created";
+    // The number was taken before the job failed: the log row is taken back and the number
+    // left unused for good.
+    QTest::newRow("printer fails") << "printer fails" << false << false << "0000042"
+                                   << "its number will not be used again";
     // Refused before printing: it would print "0000000" again at every try.
     QTest::newRow("stored serial not a number")
         << "serial not a number" << false << false << "12a4567" << SerialNotANumberMessage("12a4567");
-    // The counter moves past the printed number although its log row could not be written.
-    QTest::newRow("log held by another handle")
-        << "log locked" << true << false << "0000042"
-        << "printed with the Mailer Number " + GroupMailerNumber(numberT("0000041"));
-    // The printed mailer is still logged, and the user told that the counter lags behind.
-    QTest::newRow("counter cannot be written")
-        << "counter write fails" << true << true << "0000041"
-        << GroupMailerNumber(numberT("0000041")) + " and entered in the log. The Mailer Number counter could not "
-                                                   "be advanced";
+    // A log or counter that cannot take the number refuses the mailer before it is printed.
+    QTest::newRow("log held by another program")
+        << "log locked" << false << false << "0000041"
+        << "Log/Log37.adt is in use by another program or workstation";
+    QTest::newRow("counter cannot be written") << "counter write fails" << false << false << "0000041"
+                                               << "disk I/O error";
 }
 
 void TestPrintRun::failuresKeepCounterAndLogInStep()
@@ -559,6 +558,8 @@ void TestPrintRun::failuresKeepCounterAndLogInStep()
     const QStringList messages = f.messages();
     QCOMPARE(messages.size(), 1);
     QVERIFY2(messages[0].contains(message), qPrintable(messages[0]));
+    if (QStringList{"log folder missing", "log folder read-only", "log locked", "counter write fails"}.contains(failure))
+        QVERIFY2(messages[0].contains("Nothing has been printed"), qPrintable(messages[0]));
     QCOMPARE(f.pdfFiles().size(), printed ? 1 : 0);
     QVERIFY(ButtonDialogService::shown().isEmpty());
     QCOMPARE(f.counterSerial(), counterAfter);
@@ -570,7 +571,7 @@ void TestPrintRun::failuresKeepCounterAndLogInStep()
     QVERIFY(!dmDovraPro->adstLog.active());
 
     // Once the cause is gone the next mailer takes the next free number.
-    if (!failure.startsWith("no customer id") && failure != "serial not a number" && !logged) {
+    if (!failure.startsWith("no customer id") && failure != "serial not a number" && failure != "counter write fails") {
         brokenPdfFolder.reset();
         f.w.settings.logDB = f.home.path() + "/Log";
         QVERIFY(f.w.btnPrintClick());
@@ -589,16 +590,17 @@ void TestPrintRun::formFailingPartWayLeavesNoPaper()
     QVERIFY_THROWS_EXCEPTION(PrintError, PrintMailer(failing, f.w.settings, testsupport::sampleMailerPrintData(),
                                                      MailerLayout::Form, entry));
     // The bar codes had reached the job's file; it is gone, and the number is still free.
+    // Its number stays used: the counter is past it, and its log row was taken back.
     QVERIFY(!failing.lastFile().isEmpty());
     QCOMPARE(f.pdfFiles(), QStringList());
-    QCOMPARE(f.counterSerial(), QString("0000041"));
+    QCOMPARE(f.counterSerial(), QString("0000042"));
     QCOMPARE(f.logRows().size(), 0);
 
     PdfJobCanvas working(f.pdfFolder());
     const PrintOutcome outcome =
         PrintMailer(working, f.w.settings, testsupport::sampleMailerPrintData(), MailerLayout::Form, entry);
-    QCOMPARE(outcome.number, numberT("0000041"));
-    QCOMPARE(decodedSymbols(working.lastFile()).first(), "CODE-128:" + numberT("0000041"));
+    QCOMPARE(outcome.number, numberT("0000042"));
+    QCOMPARE(decodedSymbols(working.lastFile()).first(), "CODE-128:" + numberT("0000042"));
 }
 
 void TestPrintRun::batchFailingPartWayKeepsCounterWithCompletedRows_data()
@@ -608,18 +610,20 @@ void TestPrintRun::batchFailingPartWayKeepsCounterWithCompletedRows_data()
     QTest::addColumn<int>("completedRows");
     QTest::addColumn<QString>("counterAfter");
     QTest::addColumn<QString>("message");
+    // The failing row had its number already: it goes back into the batch, its number unused.
     QTest::newRow("printer fails at the second form")
-        << "0000041" << 2 << 1 << "0000042"
-        << "offline.\n\n1 Mailer from Batch had been sent to printer and logged before the run stopped.  The Mailer "
-           "Number was:\n\n9214712345678900000411\n\nThe other entries are still in the batch.";
+        << "0000041" << 2 << 1 << "0000043"
+        << "offline.\n\nThe mailer with the Mailer Number 9214 7123 4567 8900 0004 28 was not printed; its number "
+           "will not be used again.\n\n1 Mailer from Batch had been sent to printer and logged before the run "
+           "stopped.  The Mailer Number was:\n\n9214712345678900000411\n\nThe other entries are still in the batch.";
     QTest::newRow("printer fails at the third form")
-        << "0000041" << 3 << 2 << "0000043"
+        << "0000041" << 3 << 2 << "0000044"
         << "2 Mailers from Batch had been sent to printer and logged before the run stopped.\n\nFirst Mailer "
            "Number: 9214712345678900000411\nLast Mailer Number: 9214712345678900000428";
     QTest::newRow("serial not a number") << "12a4567" << 0 << 0 << "12a4567" << SerialNotANumberMessage("12a4567");
-    // The first row is completed with its number; the run stops there.
-    QTest::newRow("counter cannot be written") << "counter write fails" << 0 << 1 << "0000041"
-                                               << "and entered in the log. The Mailer Number counter could not";
+    // Nothing is completed or printed when the counter cannot take the first number.
+    QTest::newRow("counter cannot be written") << "counter write fails" << 0 << 0 << "0000041"
+                                               << "Nothing has been printed";
 }
 
 void TestPrintRun::batchFailingPartWayKeepsCounterWithCompletedRows()
@@ -649,8 +653,11 @@ void TestPrintRun::batchFailingPartWayKeepsCounterWithCompletedRows()
     QVERIFY2(stop.contains(message), qPrintable(stop));
     QCOMPARE(f.counterSerial(), counterAfter);
     const QList<LogRow> rows = f.logRows();
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         QCOMPARE(rows[i]["Batch"], QString(i < completedRows ? "False" : "True"));
+        if (i >= completedRows) // as stored: no number, no time
+            QCOMPARE(rows[i]["MailerNum"] + rows[i]["DateTime"] + rows[i]["SerialNum"], QString("<null><null><null>"));
+    }
     if (completedRows)
         QCOMPARE(rows[0]["SerialNum"], QString("41"));
     QVERIFY(!dmDovraPro->adstMailerNum.active());

@@ -132,6 +132,45 @@ private slots:
         QVERIFY(readAll(ini()).startsWith("; comment"));
     }
 
+    // Files of the earlier editions are in the Windows code page.
+    void codePageOfEarlierEditions_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("extraLabel"); // written by the program
+        QTest::addColumn<QString>("company");    // read back
+        QTest::addColumn<QByteArray>("expected");
+        const QByteArray latin = "[Type]\r\nCompany=M\xfcller & S\xf6hne\r\n[Notes]\r\nStra\xdf" "e=Caf\xe9 \x80 5\r\n";
+        QTest::newRow("Windows-1252 stays so, unknown lines byte for byte")
+            << latin << QString("Adressiert an Jos\u00e9 \u20ac") << QString("M\u00fcller & S\u00f6hne")
+            << QByteArray("Company=M\xfcller & S\xf6hne\r\n|[Notes]\r\nStra\xdf" "e=Caf\xe9 \x80 5\r\n")
+            + "|ExtraLabel=Adressiert an Jos\xe9 \x80\r\n";
+        // A value the code page cannot hold turns the whole file into UTF-8, every letter kept.
+        QTest::newRow("a value beyond the code page")
+            << latin << QString("\u5c71\u7530") << QString("M\u00fcller & S\u00f6hne")
+            << QByteArray("Company=M\xc3\xbcller & S\xc3\xb6hne\r\n|[Notes]\r\nStra\xc3\x9f" "e=Caf\xc3\xa9 \xe2\x82\xac 5\r\n")
+            + "|ExtraLabel=\xe5\xb1\xb1\xe7\x94\xb0\r\n";
+        QTest::newRow("UTF-8 with a byte-order mark")
+            << QByteArray("\xef\xbb\xbf[Type]\r\nCompany=M\xc3\xbcller\r\n") << QString("\u00e9") << QString("M\u00fcller")
+            << QByteArray("\xef\xbb\xbf[Type]\r\nCompany=M\xc3\xbcller\r\n") + "|ExtraLabel=\xc3\xa9\r\n";
+    }
+    void codePageOfEarlierEditions()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, extraLabel);
+        QFETCH(QByteArray, expected);
+        writeAll(ini(), file);
+        Settings s = Settings::load(ini(), "/prog");
+        QTEST(s.company, "company");
+        s.extraLabel = extraLabel;
+        QCOMPARE(s.save(ini()), QString());
+        QFile f(ini());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray written = f.readAll();
+        for (const QByteArray& part : expected.split('|'))
+            QVERIFY2(written.contains(part), written.constData());
+        QCOMPARE(Settings::load(ini(), "/prog").extraLabel, extraLabel);
+    }
+
     void brandingIsSettledOnce()
     {
         Settings first = Settings::load(ini(), "/prog");

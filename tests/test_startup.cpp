@@ -5,11 +5,13 @@
 #include "app/Services.h"
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
+#include "engine/Engine.h"
 #include "engine/Query.h"
 #include "entry/TF_About.h"
 #include "entry/TF_Main.h"
 #include "tests/support/TestSupport.h"
 
+#include <QAction>
 #include <QDirIterator>
 #include <QGroupBox>
 #include <QLabel>
@@ -93,6 +95,98 @@ private slots:
         auto firstTables = first;
         firstTables.remove("dovra3.ini");
         QCOMPARE(second, firstTables);
+    }
+
+    // What a crash while a table was made leaves behind is made whole at the next start; a
+    // file that holds anything else is never touched.
+    void tablesLeftByACrashAreRebuilt_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("message"); // empty: repaired without a word
+        QTest::newRow("zero-byte counter") << "MailerNum.adt" << "zero bytes" << "";
+        QTest::newRow("zero-byte log") << "Log/Log37.adt" << "zero bytes" << "";
+        QTest::newRow("zero-byte sender list") << "Addresses/YourAddress.adt" << "zero bytes" << "";
+        QTest::newRow("log file without a table") << "Log/Log37.adt" << "no table" << "";
+        QTest::newRow("counter without its row") << "MailerNum.adt" << "no row" << "";
+        QTest::newRow("counter that is no table file")
+            << "MailerNum.adt" << "garbage" << "MailerNum.adt is damaged or is not a table file";
+    }
+    void tablesLeftByACrashAreRebuilt()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, damage);
+        QFETCH(QString, message);
+        testsupport::TempProgramFolder home;
+        {
+            TdmDovraPro dm;
+            TF_Main w;
+            w.close();
+        }
+        const QString file = home.file(table);
+        QFile f(file);
+        if (damage == "zero bytes" || damage == "garbage") {
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            if (damage == "garbage")
+                f.write(QByteArray(3000, 'x'));
+            f.close();
+        } else if (damage == "no table") {
+            engine::Query q;
+            q.setFolder(toStd(home.file("Log")));
+            q.setSql("drop table Log37");
+            q.execSql();
+        } else {
+            engine::Query q;
+            q.setFolder(toStd(home.path()));
+            q.setSql("delete from MailerNum");
+            q.execSql();
+        }
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray before = f.readAll();
+        f.close();
+        const QDateTime filtersTime = QFileInfo(home.file("Log/LogFilters.adt")).lastModified();
+        MessageService::clearShown();
+        {
+            TdmDovraPro dm;
+            TF_Main w;
+            w.close();
+        }
+        const auto shown = MessageService::shown();
+        if (message.isEmpty()) {
+            QVERIFY2(shown.isEmpty(), qPrintable(shown.value(0).text));
+            QCOMPARE(engine::tableFileState(toStd(QFileInfo(file).path()), toStd(QFileInfo(file).baseName())),
+                     engine::TableFileState::Present);
+            QCOMPARE(firstValue(home.path(), "select count(*) || CustID || '/' || SerialNum from MailerNum"),
+                     QString("1000000000/0000000"));
+            // The companions of the log held their data and stayed as they were.
+            QCOMPARE(QFileInfo(home.file("Log/LogFilters.adt")).lastModified(), filtersTime);
+        } else {
+            QCOMPARE(shown.size(), 1);
+            QVERIFY2(shown[0].text.contains(message), qPrintable(shown[0].text));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), before);
+        }
+        // Nothing of the building is left beside the tables.
+        QDirIterator it(home.path(), {".*.new-*"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        QVERIFY(!it.hasNext());
+    }
+
+    // A crash or a killed session loses no setting: each change is on disk at once.
+    void settingsAreWrittenWhenTheyChange()
+    {
+        testsupport::TempProgramFolder home;
+        testsupport::prepareReadyProgramFolder(home.path());
+        TdmDovraPro dm;
+        TF_Main w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.miBatchOn->trigger();
+        w.miZerosOff->trigger();
+        QTRY_VERIFY(IniFile(home.file("dovra3.ini")).readBool("Printing", "Batch", false));
+        QTRY_VERIFY(!IniFile(home.file("dovra3.ini")).readBool("Printing", "Zeros", true));
+        // The lines written before the program came are still there.
+        QCOMPARE(IniFile(home.file("dovra3.ini")).readString("YourAddress", "ID", ""), QString("1"));
+        w.close();
     }
 
     void logFolderFromTheSettings()

@@ -39,6 +39,10 @@ public:
     // Creates the table from its definition string, then whatever the table's name calls
     // for: the counter's seed row, the group and member indexes, the log's companions.
     void CreateTable(const QString& folder, const QString& tableName, const QString& definition);
+    // Creates the table when its file is missing, or empty as a crash while it was made
+    // leaves it; returns whether it did. A file holding anything else is never touched:
+    // one that is not the table throws an error that names it.
+    bool EnsureTable(const QString& folder, const QString& tableName, const QString& definition);
     void CloseTables();
 };
 

@@ -1,0 +1,90 @@
+#include "engine/MultiTableWrite.h"
+#include "engine/Sqlite.h"
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace engine {
+
+using namespace detail;
+
+MultiTableWrite::MultiTableWrite(const std::vector<TableRef>& tables)
+{
+    if (tables.empty())
+        throw EngineError("No table to write");
+    std::vector<std::string> paths;
+    for (const TableRef& t : tables) {
+        std::string path = findTableFile(t.folder, t.table);
+        if (path.empty())
+            throw EngineError("The table " + tableFile(t.folder, t.table) + " does not exist");
+        context_ += (context_.empty() ? "" : ", ") + path;
+        paths.push_back(std::move(path));
+    }
+    db_ = openFile(paths[0], false);
+    try {
+        for (size_t i = 1; i < paths.size(); ++i) {
+            sqlite3_stmt* attach = nullptr;
+            if (sqlite3_prepare_v2(db_, "ATTACH DATABASE ? AS ?", -1, &attach, nullptr) != SQLITE_OK)
+                fail(db_, context_);
+            const std::string alias = "t" + std::to_string(i);
+            sqlite3_bind_text(attach, 1, paths[i].c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(attach, 2, alias.c_str(), -1, SQLITE_TRANSIENT);
+            const int rc = sqlite3_step(attach);
+            sqlite3_finalize(attach);
+            if (rc != SQLITE_DONE)
+                fail(db_, paths[i]);
+            // Every attached file keeps the same journal and sync as the main one.
+            exec(db_, "PRAGMA " + alias + ".journal_mode=DELETE; PRAGMA " + alias + ".synchronous=FULL", paths[i]);
+        }
+        exec(db_, "BEGIN IMMEDIATE", context_);
+    } catch (...) {
+        closeDb(db_);
+        throw;
+    }
+}
+
+MultiTableWrite::~MultiTableWrite()
+{
+    if (db_ && !sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    closeDb(db_);
+}
+
+int MultiTableWrite::run(const std::string& sql, const std::vector<Value>& values)
+{
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
+        fail(db_, context_);
+    for (size_t i = 0; i < values.size(); ++i)
+        bindValue(stmt, int(i) + 1, values[i]);
+    const int rc = sqlite3_step(stmt);
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+        fail(db_, context_);
+    return sqlite3_changes(db_);
+}
+
+std::int64_t MultiTableWrite::lastInsertId() const
+{
+    return sqlite3_last_insert_rowid(db_);
+}
+
+void MultiTableWrite::commit()
+{
+    exec(db_, "COMMIT", context_);
+}
+
+void requireWritable(const std::string& folder, const std::string& table)
+{
+    const std::string path = findTableFile(folder, table);
+    if (path.empty())
+        throw EngineError("The table " + tableFile(folder, table) + " does not exist");
+    if (::access(path.c_str(), W_OK) != 0)
+        throw EngineError("The table " + path + " cannot be written: the file is write-protected for this user");
+    const std::string dir = std::filesystem::path(path).parent_path().string();
+    if (::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) != 0)
+        throw EngineError("The table " + path + " cannot be written: its folder " + dir +
+                          " is write-protected for this user, so no change to it can be committed");
+}
+
+} // namespace engine

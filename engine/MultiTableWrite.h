@@ -1,0 +1,43 @@
+// Changes to several table files that commit together or not at all. SQLite commits the
+// files of one connection atomically through a super-journal in rollback-journal mode, so a
+// crash at any instant leaves every file as it was before or as it is after.
+#pragma once
+
+#include "engine/Engine.h"
+
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace engine {
+
+// The table files are named by folder and table; statements name the tables as usual. The
+// write holds every file's reserved lock from the start, waiting for other workstations
+// as long as the engine's wait allows. What is not committed is rolled back.
+class MultiTableWrite {
+public:
+    struct TableRef {
+        std::string folder;
+        std::string table;
+    };
+    explicit MultiTableWrite(const std::vector<TableRef>& tables);
+    ~MultiTableWrite();
+    MultiTableWrite(const MultiTableWrite&) = delete;
+    MultiTableWrite& operator=(const MultiTableWrite&) = delete;
+
+    // Runs one statement with the values bound in order; returns the rows it changed.
+    int run(const std::string& sql, const std::vector<Value>& values = {});
+    std::int64_t lastInsertId() const;
+    void commit();
+
+private:
+    sqlite3* db_ = nullptr;
+    std::string context_; // the files, for messages
+};
+
+// Throws EngineError with the cause when the table file cannot be written by this user: it
+// is missing, write-protected, or its folder is (a commit writes a journal beside the file).
+void requireWritable(const std::string& folder, const std::string& table);
+
+} // namespace engine

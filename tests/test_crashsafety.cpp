@@ -1,0 +1,311 @@
+// A workstation killed at any instant never hands a Mailer Number out twice: the print run is
+// killed with SIGKILL at random moments, and at chosen ones, and the printed files, the log
+// and the counter are checked against each other afterwards. Also: tables made whole or not
+// at all, what a crash leaves of them repaired at start, and counters and logs that cannot be
+// written refused before anything is printed.
+#include "app/datamodule/Schemas.h"
+#include "app/datamodule/TdmDovraPro.h"
+#include "engine/Engine.h"
+#include "engine/Query.h"
+#include "engine/Table.h"
+#include "printing/MailerNumber.h"
+#include "printing/PdfCanvas.h"
+#include "printing/PrintRun.h"
+#include "tests/support/TestSupport.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QtTest>
+#include <csignal>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kCustomerId = "123456789";
+constexpr int kFirstSerial = 1000;
+
+QString crashPrinter()
+{
+    return testsupport::binDir() + "/crash_printer";
+}
+
+// A program folder with its counter at serial 1000 and an empty log.
+struct CrashFolder {
+    testsupport::TempProgramFolder home;
+    // Other users reach it as they would a shared folder.
+    const bool reachable = ::chmod(qPrintable(home.path()), 0755) == 0;
+    TdmDovraPro dm;
+    CrashFolder()
+    {
+        QDir().mkpath(home.path() + "/Log");
+        dm.CreateTable(home.path() + "/Log", "Log37", schema::Log37);
+        dm.CreateTable(home.path(), "MailerNum", schema::MailerNum);
+        testsupport::writeRow(home.path(), {kCustomerId, QString("%1").arg(kFirstSerial, 7, 10, QChar('0')), true, true});
+    }
+    QString printed() const { return home.path() + "/Printed"; }
+};
+
+// Runs the printing workstation; killed killAfterMs after it has started printing (never
+// when negative). Returns its exit status as QProcess reports it.
+QProcess::ExitStatus runPrinter(const QString& home, const QStringList& mode, int killAfterMs = -1,
+                               QByteArray* errors = nullptr, bool asOtherUser = false)
+{
+    QProcess p;
+    p.setProcessChannelMode(errors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
+    // Root writes through any protection; another user's workstation is played by "nobody".
+    if (asOtherUser && ::geteuid() == 0)
+        p.setChildProcessModifier([] {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(99);
+        });
+    p.start(crashPrinter(), QStringList{home} + mode);
+    if (!p.waitForStarted())
+        qFatal("crash_printer did not start");
+    if (killAfterMs >= 0) {
+        p.waitForReadyRead(30000);
+        p.waitForFinished(killAfterMs);
+        if (p.state() != QProcess::NotRunning)
+            ::kill(p.processId(), SIGKILL);
+    }
+    p.waitForFinished(60000);
+    if (errors)
+        *errors = p.readAllStandardError();
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() != 0 ? QProcess::CrashExit : p.exitStatus();
+}
+
+// Every kind "T" Mailer Number printed in a finished PDF job, in the order found. A job cut
+// short by the kill (no end of file yet) reached no paper.
+QStringList numbersOnPaper(const QString& folder)
+{
+    QStringList numbers;
+    static const QRegularExpression grouped("9214\\s+7\\d{3}\\s+\\d{4}\\s+\\d{4}\\s+\\d{4}\\s+\\d\\d");
+    for (const QString& name : QDir(folder).entryList({"*.pdf"}, QDir::Files, QDir::Name)) {
+        QFile file(folder + "/" + name);
+        if (!file.open(QIODevice::ReadOnly) || !file.readAll().endsWith("%%EOF\n"))
+            continue;
+        const QString text = testsupport::runTool("pdftotext", {"-raw", file.fileName(), "-"});
+        QSet<QString> inJob;
+        for (const auto& match : grouped.globalMatch(text)) {
+            QString number = match.captured();
+            number.remove(QRegularExpression("\\s"));
+            if (!inJob.contains(number))
+                numbers << number;
+            inJob.insert(number);
+        }
+    }
+    return numbers;
+}
+
+QString integrity(const QString& file)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(qPrintable(file), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    QString result = "cannot check";
+    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return result;
+}
+
+struct LoggedNumbers {
+    QStringList numbers; // 22 digits, rows that are not waiting in the batch
+    int waiting = 0;     // batch rows not printed yet
+};
+
+LoggedNumbers loggedNumbers(const QString& home)
+{
+    engine::Query q;
+    q.setFolder(toStd(home + "/Log"));
+    q.setSql("select MailerNum, Batch from Log37 order by LID");
+    q.open();
+    LoggedNumbers logged;
+    for (; !q.eof(); q.next()) {
+        if (q.asBoolean("Batch"))
+            ++logged.waiting;
+        else
+            logged.numbers << fromStd(q.asString("MailerNum")).remove(' ');
+    }
+    return logged;
+}
+
+int counterSerial(const QString& home)
+{
+    return testsupport::readRow(home).serialNum.toInt();
+}
+
+// What must hold whenever the workstation died: no number on two jobs or two log rows, every
+// number on paper logged, the counter past every number used, both tables sound.
+void checkInvariants(const QString& home, const QString& printed)
+{
+    QCOMPARE(integrity(home + "/MailerNum.adt"), QString("ok"));
+    QCOMPARE(integrity(home + "/Log/Log37.adt"), QString("ok"));
+    const QStringList onPaper = numbersOnPaper(printed);
+    const LoggedNumbers logged = loggedNumbers(home);
+    const QSet<QString> paperSet(onPaper.begin(), onPaper.end());
+    const QSet<QString> logSet(logged.numbers.begin(), logged.numbers.end());
+    QVERIFY2(paperSet.size() == onPaper.size(), "a Mailer Number was printed twice");
+    QVERIFY2(logSet.size() == logged.numbers.size(), "a Mailer Number was logged twice");
+    for (const QString& number : onPaper)
+        QVERIFY2(logSet.contains(number), qPrintable(number + " was printed but not logged"));
+    const int next = counterSerial(home);
+    for (const QString& number : logged.numbers) {
+        QCOMPARE(number.left(14), BuildMailerNumber(kCustomerId, "0000000", "T").left(14));
+        QVERIFY2(number.mid(14, 7).toInt() < next, qPrintable(number + " is not behind the counter"));
+    }
+}
+
+} // namespace
+
+class TestCrashSafety : public QObject {
+    Q_OBJECT
+private slots:
+    void killedAtRandomMomentsNeverRepeatsANumber();
+    void killedAroundTheJob_data();
+    void killedAroundTheJob();
+    void tablesBeingMadeWhenKilledAreWholeOrAbsent();
+    void writeProtectedCounterOrLogRefusedBeforePrinting_data();
+    void writeProtectedCounterOrLogRefusedBeforePrinting();
+};
+
+void TestCrashSafety::killedAtRandomMomentsNeverRepeatsANumber()
+{
+    // A few seconds in the test run; DOVRA_CRASH_SECONDS makes a longer one.
+    const int seconds = qEnvironmentVariableIntValue("DOVRA_CRASH_SECONDS") > 0
+                            ? qEnvironmentVariableIntValue("DOVRA_CRASH_SECONDS")
+                            : 6;
+    CrashFolder f;
+    QRandomGenerator random(QRandomGenerator::global()->generate());
+    QElapsedTimer clock;
+    clock.start();
+    int kills = 0;
+    while (clock.elapsed() < seconds * 1000) {
+        QCOMPARE(runPrinter(f.home.path(), {"loop"}, random.bounded(0, 250)), QProcess::CrashExit);
+        ++kills;
+    }
+    // After every kill the workstation prints on, each mailer with a number of its own.
+    QCOMPARE(runPrinter(f.home.path(), {"once", "form"}), QProcess::NormalExit);
+    QCOMPARE(runPrinter(f.home.path(), {"once", "label"}), QProcess::NormalExit);
+    checkInvariants(f.home.path(), f.printed());
+    const int used = counterSerial(f.home.path()) - kFirstSerial;
+    qInfo("%d kills, %d numbers used, %d on paper", kills, used, int(numbersOnPaper(f.printed()).size()));
+    QVERIFY(numbersOnPaper(f.printed()).size() >= 2);
+}
+
+void TestCrashSafety::killedAroundTheJob_data()
+{
+    QTest::addColumn<QString>("point");
+    QTest::addColumn<bool>("onPaper");
+    // The number is taken and logged, nothing is printed: the number is a gap.
+    QTest::newRow("after the number is taken, before the job") << "die-before-job" << false;
+    // The job is complete, nothing more was to be written.
+    QTest::newRow("right after the job") << "die-after-job" << true;
+}
+
+void TestCrashSafety::killedAroundTheJob()
+{
+    QFETCH(QString, point);
+    QFETCH(bool, onPaper);
+    CrashFolder f;
+    QCOMPARE(runPrinter(f.home.path(), {point}), QProcess::CrashExit);
+    const QString first = BuildMailerNumber(kCustomerId, "0001000", "T");
+    QCOMPARE(counterSerial(f.home.path()), kFirstSerial + 1);
+    QCOMPARE(loggedNumbers(f.home.path()).numbers, QStringList{first});
+    QCOMPARE(numbersOnPaper(f.printed()), onPaper ? QStringList{first} : QStringList());
+
+    // The next print takes the next number.
+    QCOMPARE(runPrinter(f.home.path(), {"once", "form"}), QProcess::NormalExit);
+    const QString second = BuildMailerNumber(kCustomerId, "0001001", "T");
+    QCOMPARE(numbersOnPaper(f.printed()), onPaper ? QStringList({first, second}) : QStringList{second});
+    QCOMPARE(loggedNumbers(f.home.path()).numbers, QStringList({first, second}));
+    QCOMPARE(counterSerial(f.home.path()), kFirstSerial + 2);
+    checkInvariants(f.home.path(), f.printed());
+}
+
+void TestCrashSafety::tablesBeingMadeWhenKilledAreWholeOrAbsent()
+{
+    testsupport::TempProgramFolder home;
+    QRandomGenerator random(QRandomGenerator::global()->generate());
+    for (int i = 0; i < 12; ++i)
+        QCOMPARE(runPrinter(home.path(), {"make-tables"}, random.bounded(0, 60)), QProcess::CrashExit);
+    const QStringList folders = QDir(home.path()).entryList({"start-*"}, QDir::Dirs, QDir::Name);
+    QVERIFY(folders.size() >= 12);
+    TdmDovraPro dm;
+    for (const QString& name : folders) {
+        const QString folder = home.file(name);
+        for (const char* table : {"YourAddress", "MailerNum", "Log37"}) {
+            const auto state = engine::tableFileState(toStd(folder), table);
+            QVERIFY2(state == engine::TableFileState::Missing || state == engine::TableFileState::Present,
+                     qPrintable(folder + "/" + table));
+        }
+        if (QFile::exists(folder + "/MailerNum.adt"))
+            QCOMPARE(testsupport::readRow(folder).custId, QString("000000000"));
+        // The next start finds every table whole, or makes it.
+        for (const auto& [table, definition] : {std::pair{"YourAddress", schema::YourAddress},
+                                                {"MailerNum", schema::MailerNum}, {"Log37", schema::Log37}})
+            dm.EnsureTable(folder, table, definition);
+        QCOMPARE(testsupport::readRow(folder).serialNum, QString("0000000"));
+        QCOMPARE(integrity(folder + "/Log37.adt"), QString("ok"));
+    }
+}
+
+void TestCrashSafety::writeProtectedCounterOrLogRefusedBeforePrinting_data()
+{
+    QTest::addColumn<QString>("protect");
+    QTest::addColumn<QString>("message"); // empty: the other user prints
+    QTest::newRow("counter file") << "MailerNum.adt" << "MailerNum.adt cannot be written: the file is write-protected";
+    QTest::newRow("counter folder") << "." << "MailerNum.adt cannot be written: its folder";
+    QTest::newRow("log file") << "Log/Log37.adt" << "Log37.adt cannot be written: the file is write-protected";
+    QTest::newRow("log folder") << "Log" << "Log37.adt cannot be written: its folder";
+    // A folder shared by several users: the counter's lock file, made by the first user to
+    // print, can be taken by the others.
+    QTest::newRow("nothing: a folder shared by every user") << "" << "";
+}
+
+void TestCrashSafety::writeProtectedCounterOrLogRefusedBeforePrinting()
+{
+    QFETCH(QString, protect);
+    QFETCH(QString, message);
+    CrashFolder f;
+    const QString home = f.home.path();
+    QDir().mkpath(f.printed());
+    for (const QString& folder : {home, home + "/Log", f.printed()})
+        QVERIFY(::chmod(qPrintable(folder), 0777) == 0);
+    for (const QString& file : {home + "/MailerNum.adt", home + "/Log/Log37.adt"})
+        QVERIFY(::chmod(qPrintable(file), 0666) == 0);
+    // The first user prints with the usual umask; its lock file must not keep the others out.
+    const mode_t umaskBefore = ::umask(022);
+    QCOMPARE(runPrinter(home, {"once", "form"}), QProcess::NormalExit);
+    ::umask(umaskBefore);
+    if (!protect.isEmpty()) {
+        const QString path = home + "/" + protect;
+        QVERIFY(::chmod(qPrintable(path), QFileInfo(path).isDir() ? 0755 : 0444) == 0);
+    }
+
+    QByteArray errors;
+    const QProcess::ExitStatus status = runPrinter(home, {"once", "form"}, -1, &errors, true);
+    const QStringList onPaper = numbersOnPaper(f.printed());
+    if (message.isEmpty()) {
+        QVERIFY2(status == QProcess::NormalExit, errors.constData());
+        QCOMPARE(onPaper.size(), 2);
+        QCOMPARE(counterSerial(home), kFirstSerial + 2);
+    } else {
+        if (::geteuid() != 0 && QFileInfo(home + "/" + protect).isWritable())
+            QSKIP("this user can write through the protection");
+        QCOMPARE(status, QProcess::CrashExit);
+        QVERIFY2(errors.contains(message.toUtf8()), errors.constData());
+        QVERIFY2(errors.contains("Nothing has been printed"), errors.constData());
+        QCOMPARE(onPaper.size(), 1);
+        QCOMPARE(counterSerial(home), kFirstSerial + 1);
+        QCOMPARE(loggedNumbers(home).numbers.size(), 1);
+    }
+    checkInvariants(home, f.printed());
+}
+
+QTEST_MAIN(TestCrashSafety)
+#include "test_crashsafety.moc"
