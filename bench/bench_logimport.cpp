@@ -45,7 +45,8 @@ testsupport::DbfRecord recordOf(int i)
              {"state", "IL"},
              {"zip", "62704"},
              {"rdate", "20030405"},
-             {"mailernum", QByteArray::number(92071123456789LL).append(QByteArray::number(i % 10000000).rightJustified(8, '0'))},
+             {"mailernum",
+              QByteArray::number(92071123456789LL).append(QByteArray::number(i % 10000000).rightJustified(8, '0'))},
              {"postage", "0.37"},
              {"certified", "2.30"},
              {"return", "1.75"},
@@ -118,8 +119,8 @@ int main(int argc, char** argv)
         }
     }
     start = Clock::now();
-    const std::string cmd = "sqlite3 '" + engine::tableFile(tool.toStdString(), "Log37") + "' < '" + script +
-                            "' > /dev/null";
+    const std::string cmd =
+        "sqlite3 '" + engine::tableFile(tool.toStdString(), "Log37") + "' < '" + script + "' > /dev/null";
     if (std::system(cmd.c_str()) != 0)
         std::fprintf(stderr, "sqlite3 tool failed: %s\n", cmd.c_str());
     const double toolRate = rows / seconds(start);

@@ -46,8 +46,7 @@ std::optional<QString> lastWord(const QString& line)
 
 [[noreturn]] void missingField(const QString& field, const QString& file)
 {
-    throw engine::ConversionError(
-        QStringLiteral("The field '%1' is missing from %2.").arg(field, file).toStdString());
+    throw engine::ConversionError(QStringLiteral("The field '%1' is missing from %2.").arg(field, file).toStdString());
 }
 
 void setMailerNumber(ImportedLogRow& row, const QString& number)
@@ -211,11 +210,20 @@ private:
     };
     static constexpr int kFieldCount = 14;
     static constexpr FieldMap kFields[kFieldCount] = {
-        {"sentname0", "ToAddress1"}, {"sentname1", "ToAddress2"}, {"sentname2", "ToAddress3"},
-        {"sentname3", "ToAddress4"}, {"city", "ToCity"},          {"state", "ToState"},
-        {"zip", "ToZip"},            {"postage", "Postage"},      {"certified", "Certified"},
-        {"return", "Return"},        {"restricted", "Restricted"}, {"total", "Total"},
-        {"re", "RE"},                {"comments", "Comment"},
+        {"sentname0", "ToAddress1"},
+        {"sentname1", "ToAddress2"},
+        {"sentname2", "ToAddress3"},
+        {"sentname3", "ToAddress4"},
+        {"city", "ToCity"},
+        {"state", "ToState"},
+        {"zip", "ToZip"},
+        {"postage", "Postage"},
+        {"certified", "Certified"},
+        {"return", "Return"},
+        {"restricted", "Restricted"},
+        {"total", "Total"},
+        {"re", "RE"},
+        {"comments", "Comment"},
     };
 
     TzDbfReport dbf_;

@@ -29,7 +29,8 @@ unsigned long le32(const unsigned char* p)
 
 [[noreturn]] void refuse(const QString& path, const QString& fault)
 {
-    throw DbfError(QStringLiteral("The file %1 cannot be read as a dBASE III table: %2.").arg(path, fault).toStdString());
+    throw DbfError(
+        QStringLiteral("The file %1 cannot be read as a dBASE III table: %2.").arg(path, fault).toStdString());
 }
 
 // Checks what shapelib trusts without checking: the version, a header that ends where it
@@ -67,7 +68,9 @@ int checkHeader(const QString& path)
     const qint64 needed = headerLength + static_cast<qint64>(records) * recordLength;
     if (QFileInfo(path).size() < needed) {
         const qint64 whole = (QFileInfo(path).size() - headerLength) / recordLength;
-        refuse(path, QStringLiteral("it is cut short: it holds %1 of its %2 records").arg(qMax<qint64>(whole, 0)).arg(records));
+        refuse(
+            path,
+            QStringLiteral("it is cut short: it holds %1 of its %2 records").arg(qMax<qint64>(whole, 0)).arg(records));
     }
     if (records > static_cast<unsigned long>(std::numeric_limits<int>::max()))
         refuse(path, "its record count is impossible");
@@ -123,7 +126,8 @@ QString TzDbfReport::text(int record, int field) const
     g_lastFault.clear();
     const char* raw = DBFReadStringAttribute(handles_->dbf, record, field);
     if (!raw)
-        throw DbfError(QStringLiteral("Record %1 of %2 cannot be read: %3").arg(record + 1).arg(path_, g_lastFault).toStdString());
+        throw DbfError(
+            QStringLiteral("Record %1 of %2 cannot be read: %3").arg(record + 1).arg(path_, g_lastFault).toStdString());
     // Code page 437 maps every byte, so the output is at most three bytes a byte.
     std::string in(raw);
     std::string out(in.size() * 3 + 1, '\0');
@@ -133,7 +137,10 @@ QString TzDbfReport::text(int record, int field) const
     size_t outLeft = out.size();
     iconv(handles_->oem, nullptr, nullptr, nullptr, nullptr);
     if (iconv(handles_->oem, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1))
-        throw DbfError(QStringLiteral("Record %1 of %2 cannot be converted from the DOS code page.").arg(record + 1).arg(path_).toStdString());
+        throw DbfError(QStringLiteral("Record %1 of %2 cannot be converted from the DOS code page.")
+                           .arg(record + 1)
+                           .arg(path_)
+                           .toStdString());
     return QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size() - outLeft)).trimmed();
 }
 

@@ -34,8 +34,7 @@ CountField::CountField(QLineEdit* field, QPushButton* ok, int maximum, const QSt
     const QRect g = field->geometry();
     upDown_->setGeometry(g.right() + 2, g.top(), 17, 22);
     connect(arrowButton(Qt::UpArrow, "UpDown1Up", upDown_, 0), &QToolButton::clicked, this, [this] { step(1); });
-    connect(arrowButton(Qt::DownArrow, "UpDown1Down", upDown_, 11), &QToolButton::clicked, this,
-            [this] { step(-1); });
+    connect(arrowButton(Qt::DownArrow, "UpDown1Down", upDown_, 11), &QToolButton::clicked, this, [this] { step(-1); });
     field->installEventFilter(this);
 }
 

@@ -287,8 +287,7 @@ QString drawMailer(PageCanvas& canvas, const MailerPrintData& data, MailerLayout
 
 // One page as a print job of its own; a page whose drawing fails is taken back, since its
 // number was never recorded and no paper may carry it.
-template <typename Draw>
-QString printOwnJob(PageCanvas& canvas, Draw draw)
+template <typename Draw> QString printOwnJob(PageCanvas& canvas, Draw draw)
 {
     canvas.BeginDocument();
     QString numberT;

@@ -1,7 +1,7 @@
 #include "printing/PrinterSetup.h"
 
-#include "app/Settings.h"
 #include "app/Services.h"
+#include "app/Settings.h"
 #include "printing/PdfCanvas.h"
 #include "printing/PrintTarget.h"
 

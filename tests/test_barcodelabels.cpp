@@ -110,10 +110,14 @@ void TestBarCodeLabels::nextLabelSerial_data()
 {
     QTest::addColumn<QString>("serial");
     QTest::addColumn<QString>("next");
-    QTest::newRow("first") << "0000001" << "0000002";
-    QTest::newRow("carry") << "0001999" << "0002000";
-    QTest::newRow("last wraps past nought") << "9999999" << "0000001";
-    QTest::newRow("nought") << "0000000" << "0000001";
+    QTest::newRow("first") << "0000001"
+                           << "0000002";
+    QTest::newRow("carry") << "0001999"
+                           << "0002000";
+    QTest::newRow("last wraps past nought") << "9999999"
+                                            << "0000001";
+    QTest::newRow("nought") << "0000000"
+                            << "0000001";
 }
 
 void TestBarCodeLabels::nextLabelSerial()
@@ -209,7 +213,9 @@ void TestBarCodeLabels::dialogRefusesBadEntries()
     MessageService::setScripted(true);
     testsupport::prepareReadyProgramFolder(program.home.path(), "000000000");
     TF_PrintBarCode d(program.settings);
-    const auto lastMessage = [] { return MessageService::shown().isEmpty() ? QString() : MessageService::shown().last().text; };
+    const auto lastMessage = [] {
+        return MessageService::shown().isEmpty() ? QString() : MessageService::shown().last().text;
+    };
 
     MessageService::clearShown();
     d.editCustIDExit();
@@ -320,9 +326,12 @@ void TestBarCodeLabels::extraLabelDialog_data()
     QTest::addColumn<bool>("shownYes");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("storedAddress");
-    QTest::newRow("yes, typed text") << "Yes" << true << "Sender" << "Addressed To";
-    QTest::newRow("no, sender") << "No" << false << "Your Name and Address" << "Your Name and Address";
-    QTest::newRow("neither opens with No") << "Maybe" << false << "Addressed To" << "Addressed To";
+    QTest::newRow("yes, typed text") << "Yes" << true << "Sender"
+                                     << "Addressed To";
+    QTest::newRow("no, sender") << "No" << false << "Your Name and Address"
+                                << "Your Name and Address";
+    QTest::newRow("neither opens with No") << "Maybe" << false << "Addressed To"
+                                           << "Addressed To";
 }
 
 void TestBarCodeLabels::extraLabelDialog()
@@ -360,11 +369,16 @@ void TestBarCodeLabels::labelPositionFields_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<int>("index");
     QTest::addColumn<bool>("error");
-    QTest::newRow("2 sets index 1") << "2" << "2" << 1 << false;
-    QTest::newRow("4 is put back") << "4" << "3" << 2 << false;
-    QTest::newRow("0 is put back") << "0" << "3" << 2 << false;
-    QTest::newRow("empty becomes 1") << "" << "1" << 0 << false;
-    QTest::newRow("letter refused") << "x" << "3" << 2 << true;
+    QTest::newRow("2 sets index 1") << "2"
+                                    << "2" << 1 << false;
+    QTest::newRow("4 is put back") << "4"
+                                   << "3" << 2 << false;
+    QTest::newRow("0 is put back") << "0"
+                                   << "3" << 2 << false;
+    QTest::newRow("empty becomes 1") << ""
+                                     << "1" << 0 << false;
+    QTest::newRow("letter refused") << "x"
+                                    << "3" << 2 << true;
 }
 
 void TestBarCodeLabels::labelPositionFields()

@@ -173,12 +173,24 @@ void TestLogImport::numbers_data()
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("custId");
     QTest::addColumn<int>("serial"); // -1: none
-    QTest::newRow("20 digits grouped") << "12345678901234567890" << "1234 5678 9012 3456 7890" << "" << -1;
-    QTest::newRow("22 digits 92071") << "9207112345678900000415" << "9207112345678900000415" << "12-345-6789" << 41;
-    QTest::newRow("22 digits other prefix") << "9214712345678900000415" << "9214712345678900000415" << "" << -1;
-    QTest::newRow("92071 with letters") << "920711234X678900A00415" << "920711234X678900A00415" << "" << -1;
-    QTest::newRow("21 digits") << "920711234567890000041" << "920711234567890000041" << "" << -1;
-    QTest::newRow("empty") << "" << "" << "" << -1;
+    QTest::newRow("20 digits grouped") << "12345678901234567890"
+                                       << "1234 5678 9012 3456 7890"
+                                       << "" << -1;
+    QTest::newRow("22 digits 92071") << "9207112345678900000415"
+                                     << "9207112345678900000415"
+                                     << "12-345-6789" << 41;
+    QTest::newRow("22 digits other prefix") << "9214712345678900000415"
+                                            << "9214712345678900000415"
+                                            << "" << -1;
+    QTest::newRow("92071 with letters") << "920711234X678900A00415"
+                                        << "920711234X678900A00415"
+                                        << "" << -1;
+    QTest::newRow("21 digits") << "920711234567890000041"
+                               << "920711234567890000041"
+                               << "" << -1;
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "" << -1;
 }
 
 void TestLogImport::numbers()
@@ -208,20 +220,20 @@ void TestLogImport::senderSplit_data()
                             << QStringList{"Acme Inc", "", "", ""} << QStringList{"Springfield", "IL", ""};
     QTest::newRow("city alone") << QStringList{"Springfield", "", "", "", ""} << QStringList{"", "", "", ""}
                                 << QStringList{"Springfield", "", ""};
-    QTest::newRow("lines after a gap stay") << QStringList{"Acme Inc", "Dover DE 19901", "", "Attn: Ann", "x"}
-                                            << QStringList{"Acme Inc", "", "", "Attn: Ann"}
-                                            << QStringList{"Dover", "DE", "19901"};
-    QTest::newRow("all five, fifth is the city") << QStringList{"A", "B", "C", "D", "New York NY 10001"}
-                                                  << QStringList{"A", "B", "C", "D"}
-                                                  << QStringList{"New York", "NY", "10001"};
-    QTest::newRow("first empty: no city") << QStringList{"", "Acme Inc", "", "", ""}
-                                          << QStringList{"", "Acme Inc", "", ""} << QStringList{"", "", ""};
-    QTest::newRow("bad ZIP kept in the city") << QStringList{"Acme", "Springfield IL 627", "", "", ""}
-                                              << QStringList{"Acme", "", "", ""}
-                                              << QStringList{"Springfield IL", "627", ""};
-    QTest::newRow("long word is no state") << QStringList{"Acme", "Salt Lake City 84101", "", "", ""}
-                                           << QStringList{"Acme", "", "", ""}
-                                           << QStringList{"Salt Lake", "City", "84101"};
+    QTest::newRow("lines after a gap stay")
+        << QStringList{"Acme Inc", "Dover DE 19901", "", "Attn: Ann", "x"}
+        << QStringList{"Acme Inc", "", "", "Attn: Ann"} << QStringList{"Dover", "DE", "19901"};
+    QTest::newRow("all five, fifth is the city")
+        << QStringList{"A", "B", "C", "D", "New York NY 10001"} << QStringList{"A", "B", "C", "D"}
+        << QStringList{"New York", "NY", "10001"};
+    QTest::newRow("first empty: no city")
+        << QStringList{"", "Acme Inc", "", "", ""} << QStringList{"", "Acme Inc", "", ""} << QStringList{"", "", ""};
+    QTest::newRow("bad ZIP kept in the city")
+        << QStringList{"Acme", "Springfield IL 627", "", "", ""} << QStringList{"Acme", "", "", ""}
+        << QStringList{"Springfield IL", "627", ""};
+    QTest::newRow("long word is no state")
+        << QStringList{"Acme", "Salt Lake City 84101", "", "", ""} << QStringList{"Acme", "", "", ""}
+        << QStringList{"Salt Lake", "City", "84101"};
 }
 
 void TestLogImport::senderSplit()
@@ -238,12 +250,12 @@ void TestLogImport::dbaseRowsAreImported()
 {
     LogFixture f;
     // "M\x81ller" and "Caf\x82" are Müller and Café in code page 437.
-    const QString path = writeDbase(
-        f.program.home.path(),
-        testsupport::dbaseFile(testsupport::report3Fields(),
-                               {report3("Hans M\x81ller", "12345678901234567890"),
-                                report3("Caf\x82 Roma", "9207112345678900000415", "19991231", true),
-                                report3("Jane Roe", "9214712345678900000415", "20030405")}));
+    const QString path =
+        writeDbase(f.program.home.path(),
+                   testsupport::dbaseFile(testsupport::report3Fields(),
+                                          {report3("Hans M\x81ller", "12345678901234567890"),
+                                           report3("Caf\x82 Roma", "9207112345678900000415", "19991231", true),
+                                           report3("Jane Roe", "9214712345678900000415", "20030405")}));
     QVERIFY(!path.isEmpty());
     const auto source = OpenDbaseLog(path);
     QCOMPARE(source->rowCount(), 3);
@@ -373,13 +385,15 @@ void TestLogImport::dateThatDoesNotReadStopsTheImport()
     for (int i = 0; i < 1200; ++i)
         records << report3("Row " + QByteArray::number(i), "12345678901234567890");
     records << report3("Bad", "1", date) << report3("After", "1");
-    const auto source = OpenDbaseLog(writeDbase(f.program.home.path(), testsupport::dbaseFile(testsupport::report3Fields(), records)));
+    const auto source =
+        OpenDbaseLog(writeDbase(f.program.home.path(), testsupport::dbaseFile(testsupport::report3Fields(), records)));
     try {
         f.import(*source);
         QFAIL("the import went on past the bad date");
     } catch (const ImportStoppedError& e) {
         QCOMPARE(e.stored, 1200);
-        QVERIFY2(QString(e.what()).startsWith(QString("'%1' is not a valid date (record 1201)").arg(QString(date))), e.what());
+        QVERIFY2(QString(e.what()).startsWith(QString("'%1' is not a valid date (record 1201)").arg(QString(date))),
+                 e.what());
         QVERIFY2(QString(e.what()).endsWith("1200 records had been imported to your Log file when the import stopped."),
                  e.what());
     }
@@ -395,7 +409,8 @@ void TestLogImport::importsRunInBatchesWithProgress()
     QList<DbfRecord> records;
     for (int i = 0; i < 2500; ++i)
         records << report3("Row " + QByteArray::number(i), "12345678901234567890");
-    const auto source = OpenDbaseLog(writeDbase(f.program.home.path(), testsupport::dbaseFile(testsupport::report3Fields(), records)));
+    const auto source =
+        OpenDbaseLog(writeDbase(f.program.home.path(), testsupport::dbaseFile(testsupport::report3Fields(), records)));
     QList<int> reported;
     QCOMPARE(ImportLogRows(*source, f.program.settings,
                            [&](int read, int total) {
@@ -421,9 +436,9 @@ void TestLogImport::rowThatCannotBeStoredIsSkipped()
              "begin select raise(abort, 'refused'); end");
     q.execSql();
     q.disconnect();
-    const QString path = writeDbase(f.program.home.path(),
-                                    testsupport::dbaseFile(testsupport::report3Fields(),
-                                                           {report3("A", "1"), report3("Refused", "2"), report3("C", "3")}));
+    const QString path = writeDbase(
+        f.program.home.path(), testsupport::dbaseFile(testsupport::report3Fields(),
+                                                      {report3("A", "1"), report3("Refused", "2"), report3("C", "3")}));
     const auto source = OpenDbaseLog(path);
     QCOMPARE(f.import(*source), 2);
     const QList<LogRow> rows = f.rows();
@@ -511,8 +526,9 @@ void TestLogImport::pro3RowsAreCopied()
     const QStringList some{"LID", "DateTime", "ToAddress1", "Batch"};
     QCOMPARE(columns(rows[0], some),
              (LogRow{{"LID", "1"}, {"DateTime", "<null>"}, {"ToAddress1", "Batch Row"}, {"Batch", "True"}}));
-    QCOMPARE(columns(rows[1], some),
-             (LogRow{{"LID", "2"}, {"DateTime", "2020-01-01 00:00:00"}, {"ToAddress1", "Oldest"}, {"Batch", "<null>"}}));
+    QCOMPARE(
+        columns(rows[1], some),
+        (LogRow{{"LID", "2"}, {"DateTime", "2020-01-01 00:00:00"}, {"ToAddress1", "Oldest"}, {"Batch", "<null>"}}));
     QCOMPARE(columns(rows[2], {"LID", "DateTime", "MailerNum", "CustID", "SerialNum", "WishRest", "Batch", "Result"}),
              (LogRow{{"LID", "3"},
                      {"DateTime", "2024-05-06 07:08:09"},
@@ -528,8 +544,9 @@ void TestLogImport::pro3RowsAreCopied()
 void TestLogImport::ownLogAsSourceIsReadOnce()
 {
     LogFixture f;
-    const QString path = writeDbase(f.program.home.path(), testsupport::dbaseFile(testsupport::report3Fields(),
-                                                                                 {report3("A", "1"), report3("B", "2")}));
+    const QString path =
+        writeDbase(f.program.home.path(),
+                   testsupport::dbaseFile(testsupport::report3Fields(), {report3("A", "1"), report3("B", "2")}));
     const auto dbase = OpenDbaseLog(path);
     QCOMPARE(f.import(*dbase), 2);
     {
@@ -547,17 +564,30 @@ void TestLogImport::commandsCheckTheChosenFile_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("chosen"); // in the program folder; "" cancels
     QTest::addColumn<QString>("message");
-    QTest::newRow("2.5, LOG.ADT") << "miImportPro25" << "old/LOG.ADT" << "Invalid Dovra Pro 2.5 log file.";
-    QTest::newRow("2.5, missing") << "miImportPro25" << "none/log.adt"
+    QTest::newRow("2.5, LOG.ADT") << "miImportPro25"
+                                  << "old/LOG.ADT"
+                                  << "Invalid Dovra Pro 2.5 log file.";
+    QTest::newRow("2.5, missing") << "miImportPro25"
+                                  << "none/log.adt"
                                   << "No Dovra Pro 2.5 log file exists in this location.";
-    QTest::newRow("3, other name") << "miImport3" << "old/LOG.ADT" << "Invalid Dovra 3 (Regular or lite) log file.";
-    QTest::newRow("3, missing") << "miImport3" << "Reports/report3.dbf" << "No Dovra 3 log file exists in this location.";
-    QTest::newRow("Pro 3, lower case") << "miImportPro3" << "old/log37.adt" << "Invalid Dovra Pro 3 log file.";
-    QTest::newRow("Pro 3, missing") << "miImportPro3" << "none/Log37.adt"
+    QTest::newRow("3, other name") << "miImport3"
+                                   << "old/LOG.ADT"
+                                   << "Invalid Dovra 3 (Regular or lite) log file.";
+    QTest::newRow("3, missing") << "miImport3"
+                                << "Reports/report3.dbf"
+                                << "No Dovra 3 log file exists in this location.";
+    QTest::newRow("Pro 3, lower case") << "miImportPro3"
+                                       << "old/log37.adt"
+                                       << "Invalid Dovra Pro 3 log file.";
+    QTest::newRow("Pro 3, missing") << "miImportPro3"
+                                    << "none/Log37.adt"
                                     << "No Dovra Pro 3 log file exists in this location.";
-    QTest::newRow("2.5, no table in the file") << "miImportPro25" << "old/log.adt"
+    QTest::newRow("2.5, no table in the file") << "miImportPro25"
+                                               << "old/log.adt"
                                                << "Invalid Dovra Pro 2.5 Log Database";
-    QTest::newRow("cancelled") << "miImport3" << "" << "";
+    QTest::newRow("cancelled") << "miImport3"
+                               << ""
+                               << "";
 }
 
 void TestLogImport::commandsCheckTheChosenFile()
@@ -592,8 +622,9 @@ void TestLogImport::commandImportsTwiceWhenAskedTwice()
     TdmDovraPro dm;
     TF_Main w;
     QDir().mkpath(home.file("Reports"));
-    const QString path = writeDbase(home.file("Reports"), testsupport::dbaseFile(testsupport::report3Fields(),
-                                                                                 {report3("A", "1"), report3("B", "2")}));
+    const QString path =
+        writeDbase(home.file("Reports"),
+                   testsupport::dbaseFile(testsupport::report3Fields(), {report3("A", "1"), report3("B", "2")}));
     // Anything but Yes ends before the file dialog.
     MessageService::queueAnswer(QMessageBox::No);
     w.miImport3->trigger();

@@ -193,8 +193,8 @@ void TestShell::aboutBoxLinks()
     QCOMPARE(catcher.opened.size(), 2);
     QCOMPARE(catcher.opened[0].scheme(), QString("mailto"));
     QVERIFY(catcher.opened[0].toString().contains("?Subject="));
-    QVERIFY(mail->text().contains("href='mailto:support@quelmar.example?Subject=" +
-                                  QApplication::applicationDisplayName() + "'"));
+    QVERIFY(mail->text().contains(
+        "href='mailto:support@quelmar.example?Subject=" + QApplication::applicationDisplayName() + "'"));
 
     // The splash shows the banner alone, without OK.
     TF_About splash(TF_About::Mode::Splash);

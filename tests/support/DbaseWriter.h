@@ -24,8 +24,7 @@ constexpr unsigned char kDbase3 = 0x03;
 constexpr unsigned char kDbase3WithMemo = 0x83;
 
 // Header, field list, records (values cut or padded with blanks to their widths), end mark.
-QByteArray dbaseFile(const QList<DbfField>& fields, const QList<DbfRecord>& records,
-                     unsigned char version = kDbase3);
+QByteArray dbaseFile(const QList<DbfField>& fields, const QList<DbfRecord>& records, unsigned char version = kDbase3);
 
 // The same file in parts, for files too big to hold in memory: the header and field list,
 // one record, and the end mark (one byte, 0x1A).

@@ -10,7 +10,6 @@
 #include <QImage>
 #include <QList>
 #include <QMap>
-#include <QUrl>
 #include <QPair>
 #include <QPointer>
 #include <QRect>
@@ -18,6 +17,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 #include <functional>
 
