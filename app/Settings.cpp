@@ -22,6 +22,7 @@ Settings Settings::defaults(const QString& programFolder)
     s.mailerNumDB = programFolder;
     s.addressDB = programFolder + "/Addresses";
     s.logDB = programFolder + "/Log";
+    s.proofDB = programFolder + "/Proofs";
     return s;
 }
 
@@ -63,6 +64,8 @@ const Key kKeys[] = {
     {"Type", "FindMailerType", &Settings::findMailerType},
     {"Printer", "PTray", &Settings::pTray},
     {"Printer", "Printer", &Settings::printer},
+    {"System Path", "ProofDB", &Settings::proofDB, true},
+    {"Printing", "ProofCopies", &Settings::proofCopies},
 };
 
 } // namespace

@@ -45,6 +45,9 @@ struct Settings {
     // Printer
     int pTray = 0;
     QString printer;
+    // Proof copies of printed mailers
+    QString proofDB;         // "System Path" / "ProofDB"
+    bool proofCopies = true; // "Printing" / "ProofCopies"
 
     bool operator==(const Settings&) const = default;
 

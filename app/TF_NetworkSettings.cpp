@@ -127,6 +127,22 @@ TF_NetworkSettings::TF_NetworkSettings(Settings& settings, QWidget* parent) : QD
         setTablePath(location, tableFileIn(folderSetting(settings_, location), info));
     }
 
+    auto proofBox = new QGroupBox("Proof Copies of Printed Mailers Location", this);
+    auto proofRow = new QHBoxLayout(proofBox);
+    lblProofDB = new QLabel(proofBox);
+    lblProofDB->setObjectName("lblProofDB");
+    lblProofDB->setMinimumWidth(340);
+    lblProofDB->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    proofRow->addWidget(lblProofDB, 1);
+    auto changeProofs = new QPushButton("Change", proofBox);
+    changeProofs->setObjectName("btnChangeProofDB");
+    proofRow->addWidget(changeProofs);
+    connect(changeProofs, &QPushButton::clicked, this, &TF_NetworkSettings::btnChangeProofDBClick);
+    layout->addWidget(proofBox);
+    proofFolder_ = settings_.proofDB;
+    lblProofDB->setText(proofFolder_);
+    lblProofDB->setToolTip(proofFolder_);
+
     layout->addLayout(okCancelRow(this, btnOK, btnCancel));
     connect(btnOK, &QPushButton::clicked, this, &TF_NetworkSettings::btnOKClick);
 }
@@ -198,5 +214,17 @@ void TF_NetworkSettings::btnOKClick()
 {
     for (Location location : {Location::MailerNum, Location::YourAddress, Location::Log})
         folderSetting(settings_, location) = folderOf(tablePath(location));
+    settings_.proofDB = withoutTrailingSeparators(proofFolder_);
     accept();
+}
+
+void TF_NetworkSettings::btnChangeProofDBClick()
+{
+    const QString picked =
+        FileDialogService::existingDirectory(this, "Proof Copies of Printed Mailers Location", proofFolder_);
+    if (picked.isEmpty())
+        return;
+    proofFolder_ = withoutTrailingSeparators(picked);
+    lblProofDB->setText(proofFolder_);
+    lblProofDB->setToolTip(proofFolder_);
 }

@@ -27,6 +27,8 @@ public:
     QLabel* lblMailerNumber = nullptr;
     QLabel* lblYourAddressDB = nullptr;
     QLabel* lblLogDB = nullptr;
+    QLabel* lblProofDB = nullptr; // the folder of the proof copies
+    QString proofFolder() const { return proofFolder_; }
     QPushButton* btnOK = nullptr;
     QPushButton* btnCancel = nullptr;
 
@@ -36,6 +38,8 @@ public slots:
     // Creates the table in a chosen folder at once; it stays even after Cancel.
     void createClick(TF_NetworkSettings::Location location);
     void btnOKClick();
+    // Picks the folder of the proof copies; workstations that share a log share it too.
+    void btnChangeProofDBClick();
 
 private:
     QLabel* labelOf(Location location) const;
@@ -43,4 +47,5 @@ private:
 
     Settings& settings_;
     QString paths_[3];
+    QString proofFolder_;
 };

@@ -96,6 +96,9 @@ void TF_Main::buildMenus()
     miLogFile = addMenuItem(options, "&Log File", "miLogFile");
     miReports = addMenuItem(options, "&Reports", "miReports");
     miTrackIncoming = addMenuItem(options, "&Track Incoming Mailers", "miTrackIncoming");
+    miProofCopies = addMenuItem(options, "Keep &Proof Copies", "miProofCopies");
+    miProofCopies->setCheckable(true);
+    connect(miProofCopies, &QAction::triggered, this, &TF_Main::miProofCopiesClick);
 
     QMenu* printing = bar->addMenu("&Printing");
     printing->setObjectName("miPrinting");
@@ -302,6 +305,7 @@ void TF_Main::LoadSettings()
     EDPosRow->setText(QString::number(settings.labelRow + 1));
     EDPosCol->setText(QString::number(settings.labelCol + 1));
     (settings.zeros ? miZerosOn : miZerosOff)->setChecked(true);
+    miProofCopies->setChecked(settings.proofCopies);
     savedSettings_ = settings;
 }
 

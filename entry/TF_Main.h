@@ -17,6 +17,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class TF_About;
+class ProofArchive;
 
 class TF_Main : public QMainWindow {
     Q_OBJECT
@@ -60,6 +61,7 @@ public:
     QAction* miLogFile = nullptr;
     QAction* miReports = nullptr;
     QAction* miTrackIncoming = nullptr;
+    QAction* miProofCopies = nullptr;
     QAction* miPrintAlignment = nullptr;
     QAction* miPrinterSetup = nullptr;
     QAction* miExtraLabel = nullptr;
@@ -175,6 +177,7 @@ public slots:
     void btnSelectYourAddressClick();
     // shared data locations (entry/TF_Main_Sender.cpp)
     void miNetworkSettingsClick();
+    void miProofCopiesClick();
     // Options -> Mailer Number (entry/TF_Main_MailerNumber.cpp)
     void miMailerNumberClick();
     // Printing menu, bar code labels and label position (entry/TF_Main_PrintSetup.cpp)
@@ -224,6 +227,7 @@ private:
     void StoreMailerInBatch();
     void showLabelPosition();
     bool multipleFormsRun_ = false;
+    ProofArchive* runProofs_ = nullptr; // the proof copies of a multiple-forms run
 
     QStringList arguments_;
     bool argumentsApplied_ = false;

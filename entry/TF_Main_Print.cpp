@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <optional>
 
 namespace {
 
@@ -129,18 +130,24 @@ bool TF_Main::printOrStore()
 bool TF_Main::PrintOneMailer()
 {
     PrintOutcome outcome;
+    // A multiple-forms run keeps its copies in one archive, so that it warns once.
+    std::optional<ProofArchive> ownProofs;
+    ProofArchive* proofs = runProofs_ ? runProofs_ : &ownProofs.emplace(settings);
     {
         BusyCursor busy;
         // A label used by a mailer whose bookkeeping failed is still used.
         const auto showPosition = qScopeGuard([this] { showLabelPosition(); });
         const auto canvas = openCurrentPrintCanvas();
         outcome = PrintMailer(*canvas, settings, printDataOfWindow(*this),
-                              returnReceiptMode ? MailerLayout::Form : MailerLayout::Label, logEntryOfWindow(*this));
+                              returnReceiptMode ? MailerLayout::Form : MailerLayout::Label, logEntryOfWindow(*this),
+                              proofs);
     }
     if (!outcome.printed()) {
         MessageService::error(outcome.refusal, this);
         return false;
     }
+    if (ownProofs && !ownProofs->warning().isEmpty())
+        MessageService::show(MessageKind::Warning, ownProofs->warning(), QMessageBox::Ok, this);
     // The notice comes after the counter and the log are written, so nobody waits on the
     // counter while it is open.
     if (!multipleFormsRun_) {
@@ -160,6 +167,11 @@ void TF_Main::StoreMailerInBatch()
     MessageService::information(BatchStoredMessage, this);
 }
 
+void TF_Main::miProofCopiesClick()
+{
+    settings.proofCopies = miProofCopies->isChecked();
+}
+
 void TF_Main::showLabelPosition()
 {
     EDPosRow->setText(QString::number(settings.labelRow + 1));
@@ -168,14 +180,18 @@ void TF_Main::showLabelPosition()
 
 void TF_Main::miPrintBatchClick()
 {
-    guarded([this] {
+    ProofArchive proofs(settings);
+    guarded([&] {
         BatchOutcome outcome;
         {
             BusyCursor busy;
             const auto showPosition = qScopeGuard([this] { showLabelPosition(); });
             const auto canvas = openCurrentPrintCanvas();
-            outcome = PrintBatch(*canvas, settings, returnReceiptMode ? MailerLayout::Form : MailerLayout::Label);
+            outcome = PrintBatch(*canvas, settings, returnReceiptMode ? MailerLayout::Form : MailerLayout::Label,
+                                 &proofs);
         }
+        if (!proofs.warning().isEmpty())
+            MessageService::show(MessageKind::Warning, proofs.warning(), QMessageBox::Ok, this);
         if (outcome.empty)
             MessageService::error(NoBatchRecordsMessage, this);
         else if (!outcome.refusal.isEmpty())
@@ -198,15 +214,22 @@ void TF_Main::miPrintMultipleFormsClick()
     const std::optional<int> count = TF_NumLabels::ask(this);
     if (!count)
         return;
+    ProofArchive proofs(settings);
     guarded([&] {
         bool completed = true;
         {
             BusyCursor busy;
             multipleFormsRun_ = true;
-            const auto clearFlag = qScopeGuard([this] { multipleFormsRun_ = false; });
+            runProofs_ = &proofs;
+            const auto clearFlag = qScopeGuard([this] {
+                multipleFormsRun_ = false;
+                runProofs_ = nullptr;
+            });
             for (int i = 0; i < *count && completed; ++i)
                 completed = printOrStore();
         }
+        if (!proofs.warning().isEmpty())
+            MessageService::show(MessageKind::Warning, proofs.warning(), QMessageBox::Ok, this);
         if (completed)
             MessageService::information(multipleFormsMessage(*count), this);
     });

@@ -315,7 +315,7 @@ MailerPrintData printDataOfLogRow(const engine::RowSource& row, const Settings& 
 }
 
 PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData data, MailerLayout layout,
-                         const MailerLogEntry& entry)
+                         const MailerLogEntry& entry, ProofArchive* proofs)
 {
     PrintOutcome outcome;
     TNumberState state;
@@ -335,13 +335,14 @@ PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData
         return added;
     });
 
+    const LabelPosition position = labelPosition(settings);
     try {
         if (layout == MailerLayout::Form) {
             PrintMailerForm(canvas, data, layout);
         } else {
             canvas.BeginDocument();
             try {
-                PrintMailerForm(canvas, data, layout, labelPosition(settings));
+                PrintMailerForm(canvas, data, layout, position);
             } catch (...) {
                 canvas.AbortDocument();
                 throw;
@@ -356,6 +357,8 @@ PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData
             write.commit();
         });
     }
+    if (proofs)
+        proofs->keep(data, layout, position, number, entry.recipient.address[0]);
     outcome.number = number;
     return outcome;
 }
@@ -375,7 +378,7 @@ namespace {
 // The rows of a batch run in table order: each is completed with its number in the commit
 // that advances the counter, then printed.
 void printBatchRows(PageCanvas& canvas, Settings& settings, MailerLayout layout, engine::Table& rows,
-                    TNumberState& state, LabelJob& labels, BatchOutcome& outcome)
+                    TNumberState& state, LabelJob& labels, BatchOutcome& outcome, ProofArchive* proofs)
 {
     for (; !rows.eof(); rows.next()) {
         const std::int64_t logId = rows.asInteger("LID");
@@ -392,12 +395,13 @@ void printBatchRows(PageCanvas& canvas, Settings& settings, MailerLayout layout,
             }))
             continue;
         state.Serial = next;
+        const LabelPosition position = labelPosition(settings);
         try {
             if (layout == MailerLayout::Form) {
                 PrintMailerForm(canvas, data, layout);
             } else {
                 labels.beginOnce();
-                PrintMailerForm(canvas, data, layout, labelPosition(settings));
+                PrintMailerForm(canvas, data, layout, position);
                 advanceLabelPosition(settings);
             }
         } catch (const std::exception& e) {
@@ -411,6 +415,8 @@ void printBatchRows(PageCanvas& canvas, Settings& settings, MailerLayout layout,
                 write.commit();
             });
         }
+        if (proofs)
+            proofs->keep(data, layout, position, number, fromStd(rows.asString("ToAddress1")));
         if (++outcome.count == 1)
             outcome.firstNumber = number;
         outcome.lastNumber = number;
@@ -420,7 +426,7 @@ void printBatchRows(PageCanvas& canvas, Settings& settings, MailerLayout layout,
 
 } // namespace
 
-BatchOutcome PrintBatch(PageCanvas& canvas, Settings& settings, MailerLayout layout)
+BatchOutcome PrintBatch(PageCanvas& canvas, Settings& settings, MailerLayout layout, ProofArchive* proofs)
 {
     BatchOutcome outcome;
     std::optional<LogTableSession> log;
@@ -441,7 +447,7 @@ BatchOutcome PrintBatch(PageCanvas& canvas, Settings& settings, MailerLayout lay
     }
     LabelJob labels(canvas);
     try {
-        printBatchRows(canvas, settings, layout, rows, state, labels, outcome);
+        printBatchRows(canvas, settings, layout, rows, state, labels, outcome, proofs);
     } catch (const std::exception& e) {
         if (outcome.count == 0)
             throw;

@@ -13,6 +13,7 @@
 #include "entry/AddressLines.h"
 #include "printing/MailerForm.h"
 #include "printing/NumberCounter.h"
+#include "printing/ProofArchive.h"
 
 #include <QString>
 #include <stdexcept>
@@ -77,8 +78,9 @@ struct PrintOutcome {
 // print job, then the position advances). The counter is released on every way out. A
 // counter or log that cannot be written throws before anything is printed, with counter and
 // log unchanged; a print job that fails throws PrintError after taking the log row back.
+// With an archive, the proof copy is kept once the mailer has printed.
 PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData data, MailerLayout layout,
-                         const MailerLogEntry& entry);
+                         const MailerLogEntry& entry, ProofArchive* proofs = nullptr);
 
 // Appends the entry to the log as a batch row: Batch true, no number, no time.
 void StoreMailerInBatch(const Settings& settings, const MailerLogEntry& entry);
@@ -102,7 +104,7 @@ public:
 // with its 22-digit number. The counter is held for the whole run; each row is completed in
 // the commit that advances the counter past its number, before it is printed, so a run that
 // stops part-way leaves counter and completed rows in agreement.
-BatchOutcome PrintBatch(PageCanvas& canvas, Settings& settings, MailerLayout layout);
+BatchOutcome PrintBatch(PageCanvas& canvas, Settings& settings, MailerLayout layout, ProofArchive* proofs = nullptr);
 
 // Deletes every batch row; returns how many.
 int ClearBatch(const Settings& settings);

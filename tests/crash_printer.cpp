@@ -69,7 +69,8 @@ MailerPrintData dataFor(const MailerLogEntry& entry)
 void printOne(PageCanvas& canvas, Settings& settings, int i, MailerLayout layout)
 {
     const MailerLogEntry entry = entryFor(i);
-    const PrintOutcome outcome = PrintMailer(canvas, settings, dataFor(entry), layout, entry);
+    ProofArchive proofs(settings);
+    const PrintOutcome outcome = PrintMailer(canvas, settings, dataFor(entry), layout, entry, &proofs);
     if (!outcome.printed())
         throw std::runtime_error(outcome.refusal.toStdString());
 }
@@ -141,7 +142,8 @@ int main(int argc, char** argv)
             default:
                 for (int row = 0; row < 3; ++row)
                     StoreMailerInBatch(settings, entryFor(i * 10 + row));
-                PrintBatch(canvas, settings, i % 6 == 4 ? MailerLayout::Form : MailerLayout::Label);
+                ProofArchive proofs(settings);
+                PrintBatch(canvas, settings, i % 6 == 4 ? MailerLayout::Form : MailerLayout::Label, &proofs);
                 break;
             }
         }

@@ -13,6 +13,7 @@
 #include "printing/PrintRun.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDirIterator>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -153,6 +154,17 @@ void checkInvariants(const QString& home, const QString& printed)
     QVERIFY2(logSet.size() == logged.numbers.size(), "a Mailer Number was logged twice");
     for (const QString& number : onPaper)
         QVERIFY2(logSet.contains(number), qPrintable(number + " was printed but not logged"));
+    // A proof copy under a number's name is whole, and its number logged.
+    QDirIterator proofs(home + "/Proofs", {"*.pdf"}, QDir::Files, QDirIterator::Subdirectories);
+    while (proofs.hasNext()) {
+        const QString proof = proofs.next();
+        if (proof.contains("/.incoming/"))
+            continue;
+        QFile file(proof);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(file.readAll().endsWith("%%EOF\n"), qPrintable(proof + " is not whole"));
+        QVERIFY2(logSet.contains(QFileInfo(proof).baseName().left(22)), qPrintable(proof + " was not logged"));
+    }
     const int next = counterSerial(home);
     for (const QString& number : logged.numbers) {
         QCOMPARE(number.left(14), BuildMailerNumber(kCustomerId, "0000000", "T").left(14));

@@ -147,6 +147,10 @@ private slots:
     void batchFailingPartWayKeepsCounterWithCompletedRows_data();
     void batchFailingPartWayKeepsCounterWithCompletedRows();
     void batchPrintedElsewhereWhileWaitingForTheCounter();
+    void proofCopies_data();
+    void proofCopies();
+    void proofCopiesThatCannotBeKeptWarnOnce();
+    void reprintedNumberKeepsTheFirstProof();
 };
 
 void TestPrintRun::formReachesPaperLogAndCounter()
@@ -693,6 +697,113 @@ void TestPrintRun::batchPrintedElsewhereWhileWaitingForTheCounter()
     QCOMPARE(f.counterSerial(), QString("0000041"));
     QVERIFY(!dmDovraPro->adstMailerNum.active());
     QVERIFY(!dmDovraPro->adstLog.active());
+}
+
+void TestPrintRun::proofCopies_data()
+{
+    QTest::addColumn<QString>("run");
+    QTest::addColumn<QStringList>("serials");
+    QTest::newRow("form") << "form" << QStringList{"0000041"};
+    QTest::newRow("label at row 2, column 3") << "label" << QStringList{"0000041"};
+    QTest::newRow("batch of three") << "batch" << QStringList{"0000041", "0000042", "0000043"};
+    QTest::newRow("multiple forms") << "multiple" << QStringList{"0000041", "0000042"};
+}
+
+// Every printed mailer leaves a copy of its page under its number, in the month's folder.
+void TestPrintRun::proofCopies()
+{
+    QFETCH(QString, run);
+    QFETCH(QStringList, serials);
+    PrintFixture f;
+    if (run == "label") {
+        f.w.CBReturn->setChecked(false);
+        f.w.settings.labelRow = 1;
+        f.w.settings.labelCol = 2;
+        QVERIFY(f.w.btnPrintClick());
+    } else if (run == "batch") {
+        f.w.miBatchOnClick();
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(f.w.btnPrintClick());
+        f.w.miPrintBatchClick();
+    } else if (run == "multiple") {
+        QTimer::singleShot(0, [] {
+            auto dialog = qobject_cast<TF_NumLabels*>(QApplication::activeModalWidget());
+            dialog->editNumLabels->setText("2");
+            dialog->btnOK->click();
+        });
+        f.w.miPrintMultipleFormsClick();
+    } else {
+        QVERIFY(f.w.btnPrintClick());
+    }
+    const QString month = f.home.path() + "/Proofs/" + QDate::currentDate().toString("yyyy-MM");
+    QStringList expected;
+    for (const QString& serial : serials)
+        expected << numberT(serial) + ".pdf";
+    QCOMPARE(QDir(month).entryList({"*.pdf"}, QDir::Files, QDir::Name), expected);
+    QCOMPARE(QDir(month + "/.incoming").entryList(QDir::Files), QStringList());
+    for (const QString& serial : serials) {
+        const QString proof = month + "/" + numberT(serial) + ".pdf";
+        QCOMPARE(ProofArchive::proofFile(f.home.path() + "/Proofs", numberT(serial)), proof);
+        QVERIFY(decodedSymbols(proof).contains("CODE-128:" + numberT(serial)));
+    }
+    // The copy holds the page as printed: the label stands where it stood on the sheet.
+    if (run == "label") {
+        const QString printed = f.pdfFolder() + "/" + f.pdfFiles().first();
+        QCOMPARE(inkBox(rasterisePdf(month + "/" + expected.first(), 50)), inkBox(rasterisePdf(printed, 50)));
+    }
+}
+
+void TestPrintRun::proofCopiesThatCannotBeKeptWarnOnce()
+{
+    PrintFixture f;
+    QFile blocker(f.home.file("blocker"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    f.w.settings.proofDB = blocker.fileName() + "/Proofs";
+    QTimer::singleShot(0, [] {
+        auto dialog = qobject_cast<TF_NumLabels*>(QApplication::activeModalWidget());
+        dialog->editNumLabels->setText("3");
+        dialog->btnOK->click();
+    });
+    f.w.miPrintMultipleFormsClick();
+    // Printed, logged and counted as usual; one warning names the folder.
+    QCOMPARE(f.pdfFiles().size(), 3);
+    QCOMPARE(f.logRows().size(), 3);
+    QCOMPARE(f.counterSerial(), QString("0000044"));
+    const auto shown = MessageService::shown();
+    QCOMPARE(shown.size(), 2);
+    QCOMPARE(shown[0].kind, MessageKind::Warning);
+    QVERIFY2(shown[0].text.contains(f.w.settings.proofDB), qPrintable(shown[0].text));
+    QCOMPARE(shown[1].text, QString("3 labels have been sent to the printer."));
+
+    // Switched off, nothing is kept and nothing said.
+    MessageService::clearShown();
+    f.w.miProofCopies->trigger();
+    QVERIFY(!f.w.settings.proofCopies);
+    QVERIFY(f.w.btnPrintClick());
+    QVERIFY(MessageService::shown().isEmpty());
+}
+
+void TestPrintRun::reprintedNumberKeepsTheFirstProof()
+{
+    testsupport::TempProgramFolder home;
+    ProofArchive archive(home.path() + "/Proofs", true);
+    const MailerPrintData data = testsupport::sampleMailerPrintData();
+    const QString number = numberT("0000001");
+    const QDateTime printedAt(QDate(2026, 3, 9), QTime(10, 0));
+    archive.keep(data, MailerLayout::Form, {}, number, "Jane Roe", printedAt);
+    const QString first = home.path() + "/Proofs/2026-03/" + number + ".pdf";
+    const QByteArray firstBytes = [&] {
+        QFile file(first);
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }();
+    archive.keep(data, MailerLayout::Form, {}, number, "Jane Roe", printedAt);
+    QCOMPARE(QDir(home.path() + "/Proofs/2026-03").entryList({"*.pdf"}, QDir::Files, QDir::Name),
+             QStringList({number + "-2.pdf", number + ".pdf"}));
+    QFile file(first);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), firstBytes);
+    QVERIFY(archive.warning().isEmpty());
 }
 
 QTEST_MAIN(TestPrintRun)
