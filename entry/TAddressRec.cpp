@@ -6,7 +6,7 @@ namespace {
 
 const char* const kFieldNames[7] = {"Address1", "Address2", "Address3", "Address4", "City", "State", "Zip"};
 
-QString fieldOf(const TAddressLines& address, int index)
+const QString& fieldOf(const TAddressLines& address, int index)
 {
     switch (index) {
     case 4:
@@ -63,11 +63,11 @@ std::string addressUpdateSql(const std::string& table, const TAddressLines& addr
     return sql + " where A_ID = " + std::to_string(id);
 }
 
+// Compared without copying: a Find over a hundred thousand addresses makes no strings.
 bool addressContains(const TAddressLines& address, const QString& text)
 {
-    const QString wanted = text.toUpper();
     for (int i = 0; i < 7; ++i)
-        if (fieldOf(address, i).toUpper().contains(wanted))
+        if (fieldOf(address, i).contains(text, Qt::CaseInsensitive))
             return true;
     return false;
 }

@@ -108,6 +108,15 @@ bool TF_Address::edit(const QString& groupCaption, TAddressLines& address, QWidg
     return true;
 }
 
+bool TF_Address::editUntilStored(const QString& groupCaption, TAddressLines& address, QWidget* parent,
+                                 const std::function<void()>& store)
+{
+    bool stored = false;
+    while (!stored && edit(groupCaption, address, parent))
+        stored = guarded(store);
+    return stored;
+}
+
 TAddressLines TF_Address::address() const
 {
     TAddressLines a = fields_.address();

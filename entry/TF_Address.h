@@ -5,6 +5,7 @@
 #include "entry/AddressFields.h"
 
 #include <QDialog>
+#include <functional>
 
 class QGroupBox;
 class QLineEdit;
@@ -19,6 +20,11 @@ public:
     // Opens the dialog modally on address with the box captioned groupCaption. On OK the
     // edited address is put into address and true returned; Cancel leaves it alone.
     static bool edit(const QString& groupCaption, TAddressLines& address, QWidget* parent = nullptr);
+    // Shows the dialog until what was typed is stored or the dialog is cancelled: an address
+    // that could not be stored (the table held by another workstation, say) is offered again
+    // as typed. Returns true when store succeeded.
+    static bool editUntilStored(const QString& groupCaption, TAddressLines& address, QWidget* parent,
+                                const std::function<void()>& store);
 
     // What OK hands back: memo lines 1-4, City, State and the tidied ZIP, each cut to its
     // column's width.

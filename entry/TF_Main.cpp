@@ -158,7 +158,7 @@ void TF_Main::buildMenus()
         connect(a, &QAction::triggered, this, &TF_Main::miAboutClick);
 
     // Commands whose windows this build does not have yet stay visible but disabled.
-    for (QAction* a : {miOpenToDB, miLogFile, miReports, miTrackIncoming, miYourImport, miYourExport, miLogExport})
+    for (QAction* a : {miLogFile, miReports, miTrackIncoming, miYourImport, miYourExport, miLogExport})
         a->setEnabled(false);
 }
 
@@ -198,6 +198,7 @@ void TF_Main::buildWindow()
     connectPrintCommands();
     connectPrintSetupCommands();
     connectUtilityCommands();
+    buildAddressBook();
     qApp->installEventFilter(this);
 }
 
@@ -363,12 +364,6 @@ void TF_Main::firstShowing()
     activateWindow();
     if (memoToAddress->isVisible())
         memoToAddress->setFocus();
-}
-
-void TF_Main::firstShowingReopenDatabase()
-{
-    // Address databases arrive with the address book; until then the box stays hidden.
-    gbToDB->hide();
 }
 
 // ---- closing -------------------------------------------------------------------------------

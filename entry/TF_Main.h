@@ -18,6 +18,7 @@ class QPlainTextEdit;
 class QPushButton;
 class TF_About;
 class ProofArchive;
+class TAddressBookPanel;
 
 class TF_Main : public QMainWindow {
     Q_OBJECT
@@ -104,6 +105,11 @@ public:
     QGroupBox* gbToDB = nullptr;
     TAddressLines currentRecipient; // the address selected in the open address database
     QLabel* lblToAddress[5] = {};
+    // The address book (entry/TF_Main_AddressBook.cpp): the panel, and opening and closing
+    // the database in AddressDB with the window's two layouts.
+    TAddressBookPanel* panelDB = nullptr;
+    void OpenAddressDatabase();
+    void CloseAddressDatabase();
     QLineEdit* editPostage = nullptr;
     QLineEdit* editCertFee = nullptr;
     QCheckBox* CBReturn = nullptr;
@@ -192,6 +198,10 @@ public slots:
     void miImport3Click();
     void miImportPro3Click();
     void TrackClick();
+    // address book (entry/TF_Main_AddressBook.cpp)
+    void miOpenToDBClick();
+    void miCloseToDBClick();
+    void btnCloseDBClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -215,7 +225,12 @@ private:
     void connectSenderCommands();        // entry/TF_Main_Sender.cpp
     void firstShowingBarCodeNotice();    // entry/TF_Main_Entry.cpp
     void firstShowingCheckCustomerId();  // entry/TF_Main_MailerNumber.cpp
-    void firstShowingReopenDatabase();   // address book
+    void firstShowingReopenDatabase();   // entry/TF_Main_AddressBook.cpp
+
+    // Address book (entry/TF_Main_AddressBook.cpp).
+    void buildAddressBook();
+    void openAddressDatabase(bool askForFirstAddress);
+    void applyDatabaseLayout(bool open);
 
     // Print run (entry/TF_Main_Print.cpp).
     void connectPrintCommands();

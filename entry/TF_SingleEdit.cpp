@@ -1,6 +1,7 @@
 #include "entry/TF_SingleEdit.h"
 #include "app/DialogParts.h"
 #include "app/Services.h"
+#include "entry/SearchText.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -29,12 +30,23 @@ TF_SingleEdit::TF_SingleEdit(const QString& caption, const QString& prompt, cons
     setFixedSize(sizeHint());
 }
 
-bool TF_SingleEdit::ask(const QString& caption, const QString& prompt, QString& text, QWidget* parent)
+bool TF_SingleEdit::ask(const QString& caption, const QString& prompt, QString& text, QWidget* parent, int maxLength)
 {
     TF_SingleEdit dialog(caption, prompt, text, parent);
+    if (maxLength > 0)
+        dialog.TheEdit->setMaxLength(maxLength);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     text = dialog.text();
+    return true;
+}
+
+bool TF_SingleEdit::askSearchText(QWidget* parent)
+{
+    QString text = rememberedSearchText;
+    if (!ask("Find", "Text to find", text, parent))
+        return false;
+    rememberedSearchText = text;
     return true;
 }
 

@@ -15,7 +15,13 @@ public:
 
     // Opens the dialog modally with the caller's caption, prompt and text. On OK the text
     // as typed (not trimmed) is put into text and true returned; Cancel leaves text alone.
-    static bool ask(const QString& caption, const QString& prompt, QString& text, QWidget* parent = nullptr);
+    // maxLength, when above 0, limits the typed text to that many characters.
+    static bool ask(const QString& caption, const QString& prompt, QString& text, QWidget* parent = nullptr,
+                    int maxLength = 0);
+
+    // "Find" / "Text to find" with the remembered search text; on OK the typed text becomes
+    // the remembered one and true is returned.
+    static bool askSearchText(QWidget* parent);
 
     QString text() const;
 

@@ -20,7 +20,6 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
-#include <functional>
 
 namespace {
 
@@ -61,17 +60,6 @@ QAction* addTool(QToolBar* bar, const QString& caption, const char* name, const 
     a->setObjectName(name);
     a->setToolTip(tip);
     return a;
-}
-
-// Shows the address dialog until what was typed is stored or the dialog is cancelled: an
-// address that could not be stored (the table held by another workstation, say) is offered
-// again as typed.
-void editUntilStored(const QString& caption, TAddressLines& address, QWidget* parent,
-                     const std::function<void()>& store)
-{
-    bool stored = false;
-    while (!stored && TF_Address::edit(caption, address, parent))
-        stored = guarded(store);
 }
 
 } // namespace
@@ -245,7 +233,7 @@ void TF_YourAddress::lvYourAddressSelectItem()
 void TF_YourAddress::btnNewClick()
 {
     TAddressLines address;
-    editUntilStored("Your Name and Address", address, this, [&] {
+    TF_Address::editUntilStored("Your Name and Address", address, this, [&] {
         runOnSenderTable(settings_, addressInsertSql("YourAddress", address));
         loadList();
         if (lvYourAddress->count() > 0)
@@ -260,7 +248,7 @@ void TF_YourAddress::btnEditClick()
         return;
     TAddressRec& rec = addressItem(item)->rec;
     TAddressLines address = rec.address;
-    editUntilStored("Edit Name and Address", address, this, [&] {
+    TF_Address::editUntilStored("Edit Name and Address", address, this, [&] {
         runOnSenderTable(settings_, addressUpdateSql("YourAddress", address, rec.ID));
         rec.address = address;
         addressItem(item)->refresh();
@@ -289,11 +277,8 @@ void TF_YourAddress::btnDeleteClick()
 
 void TF_YourAddress::btnFindClick()
 {
-    QString text = rememberedSearchText;
-    if (!TF_SingleEdit::ask("Find", "Text to find", text, this))
-        return;
-    rememberedSearchText = text;
-    findNext();
+    if (TF_SingleEdit::askSearchText(this))
+        findNext();
 }
 
 void TF_YourAddress::findNext()

@@ -1,0 +1,737 @@
+#include "addressbook/AddressBookPanel.h"
+#include "addressbook/AddressListModel.h"
+#include "addressbook/TF_GroupSummary.h"
+#include "app/BusyCursor.h"
+#include "app/DialogParts.h"
+#include "app/ErrorBoundary.h"
+#include "app/PathLabel.h"
+#include "app/Services.h"
+#include "app/datamodule/TdmDovraPro.h"
+#include "entry/SearchText.h"
+#include "entry/TF_Address.h"
+#include "entry/TF_Main.h"
+#include "entry/TF_SingleEdit.h"
+
+#include <QAction>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStyle>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+constexpr int kNodeRole = Qt::UserRole;
+
+// The group tree: a press runs the group click once the tree has updated its selection, and
+// drags of the address list are answered by the panel.
+class GroupTreeWidget : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+    std::function<void(const QPoint&)> pressed;
+    std::function<bool(const QPoint&, const QMimeData*)> dragOver;
+    std::function<void(const QPoint&, const QMimeData*)> dropped;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        QTreeWidget::mousePressEvent(event);
+        pressed(event->position().toPoint());
+    }
+    void dragEnterEvent(QDragEnterEvent* event) override { answerDrag(event); }
+    void dragMoveEvent(QDragMoveEvent* event) override { answerDrag(event); }
+    void dropEvent(QDropEvent* event) override
+    {
+        event->acceptProposedAction();
+        dropped(event->position().toPoint(), event->mimeData());
+    }
+
+private:
+    void answerDrag(QDragMoveEvent* event)
+    {
+        if (dragOver(event->position().toPoint(), event->mimeData()))
+            event->acceptProposedAction();
+        else
+            event->ignore();
+    }
+};
+
+QAction* toolButton(QToolBar* bar, QStyle::StandardPixmap icon, const char* name, const QString& hint)
+{
+    QAction* a = bar->addAction(bar->style()->standardIcon(icon), hint);
+    a->setObjectName(name);
+    a->setToolTip(hint);
+    return a;
+}
+
+QToolBar* verticalToolBar(QWidget* parent, const char* name)
+{
+    auto bar = new QToolBar(parent);
+    bar->setObjectName(name);
+    bar->setOrientation(Qt::Vertical);
+    bar->setIconSize(QSize(16, 16));
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    return bar;
+}
+
+// Runs the handler when the key is pressed in the widget.
+void onKey(QWidget* widget, const QKeySequence& key, const std::function<void()>& handler)
+{
+    auto shortcut = new QShortcut(key, widget, nullptr, nullptr, Qt::WidgetShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, widget, [handler] { guarded(handler); });
+}
+
+void connectCommand(std::initializer_list<QAction*> actions, TAddressBookPanel* panel,
+                    void (TAddressBookPanel::*slot)())
+{
+    for (QAction* a : actions)
+        QObject::connect(a, &QAction::triggered, panel, [panel, slot] { guarded([&] { (panel->*slot)(); }); });
+}
+
+} // namespace
+
+TAddressBookPanel::TAddressBookPanel(TF_Main* main, QWidget* parent) : QWidget(parent), main_(main)
+{
+    setObjectName("panelDB");
+    auto layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto header = new QWidget(this);
+    header->setFixedHeight(33);
+    auto headerRow = new QHBoxLayout(header);
+    headerRow->setContentsMargins(2, 2, 2, 2);
+    labelDatabaseName = new QLabel(header);
+    labelDatabaseName->setObjectName("labelDatabaseName");
+    QPalette blue = labelDatabaseName->palette();
+    blue.setColor(QPalette::WindowText, Qt::blue);
+    labelDatabaseName->setPalette(blue);
+    btnCloseDB = new QPushButton("Close", header);
+    btnCloseDB->setObjectName("btnCloseDB");
+    QFont bold = btnCloseDB->font();
+    bold.setBold(true);
+    btnCloseDB->setFont(bold);
+    QPalette green = btnCloseDB->palette();
+    green.setColor(QPalette::ButtonText, QColor(0, 128, 0));
+    btnCloseDB->setPalette(green);
+    btnCloseDB->setFixedWidth(52);
+    headerRow->addWidget(labelDatabaseName, 1);
+    headerRow->addWidget(btnCloseDB);
+    layout->addWidget(header);
+
+    splitterDB = new QSplitter(Qt::Vertical, this);
+    splitterDB->setObjectName("splitterDB");
+    splitterDB->setChildrenCollapsible(false);
+    auto addressSide = new QWidget(splitterDB);
+    auto groupSide = new QWidget(splitterDB);
+    buildAddressSide(addressSide);
+    buildGroupSide(groupSide);
+    splitterDB->addWidget(addressSide);
+    splitterDB->addWidget(groupSide);
+    splitterDB->setSizes({154, 200});
+    layout->addWidget(splitterDB, 1);
+    setGroupCommands(false, false);
+}
+
+void TAddressBookPanel::buildAddressSide(QWidget* side)
+{
+    auto row = new QHBoxLayout(side);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(1);
+    tbAddress = verticalToolBar(side, "tbAddress");
+    tbtnNewAddress = toolButton(tbAddress, QStyle::SP_FileIcon, "tbtnNewAddress", "New Address");
+    tbtnEditAddress = toolButton(tbAddress, QStyle::SP_FileDialogDetailedView, "tbtnEditAddress", "Edit Address");
+    tbtnDeleteAddress = toolButton(tbAddress, QStyle::SP_DialogDiscardButton, "tbtnDeleteAddress", "Delete Address");
+    tbtnFindAddress = toolButton(tbAddress, QStyle::SP_FileDialogContentsView, "tbtnFindAddress", "Find Address");
+    tbtnMassPrintAddress = toolButton(tbAddress, QStyle::SP_DialogSaveButton, "tbtnMassPrintAddress", "Mass Print");
+    tbtnSelectAllAddress = toolButton(tbAddress, QStyle::SP_DialogApplyButton, "tbtnSelectAllAddress", "Select All");
+    row->addWidget(tbAddress);
+
+    addressModel_ = new AddressListModel(this);
+    addressModel_->setIcon(style()->standardIcon(QStyle::SP_FileIcon)); // icon 1 of the image list
+    lvAddress = new QListView(side);
+    lvAddress->setObjectName("lvAddress");
+    lvAddress->setModel(addressModel_);
+    lvAddress->setUniformItemSizes(true);
+    lvAddress->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lvAddress->setDragEnabled(true);
+    lvAddress->setDragDropMode(QAbstractItemView::DragOnly);
+    lvAddress->setDefaultDropAction(Qt::CopyAction);
+    lvAddress->setContextMenuPolicy(Qt::CustomContextMenu);
+    lvAddress->setMinimumHeight(80);
+    row->addWidget(lvAddress, 1);
+
+    popupAddress = new QMenu(this);
+    popupAddress->setObjectName("popupAddress");
+    miAddressNew = addMenuItem(popupAddress, "&New", "miAddressNew");
+    popupAddress->addSeparator();
+    miAddressEdit = addMenuItem(popupAddress, "&Edit", "miAddressEdit");
+    miAddressDelete = addMenuItem(popupAddress, "&Delete", "miAddressDelete");
+    popupAddress->addSeparator();
+    miGroup = popupAddress->addMenu("&Group");
+    miGroup->setObjectName("miGroup");
+    miAddToGroup = miGroup->addMenu("&Add to Group");
+    miAddToGroup->setObjectName("miAddToGroup");
+    miDeleteFromGroup = miGroup->addMenu("&Delete from Group");
+    miDeleteFromGroup->setObjectName("miDeleteFromGroup");
+    miAssigned = addMenuItem(miGroup, "&Assigned Groups", "miAssigned");
+    popupAddress->addSeparator();
+    miAddressFind = addMenuItem(popupAddress, "&Find", "miAddressFind");
+    popupAddress->addSeparator();
+    miAddressMassPrint = addMenuItem(popupAddress, "&Mass Print", "miAddressMassPrint");
+    popupAddress->addSeparator();
+    miAddressSelectAll = addMenuItem(popupAddress, "&Select All", "miAddressSelectAll");
+    // Mass printing has no window in this build yet.
+    for (QAction* a : {tbtnMassPrintAddress, miAddressMassPrint})
+        a->setEnabled(false);
+
+    connectCommand({tbtnNewAddress, miAddressNew}, this, &TAddressBookPanel::tbtnNewAddressClick);
+    connectCommand({tbtnEditAddress, miAddressEdit}, this, &TAddressBookPanel::tbtnEditAddressClick);
+    connectCommand({tbtnDeleteAddress, miAddressDelete}, this, &TAddressBookPanel::tbtnDeleteAddressClick);
+    connectCommand({tbtnFindAddress, miAddressFind}, this, &TAddressBookPanel::tbtnFindAddressClick);
+    connectCommand({tbtnSelectAllAddress, miAddressSelectAll}, this, &TAddressBookPanel::tbtnSelectAllAddressClick);
+    connectCommand({miAssigned}, this, &TAddressBookPanel::miAssignedClick);
+    connect(lvAddress->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TAddressBookPanel::lvAddressChange);
+    connect(lvAddress, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { popupAddress->popup(lvAddress->viewport()->mapToGlobal(pos)); });
+    onKey(lvAddress, QKeySequence(Qt::Key_F3), [this] {
+        if (!rememberedSearchText.trimmed().isEmpty())
+            FindNextAddress();
+    });
+    onKey(lvAddress, QKeySequence(Qt::CTRL | Qt::Key_F), [this] { tbtnFindAddressClick(); });
+}
+
+void TAddressBookPanel::buildGroupSide(QWidget* side)
+{
+    auto row = new QHBoxLayout(side);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(1);
+    tbGroups = verticalToolBar(side, "tbGroups");
+    tbtnNewGroup = toolButton(tbGroups, QStyle::SP_FileDialogNewFolder, "tbtnNewGroup", "New Group");
+    tbtnEditGroup = toolButton(tbGroups, QStyle::SP_FileDialogDetailedView, "tbtnEditGroup", "Edit Group");
+    tbtnDeleteGroup = toolButton(tbGroups, QStyle::SP_DialogDiscardButton, "tbtnDeleteGroup", "Delete Group");
+    tbtnFindGroup = toolButton(tbGroups, QStyle::SP_FileDialogContentsView, "tbtnFindGroup", "Find Group");
+    tbtnMassPrintGroup = toolButton(tbGroups, QStyle::SP_DialogSaveButton, "tbtnMassPrintGroup", "Mass Print");
+    tbtnSelectAllGroup = toolButton(tbGroups, QStyle::SP_DialogApplyButton, "tbtnSelectAllGroup", "Select All");
+    row->addWidget(tbGroups);
+
+    auto tree = new GroupTreeWidget(side);
+    tvGroups = tree;
+    tvGroups->setObjectName("tvGroups");
+    tvGroups->setHeaderHidden(true);
+    tvGroups->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tvGroups->setAcceptDrops(true);
+    tvGroups->viewport()->setAcceptDrops(true);
+    tvGroups->setDropIndicatorShown(false);
+    tvGroups->setContextMenuPolicy(Qt::CustomContextMenu);
+    tvGroups->setMinimumHeight(60);
+    // The selection stays visible when the tree loses the focus.
+    QPalette p = tvGroups->palette();
+    p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+    p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
+    tvGroups->setPalette(p);
+    tree->pressed = [this](const QPoint& pos) { guarded([&] { tvGroupsMouseDown(pos); }); };
+    tree->dragOver = [this](const QPoint& pos, const QMimeData* mime) { return tvGroupsDragOver(pos, mime); };
+    tree->dropped = [this](const QPoint& pos, const QMimeData* mime) { guarded([&] { tvGroupsDragDrop(pos, mime); }); };
+    row->addWidget(tvGroups, 1);
+
+    popupGroups = new QMenu(this);
+    popupGroups->setObjectName("popupGroups");
+    miGroupEdit = addMenuItem(popupGroups, "&Edit", "miGroupEdit");
+    miGroupNew = addMenuItem(popupGroups, "&New", "miGroupNew");
+    popupGroups->addSeparator();
+    miGroupDelete = addMenuItem(popupGroups, "&Delete", "miGroupDelete");
+    popupGroups->addSeparator();
+    miGroupFind = addMenuItem(popupGroups, "&Find", "miGroupFind");
+    popupGroups->addSeparator();
+    miGroupMassPrint = addMenuItem(popupGroups, "&Mass Print", "miGroupMassPrint");
+    popupGroups->addSeparator();
+    miGroupSelectAll = addMenuItem(popupGroups, "&Select All", "miGroupSelectAll");
+    for (QAction* a : {tbtnMassPrintGroup, miGroupMassPrint})
+        a->setEnabled(false);
+
+    connectCommand({tbtnNewGroup, miGroupNew}, this, &TAddressBookPanel::tbtnNewGroupClick);
+    connectCommand({tbtnEditGroup, miGroupEdit}, this, &TAddressBookPanel::tbtnEditGroupClick);
+    connectCommand({tbtnDeleteGroup, miGroupDelete}, this, &TAddressBookPanel::tbtnDeleteGroupClick);
+    connectCommand({tbtnFindGroup, miGroupFind}, this, &TAddressBookPanel::tbtnFindGroupClick);
+    connectCommand({tbtnSelectAllGroup, miGroupSelectAll}, this, &TAddressBookPanel::tbtnSelectAllGroupClick);
+    connect(tvGroups, &QTreeWidget::currentItemChanged, this, &TAddressBookPanel::tvGroupsChange);
+    connect(tvGroups, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { popupGroups->popup(tvGroups->viewport()->mapToGlobal(pos)); });
+    onKey(tvGroups, QKeySequence(Qt::Key_F3), [this] {
+        if (!rememberedSearchText.trimmed().isEmpty())
+            FindNextGroup();
+    });
+    onKey(tvGroups, QKeySequence(Qt::CTRL | Qt::Key_F), [this] { tbtnFindGroupClick(); });
+}
+
+// ---- reading the panel -------------------------------------------------------------------------
+
+AddressBookQueries TAddressBookPanel::queries() const
+{
+    return AddressBookQueries(dmDovraPro->adsqToAddress);
+}
+
+std::vector<int> TAddressBookPanel::selectedAddressRows() const
+{
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : lvAddress->selectionModel()->selection())
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            rows.push_back(r);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+const TAddressRec* TAddressBookPanel::onlySelectedAddress() const
+{
+    const std::vector<int> rows = selectedAddressRows();
+    return rows.size() == 1 ? &addressModel_->record(rows.front()) : nullptr;
+}
+
+int TAddressBookPanel::nodeOf(const QTreeWidgetItem* item) const
+{
+    return item ? item->data(0, kNodeRole).toInt() : -1;
+}
+
+std::vector<int> TAddressBookPanel::selectedGroupNodes() const
+{
+    std::vector<int> nodes;
+    for (int node : groupTree_.treeOrder())
+        if (items_[node]->isSelected())
+            nodes.push_back(node);
+    return nodes;
+}
+
+int TAddressBookPanel::groupNodeAt(const QPoint& pos) const
+{
+    return nodeOf(tvGroups->itemAt(pos));
+}
+
+void TAddressBookPanel::showDatabaseName(const QString& folder)
+{
+    // The label is narrower than the 190 pixels the name was once fitted to; both limits
+    // scale with it.
+    const int limit = labelDatabaseName->width() > 0 ? labelDatabaseName->width() : 135;
+    labelDatabaseName->setText(ShortenPathFromLeft(folder, labelDatabaseName->fontMetrics(), limit, limit * 176 / 190));
+    labelDatabaseName->setToolTip(folder);
+}
+
+// ---- loading -----------------------------------------------------------------------------------
+
+void TAddressBookPanel::AddGroupMenuItem(QMenu* menu, const GroupRow& group, void (TAddressBookPanel::*handler)(qint32))
+{
+    QAction* a = menu->addAction(group.name);
+    a->setData(group.id);
+    const qint32 id = group.id;
+    connect(a, &QAction::triggered, this, [this, handler, id] { guarded([&] { (this->*handler)(id); }); });
+}
+
+void TAddressBookPanel::LoadGroupTree()
+{
+    // Read before anything is cleared, so that a table that cannot be read leaves the tree.
+    const std::vector<GroupRow> rows = queries().groups();
+    tvGroups->clear();
+    items_.clear();
+    groupTree_ = GroupTree::build(rows);
+    miAddToGroup->clear();
+    miDeleteFromGroup->clear();
+    miGroup->menuAction()->setVisible(!rows.empty());
+    for (const GroupRow& row : rows) {
+        AddGroupMenuItem(miAddToGroup, row, &TAddressBookPanel::AddToGroupClick);
+        AddGroupMenuItem(miDeleteFromGroup, row, &TAddressBookPanel::DeleteFromGroupClick);
+    }
+    const QIcon groupIcon = style()->standardIcon(QStyle::SP_DirIcon); // icon 0, also when selected
+    items_.resize(groupTree_.count());
+    for (int node : groupTree_.treeOrder()) {
+        const GroupTree::Node& n = groupTree_.node(node);
+        auto item = n.parent < 0 ? new QTreeWidgetItem(tvGroups) : new QTreeWidgetItem(items_[n.parent]);
+        item->setText(0, n.caption);
+        item->setData(0, kNodeRole, node);
+        item->setIcon(0, groupIcon);
+        items_[node] = item;
+    }
+    tvGroups->expandAll();
+    selectOnlyGroup(0);
+    FillAddressList(-1);
+    setGroupCommands(false, false);
+}
+
+void TAddressBookPanel::FillAddressList(qint32 groupId)
+{
+    std::vector<TAddressRec> rows = queries().addresses(groupId);
+    listedGroupId_ = groupId;
+    {
+        const QSignalBlocker quiet(lvAddress->selectionModel());
+        addressModel_->setAddresses(std::move(rows));
+    }
+    // An empty list leaves no address selected: the rule clears the labels and Print.
+    if (addressModel_->rowCount() > 0)
+        selectOnlyAddress(0);
+    else
+        lvAddressSelectItem();
+}
+
+// ---- selection -----------------------------------------------------------------------------------
+
+void TAddressBookPanel::selectOnlyAddress(int row)
+{
+    const QModelIndex index = addressModel_->index(row);
+    lvAddress->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    lvAddress->scrollTo(index);
+}
+
+void TAddressBookPanel::showRecipient(const TAddressRec* rec)
+{
+    const auto lines = rec ? displayLines(rec->address) : std::array<QString, 5>{};
+    for (int i = 0; i < 5; ++i)
+        main_->lblToAddress[i]->setText(lines[i]);
+    if (rec)
+        main_->currentRecipient = rec->address;
+}
+
+// Print follows the list only while the panel is shown: a closed database leaves Print to
+// the typed recipient.
+void TAddressBookPanel::setPrintEnabled(bool enabled)
+{
+    if (isHidden())
+        return;
+    main_->btnPrint->setEnabled(enabled);
+    main_->miPrint->setEnabled(enabled);
+}
+
+void TAddressBookPanel::setAddressCommand(QAction* button, QAction* item, bool on)
+{
+    button->setEnabled(on);
+    item->setVisible(on);
+}
+
+void TAddressBookPanel::lvAddressChange()
+{
+    main_->MarkEntryChanged();
+    lvAddressSelectItem();
+}
+
+void TAddressBookPanel::lvAddressSelectItem()
+{
+    const std::vector<int> rows = selectedAddressRows();
+    const size_t n = rows.size();
+    const TAddressRec* one = n == 1 ? &addressModel_->record(rows.front()) : nullptr;
+    showRecipient(one);
+    setPrintEnabled(one != nullptr);
+    setAddressCommand(tbtnNewAddress, miAddressNew, n <= 1);
+    setAddressCommand(tbtnEditAddress, miAddressEdit, n == 1);
+    setAddressCommand(tbtnDeleteAddress, miAddressDelete, n >= 1);
+    miGroup->menuAction()->setVisible(n >= 1);
+    miAssigned->setVisible(n == 1);
+}
+
+void TAddressBookPanel::setGroupCommands(bool edit, bool remove)
+{
+    tbtnEditGroup->setEnabled(edit);
+    miGroupEdit->setVisible(edit);
+    tbtnDeleteGroup->setEnabled(remove);
+    miGroupDelete->setVisible(remove);
+}
+
+void TAddressBookPanel::tvGroupsMouseDown(const QPoint& pos)
+{
+    setGroupCommands(false, false);
+    const int node = groupNodeAt(pos);
+    const auto selected = tvGroups->selectedItems();
+    if (node >= 0 && selected.size() == 1) {
+        FillAddressList(groupTree_.node(node).rec.ID);
+        if (node != 0)
+            setGroupCommands(true, true);
+    } else if (selected.size() >= 2) {
+        setGroupCommands(false, true);
+    }
+}
+
+// Another node became current: the entry is fresh again, and Print still follows the list.
+void TAddressBookPanel::tvGroupsChange()
+{
+    main_->MarkEntryChanged();
+    lvAddressSelectItem();
+}
+
+void TAddressBookPanel::selectOnlyGroup(int node)
+{
+    tvGroups->clearSelection();
+    tvGroups->setCurrentItem(items_.at(node), 0, QItemSelectionModel::ClearAndSelect);
+    tvGroups->scrollToItem(items_[node]);
+}
+
+// ---- address commands -------------------------------------------------------------------------------
+
+void TAddressBookPanel::tbtnNewAddressClick()
+{
+    TAddressLines address;
+    const std::vector<int> selectedNodes = selectedGroupNodes();
+    const int node = selectedNodes.empty() ? -1 : selectedNodes.front();
+    const qint32 groupId = node < 0 ? -1 : groupTree_.node(node).rec.ID;
+    const bool stored =
+        TF_Address::editUntilStored("New Name and Address", address, main_, [&] { queries().insertAddress(address); });
+    if (!stored)
+        return;
+    if (groupId != -1 &&
+        MessageService::confirmYesNo("Add new address to Group \"" + groupTree_.node(node).caption + "\"?", main_))
+        queries().addMembership(queries().lastAddressId(), groupId);
+    FillAddressList(groupId);
+    if (addressModel_->rowCount() > 0)
+        selectOnlyAddress(addressModel_->rowCount() - 1);
+}
+
+void TAddressBookPanel::tbtnEditAddressClick()
+{
+    const std::vector<int> rows = selectedAddressRows();
+    if (rows.empty())
+        return;
+    const int row = rows.front();
+    TAddressLines address = addressModel_->record(row).address;
+    const qint32 id = addressModel_->record(row).ID;
+    TF_Address::editUntilStored("Edit Name and Address", address, main_, [&] {
+        queries().updateAddress(id, address);
+        addressModel_->updateAddress(row, address);
+        lvAddressSelectItem();
+    });
+}
+
+void TAddressBookPanel::tbtnDeleteAddressClick()
+{
+    const std::vector<int> rows = selectedAddressRows();
+    if (rows.empty())
+        return;
+    const QString question = rows.size() == 1 ? "Are you sure you want to delete this address?"
+                                              : "Are you sure you want to delete all the selected addresses?";
+    if (MessageService::confirmYesNoCancel(question, main_) != QMessageBox::Yes)
+        return;
+    BusyCursor busy;
+    std::vector<qint32> ids;
+    for (int row : rows)
+        ids.push_back(addressModel_->record(row).ID);
+    queries().deleteAddressRows(ids);
+    {
+        const QSignalBlocker quiet(lvAddress->selectionModel());
+        addressModel_->removeAddressRows(rows);
+    }
+    lvAddressSelectItem();
+}
+
+void TAddressBookPanel::tbtnFindAddressClick()
+{
+    if (TF_SingleEdit::askSearchText(main_))
+        FindNextAddress();
+}
+
+void TAddressBookPanel::FindNextAddress()
+{
+    const std::vector<int> rows = selectedAddressRows();
+    const int start = rows.empty() ? -1 : rows.front();
+    const auto& addresses = addressModel_->addresses();
+    const QString wanted = rememberedSearchText;
+    const int found = findNextIndex(static_cast<int>(addresses.size()), start,
+                                    [&](int row) { return addressContains(addresses[row].address, wanted); });
+    if (found >= 0)
+        selectOnlyAddress(found);
+    else
+        MessageService::information(searchNotFoundMessage(rememberedSearchText), main_);
+}
+
+void TAddressBookPanel::tbtnSelectAllAddressClick()
+{
+    lvAddress->selectAll();
+    setPrintEnabled(false);
+    showRecipient(nullptr);
+}
+
+// ---- group commands ---------------------------------------------------------------------------------
+
+void TAddressBookPanel::tbtnNewGroupClick()
+{
+    QString name;
+    if (!TF_SingleEdit::ask("New", "New Group Name", name, main_, kGroupNameWidth))
+        return;
+    if (name == kAllGroupsCaption) {
+        MessageService::error(kReservedGroupNewMessage, main_);
+        return;
+    }
+    const std::vector<int> selected = selectedGroupNodes();
+    const qint32 parentId = selected.empty() ? -1 : groupTree_.node(selected.front()).rec.ID;
+    if (!queries().insertGroup(parentId, name)) {
+        MessageService::error(duplicateGroupMessage(name), main_);
+        return;
+    }
+    LoadGroupTree();
+}
+
+void TAddressBookPanel::tbtnEditGroupClick()
+{
+    const std::vector<int> selected = selectedGroupNodes();
+    if (selected.empty() || selected.front() == 0)
+        return;
+    const int node = selected.front();
+    QString name = groupTree_.node(node).caption;
+    if (!TF_SingleEdit::ask("Edit", "Edit Group Name", name, main_, kGroupNameWidth))
+        return;
+    if (name == kAllGroupsCaption) {
+        MessageService::error(kReservedGroupRenameMessage, main_);
+        return;
+    }
+    const qint32 id = groupTree_.node(node).rec.ID;
+    if (!queries().renameGroup(id, name)) {
+        MessageService::error(duplicateGroupMessage(name), main_);
+        return;
+    }
+    groupTree_.rename(node, name);
+    items_[node]->setText(0, name);
+    for (QMenu* menu : {miAddToGroup, miDeleteFromGroup})
+        for (QAction* a : menu->actions())
+            if (a->data().toInt() == id)
+                a->setText(name);
+}
+
+void TAddressBookPanel::DeleteGroupSubtree(const std::vector<int>& nodes)
+{
+    queries().deleteGroupRows(subtreeGroupIds(groupTree_, nodes));
+}
+
+void TAddressBookPanel::tbtnDeleteGroupClick()
+{
+    std::vector<int> selected = selectedGroupNodes();
+    selected.erase(std::remove(selected.begin(), selected.end(), 0), selected.end()); // "All" stays
+    if (selected.empty())
+        return;
+    const bool several = selectedGroupNodes().size() > 1;
+    QString question = "Are you sure you want to delete all the selected Groups?";
+    if (!several)
+        question = groupTree_.node(selected.front()).children.empty()
+                       ? "Are you sure you want to delete this Group?"
+                       : "Are you sure you want to delete this Group and all Groups underneath it?";
+    if (MessageService::confirmYesNoCancel(question, main_) != QMessageBox::Yes)
+        return;
+    DeleteGroupSubtree(selected);
+    if (several) {
+        setPrintEnabled(false);
+        showRecipient(nullptr);
+    }
+    LoadGroupTree();
+}
+
+void TAddressBookPanel::tbtnFindGroupClick()
+{
+    if (TF_SingleEdit::askSearchText(main_))
+        FindNextGroup();
+}
+
+void TAddressBookPanel::FindNextGroup()
+{
+    const std::vector<int> order = groupTree_.treeOrder();
+    const std::vector<int> selected = selectedGroupNodes();
+    const int start = selected.empty()
+                          ? -1
+                          : static_cast<int>(std::find(order.begin(), order.end(), selected.front()) - order.begin());
+    const QString wanted = rememberedSearchText;
+    const int found = findNextIndex(static_cast<int>(order.size()), start, [&](int i) {
+        return groupCaptionContains(groupTree_.node(order[i]).caption, wanted);
+    });
+    if (found < 0) {
+        MessageService::information(searchNotFoundMessage(rememberedSearchText), main_);
+        return;
+    }
+    selectOnlyGroup(order[found]);
+    FillAddressList(groupTree_.node(order[found]).rec.ID);
+}
+
+void TAddressBookPanel::tbtnSelectAllGroupClick()
+{
+    tvGroups->clearSelection();
+    for (int node : groupTree_.treeOrder())
+        if (node != 0)
+            items_[node]->setSelected(true);
+    tvGroups->setFocus();
+    setPrintEnabled(false);
+    showRecipient(nullptr);
+}
+
+// ---- membership ---------------------------------------------------------------------------------------
+
+void TAddressBookPanel::changeMembership(bool adding, qint32 groupId)
+{
+    const int node = groupTree_.findGroupNode(groupId);
+    if (node < 0)
+        return;
+    const QString name = groupTree_.node(node).caption;
+    AddressBookQueries q = queries();
+    const auto change = [&](qint32 addressId) {
+        return adding ? q.addMembership(addressId, groupId) : q.removeMembership(addressId, groupId);
+    };
+    const std::vector<int> rows = selectedAddressRows();
+    if (rows.size() == 1) {
+        const MembershipText told = membershipMessage(adding, change(addressModel_->record(rows.front()).ID), name);
+        if (told.error)
+            MessageService::error(told.text, main_);
+        else
+            MessageService::information(told.text, main_);
+        return;
+    }
+    TF_GroupSummary summary(main_);
+    {
+        BusyCursor busy;
+        for (int row : rows) {
+            const TAddressRec& rec = addressModel_->record(row);
+            const MembershipResult result = change(rec.ID);
+            summary.AddSummaryLine(result.outcome == MembershipOutcome::Done, addressCaption(rec.address),
+                                   membershipSummaryLine(adding, result, name).text);
+        }
+    }
+    summary.exec();
+}
+
+void TAddressBookPanel::AddToGroupClick(qint32 groupId)
+{
+    changeMembership(true, groupId);
+}
+
+void TAddressBookPanel::DeleteFromGroupClick(qint32 groupId)
+{
+    changeMembership(false, groupId);
+}
+
+void TAddressBookPanel::miAssignedClick()
+{
+    const std::vector<int> rows = selectedAddressRows();
+    if (rows.empty())
+        return;
+    const QStringList names = queries().assignedGroups(addressModel_->record(rows.front()).ID);
+    MessageService::information(assignedGroupsMessage(names), main_);
+}
+
+bool TAddressBookPanel::tvGroupsDragOver(const QPoint& pos, const QMimeData* mime) const
+{
+    if (!mime || !mime->hasFormat(AddressListModel::kMimeType))
+        return false;
+    const int node = groupNodeAt(pos);
+    return node >= 0 && groupTree_.node(node).caption != kAllGroupsCaption;
+}
+
+void TAddressBookPanel::tvGroupsDragDrop(const QPoint& pos, const QMimeData* mime)
+{
+    if (!tvGroupsDragOver(pos, mime))
+        return;
+    AddToGroupClick(groupTree_.node(groupNodeAt(pos)).rec.ID);
+}

@@ -1,0 +1,181 @@
+// The address book at office scale: an address database of 100,000 addresses and 500
+// groups opened in the real main window, a Find that wraps past every address, a click on a
+// group of 10,000 members, and the memory it all takes; each time beside the sqlite3 tool
+// running the same queries on the same files.
+#include "addressbook/AddressBookPanel.h"
+#include "addressbook/AddressListModel.h"
+#include "app/Services.h"
+#include "app/datamodule/TdmDovraPro.h"
+#include "engine/Query.h"
+#include "entry/ButtonDialog.h"
+#include "entry/SearchText.h"
+#include "entry/TF_Main.h"
+#include "tests/support/TestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTreeWidget>
+#include <QtTest>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <vector>
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double msSince(Clock::time_point since)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+int envInt(const char* name, int fallback)
+{
+    const char* v = std::getenv(name);
+    return v ? std::atoi(v) : fallback;
+}
+
+// Peak and current resident memory of this process, in MB.
+std::pair<double, double> memoryMb()
+{
+    QFile status("/proc/self/status");
+    status.open(QIODevice::ReadOnly);
+    double peak = 0, now = 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        const auto kb = [&] { return line.simplified().split(' ').value(1).toDouble() / 1024; };
+        if (line.startsWith("VmHWM:"))
+            peak = kb();
+        else if (line.startsWith("VmRSS:"))
+            now = kb();
+    }
+    return {peak, now};
+}
+
+void run(const QString& folder, const std::string& sql)
+{
+    engine::Query q;
+    q.setFolder(folder.toStdString());
+    q.setSql(sql);
+    q.execSql();
+}
+
+// The database: addresses with four lines, city, state and ZIP; 50 top-level groups and 450
+// under earlier ones; group 1 holds every tenth address, and every address is in two more.
+void fill(const QString& folder, int addresses, int groups)
+{
+    createAddressDatabaseTables(folder);
+    const std::string n = std::to_string(addresses);
+    run(folder, "with recursive n(i) as (select 1 union all select i + 1 from n where i < " + n +
+                    ") insert into Address (Address1, Address2, Address3, City, State, Zip) "
+                    "select 'Customer ' || i, i || ' Main Street', 'Suite ' || (i % 300), "
+                    "'City ' || (i % 997), 'PA', printf('%05d', 10000 + i % 89999) from n");
+    run(folder, "with recursive n(i) as (select 1 union all select i + 1 from n where i < " + std::to_string(groups) +
+                    ") insert into Groups (Parent_ID, Group_Name) select case when i <= 50 then -1 else "
+                    "1 + (i * 37) % (i - 1) end, 'Group ' || i from n");
+    run(folder, "insert into Members (A_ID, G_ID) select A_ID, 1 from Address where A_ID % 10 = 0");
+    run(folder, "insert into Members (A_ID, G_ID) select A_ID, 2 + A_ID % 250 from Address");
+    run(folder, "insert into Members (A_ID, G_ID) select A_ID, 252 + A_ID % 249 from Address");
+}
+
+// The sqlite3 tool running a script on the Address file with the other tables attached.
+double toolMs(const QString& folder, const std::string& statements)
+{
+    const std::string script = (folder + "/bench.sql").toStdString();
+    {
+        std::ofstream out(script);
+        out << "attach '" << (folder + "/Groups.adt").toStdString() << "' as Groups;\n"
+            << "attach '" << (folder + "/Members.adt").toStdString() << "' as Members;\n"
+            << statements << "\n";
+    }
+    const std::string cmd = "sqlite3 '" + (folder + "/Address.adt").toStdString() + "' < '" + script + "' > /dev/null";
+    const auto start = Clock::now();
+    if (std::system(cmd.c_str()) != 0)
+        std::fprintf(stderr, "sqlite3 tool failed: %s\n", cmd.c_str());
+    return msSince(start);
+}
+
+void report(const char* what, const std::vector<double>& ours, const std::vector<double>& tool, double goalMs)
+{
+    const double o = median(ours), t = median(tool);
+    std::printf("%-34s %8.1f ms (goal %5.0f)   sqlite3 tool: %8.1f ms   ratio %.2f\n", what, o, goalMs, t, o / t);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("DOVRA_SPLASH_MS", "0");
+    QApplication app(argc, argv);
+    const int addresses = envInt("BENCH_ADDRESSES", 100000);
+    const int groups = envInt("BENCH_GROUPS", 500);
+    const int rounds = envInt("BENCH_ROUNDS", 3);
+
+    testsupport::TempProgramFolder home;
+    testsupport::prepareReadyProgramFolder(home.path());
+    MessageService::setScripted(true);
+    ButtonDialogService::setScripted(true);
+    TdmDovraPro dm;
+    const QString folder = home.path() + "/Addresses/Big";
+    QDir().mkpath(folder);
+    fill(folder, addresses, groups);
+    const auto [peakBefore, rssBefore] = memoryMb();
+
+    TF_Main w;
+    w.show();
+    QTest::qWaitFor([&] { return !w.firstShowingPending(); });
+    QTest::qWait(100);
+    TAddressBookPanel& panel = *w.panelDB;
+
+    std::vector<double> open, openTool, find, findTool, click, clickTool;
+    for (int r = 0; r < rounds; ++r) {
+        w.CloseAddressDatabase();
+        QApplication::processEvents();
+        w.settings.addressDB = folder;
+        auto start = Clock::now();
+        w.OpenAddressDatabase();
+        QApplication::processEvents(); // the list and the tree painted
+        open.push_back(msSince(start));
+        openTool.push_back(toolMs(folder, "select * from Groups order by G_ID;\nselect * from Address order by A_ID;"));
+
+        // A text that is nowhere: the search passes every address and wraps to the selected one.
+        panel.selectOnlyAddress(0);
+        rememberedSearchText = "no such text";
+        start = Clock::now();
+        panel.FindNextAddress();
+        find.push_back(msSince(start));
+        std::string where;
+        for (const char* field : {"Address1", "Address2", "Address3", "Address4", "City", "State", "Zip"})
+            where += std::string(where.empty() ? "" : " or ") + "upper(" + field + ") like '%NO SUCH TEXT%'";
+        findTool.push_back(toolMs(folder, "select A_ID from Address where " + where + ";"));
+
+        QTreeWidgetItem* item = panel.groupItem(panel.groupTree().findGroupNode(1));
+        const QPoint at = panel.tvGroups->visualItemRect(item).center();
+        start = Clock::now();
+        QTest::mouseClick(panel.tvGroups->viewport(), Qt::LeftButton, {}, at);
+        QApplication::processEvents();
+        click.push_back(msSince(start));
+        if (panel.addressModel()->rowCount() != addresses / 10)
+            std::fprintf(stderr, "group 1 lists %d addresses\n", panel.addressModel()->rowCount());
+        clickTool.push_back(toolMs(folder, "select A.*  from Address A, Members M where M.G_ID = 1 and "
+                                           "A.A_ID = M.A_ID order by A.A_ID;"));
+    }
+    const auto [peak, rss] = memoryMb();
+    std::printf("address database: %d addresses, %d groups, %d rounds (medians)\n", addresses, groups, rounds);
+    report("open (list and tree shown)", open, openTool, 1000);
+    report("Find wrapping past every address", find, findTool, 200);
+    report("click a group of 10,000 members", click, clickTool, 300);
+    std::printf("memory: peak %.0f MB (goal 150), now %.0f MB; before the window: peak %.0f MB\n", peak, rss,
+                peakBefore);
+    w.close();
+    return 0;
+}

@@ -1,0 +1,154 @@
+// The address book in the main window: the database chooser, opening and closing the
+// database in AddressDB, and the window's two layouts.
+#include "addressbook/AddressBook.h"
+#include "addressbook/AddressBookPanel.h"
+#include "addressbook/AddressListModel.h"
+#include "addressbook/TF_Database.h"
+#include "app/BusyCursor.h"
+#include "app/ErrorBoundary.h"
+#include "app/Services.h"
+#include "app/datamodule/TdmDovraPro.h"
+#include "entry/TF_Main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+constexpr int kClosedWidth = 569;
+constexpr int kOpenWidth = 769;
+
+// The tops of the four free-text fields in the two layouts (their captions sit 6 lower).
+// With the database open they spread out beside the smaller recipient box, as far as the
+// fees below them allow.
+constexpr int kClosedTops[4] = {103, 128, 153, 178};
+constexpr int kOpenTops[4] = {110, 136, 162, 188};
+
+bool sameFolder(const QString& a, const QString& b)
+{
+    return QDir::cleanPath(QDir(a).absolutePath()) == QDir::cleanPath(QDir(b).absolutePath());
+}
+
+} // namespace
+
+void TF_Main::buildAddressBook()
+{
+    panelDB = new TAddressBookPanel(this, central);
+    panelDB->setGeometry(560, 0, 195, central->minimumHeight());
+    panelDB->hide();
+    panelDB->lvAddressSelectItem(); // the commands of an empty list
+    connect(miOpenToDB, &QAction::triggered, this, [this] { guarded([this] { miOpenToDBClick(); }); });
+    connect(miCloseToDB, &QAction::triggered, this, &TF_Main::miCloseToDBClick);
+    connect(panelDB->btnCloseDB, &QPushButton::clicked, this, &TF_Main::btnCloseDBClick);
+}
+
+void TF_Main::miOpenToDBClick()
+{
+    TF_Database chooser(settings.addressDB, this);
+    // Deleting the open database closes it first, so the window never shows a database
+    // that is gone.
+    connect(&chooser, &TF_Database::deletingDatabase, this, [this](const QString& folder) {
+        if (settings.databaseOn && sameFolder(folder, settings.addressDB))
+            CloseAddressDatabase();
+    });
+    if (chooser.exec() != QDialog::Accepted)
+        return;
+    settings.addressDB = chooser.folder();
+    OpenAddressDatabase();
+    MarkEntryChanged();
+    panelDB->lvAddressSelectItem(); // Print follows the selected address
+}
+
+void TF_Main::OpenAddressDatabase()
+{
+    openAddressDatabase(true);
+}
+
+void TF_Main::openAddressDatabase(bool askForFirstAddress)
+{
+    settings.databaseOn = true;
+    try {
+        dmDovraPro->adstToAddress.close();
+        dmDovraPro->adstToAddress.setFolder(toStd(settings.addressDB));
+        dmDovraPro->adsqToAddress.close();
+        dmDovraPro->adsqToAddress.setFolder(toStd(settings.addressDB));
+        BusyCursor busy;
+        resize(kOpenWidth, height());
+        panelDB->show();
+        if (auto screen = QApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+        panelDB->showDatabaseName(settings.addressDB);
+        panelDB->LoadGroupTree();
+    } catch (...) {
+        // A database that cannot be read is not left half open.
+        CloseAddressDatabase();
+        throw;
+    }
+    applyDatabaseLayout(true);
+    if (askForFirstAddress && panelDB->addressModel()->rowCount() == 0)
+        panelDB->tbtnNewAddressClick();
+}
+
+void TF_Main::applyDatabaseLayout(bool open)
+{
+    miToTextFiles->setEnabled(open);
+    gbTo->setVisible(!open);
+    gbToDB->setVisible(open);
+    const int* tops = open ? kOpenTops : kClosedTops;
+    QLineEdit* const edits[4] = {editDepartment, editProcessedBy, editComment, editRe};
+    QLabel* const captions[4] = {labelDepartment, labelProcessedBy, labelComment, labelRE};
+    for (int i = 0; i < 4; ++i) {
+        edits[i]->move(edits[i]->x(), tops[i]);
+        captions[i]->move(captions[i]->x(), tops[i] + 6);
+    }
+    miCloseToDB->setVisible(open);
+}
+
+void TF_Main::CloseAddressDatabase()
+{
+    settings.databaseOn = false;
+    panelDB->hide();
+    panelDB->lvAddressSelectItem(); // the commands of an empty list
+    resize(kClosedWidth, height());
+    if (auto screen = QApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    applyDatabaseLayout(false);
+    dmDovraPro->adsqToAddress.disconnect();
+    dmDovraPro->adstToAddress.close();
+    miPrint->setEnabled(true);
+    MarkEntryChanged();
+}
+
+void TF_Main::btnCloseDBClick()
+{
+    CloseAddressDatabase();
+}
+
+void TF_Main::miCloseToDBClick()
+{
+    panelDB->btnCloseDB->click();
+}
+
+// A database remembered open whose tables are gone starts closed, with a word why.
+void TF_Main::firstShowingReopenDatabase()
+{
+    gbToDB->hide();
+    if (!settings.databaseOn)
+        return;
+    if (!IsAddressDatabase(settings.addressDB)) {
+        settings.databaseOn = false;
+        MessageService::error("The address database in " + settings.addressDB +
+                                  " could not be opened: the folder does not hold its tables Address, Groups and "
+                                  "Members. The program starts without an address database.",
+                              this);
+        return;
+    }
+    openAddressDatabase(false);
+}

@@ -1,0 +1,824 @@
+// The address book in the real main window, on real address databases in a temporary
+// program folder: the chooser, opening and closing with the two layouts, the group tree
+// and address list commands, membership with its summary, drag and drop, and printing to
+// the selected address.
+#include "addressbook/AddressBook.h"
+#include "addressbook/AddressBookPanel.h"
+#include "addressbook/AddressListModel.h"
+#include "addressbook/TF_Database.h"
+#include "addressbook/TF_GroupSummary.h"
+#include "app/Services.h"
+#include "app/datamodule/Schemas.h"
+#include "app/datamodule/TdmDovraPro.h"
+#include "engine/Query.h"
+#include "entry/ButtonDialog.h"
+#include "entry/SearchText.h"
+#include "entry/TF_Address.h"
+#include "entry/TF_Main.h"
+#include "entry/TF_SingleEdit.h"
+#include "tests/support/TestSupport.h"
+
+#include <QAction>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+using testsupport::clickButton;
+using testsupport::ModalDriver;
+
+// Types the text into the one-line input and presses OK.
+ModalDriver::Handler typeText(const QString& text, QString* caption = nullptr)
+{
+    return [text, caption](QWidget* w) {
+        auto d = static_cast<TF_SingleEdit*>(w);
+        if (caption)
+            *caption = d->windowTitle() + " / " + d->TheGroupBox->title();
+        d->TheEdit->setText(text);
+        clickButton(d, "btnOK");
+    };
+}
+
+ModalDriver::Handler fillAddress(const QString& line1, const QString& city = "Erie")
+{
+    return [line1, city](QWidget* w) {
+        auto d = static_cast<TF_Address*>(w);
+        d->memoAddress->setPlainText(line1);
+        d->editCity->setText(city);
+        d->editState->setText("PA");
+        d->editZip->setText("16501");
+        clickButton(d, "btnOK");
+    };
+}
+
+QStringList shownTexts()
+{
+    QStringList texts;
+    for (const MessageService::Shown& s : MessageService::shown())
+        texts << s.text;
+    return texts;
+}
+
+// The main window of a program folder that asks nothing at start, with address databases
+// made as the chooser makes them.
+struct Fixture {
+    testsupport::TempProgramFolder home;
+    std::unique_ptr<TdmDovraPro> dm;
+    std::unique_ptr<TF_Main> w;
+    TAddressBookPanel* panel = nullptr;
+
+    explicit Fixture(const QByteArray& ini = {})
+    {
+        MessageService::setScripted(true);
+        MessageService::clearShown();
+        ButtonDialogService::setScripted(true);
+        testsupport::prepareReadyProgramFolder(home.path());
+        if (!ini.isEmpty()) {
+            QFile file(home.file("dovra3.ini"));
+            file.open(QIODevice::Append);
+            file.write(ini);
+        }
+        dm = std::make_unique<TdmDovraPro>();
+        w = std::make_unique<TF_Main>();
+        panel = w->panelDB;
+        w->show();
+    }
+    ~Fixture()
+    {
+        if (w)
+            w->close();
+    }
+    bool started()
+    {
+        return QTest::qWaitFor([this] { return !w->firstShowingPending(); }, 5000) &&
+               QTest::qWaitFor([] { return QTest::qWait(30), !QApplication::activeModalWidget(); }, 5000);
+    }
+
+    QString makeDatabase(const QString& name, const QStringList& addresses = {})
+    {
+        const QString folder = home.path() + "/Addresses/" + name;
+        QDir().mkpath(folder);
+        createAddressDatabaseTables(folder);
+        for (const QString& a : addresses)
+            run(folder, "insert into Address (Address1, City, State, Zip) values(" + engine::quoted(a.toStdString()) +
+                            ", 'Erie', 'PA', '16501')");
+        return folder;
+    }
+    static int run(const QString& folder, const std::string& sql)
+    {
+        engine::Query q;
+        q.setFolder(folder.toStdString());
+        q.setSql(sql);
+        return q.execSql();
+    }
+    static QStringList column(const QString& folder, const std::string& sql)
+    {
+        engine::Query q;
+        q.setFolder(folder.toStdString());
+        q.setSql(sql);
+        q.open();
+        QStringList values;
+        for (; !q.eof(); q.next())
+            values << QString::fromStdString(q.asString(0));
+        return values;
+    }
+    // Opens the database as the chooser's OK does (an empty one asks for a first address,
+    // which the driver declines unless told otherwise).
+    void open(const QString& folder)
+    {
+        ModalDriver driver;
+        w->settings.addressDB = folder;
+        w->OpenAddressDatabase();
+    }
+
+    QStringList listed() const
+    {
+        QStringList names;
+        for (const TAddressRec& rec : panel->addressModel()->addresses())
+            names << addressCaption(rec.address);
+        return names;
+    }
+    QStringList selectedNames() const
+    {
+        QStringList names;
+        for (int row : panel->selectedAddressRows())
+            names << addressCaption(panel->addressModel()->record(row).address);
+        return names;
+    }
+    QStringList recipientLabels() const
+    {
+        QStringList texts;
+        for (QLabel* l : w->lblToAddress)
+            texts << l->text();
+        return texts;
+    }
+    // Every node in tree order, indented by two blanks per level.
+    QStringList treeOutline() const
+    {
+        QStringList lines;
+        for (QTreeWidgetItemIterator it(panel->tvGroups); *it; ++it) {
+            int depth = 0;
+            for (QTreeWidgetItem* p = (*it)->parent(); p; p = p->parent())
+                ++depth;
+            lines << QString(depth * 2, ' ') + (*it)->text(0);
+        }
+        return lines;
+    }
+    QTreeWidgetItem* node(const QString& caption) const
+    {
+        const auto found = panel->tvGroups->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+        return found.isEmpty() ? nullptr : found.first();
+    }
+    qint32 groupId(const QString& caption) const
+    {
+        return panel->groupTree().node(node(caption)->data(0, Qt::UserRole).toInt()).rec.ID;
+    }
+    void clickNode(const QString& caption, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTreeWidgetItem* item = node(caption);
+        QVERIFY2(item, qPrintable(caption));
+        QTest::mouseClick(panel->tvGroups->viewport(), Qt::LeftButton, modifiers,
+                          panel->tvGroups->visualItemRect(item).center());
+    }
+    void clickAddress(int row, Qt::KeyboardModifiers modifiers = {})
+    {
+        const QRect r = panel->lvAddress->visualRect(panel->addressModel()->index(row));
+        QTest::mouseClick(panel->lvAddress->viewport(), Qt::LeftButton, modifiers, r.center());
+    }
+    // A key pressed in the widget while it has the keyboard.
+    static void pressKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = {})
+    {
+        QApplication::setActiveWindow(widget->window());
+        widget->setFocus();
+        QVERIFY(QTest::qWaitFor([widget] { return widget->hasFocus(); }));
+        QTest::keyClick(widget, key, modifiers);
+    }
+    void newGroup(const QString& name)
+    {
+        ModalDriver driver;
+        driver.on("TF_SingleEdit", typeText(name));
+        panel->tbtnNewGroupClick();
+    }
+};
+
+} // namespace
+
+class TestAddressBookWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    // ---- the chooser ----------------------------------------------------------------------------
+
+    void chooserCreatesAndDeletes()
+    {
+        Fixture f;
+        QVERIFY(f.started());
+        const QString addresses = f.home.path() + "/Addresses";
+        TF_Database d(addresses + "/");
+        QCOMPARE(d.folder(), addresses);
+        QCOMPARE(d.lblDirectory->text(), addresses);
+        QVERIFY(d.btnAdd->isEnabled() && !d.btnDelete->isEnabled() && !d.btnOK->isEnabled());
+
+        // A bad name is refused with a word why and asked again; the good one is made.
+        QDir(addresses).mkdir("Taken");
+        {
+            ModalDriver driver;
+            QString caption;
+            driver.on("TF_SingleEdit", typeText("a/b", &caption));
+            driver.on("TF_SingleEdit", typeText("Taken"));
+            driver.on("TF_SingleEdit", typeText("Clients"));
+            d.btnAddClick();
+            QCOMPARE(caption, QString("New Database / Enter Name for New Database"));
+        }
+        const QStringList errors = shownTexts();
+        QCOMPARE(errors.size(), 2);
+        QVERIFY(errors[0].startsWith("\"a/b\" is not a valid name for a database."));
+        QVERIFY(errors[1].startsWith("A folder named \"Taken\" already exists"));
+        const QString clients = addresses + "/Clients";
+        QCOMPARE(d.folder(), clients);
+        QVERIFY(IsAddressDatabase(clients));
+        QVERIFY(!QFileInfo::exists(addresses + "/a"));
+        QVERIFY(!d.btnAdd->isEnabled() && d.btnDelete->isEnabled() && d.btnOK->isEnabled());
+        QVERIFY(d.dirlbDB->findItems("..", Qt::MatchExactly).size() == 1);
+
+        // A folder with two of the three tables is no database.
+        QFile::remove(clients + "/Members.adt");
+        d.setFolder(clients);
+        QVERIFY(d.btnAdd->isEnabled() && !d.btnOK->isEnabled());
+        f.dm->CreateTable(clients, "Members", schema::Members);
+        d.setFolder(clients);
+
+        // Delete: No and Cancel change nothing; Yes removes the tables and the empty folder.
+        MessageService::clearShown();
+        for (auto answer : {QMessageBox::No, QMessageBox::Cancel}) {
+            MessageService::queueAnswer(answer);
+            d.btnDeleteClick();
+            QVERIFY(IsAddressDatabase(clients));
+        }
+        QCOMPARE(shownTexts().first(), QString("Are you sure you want to delete this database?"));
+        MessageService::queueAnswer(QMessageBox::Yes);
+        d.btnDeleteClick();
+        QVERIFY(!QFileInfo::exists(clients));
+        QCOMPARE(d.folder(), addresses);
+        QVERIFY(d.dirlbDB->findItems("Clients", Qt::MatchExactly).isEmpty());
+
+        // A folder holding something else stays, without its tables.
+        const QString kept = f.makeDatabase("Kept");
+        QFile other(kept + "/notes.txt");
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.close();
+        d.setFolder(kept);
+        MessageService::queueAnswer(QMessageBox::Yes);
+        d.btnDeleteClick();
+        QCOMPARE(QDir(kept).entryList(QDir::Files), QStringList{"notes.txt"});
+        QCOMPARE(d.folder(), addresses);
+
+        // A folder that cannot be written to (here: gone meanwhile) gets no tables elsewhere.
+        const QString gone = addresses + "/Gone";
+        QVERIFY(QDir().mkdir(gone));
+        d.setFolder(gone);
+        QVERIFY(QDir().rmdir(gone));
+        MessageService::clearShown();
+        {
+            ModalDriver driver;
+            driver.on("TF_SingleEdit", typeText("Inside"));
+            d.btnAddClick();
+        }
+        QCOMPARE(shownTexts().size(), 1);
+        QVERIFY2(shownTexts().first().startsWith("The folder " + gone + "/Inside could not be created."),
+                 qPrintable(shownTexts().first()));
+        QVERIFY(!IsAddressDatabase(addresses) && !QFileInfo::exists(gone));
+    }
+
+    void openAndCloseSwitchLayouts()
+    {
+        Fixture f;
+        QVERIFY(f.started());
+        const QString clients = f.makeDatabase("Clients");
+        QVERIFY(f.w->miPrint->isEnabled() && f.w->btnPrint->isEnabled()); // the closed panel leaves Print alone
+        ModalDriver driver;
+        driver.on("TF_Database", [&](QWidget* w) {
+            auto d = static_cast<TF_Database*>(w);
+            d->setFolder(clients);
+            clickButton(d, "btnOK");
+        });
+        f.w->miOpenToDB->trigger();
+        QTRY_VERIFY(driver.seen.contains("TF_Address")); // an empty database asks for its first address
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+
+        TF_Main& w = *f.w;
+        QCOMPARE(w.width(), 769);
+        QVERIFY(f.panel->isVisible() && w.gbToDB->isVisible() && !w.gbTo->isVisible());
+        QCOMPARE(f.panel->geometry().left(), 560);
+        QCOMPARE(f.panel->width(), 195);
+        QCOMPARE(w.editDepartment->y(), 110);
+        QCOMPARE(w.labelDepartment->y(), 116);
+        QVERIFY(w.editRe->geometry().bottom() < w.editPostage->y());
+        QVERIFY(w.miCloseToDB->isVisible() && w.miToTextFiles->isEnabled());
+        QVERIFY(w.settings.databaseOn);
+        QCOMPARE(w.settings.addressDB, clients);
+        QCOMPARE(f.treeOutline(), QStringList{"All"});
+        QVERIFY(f.listed().isEmpty());
+        QCOMPARE(f.recipientLabels(), QStringList(5, QString()));
+        QVERIFY(!w.btnPrint->isEnabled());
+        QVERIFY(!f.panel->miGroup->menuAction()->isVisible());
+        QVERIFY(f.panel->labelDatabaseName->text().endsWith("/Clients"));
+        QVERIFY(f.panel->labelDatabaseName->fontMetrics().horizontalAdvance(f.panel->labelDatabaseName->text()) <=
+                f.panel->labelDatabaseName->width());
+
+        w.miCloseToDB->trigger();
+        QCOMPARE(w.width(), 569);
+        QVERIFY(!f.panel->isVisible() && !w.gbToDB->isVisible() && w.gbTo->isVisible());
+        QCOMPARE(w.editRe->y(), 178);
+        QCOMPARE(w.labelRE->y(), 184);
+        QVERIFY(!w.miCloseToDB->isVisible() && !w.miToTextFiles->isEnabled());
+        QVERIFY(!w.settings.databaseOn && w.btnPrint->isEnabled());
+
+        // The chooser starts where the database just closed was; Cancel changes nothing.
+        QString startedIn;
+        driver.on("TF_Database", [&](QWidget* d) {
+            startedIn = static_cast<TF_Database*>(d)->folder();
+            clickButton(d, "btnCancel");
+        });
+        w.miOpenToDB->trigger();
+        QCOMPARE(startedIn, clients);
+        QVERIFY(!w.settings.databaseOn && !f.panel->isVisible());
+    }
+
+    void reopensAtStart()
+    {
+        const QString ini = "[System Path]\r\nDatabaseON=1\r\nAddressDB=%1\r\n";
+        QString folder;
+        {
+            Fixture first;
+            folder = first.makeDatabase("Clients");
+            Fixture f(ini.arg(folder).toUtf8());
+            ModalDriver driver;
+            QVERIFY(f.started());
+            QVERIFY(!driver.seen.contains("TF_Address")); // empty, but not asked during the first showing
+            QVERIFY(f.panel->isVisible() && f.w->gbToDB->isVisible() && f.w->width() == 769);
+            QVERIFY(MessageService::shown().isEmpty());
+        }
+        // Its tables gone: the program starts closed and says why.
+        Fixture f(ini.arg(folder).toUtf8());
+        QVERIFY(f.started());
+        QVERIFY(!f.panel->isVisible() && f.w->gbTo->isVisible());
+        QVERIFY(!f.w->settings.databaseOn);
+        QCOMPARE(shownTexts().size(), 1);
+        QVERIFY(shownTexts().first().startsWith("The address database in " + folder + " could not be opened"));
+    }
+
+    void deletingTheOpenDatabaseClosesIt()
+    {
+        Fixture f;
+        QVERIFY(f.started());
+        const QString clients = f.makeDatabase("Clients", {"Ann"});
+        f.open(clients);
+        QVERIFY(f.panel->isVisible());
+        ModalDriver driver;
+        driver.on("TF_Database", [&](QWidget* d) {
+            MessageService::queueAnswer(QMessageBox::Yes);
+            static_cast<TF_Database*>(d)->btnDeleteClick();
+            clickButton(d, "btnCancel");
+        });
+        f.w->miOpenToDB->trigger();
+        QVERIFY(!QFileInfo::exists(clients));
+        QVERIFY(!f.panel->isVisible() && !f.w->settings.databaseOn && f.w->gbTo->isVisible());
+    }
+
+    // ---- the group tree --------------------------------------------------------------------------
+
+    void groupTreeCommands()
+    {
+        Fixture f;
+        QVERIFY(f.started());
+        const QString db = f.makeDatabase("Clients", {"Ann", "Bob"});
+        f.open(db);
+        f.newGroup("North"); // "All" selected after every load: a top-level group
+        f.clickNode("North");
+        f.newGroup("East");
+        f.newGroup("South");
+        f.clickNode("East");
+        f.newGroup("West");
+        QCOMPARE(f.treeOutline(), (QStringList{"All", "North", "  East", "    West", "South"}));
+        QCOMPARE(f.panel->tvGroups->topLevelItemCount(), 3);
+        QCOMPARE(f.panel->tvGroups->selectedItems(), QList<QTreeWidgetItem*>{f.node("All")});
+        QVERIFY(!f.panel->tbtnEditGroup->isEnabled() && !f.panel->tbtnDeleteGroup->isEnabled());
+        QStringList menuItems;
+        for (QAction* a : f.panel->miAddToGroup->actions())
+            menuItems << a->text();
+        QCOMPARE(menuItems, (QStringList{"North", "East", "South", "West"})); // G_ID order
+
+        // Names: the case of a duplicate does not matter; "All" is reserved, "all" is not.
+        MessageService::clearShown();
+        f.newGroup("Sales");
+        f.newGroup("sales");
+        f.newGroup("All");
+        f.newGroup("all");
+        QCOMPARE(shownTexts(),
+                 (QStringList{"A Group name of \"sales\" already exists.", "You can not add a Group named \"All\""}));
+        QVERIFY(f.node("all") && f.node("Sales"));
+
+        // Rename: a click on one group enables it; the sub-menus follow.
+        f.clickNode("South");
+        QVERIFY(f.panel->tbtnEditGroup->isEnabled() && f.panel->tbtnDeleteGroup->isEnabled());
+        {
+            ModalDriver driver;
+            QString caption;
+            driver.on("TF_SingleEdit", [&](QWidget* w) {
+                auto d = static_cast<TF_SingleEdit*>(w);
+                caption = d->TheEdit->text();
+                QCOMPARE(d->TheEdit->maxLength(), 40);
+                d->TheEdit->setText("Southwest");
+                clickButton(d, "btnOK");
+            });
+            f.panel->tbtnEditGroupClick();
+            QCOMPARE(caption, QString("South"));
+        }
+        QVERIFY(f.node("Southwest") && !f.node("South"));
+        QCOMPARE(f.panel->miDeleteFromGroup->actions().at(2)->text(), QString("Southwest"));
+        MessageService::clearShown();
+        for (const QString& name : {"north", "All"}) {
+            ModalDriver driver;
+            driver.on("TF_SingleEdit", typeText(name));
+            f.panel->tbtnEditGroupClick();
+        }
+        QCOMPARE(shownTexts(),
+                 (QStringList{"A Group name of \"north\" already exists.", "Can't change Group name to \"All\""}));
+        QCOMPARE(Fixture::column(db, "select Group_Name from Groups where G_ID = 3"), QStringList{"Southwest"});
+
+        // Deleting East takes West along, with their memberships; addresses stay.
+        Fixture::run(db, "insert into Members (A_ID, G_ID) values(1, 2)");
+        Fixture::run(db, "insert into Members (A_ID, G_ID) values(2, 4)");
+        Fixture::run(db, "insert into Members (A_ID, G_ID) values(2, 1)");
+        MessageService::clearShown();
+        f.clickNode("East");
+        MessageService::queueAnswer(QMessageBox::Yes);
+        f.panel->tbtnDeleteGroupClick();
+        QCOMPARE(shownTexts(), QStringList{"Are you sure you want to delete this Group and all Groups underneath it?"});
+        QCOMPARE(f.treeOutline(), (QStringList{"All", "North", "Southwest", "Sales", "all"}));
+        QCOMPARE(Fixture::column(db, "select A_ID from Members"), QStringList{"2"});
+        QCOMPARE(f.listed(), (QStringList{"Ann", "Bob"}));
+
+        // Several selected: one question, "All" never deleted.
+        f.clickNode("Sales");
+        f.clickNode("all", Qt::ControlModifier);
+        QVERIFY(!f.panel->tbtnEditGroup->isEnabled() && f.panel->tbtnDeleteGroup->isEnabled());
+        MessageService::clearShown();
+        MessageService::queueAnswer(QMessageBox::Yes);
+        f.panel->tbtnDeleteGroupClick();
+        QCOMPARE(shownTexts(), QStringList{"Are you sure you want to delete all the selected Groups?"});
+        QCOMPARE(f.treeOutline(), (QStringList{"All", "North", "Southwest"}));
+
+        // Select All takes every group but "All" and leaves no recipient.
+        f.panel->tbtnSelectAllGroupClick();
+        QCOMPARE(f.panel->tvGroups->selectedItems().size(), 2);
+        QVERIFY(!f.node("All")->isSelected());
+        QVERIFY(!f.w->btnPrint->isEnabled());
+        QCOMPARE(f.recipientLabels(), QStringList(5, QString()));
+    }
+
+    void groupClickListsMembersAndFindGroup()
+    {
+        Fixture f;
+        QVERIFY(f.started());
+        const QString db = f.makeDatabase("Clients", {"Ann", "Bob", "Cy"});
+        f.open(db);
+        for (const char* g : {"North", "South"})
+            f.newGroup(g);
+        Fixture::run(db, "insert into Members (A_ID, G_ID) values(3, 2)");
+        Fixture::run(db, "insert into Members (A_ID, G_ID) values(1, 2)");
+        f.clickNode("South");
+        QCOMPARE(f.listed(), (QStringList{"Ann", "Cy"}));
+        QCOMPARE(f.selectedNames(), QStringList{"Ann"});
+        f.clickNode("North"); // an empty group: no recipient, no Print
+        QVERIFY(f.listed().isEmpty());
+        QVERIFY(!f.w->btnPrint->isEnabled());
+        QCOMPARE(f.recipientLabels(), QStringList(5, QString()));
+
+        // Find "th" over All, North, South from North: South, then North again with F3.
+        {
+            ModalDriver driver;
+            QString caption;
+            driver.on("TF_SingleEdit", typeText("th", &caption));
+            f.panel->tbtnFindGroupClick();
+            QCOMPARE(caption, QString("Find / Text to find"));
+        }
+        QCOMPARE(f.panel->tvGroups->selectedItems(), QList<QTreeWidgetItem*>{f.node("South")});
+        QCOMPARE(f.listed(), (QStringList{"Ann", "Cy"}));
+        Fixture::pressKey(f.panel->tvGroups, Qt::Key_F3);
+        QCOMPARE(f.panel->tvGroups->selectedItems(), QList<QTreeWidgetItem*>{f.node("North")});
+        MessageService::clearShown();
+        rememberedSearchText = "zzz";
+        f.panel->FindNextGroup();
+        QCOMPARE(shownTexts(), QStringList{"Search string \"zzz\" not found."});
+        QCOMPARE(f.panel->tvGroups->selectedItems(), QList<QTreeWidgetItem*>{f.node("North")});
+    }
+
+    // ---- the address list -------------------------------------------------------------------------
+
+    void selectionRule()
+    {
+        Fixture f;
+        QVERIFY(f.started());
+        const QString db = f.makeDatabase("Clients", {"Ann", "Bob"});
+        Fixture::run(db, "insert into Address (Address1, Address2, Address3, Address4, City, State, Zip) "
+                         "values('Cy', 'Suite 5', 'Bldg 2', 'Floor 3', 'Dover', 'DE', '19901-')");
+        Fixture::run(db, "insert into Address (Address1, City, State, Zip) values('', 'Erie', 'PA', '16501')");
+        f.open(db);
+        QCOMPARE(f.listed(), (QStringList{"Ann", "Bob", "Cy", "Erie PA 16501"}));
+        QCOMPARE(f.selectedNames(), QStringList{"Ann"});
+        QCOMPARE(f.recipientLabels(), (QStringList{"Ann", "Erie PA 16501", "", "", ""}));
+        QVERIFY(f.w->btnPrint->isEnabled());
+
+        f.clickAddress(2);
+        QCOMPARE(f.recipientLabels(), (QStringList{"Cy", "Suite 5", "Bldg 2", "Floor 3", "Dover DE 19901"}));
+        QCOMPARE(f.w->currentRecipient.zip, QString("19901-"));
+        QCOMPARE(f.panel->lvAddress->model()->data(f.panel->addressModel()->index(0), Qt::ToolTipRole).toString(),
+                 QString("Ann\nErie PA 16501"));
+        QVERIFY(f.panel->tbtnEditAddress->isEnabled() && f.panel->miAssigned->isVisible());
+
+        // Two selected: no recipient, no Print, only Delete and Group.
+        f.clickAddress(3, Qt::ControlModifier);
+        QCOMPARE(f.recipientLabels(), QStringList(5, QString()));
+        QVERIFY(!f.w->btnPrint->isEnabled() && !f.w->miPrint->isEnabled());
+        QVERIFY(!f.panel->tbtnNewAddress->isEnabled() && !f.panel->tbtnEditAddress->isEnabled() &&
+                f.panel->tbtnDeleteAddress->isEnabled());
+        QVERIFY(!f.panel->miAddressNew->isVisible() && f.panel->miAddressDelete->isVisible());
+        QVERIFY(f.panel->miGroup->menuAction()->isVisible() && !f.panel->miAssigned->isVisible());
+
+        // One of them unselected: the other is the recipient.
+        f.clickAddress(2, Qt::ControlModifier);
+        QCOMPARE(f.recipientLabels(), (QStringList{"Erie PA 16501", "", "", "", ""}));
+        QVERIFY(f.w->btnPrint->isEnabled());
+
+        // None: New only.
+        f.clickAddress(3, Qt::ControlModifier);
+        QVERIFY(f.panel->selectedAddressRows().empty());
+        QVERIFY(f.panel->tbtnNewAddress->isEnabled() && !f.panel->tbtnDeleteAddress->isEnabled());
+        QVERIFY(!f.panel->miGroup->menuAction()->isVisible() && !f.w->btnPrint->isEnabled());
+
+        f.panel->tbtnSelectAllAddressClick();
+        QCOMPARE(f.panel->selectedAddressRows().size(), size_t(4));
+        QVERIFY(!f.w->btnPrint->isEnabled());
+    }
+
+    void newEditAndDeleteAddresses()
+    {
+        Fixture f;
+        QVERIFY(f.started());
+        const QString db = f.makeDatabase("Clients", {"Ann", "Bob"});
+        f.open(db);
+        f.newGroup("G");
+        Fixture::run(db, "insert into Members (A_ID, G_ID) values(1, 1)");
+        f.clickNode("G");
+
+        // Into group G answered No: stored, not in G, not listed; the last member is selected.
+        {
+            ModalDriver driver;
+            driver.on("TF_Address", fillAddress("Zed O'Neil"));
+            MessageService::clearShown();
+            MessageService::queueAnswer(QMessageBox::No);
+            f.panel->tbtnNewAddressClick();
+        }
+        QCOMPARE(shownTexts(), QStringList{"Add new address to Group \"G\"?"});
+        QCOMPARE(Fixture::column(db, "select Address1 from Address where A_ID = 3"), QStringList{"Zed O'Neil"});
+        QCOMPARE(f.listed(), QStringList{"Ann"});
+        QCOMPARE(f.selectedNames(), QStringList{"Ann"});
+        // Answered Yes: a member, listed last and selected.
+        {
+            ModalDriver driver;
+            driver.on("TF_Address", fillAddress("Yul"));
+            MessageService::queueAnswer(QMessageBox::Yes);
+            f.panel->tbtnNewAddressClick();
+        }
+        QCOMPARE(f.listed(), (QStringList{"Ann", "Yul"}));
+        QCOMPARE(f.selectedNames(), QStringList{"Yul"});
+        QCOMPARE(f.recipientLabels().first(), QString("Yul"));
+
+        // Edit keeps place and groups; the recipient shows the new text.
+        {
+            ModalDriver driver;
+            QString boxCaption;
+            driver.on("TF_Address", [&](QWidget* w) {
+                auto d = static_cast<TF_Address*>(w);
+                boxCaption = d->gbAddress->title();
+                d->memoAddress->setPlainText("Yul Brynner");
+                clickButton(d, "btnOK");
+            });
+            f.panel->tbtnEditAddressClick();
+            QCOMPARE(boxCaption, QString("Edit Name and Address"));
+        }
+        QCOMPARE(f.listed(), (QStringList{"Ann", "Yul Brynner"}));
+        QCOMPARE(f.recipientLabels().first(), QString("Yul Brynner"));
+        QCOMPARE(f.w->currentRecipient.address[0], QString("Yul Brynner"));
+
+        // Deleting while the group is listed removes it from every group and the database.
+        MessageService::clearShown();
+        MessageService::queueAnswer(QMessageBox::Yes);
+        f.panel->tbtnDeleteAddressClick();
+        QCOMPARE(shownTexts(), QStringList{"Are you sure you want to delete this address?"});
+        QCOMPARE(f.listed(), QStringList{"Ann"});
+        QCOMPARE(Fixture::column(db, "select A_ID from Members"), QStringList{"1"});
+        QCOMPARE(Fixture::column(db, "select Address1 from Address order by A_ID"),
+                 (QStringList{"Ann", "Bob", "Zed O'Neil"}));
+
+        f.clickNode("All");
+        f.panel->tbtnSelectAllAddressClick();
+        MessageService::clearShown();
+        MessageService::queueAnswer(QMessageBox::Yes);
+        f.panel->tbtnDeleteAddressClick();
+        QCOMPARE(shownTexts(), QStringList{"Are you sure you want to delete all the selected addresses?"});
+        QVERIFY(f.listed().isEmpty());
+        QVERIFY(Fixture::column(db, "select A_ID from Members").isEmpty());
+    }
+
+    void findAddress()
+    {
+        Fixture f;
+        QVERIFY(f.started());
+        const QString db = f.makeDatabase("Clients", {"Ann Smith", "Bob", "Cy Smith", "Dee", "Eve"});
+        f.open(db);
+        rememberedSearchText.clear();
+        MessageService::clearShown();
+        Fixture::pressKey(f.panel->lvAddress, Qt::Key_F3); // nothing remembered: nothing happens
+        QVERIFY(MessageService::shown().isEmpty());
+
+        f.clickAddress(2);
+        {
+            ModalDriver driver;
+            driver.on("TF_SingleEdit", typeText("smith"));
+            Fixture::pressKey(f.panel->lvAddress, Qt::Key_F, Qt::ControlModifier);
+            QVERIFY(driver.seen.contains("TF_SingleEdit"));
+        }
+        QCOMPARE(f.selectedNames(), QStringList{"Ann Smith"}); // 4 and 5 looked at first
+        Fixture::pressKey(f.panel->lvAddress, Qt::Key_F3);
+        QCOMPARE(f.selectedNames(), QStringList{"Cy Smith"});
+        rememberedSearchText = "16501"; // the ZIP field counts too; the selected comes last
+        f.panel->FindNextAddress();
+        QCOMPARE(f.selectedNames(), QStringList{"Dee"});
+        rememberedSearchText = "nobody";
+        f.panel->FindNextAddress();
+        QCOMPARE(shownTexts(), QStringList{"Search string \"nobody\" not found."});
+        QCOMPARE(f.selectedNames(), QStringList{"Dee"});
+    }
+
+    // ---- membership ---------------------------------------------------------------------------------
+
+    void membership()
+    {
+        Fixture f;
+        QVERIFY(f.started());
+        const QString db = f.makeDatabase("Clients", {"Ann", "Bob", "Cy"});
+        f.open(db);
+        f.newGroup("Sales");
+        f.newGroup("Staff");
+        const qint32 sales = f.groupId("Sales"), staff = f.groupId("Staff");
+
+        MessageService::clearShown();
+        f.clickAddress(0);
+        f.panel->AddToGroupClick(sales);
+        f.panel->AddToGroupClick(sales);
+        f.panel->DeleteFromGroupClick(staff);
+        f.panel->miAssignedClick();
+        f.panel->AddToGroupClick(staff);
+        f.panel->miAssignedClick();
+        const auto shown = MessageService::shown();
+        QCOMPARE(shown.size(), 6);
+        QCOMPARE(shown[0].text, QString("Address added to Group \"Sales\""));
+        QCOMPARE(shown[0].kind, MessageKind::Information);
+        QCOMPARE(shown[1].text, QString("Already a member of \"Sales\"."));
+        QCOMPARE(shown[1].kind, MessageKind::Error);
+        QCOMPARE(shown[2].text, QString("Not a member of \"Staff\"."));
+        QCOMPARE(shown[3].text, QString("Address found in Groups:\n\r\n\rSales"));
+        QCOMPARE(shown[5].text, QString("Address found in Groups:\n\r\n\rSales\n\rStaff"));
+        QCOMPARE(Fixture::column(db, "select count(*) from Members where A_ID = 1 and G_ID = " + std::to_string(sales)),
+                 QStringList{"1"});
+
+        // Three selected, one already a member: a summary in list order.
+        f.panel->tbtnSelectAllAddressClick();
+        struct Row {
+            QString number, address, result;
+        };
+        QList<Row> rows;
+        QString status, label;
+        auto readSummary = [&](QWidget* w) {
+            auto s = static_cast<TF_GroupSummary*>(w);
+            rows.clear();
+            for (int i = 0; i < s->lvSummary->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem* item = s->lvSummary->topLevelItem(i);
+                rows << Row{item->text(1), item->text(2), item->text(3)};
+            }
+            status = s->StatusBar->currentMessage();
+            label = s->LabelActionSummary->text();
+            QCOMPARE(s->windowTitle(), QString("Group Action Summary"));
+            clickButton(s, "ButtonOK");
+        };
+        {
+            ModalDriver driver;
+            driver.on("TF_GroupSummary", readSummary);
+            f.panel->AddToGroupClick(sales);
+            QVERIFY(driver.seen.contains("TF_GroupSummary"));
+        }
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[0].number + rows[0].address + rows[0].result, QString("1AnnAlready a member of \"Sales\"."));
+        QCOMPARE(rows[1].number + rows[1].address + rows[1].result, QString("2BobAdded to Group \"Sales\""));
+        QCOMPARE(rows[2].number, QString("3"));
+        QCOMPARE(status, QString("3 item(s) processed; 1 error(s)"));
+        QCOMPARE(label, QString("Action completed with errors. See details below for more information."));
+        {
+            ModalDriver driver;
+            driver.on("TF_GroupSummary", readSummary);
+            f.panel->DeleteFromGroupClick(sales);
+        }
+        QCOMPARE(rows[2].result, QString("Deleted from Group \"Sales\""));
+        QCOMPARE(label, QString("Action completed sucessfully."));
+        QCOMPARE(status, QString("3 item(s) processed; 0 error(s)"));
+
+        // Dragging addresses: no drop on "All"; a drop on a group adds them as Add to Group does.
+        f.clickAddress(1);
+        f.clickAddress(2, Qt::ShiftModifier);
+        std::unique_ptr<QMimeData> mime(
+            f.panel->addressModel()->mimeData(f.panel->lvAddress->selectionModel()->selectedIndexes()));
+        QWidget* viewport = f.panel->tvGroups->viewport();
+        auto dragTo = [&](const QString& caption) {
+            const QPoint at = f.panel->tvGroups->visualItemRect(f.node(caption)).center();
+            QDragEnterEvent enter(at, Qt::CopyAction, mime.get(), Qt::LeftButton, {});
+            QApplication::sendEvent(viewport, &enter);
+            QDragMoveEvent move(at, Qt::CopyAction, mime.get(), Qt::LeftButton, {});
+            QApplication::sendEvent(viewport, &move);
+            return std::pair{enter.isAccepted() && move.isAccepted(), at};
+        };
+        QVERIFY(!dragTo("All").first);
+        QMimeData foreign;
+        foreign.setText("Bob");
+        QVERIFY(!f.panel->tvGroupsDragOver(f.panel->tvGroups->visualItemRect(f.node("Staff")).center(), &foreign));
+        const auto [accepted, at] = dragTo("Staff");
+        QVERIFY(accepted);
+        {
+            ModalDriver driver;
+            driver.on("TF_GroupSummary", readSummary);
+            QDropEvent drop(at, Qt::CopyAction, mime.get(), Qt::LeftButton, {});
+            QApplication::sendEvent(viewport, &drop);
+        }
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].address + rows[0].result, QString("BobAdded to Group \"Staff\""));
+        QCOMPARE(
+            Fixture::column(db, "select A_ID from Members where G_ID = " + std::to_string(staff) + " order by A_ID"),
+            (QStringList{"1", "2", "3"}));
+        f.clickNode("Staff");
+        QCOMPARE(f.listed(), (QStringList{"Ann", "Bob", "Cy"}));
+    }
+
+    // A Members table gone while the database is open: the messages name the error.
+    void membersTableMissing()
+    {
+        Fixture f;
+        QVERIFY(f.started());
+        const QString db = f.makeDatabase("Clients", {"Ann"});
+        f.open(db);
+        f.newGroup("G");
+        dmDovraPro->adsqToAddress.disconnect();
+        QVERIFY(QFile::remove(db + "/Members.adt"));
+        MessageService::clearShown();
+        f.panel->AddToGroupClick(f.groupId("G"));
+        f.clickNode("G");
+        const QStringList texts = shownTexts();
+        QCOMPARE(texts.size(), 2);
+        for (const QString& t : texts)
+            QVERIFY2(t.contains("Members") && !t.startsWith("Already"), qPrintable(t));
+        QCOMPARE(f.listed(), QStringList{"Ann"}); // the list keeps what it showed
+    }
+
+    // ---- printing ----------------------------------------------------------------------------------
+
+    void printsToTheSelectedAddress()
+    {
+        Fixture f;
+        testsupport::EnvironmentValue pdfDir("DOVRA_PDF_DIR", f.home.path() + "/Printed");
+        QVERIFY(f.started());
+        const QString db = f.makeDatabase("Clients", {"Ann", "Bob"});
+        f.w->memoToAddress->setPlainText("Typed Recipient");
+        f.open(db);
+        f.clickAddress(1);
+        QVERIFY(f.w->btnPrintClick());
+        const QStringList logged =
+            Fixture::column(f.home.path() + "/Log", "select ToAddress1 || '|' || ToCity || '|' || ToZip from Log37");
+        QCOMPARE(logged, QStringList{"Bob|Erie|16501"});
+        QCOMPARE(QDir(f.home.path() + "/Printed").entryList({"*.pdf"}).size(), 1);
+    }
+};
+
+QTEST_MAIN(TestAddressBookWindow)
+#include "test_addressbookwindow.moc"
