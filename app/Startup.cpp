@@ -9,7 +9,8 @@
 int runDovra(int argc, char** argv)
 {
     DovraApplication app(argc, argv);
-    QApplication::setApplicationVersion(QStringLiteral("4.0.0.0"));
+    QApplication::setApplicationVersion(QStringLiteral(DOVRA_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("dovra"));
     auto splash = new TF_About(TF_About::Mode::Splash);
     splash->show();
     splash->repaint();

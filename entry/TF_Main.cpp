@@ -143,9 +143,9 @@ void TF_Main::buildMenus()
     miLogExport = addMenuItem(logText, "&Export", "miLogExport");
     QMenu* importLog = utilities->addMenu("&Import Log File");
     importLog->setObjectName("miImportLogFile");
-    miImportDovra25 = addMenuItem(importLog, "&Dovra Pro 2.5 ", "miImportDovra25");
-    miImportDovra3 = addMenuItem(importLog, "D&ovra 3 or Dovra 3 lite", "miImportDovra3");
-    miImportDovra3Pro = addMenuItem(importLog, "Dovra 3 &Pro", "miImportDovra3Pro");
+    miImportPro25 = addMenuItem(importLog, "&Dovra Pro 2.5 ", "miImportPro25");
+    miImport3 = addMenuItem(importLog, "D&ovra 3 or Dovra 3 lite", "miImport3");
+    miImportPro3 = addMenuItem(importLog, "Dovra 3 &Pro", "miImportPro3");
     Track = addMenuItem(utilities, "Track Item", "Track");
 
     QMenu* help = bar->addMenu("&Help");
@@ -159,9 +159,7 @@ void TF_Main::buildMenus()
 
     connectLogCommands();
     // Commands whose windows this build does not have yet stay visible but disabled.
-    for (QAction* a : {miPrintBarCodes, miReports, miPrintAlignment,
-                       miPrinterSetup, miExtraLabel, miYourImport, miYourExport, miLogExport,
-                       miImportDovra25, miImportDovra3, miImportDovra3Pro, Track})
+    for (QAction* a : {miReports, miYourImport, miYourExport, miLogExport})
         a->setEnabled(false);
 }
 
@@ -200,6 +198,8 @@ void TF_Main::buildWindow()
     connectSenderCommands();
     connectPrintCommands();
     connectReportCommands();
+    connectPrintSetupCommands();
+    connectUtilityCommands();
     buildAddressBook();
     qApp->installEventFilter(this);
 }

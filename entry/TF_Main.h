@@ -78,9 +78,9 @@ public:
     QAction* miYourImport = nullptr;
     QAction* miYourExport = nullptr;
     QAction* miLogExport = nullptr;
-    QAction* miImportDovra25 = nullptr;
-    QAction* miImportDovra3 = nullptr;
-    QAction* miImportDovra3Pro = nullptr;
+    QAction* miImportPro25 = nullptr;
+    QAction* miImport3 = nullptr;
+    QAction* miImportPro3 = nullptr;
     QAction* Track = nullptr;
     QAction* miOrderSupplies = nullptr;
     QAction* miTechSupport = nullptr;
@@ -191,6 +191,18 @@ public slots:
     // Options -> Log File and Options -> Track Incoming Mailers (entry/TF_Main_Log.cpp)
     void miLogFileClick();
     void miTrackIncomingClick();
+    // Printing menu, bar code labels and label position (entry/TF_Main_PrintSetup.cpp)
+    void miPrintBarCodesClick();
+    void miPrintAlignmentClick();
+    void miPrinterSetupClick();
+    void miExtraLabelClick();
+    void EDPosRowChange();
+    void EDPosColChange();
+    // Utilities: imports of earlier logs, tracking (entry/TF_Main_Utilities.cpp)
+    void miImportPro25Click();
+    void miImport3Click();
+    void miImportPro3Click();
+    void TrackClick();
     // address book (entry/TF_Main_AddressBook.cpp)
     void miOpenToDBClick();
     void miCloseToDBClick();
@@ -228,7 +240,9 @@ private:
 
     // Print run (entry/TF_Main_Print.cpp).
     void connectPrintCommands();
-    void connectReportCommands(); // entry/TF_Main_Reports.cpp
+    void connectReportCommands();     // entry/TF_Main_Reports.cpp
+    void connectPrintSetupCommands(); // entry/TF_Main_PrintSetup.cpp
+    void connectUtilityCommands();    // entry/TF_Main_Utilities.cpp
     void applyStoredPrinter(); // start-up step 7
     bool printOrStore();       // one Print: a batch row or a printed mailer; false when refused
     bool PrintOneMailer();     // false when the counter refused

@@ -286,23 +286,40 @@ QString drawMailer(PageCanvas& canvas, const MailerPrintData& data, MailerLayout
     return numberT;
 }
 
+// One page as a print job of its own; a page whose drawing fails is taken back, since its
+// number was never recorded and no paper may carry it.
+template <typename Draw> QString printOwnJob(PageCanvas& canvas, Draw draw)
+{
+    canvas.BeginDocument();
+    QString numberT;
+    try {
+        numberT = draw();
+    } catch (...) {
+        canvas.AbortDocument();
+        throw;
+    }
+    canvas.EndDocument();
+    return numberT;
+}
+
 } // namespace
+
+QString PrintFormNumberBlock(PageCanvas& canvas, const MailerPrintData& data)
+{
+    return printOwnJob(canvas, [&] {
+        Sheet sheet(canvas, data);
+        sheet.selectBaseFont();
+        const QString numberT = BuildMailerNumber(data.customerId, data.serial, "T");
+        formNumberBlock(sheet, numberT, BuildMailerNumber(data.customerId, data.serial, "F"));
+        sheet.selectBaseFont();
+        return numberT;
+    });
+}
 
 QString PrintMailerForm(PageCanvas& canvas, const MailerPrintData& data, MailerLayout layout, LabelPosition position)
 {
-    if (layout == MailerLayout::Form) {
-        canvas.BeginDocument();
-        QString numberT;
-        try {
-            numberT = drawMailer(canvas, data, layout, position);
-        } catch (...) {
-            // The number was never recorded, so no paper may carry it.
-            canvas.AbortDocument();
-            throw;
-        }
-        canvas.EndDocument();
-        return numberT;
-    }
+    if (layout == MailerLayout::Form)
+        return printOwnJob(canvas, [&] { return drawMailer(canvas, data, layout, position); });
     const QString numberT = drawMailer(canvas, data, layout, position);
     if (position.lastOnSheet()) {
         canvas.EndDocument();

@@ -52,3 +52,9 @@ struct LabelPosition {
 // the job is ended and a new one begun, so the next label starts a new sheet.
 QString PrintMailerForm(PageCanvas& canvas, const MailerPrintData& data, MailerLayout layout,
                         LabelPosition position = LabelPosition());
+
+// The number block of the form alone (the four bar codes and eight number texts of the
+// kind "T" and "F" numbers of data's Customer ID and serial, shifted by its alignment
+// offsets) as one print job of one page; nothing else of the form. Returns the kind "T"
+// number. A job that fails part-way is taken back.
+QString PrintFormNumberBlock(PageCanvas& canvas, const MailerPrintData& data);

@@ -4,9 +4,9 @@
 #include <QDialog>
 #include <optional>
 
+class CountField;
 class QLineEdit;
 class QPushButton;
-class QToolButton;
 
 class TF_NumLabels : public QDialog {
     Q_OBJECT
@@ -26,10 +26,6 @@ public slots:
     void UpDown1Click(int step);
     void btnOKClick();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    // Checks the field as leaving it does; false when it is refused (focus kept, OK off).
-    bool acceptNumber();
+    CountField* count_ = nullptr;
 };

@@ -30,7 +30,7 @@ using testsupport::decodedSymbols;
 using testsupport::inkBox;
 using testsupport::rasterisePdf;
 
-using LogRow = QMap<QString, QString>; // field -> text; "<null>" for an empty field
+using testsupport::LogRow;
 
 // The main window in a program folder of its own, printing PDF files into pdfFolder().
 class PrintFixture {
@@ -54,21 +54,7 @@ public:
 
     QString counterSerial() const { return testsupport::readRow(w.settings.mailerNumDB).serialNum; }
 
-    QList<LogRow> logRows() const
-    {
-        engine::Query q;
-        q.setFolder(toStd(home.path() + "/Log"));
-        q.setSql("select * from Log37 order by LID");
-        q.open();
-        QList<LogRow> rows;
-        for (; !q.eof(); q.next()) {
-            LogRow row;
-            for (int i = 0; i < q.fieldCount(); ++i)
-                row.insert(fromStd(q.fieldName(i)), q.isNull(q.fieldName(i)) ? "<null>" : fromStd(q.asString(i)));
-            rows << row;
-        }
-        return rows;
-    }
+    QList<LogRow> logRows() const { return testsupport::logRows(home.path() + "/Log"); }
 
     void compose(const QString& name)
     {
@@ -84,13 +70,7 @@ public:
         w.editComment->setText("Second notice");
     }
 
-    QStringList messages() const
-    {
-        QStringList texts;
-        for (const auto& m : MessageService::shown())
-            texts << m.text;
-        return texts;
-    }
+    QStringList messages() const { return testsupport::shownMessageTexts(); }
 
     testsupport::TempProgramFolder home;
 

@@ -35,14 +35,6 @@ void clickBox(QCheckBox* box)
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
 }
 
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
-
 } // namespace
 
 class TestProMailer : public QObject {
@@ -325,7 +317,7 @@ void TestProMailer::panelsAndHelpFollowTheBox()
 
 void TestProMailer::linkOpensTheDirectoryCompany()
 {
-    UrlCatcher catcher;
+    testsupport::UrlCatcher catcher;
     QDesktopServices::setUrlHandler("https", &catcher, "open");
     TF_ProMailer dialog(program_->settings);
     dialog.show();

@@ -1,4 +1,5 @@
 #include "tests/support/TestSupport.h"
+#include "app/Services.h"
 #include "app/datamodule/Schemas.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
@@ -204,6 +205,31 @@ void ModalDriver::tick()
         dialog->reject();
     else
         w->close();
+}
+
+QStringList shownMessageTexts()
+{
+    QStringList texts;
+    for (const auto& m : MessageService::shown())
+        texts << m.text;
+    return texts;
+}
+
+QList<LogRow> logRows(const QString& logFolder)
+{
+    engine::Query q;
+    q.setFolder(logFolder.toStdString());
+    q.setSql("select * from Log37 order by LID");
+    q.open();
+    QList<LogRow> rows;
+    for (; !q.eof(); q.next()) {
+        LogRow row;
+        for (int i = 0; i < q.fieldCount(); ++i)
+            row.insert(QString::fromStdString(q.fieldName(i)),
+                       q.isNull(q.fieldName(i)) ? "<null>" : QString::fromStdString(q.asString(i)));
+        rows << row;
+    }
+    return rows;
 }
 
 QString binDir()

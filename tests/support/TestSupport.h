@@ -9,6 +9,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QMap>
 #include <QPair>
 #include <QPointer>
 #include <QRect>
@@ -16,6 +17,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 #include <functional>
 
@@ -120,6 +122,23 @@ private:
     QTimer timer_;
     QPointer<QWidget> last_;
     QList<QPair<const char*, Handler>> handlers_;
+};
+
+// The texts of the message boxes shown so far (scripted), in order.
+QStringList shownMessageTexts();
+
+// Every row of Log37 in a folder, in key order: column -> text, "<null>" for an empty column.
+using LogRow = QMap<QString, QString>;
+QList<LogRow> logRows(const QString& logFolder);
+
+// Catches the addresses the program asks the desktop to open; install it with
+// QDesktopServices::setUrlHandler(scheme, &catcher, "open").
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened << url; }
 };
 
 // The folder of the built programs, where ZIPCODES.adt lies.
