@@ -159,8 +159,7 @@ void TF_Main::buildMenus()
 
     // Commands whose windows this build does not have yet stay visible but disabled.
     for (QAction* a : {miPrintBarCodes, miLogFile, miReports, miTrackIncoming, miPrintAlignment,
-                       miPrinterSetup, miExtraLabel, miYourImport, miYourExport, miLogExport,
-                       miImportDovra25, miImportDovra3, miImportDovra3Pro, Track})
+                       miPrinterSetup, miExtraLabel, miImportDovra25, miImportDovra3, miImportDovra3Pro, Track})
         a->setEnabled(false);
 }
 
@@ -198,6 +197,7 @@ void TF_Main::buildWindow()
     buildEntryArea();
     connectSenderCommands();
     connectPrintCommands();
+    connectTextFileCommands();
     buildAddressBook();
     qApp->installEventFilter(this);
 }
