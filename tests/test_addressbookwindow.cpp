@@ -904,6 +904,7 @@ private slots:
         QCOMPARE(numbers.size(), 6);
 
         // Unticking Check All leaves nothing to print.
+        f.panel->lvAddress->clearSelection();
         f.massPrint(f.panel->tbtnMassPrintAddress, true, [](TF_MassPrint* d) { d->cbAll->click(); });
         QCOMPARE(f.printedPdfs(), 6);
     }
