@@ -16,6 +16,14 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <optional>
+
+namespace {
+
+// Runs of this many mailers or more show their progress.
+constexpr int kProgressFrom = 10;
+
+} // namespace
 
 void TF_Main::connectMassPrintCommands()
 {
@@ -103,11 +111,18 @@ void TF_Main::PrintMarkedAddresses(const MassPrintModel& entries)
     // One archive for the whole run, so that copies that cannot be kept are told once.
     ProofArchive proofs(settings);
     {
-        QProgressDialog progress("Printing mailers ...", "Cancel", 0, checked, this);
-        progress.setObjectName("progressMassPrint");
-        progress.setWindowTitle("Mass Print");
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(1500);
+        // A longer run shows its progress from the start, so that the print run's notices
+        // open on top of it and a Cancel takes effect between two mailers.
+        std::optional<QProgressDialog> progress;
+        if (checked >= kProgressFrom) {
+            progress.emplace("Printing mailers ...", "Cancel", 0, checked, this);
+            progress->setObjectName("progressMassPrint");
+            progress->setWindowTitle("Mass Print");
+            progress->setWindowModality(Qt::WindowModal);
+            progress->setMinimumDuration(0);
+            progress->show();
+            progress->setValue(0);
+        }
         runProofs_ = &proofs;
         const auto finish = qScopeGuard([&] {
             runProofs_ = nullptr;
@@ -119,11 +134,13 @@ void TF_Main::PrintMarkedAddresses(const MassPrintModel& entries)
             if (!e.checked)
                 continue;
             // A stop comes between mailers: every mailer printed so far keeps its number.
-            if (progress.wasCanceled())
+            if (progress && progress->wasCanceled())
                 break;
             makeMassPrintRecipient(e.rec, listRowOf.value(e.rec.ID, -1));
             printOrStore(); // a refusal is told by the print run; an error ends the run here
-            progress.setValue(++done);
+            ++done;
+            if (progress)
+                progress->setValue(done);
         }
     }
     if (!proofs.warning().isEmpty())

@@ -6,11 +6,11 @@
 #include "addressbook/AddressBookPanel.h"
 #include "addressbook/AddressListModel.h"
 #include "addressbook/MassPrint.h"
+#include "addressbook/TF_Database.h"
+#include "addressbook/TF_GroupSummary.h"
 #include "addressbook/TF_MassPrint.h"
 #include "addressbook/TF_TextFiles.h"
 #include "addressbook/TextFiles.h"
-#include "addressbook/TF_Database.h"
-#include "addressbook/TF_GroupSummary.h"
 #include "app/Services.h"
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
@@ -909,6 +909,35 @@ private slots:
         QCOMPARE(f.printedPdfs(), 6);
     }
 
+    void massPrintCancelledBetweenMailers()
+    {
+        Fixture f;
+        testsupport::EnvironmentValue pdfDir("DOVRA_PDF_DIR", f.home.path() + "/Printed");
+        QVERIFY(f.started());
+        QStringList names;
+        for (int i = 0; i < 30; ++i)
+            names << QString("Client %1").arg(i, 2, 10, QChar('0'));
+        f.open(f.makeDatabase("Clients", names));
+        f.panel->lvAddress->clearSelection();
+        ModalDriver driver;
+        driver.on("TF_MassPrint", [](QWidget* w) { clickButton(w, "btnOK"); });
+        bool progressShown = false;
+        driver.on("QProgressDialog", [&](QWidget* w) {
+            progressShown = true;
+            const auto buttons = w->findChildren<QPushButton*>();
+            QVERIFY(!buttons.isEmpty());
+            buttons.first()->click();
+        });
+        f.panel->tbtnMassPrintAddress->trigger();
+        QVERIFY(progressShown);
+        // The mailers printed before the stop are whole: each logged, printed and numbered once.
+        const QStringList logged = f.loggedRecipients();
+        QVERIFY2(logged.size() < 30, qPrintable(logged.join(',')));
+        QCOMPARE(logged, names.mid(0, logged.size()));
+        QCOMPARE(f.printedPdfs(), logged.size());
+        QCOMPARE(Fixture::column(f.home.path() + "/Log", "select distinct MailerNum from Log37").size(), logged.size());
+    }
+
     void massPrintFromTheTree()
     {
         Fixture f;
@@ -977,7 +1006,8 @@ private slots:
             return file.fileName();
         };
         // As a spreadsheet saves it: UTF-8 with a byte-order mark.
-        const QString sheet = writeFile("sheet.csv", "\xEF\xBB\xBF" "Bob,,,,Erie,PA,16501\r\n"
+        const QString sheet = writeFile("sheet.csv", "\xEF\xBB\xBF"
+                                                     "Bob,,,,Erie,PA,16501\r\n"
                                                      "\"Acme, Inc.\",12 Main St,,,Springfield,IL,62701\r\n"
                                                      "Skip me\r\n");
         QString seen;
@@ -995,9 +1025,9 @@ private slots:
         {
             ModalDriver driver;
             driver.on("TF_TextFiles", preview([](TF_TextFiles* d) {
-                d->ToggleImportCheck(3);
-                QVERIFY(!d->headerChecked() && d->rowChecked(1) && !d->rowChecked(3));
-            }));
+                          d->ToggleImportCheck(3);
+                          QVERIFY(!d->headerChecked() && d->rowChecked(1) && !d->rowChecked(3));
+                      }));
             f.w->miToImport->trigger();
         }
         QCOMPARE(seen, QString("3 rows, header on"));
