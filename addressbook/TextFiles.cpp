@@ -1,6 +1,7 @@
 #include "addressbook/TextFiles.h"
 
 #include "engine/Query.h"
+#include "log/ReportColumns.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -156,38 +157,6 @@ int exportAddresses(engine::Query& query, const std::string& table, TextFileWrit
     return count;
 }
 
-const LogField kLogFields[29] = {
-    {"Date and Time", "DateTime"},
-    {"Mailer Number", "MailerNum"},
-    {"Customer ID", "CustID"},
-    {"Serial Number", "SerialNum"},
-    {"To Address Line 1", "ToAddress1"},
-    {"To Address Line 2", "ToAddress2"},
-    {"To Address Line 3", "ToAddress3"},
-    {"To Address Line 4", "ToAddress4"},
-    {"To Address City", "ToCity"},
-    {"To Address State", "ToState"},
-    {"To Address Zip", "ToZip"},
-    {"From Address Line 1", "YourAddress1"},
-    {"From Address Line 2", "YourAddress2"},
-    {"From Address Line 3", "YourAddress3"},
-    {"From Address Line 4", "YourAddress4"},
-    {"From Address City", "YourCity"},
-    {"From Address State", "YourState"},
-    {"From Address Zip", "YourZip"},
-    {"Postage Fee", "Postage"},
-    {"Certified Fee", "Certified"},
-    {"Return Receipt Fee", "Return"},
-    {"Restricted Delivery", "Restricted"},
-    {"Total Fee", "Total"},
-    {"Department", "Department"},
-    {"Processed By", "ProcessedBy"},
-    {"RE", "RE"},
-    {"Comment", "Comment"},
-    {"Batch", "Batch"},
-    {"Result", "Result"},
-};
-
 int exportLog(engine::Query& query, TextFileWriter& out)
 {
     // The workstation's short date and long time.
@@ -199,18 +168,19 @@ int exportLog(engine::Query& query, TextFileWriter& out)
     query.setSql("select * from Log37 order by DateTime");
     query.open();
     for (; !query.eof(); query.next(), ++count) {
-        for (const LogField& f : kLogFields) {
+        for (const ReportColumnEntry& column : reportColumnTable()) {
+            const std::string field = column.logColumn;
             QString value;
-            if (std::string_view(f.field) == "DateTime") {
-                const engine::DateTime t = query.asDateTime(f.field);
+            if (field == "DateTime") {
+                const engine::DateTime t = query.asDateTime(field);
                 const QDateTime dt(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
                 value = t.year == 0 ? QString() : locale.toString(dt, dateTimeFormat);
-            } else if (std::string_view(f.field) == "Batch") {
-                value = query.asBoolean(f.field) ? "True" : "False";
+            } else if (field == "Batch") {
+                value = query.asBoolean(field) ? "True" : "False";
             } else {
-                value = QString::fromStdString(query.asString(f.field));
+                value = QString::fromStdString(query.asString(field));
             }
-            out.writeLine(QString::fromLatin1(f.label) + " = " + value);
+            out.writeLine(reportHeading(QString::fromLatin1(column.entryText)) + " = " + value);
         }
         out.writeLine({});
         out.writeLine({});

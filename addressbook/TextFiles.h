@@ -66,14 +66,8 @@ private:
 // line; returns the number of lines.
 int exportAddresses(engine::Query& query, const std::string& table, TextFileWriter& out);
 
-struct LogField {
-    const char* label;
-    const char* field;
-};
-// The log field table: the 29 exported fields in order, with their labels.
-extern const LogField kLogFields[29];
-
-// Writes every Log37 row in DateTime order as 29 labelled lines and two empty lines;
+// Writes every Log37 row in DateTime order as 29 labelled lines (the log column table's
+// headings and fields) and two empty lines;
 // returns the number of rows.
 int exportLog(engine::Query& query, TextFileWriter& out);
 

@@ -27,6 +27,14 @@ QHBoxLayout* okCancelRow(QDialog* dialog, QPushButton*& ok, QPushButton*& cancel
     return row;
 }
 
+QPushButton* namedButton(QWidget* parent, const QString& caption, const char* name)
+{
+    auto b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+}
+
 QAction* addMenuItem(QMenu* menu, const QString& caption, const char* name)
 {
     QAction* a = menu->addAction(caption);

@@ -23,9 +23,10 @@ QMessageBox::Icon iconOf(MessageKind kind)
     return QMessageBox::NoIcon;
 }
 
-QString scriptedFile(QWidget*, const QString& caption, const QString& dir, const QString& filter, const QString& preset)
+QString scriptedFile(QWidget*, const QString& caption, const QString& dir, const QString& filter, const QString& preset,
+                     bool asksToReplace = false)
 {
-    g_requests.append({caption, dir, filter, preset});
+    g_requests.append({caption, dir, filter, preset, asksToReplace});
     return g_files.isEmpty() ? QString() : g_files.takeFirst();
 }
 
@@ -104,8 +105,17 @@ QString FileDialogService::saveFileName(QWidget* parent, const QString& caption,
                                         const QString& filter, const QString& presetName)
 {
     if (g_filesScripted)
-        return scriptedFile(parent, caption, dir, filter, presetName);
+        return scriptedFile(parent, caption, dir, filter, presetName, true);
     return QFileDialog::getSaveFileName(parent, caption, withPreset(dir, presetName), qtFilter(filter));
+}
+
+QString FileDialogService::newFileName(QWidget* parent, const QString& caption, const QString& dir,
+                                       const QString& filter, const QString& presetName)
+{
+    if (g_filesScripted)
+        return scriptedFile(parent, caption, dir, filter, presetName);
+    return QFileDialog::getSaveFileName(parent, caption, withPreset(dir, presetName), qtFilter(filter), nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 QString FileDialogService::existingDirectory(QWidget* parent, const QString& caption, const QString& dir)

@@ -42,11 +42,16 @@ public:
                                 const QString& presetName = QString());
     static QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
                                 const QString& presetName = QString());
+    // A file to be made, in any folder, under a name that may or may not exist already: a save
+    // dialog that does not ask whether to replace an existing file.
+    static QString newFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                               const QString& presetName = QString());
     static QString existingDirectory(QWidget* parent, const QString& caption, const QString& dir);
 
     // For tests: answered from the queue (an empty string cancels); each request recorded.
     struct Request {
         QString caption, dir, filter, presetName;
+        bool asksToReplace = false; // a save dialog that asks before an existing file is chosen
     };
     static void setScripted(bool scripted);
     static void queueAnswer(const QString& path);

@@ -197,8 +197,10 @@ void TF_NetworkSettings::changeClick(Location location)
 void TF_NetworkSettings::createClick(Location location)
 {
     const LocationInfo& info = infoOf(location);
+    // Only the folder counts, and the table's own file may be picked there: asking whether to
+    // replace it would only lead to the message that it exists.
     const QString picked =
-        FileDialogService::saveFileName(this, info.boxCaption, programfolder::path(), info.filter, fileNameOf(info));
+        FileDialogService::newFileName(this, info.boxCaption, programfolder::path(), info.filter, fileNameOf(info));
     if (picked.isEmpty())
         return;
     const QString folder = folderOf(picked);

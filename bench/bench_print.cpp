@@ -12,41 +12,38 @@
 #include "app/Settings.h"
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
+#include "bench/BenchSupport.h"
 #include "engine/Engine.h"
 #include "engine/Table.h"
+#include "printing/MailerForm.h"
 #include "printing/PainterCanvas.h"
 #include "printing/PrintRun.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
 #include <QDirIterator>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-
-using Clock = std::chrono::steady_clock;
+#include <sys/resource.h>
 
 namespace {
 
-double secondsSince(Clock::time_point start)
+// Processor time of this process so far: in the program itself, and in the system for it.
+struct ProcessorSeconds {
+    double user = 0;
+    double system = 0;
+};
+ProcessorSeconds processorSeconds()
 {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Peak resident memory of this process in KiB.
-long peakMemoryKiB()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
 }
 
 // The log row of the sample mailer.
@@ -155,6 +152,18 @@ int main(int argc, char** argv)
     const double mailersPerSecond = forms / printSeconds;
     const double transactionsPerSecond = (transactions / kRounds * kRounds) / transactionSeconds;
 
+    // The PDF writer alone: the same form drawn into job files, without counter or log, in
+    // processor time (the disk's waits left out, as they vary with the other programs).
+    PdfJobCanvas alone(home.path() + "/Alone");
+    const int jobs = qMax(100, forms / 5);
+    const ProcessorSeconds drawStart = processorSeconds();
+    for (int i = 0; i < jobs; ++i)
+        PrintMailerForm(alone, data, MailerLayout::Form);
+    const ProcessorSeconds drawEnd = processorSeconds();
+    const double userMilliseconds = (drawEnd.user - drawStart.user) * 1000 / jobs;
+    const double systemMilliseconds = (drawEnd.system - drawStart.system) * 1000 / jobs;
+    const qint64 jobBytes = QFileInfo(alone.lastFile()).size();
+
     const double ratio = mailersPerSecond / transactionsPerSecond;
     std::printf("forms printed through the print run to PDF: %d in %.2f s\n", forms, printSeconds);
     std::printf("print mailers per second:                   %.1f\n", mailersPerSecond);
@@ -172,6 +181,9 @@ int main(int argc, char** argv)
     }
     std::printf("proof copy size, average:                   %.1f kB (goal < 30 kB)\n",
                 proofCount ? proofBytes / 1024.0 / proofCount : 0.0);
+    std::printf("form job alone (PDF writer), processor time: %.3f ms in the program, %.3f ms in the system\n",
+                userMilliseconds, systemMilliseconds);
+    std::printf("form job file size:                         %lld bytes\n", static_cast<long long>(jobBytes));
     std::printf("peak memory (VmHWM):                        %ld KiB\n", peakMemoryKiB());
     return 0;
 }

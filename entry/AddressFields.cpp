@@ -13,16 +13,28 @@ void AddressFields::setUpZipField(QLineEdit* zip)
     zip->setInputMask("00000-0000;_");
 }
 
-bool AddressFields::keepFourLines(QPlainTextEdit* memo)
+bool AddressFields::keepAddressLines(QPlainTextEdit* memo)
 {
     QTextDocument* doc = memo->document();
-    if (doc->blockCount() <= 4)
-        return false;
-    QTextCursor cursor(doc->findBlockByNumber(3));
-    cursor.movePosition(QTextCursor::EndOfBlock);
-    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    cursor.removeSelectedText();
-    return true;
+    bool removed = false;
+    if (doc->blockCount() > 4) {
+        QTextCursor cursor(doc->findBlockByNumber(3));
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        removed = true;
+    }
+    for (QTextBlock line = doc->firstBlock(); line.isValid(); line = line.next()) {
+        const int length = line.length() - 1; // without the line's end
+        if (length <= kLineWidth)
+            continue;
+        QTextCursor cursor(line);
+        cursor.setPosition(line.position() + kLineWidth);
+        cursor.setPosition(line.position() + length, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        removed = true;
+    }
+    return removed;
 }
 
 QString AddressFields::zipText() const

@@ -9,6 +9,9 @@ class QLineEdit;
 class QPlainTextEdit;
 
 struct AddressFields {
+    // The width of an address line in the tables that keep it (Log37, YourAddress, Address).
+    static constexpr int kLineWidth = 50;
+
     QPlainTextEdit* memo = nullptr;
     QLineEdit* city = nullptr;
     QLineEdit* state = nullptr;
@@ -16,9 +19,11 @@ struct AddressFields {
 
     // Five digits, "-", four digits, each digit optional; "_" marks an open place.
     static void setUpZipField(QLineEdit* zip);
-    // A memo keeps four lines: whatever follows the fourth is removed at once. Returns true
-    // when it removed something (the memo has changed once more).
-    static bool keepFourLines(QPlainTextEdit* memo);
+    // A memo keeps four lines of kLineWidth characters at most, so that what is printed is
+    // what is stored: whatever follows the fourth line or the width of a line is removed at
+    // once, typed, pasted or set alike. Returns true when it removed something (the memo has
+    // changed once more).
+    static bool keepAddressLines(QPlainTextEdit* memo);
 
     // The ZIP field's text, blanks in the open places: "     -    " when empty.
     QString zipText() const;

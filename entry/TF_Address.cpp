@@ -15,8 +15,7 @@
 
 namespace {
 
-// The widths of the address columns of YourAddress and Address.
-constexpr int kLineWidth = 50;
+// The widths of the City and State columns of YourAddress and Address.
 constexpr int kCityWidth = 35;
 constexpr int kStateWidth = 4;
 
@@ -88,7 +87,7 @@ TF_Address::TF_Address(const TAddressLines& address, QWidget* parent) : QDialog(
 
     fields_ = {memoAddress, editCity, editState, editZip};
     fields_.showAddress(address);
-    connect(memoAddress, &QPlainTextEdit::textChanged, this, [this] { AddressFields::keepFourLines(memoAddress); });
+    connect(memoAddress, &QPlainTextEdit::textChanged, this, [this] { AddressFields::keepAddressLines(memoAddress); });
     for (QWidget* field : std::initializer_list<QWidget*>{editCity, editState, editZip})
         onFieldExit(field, [this] { addressFieldExit(); });
     connect(btnClear, &QPushButton::clicked, this, &TF_Address::btnClearClick);
@@ -121,7 +120,7 @@ TAddressLines TF_Address::address() const
 {
     TAddressLines a = fields_.address();
     for (QString& line : a.address)
-        line.truncate(kLineWidth);
+        line.truncate(AddressFields::kLineWidth);
     a.zip = TidyZip(a.zip);
     return a;
 }

@@ -198,6 +198,7 @@ void TF_Main::buildWindow()
     connectSenderCommands();
     connectPrintCommands();
     connectTextFileCommands();
+    connectReportCommands();
     buildAddressBook();
     qApp->installEventFilter(this);
 }

@@ -198,6 +198,8 @@ public slots:
     void miProofCopiesClick();
     // Options -> Mailer Number (entry/TF_Main_MailerNumber.cpp)
     void miMailerNumberClick();
+    // Options -> Reports over the whole log (entry/TF_Main_Reports.cpp)
+    void miReportsClick();
     // address book (entry/TF_Main_AddressBook.cpp)
     void miOpenToDBClick();
     void miCloseToDBClick();
@@ -243,6 +245,7 @@ private:
 
     // Print run (entry/TF_Main_Print.cpp).
     void connectPrintCommands();
+    void connectReportCommands(); // entry/TF_Main_Reports.cpp
     void applyStoredPrinter(); // start-up step 7
     bool printOrStore();       // one Print: a batch row or a printed mailer; false when refused
     bool PrintOneMailer();     // false when the counter refused

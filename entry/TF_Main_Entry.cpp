@@ -28,8 +28,10 @@ QLabel* fieldLabel(const QString& caption, const char* name, QWidget* parent, in
     QFont f = l->font();
     f.setBold(true);
     l->setFont(f);
+    // Green while enabled; a disabled label keeps the platform's grey.
     QPalette p = l->palette();
-    p.setColor(QPalette::WindowText, QColor(0, 100, 0));
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        p.setColor(group, QPalette::WindowText, QColor(0, 100, 0));
     l->setPalette(p);
     return l;
 }
@@ -406,10 +408,10 @@ AddressFields typedFields(const TF_Main& w)
 }
 } // namespace
 
-// The recipient memo keeps four lines: a fifth is removed at once.
+// The recipient memo keeps four lines as wide as the log's: more is removed at once.
 void TF_Main::memoToAddressChange()
 {
-    if (!AddressFields::keepFourLines(memoToAddress)) // a removal changes the memo again
+    if (!AddressFields::keepAddressLines(memoToAddress)) // a removal changes the memo again
         MarkEntryChanged();
 }
 

@@ -282,6 +282,7 @@ QString drawMailer(PageCanvas& canvas, const MailerPrintData& data, MailerLayout
         labelTextBlock(sheet, data, a, b);
     }
     sheet.selectBaseFont();
+    canvas.AddToJobTitle(numberT);
     return numberT;
 }
 

@@ -45,6 +45,8 @@ public:
     virtual void AbortDocument() = 0;
     // Closes the current page and opens the next one in the same job.
     virtual void NewPage() = 0;
+    // Adds a Mailer Number to the title of the job begun, for canvases whose jobs keep one.
+    virtual void AddToJobTitle(const QString& number) { Q_UNUSED(number); }
 
     virtual Resolution DotsPerInch() const = 0;
     // Dots from the sheet's left and top edges to the printable area.

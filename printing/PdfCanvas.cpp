@@ -3,13 +3,17 @@
 #include "app/ProgramFolder.h"
 #include "printing/TrueTypeSubset.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGlyphRun>
 #include <QHash>
 #include <QMutex>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QTextLayout>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -17,6 +21,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <numbers>
+#include <sys/mman.h>
+#include <zlib.h>
 
 namespace {
 
@@ -83,10 +89,135 @@ public:
     }
 };
 
-// Data for the FlateDecode filter; qCompress puts the length before the zlib stream.
-QByteArray zlibStream(const QByteArray& data, int level)
+// Data for the FlateDecode filter. One deflate stream serves the whole process: making one
+// for each stream and freeing it again handed its tables of a few hundred kilobytes back to
+// the system every time, which cost more than the compressing itself.
+// The stream's tables live in a region of their own, mapped once: amid the heap they would
+// leave the large images of each job at its top, handed back to the system and asked for
+// again at every job.
+voidpf streamTables(voidpf, uInt items, uInt size)
 {
-    return qCompress(data, level).sliced(4);
+    static constexpr size_t kRegion = 1 << 20;
+    static char* region =
+        static_cast<char*>(mmap(nullptr, kRegion, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    static size_t used = 0;
+    const size_t bytes = (size_t(items) * size + 63) / 64 * 64;
+    if (region == MAP_FAILED || used + bytes > kRegion)
+        return Z_NULL;
+    void* table = region + used;
+    used += bytes;
+    return table;
+}
+
+void keepStreamTables(voidpf, voidpf) {}
+
+// How hard a stream is compressed: a level and a strategy of zlib.
+struct Packing {
+    int level;
+    int strategy;
+
+    bool operator==(const Packing&) const = default;
+};
+// Drawing operators and bar code rows repeat a lot: the fastest level shrinks them many times.
+constexpr Packing kRepeats{Z_BEST_SPEED, Z_DEFAULT_STRATEGY};
+// Glyph outlines hardly repeat: coding their bytes alone gets most of what searching for
+// repeats would, at a fraction of the time.
+constexpr Packing kOutlines{Z_BEST_SPEED, Z_HUFFMAN_ONLY};
+// Pictures, rarely printed.
+constexpr Packing kPictures{Z_DEFAULT_COMPRESSION, Z_DEFAULT_STRATEGY};
+
+QByteArray deflated(QByteArrayView data, Packing packing)
+{
+    static QMutex mutex;
+    static Packing streamPacking = kPictures;
+    static z_stream stream = [] {
+        z_stream made{};
+        made.zalloc = streamTables;
+        made.zfree = keepStreamTables;
+        if (deflateInit(&made, streamPacking.level) != Z_OK)
+            throw PrintError(QStringLiteral("The print job could not be compressed."));
+        return made;
+    }();
+    const QMutexLocker lock(&mutex);
+    deflateReset(&stream);
+    if (!(packing == streamPacking) && deflateParams(&stream, packing.level, packing.strategy) == Z_OK)
+        streamPacking = packing;
+    QByteArray out(qsizetype(deflateBound(&stream, uLong(data.size()))), Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    stream.avail_in = uInt(data.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = uInt(out.size());
+    if (deflate(&stream, Z_FINISH) != Z_STREAM_END)
+        throw PrintError(QStringLiteral("The print job could not be compressed."));
+    out.truncate(qsizetype(stream.total_out));
+    return out;
+}
+
+const QByteArray kFlate = QByteArrayLiteral("/Filter /FlateDecode");
+
+// A text string of the PDF syntax, in UTF-16 with its byte order mark.
+QByteArray pdfTextString(const QString& text)
+{
+    static constexpr char hex[] = "0123456789ABCDEF";
+    QByteArray bytes("<FEFF");
+    for (const QChar c : text) {
+        const ushort unit = c.unicode();
+        for (int shift = 12; shift >= 0; shift -= 4)
+            bytes.append(hex[unit >> shift & 15]);
+    }
+    return bytes.append('>');
+}
+
+// A date of the PDF syntax: D:YYYYMMDDHHmmSS and the offset from UTC.
+QByteArray pdfDate(const QDateTime& time)
+{
+    const int offset = time.offsetFromUtc() / 60;
+    const QByteArray zone =
+        offset == 0 ? QByteArray("Z")
+                    : QString::asprintf("%c%02d'%02d'", offset < 0 ? '-' : '+', qAbs(offset) / 60, qAbs(offset) % 60)
+                          .toLatin1();
+    return "D:" + time.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1() + zone;
+}
+
+quint32 glyphOf(const QRawFont& font, char32_t character)
+{
+    char16_t units[2];
+    int count = QChar::requiresSurrogates(character) ? 2 : 1;
+    if (count == 2) {
+        units[0] = QChar::highSurrogate(character);
+        units[1] = QChar::lowSurrogate(character);
+    } else {
+        units[0] = char16_t(character);
+    }
+    quint32 glyphs[2] = {0, 0};
+    if (!font.glyphIndexesForChars(reinterpret_cast<const QChar*>(units), count, glyphs, &count))
+        return 0;
+    return glyphs[0];
+}
+
+// Characters that may go glyph by glyph: left to right, no joining, no combining marks.
+bool setGlyphByGlyph(char32_t c)
+{
+    switch (QChar::script(c)) {
+    case QChar::Script_Common:
+    case QChar::Script_Latin:
+    case QChar::Script_Greek:
+    case QChar::Script_Cyrillic:
+        break;
+    default:
+        return false;
+    }
+    switch (QChar::direction(c)) {
+    case QChar::DirR:
+    case QChar::DirAL:
+    case QChar::DirRLE:
+    case QChar::DirRLO:
+    case QChar::DirRLI:
+    case QChar::DirNSM:
+        return false;
+    default:
+        return !QChar::isMark(c);
+    }
 }
 
 // An image XObject: its dictionary entries and its data.
@@ -138,8 +269,8 @@ ImageStream bitmapStream(const QImage& image)
         pixels.reserve(qsizetype(rowBytes) * height);
         for (int y = 0; y < height; ++y)
             pixels.append(reinterpret_cast<const char*>(bits.constScanLine(y)), rowBytes);
-        // Bars repeat from row to row: the fastest level shrinks them many times over.
-        data = zlibStream(pixels, 1);
+        // Bars repeat from row to row.
+        data = deflated(pixels, kRepeats);
         compressed = true;
     }
     // A set bit is colour 1 of the table; in the PDF it is white unless decoded the other way.
@@ -173,7 +304,7 @@ ImageStream pixelStream(const QImage& image)
     entries << "/Width " << flat.width() << " /Height " << flat.height()
             << (gray ? " /ColorSpace /DeviceGray" : " /ColorSpace /DeviceRGB")
             << " /BitsPerComponent 8 /Filter /FlateDecode";
-    return {entries.bytes, zlibStream(pixels, -1)};
+    return {entries.bytes, deflated(pixels, kPictures)};
 }
 
 // The map from glyphs to text that lets a reader copy or search the text.
@@ -220,6 +351,7 @@ class PdfJobCanvas::Job {
 public:
     QFile file;
     PdfBytes content;
+    QStringList title;
 
     Job()
     {
@@ -233,7 +365,7 @@ public:
         std::vector<char32_t> textOf;
     };
     // The font resource number of a face, and its glyphs.
-    std::pair<int, JobFont*> fontFor(const std::shared_ptr<const TrueTypeFace>& face)
+    std::pair<int, JobFont*> fontFor(const std::shared_ptr<const OpenTypeFace>& face)
     {
         for (size_t i = 0; i < fonts_.size(); ++i)
             if (&fonts_[i].glyphs.face() == face.get())
@@ -266,7 +398,7 @@ public:
 
     void finishPage()
     {
-        const int contents = addStream({}, content.bytes);
+        const int contents = addStream(kFlate, deflated(content.bytes, kRepeats));
         const int page = reserveObject();
         beginObject(page);
         out_ << "<< /Type /Page /Parent " << kPageTree << " 0 R /MediaBox [0 0 612 792] /Resources " << kResources
@@ -307,6 +439,19 @@ public:
         beginObject(kCatalog);
         out_ << "<< /Type /Catalog /Pages " << kPageTree << " 0 R >>\n";
         endObject();
+        const QDateTime now = QDateTime::currentDateTime();
+        const int info = reserveObject();
+        beginObject(info);
+        out_ << "<< /Title " << pdfTextString(title.join(QStringLiteral(", "))) << " /Producer "
+             << pdfTextString(QStringLiteral("Dovra Pro 4.0")) << " /CreationDate (" << pdfDate(now) << ") >>\n";
+        endObject();
+        // The file's identifier: its name, its time and what it holds, hashed.
+        QCryptographicHash hash(QCryptographicHash::Md5);
+        hash.addData(file.fileName().toUtf8());
+        hash.addData(QByteArray::number(now.toMSecsSinceEpoch()));
+        hash.addData(QByteArray::number(written_ + out_.bytes.size()));
+        hash.addData(out_.bytes.right(4096));
+        const QByteArray id = hash.result().toHex().toUpper();
 
         const qint64 xref = written_ + out_.bytes.size();
         out_ << "xref\n0 " << int(offsets_.size()) << "\n0000000000 65535 f \n";
@@ -315,7 +460,8 @@ public:
             std::snprintf(entry, sizeof entry, "%010lld 00000 n \n", static_cast<long long>(offsets_[object]));
             out_ << QByteArrayView(entry, 20);
         }
-        out_ << "trailer\n<< /Size " << int(offsets_.size()) << " /Root " << kCatalog << " 0 R >>\nstartxref\n"
+        out_ << "trailer\n<< /Size " << int(offsets_.size()) << " /Root " << kCatalog << " 0 R /Info " << info
+             << " 0 R /ID [<" << id << "> <" << id << ">] >>\nstartxref\n"
              << xref << "\n%%EOF\n";
         flush();
         if (!file.flush())
@@ -354,11 +500,13 @@ private:
         return object;
     }
 
-    // The Type 0 font of a face with its subset embedded; returns the font's object.
+    // The Type 0 font of a face with its subset (TrueType) or whole program (CFF) embedded;
+    // returns the font's object.
     int addFont(JobFont& font, int index)
     {
         const QByteArray fontFile = font.glyphs.fontFile();
-        const TrueTypeFace& face = font.glyphs.face();
+        const OpenTypeFace& face = font.glyphs.face();
+        const bool cff = face.outlines() == OpenTypeFace::Outlines::Cff;
         const std::vector<int>& glyphs = font.glyphs.glyphs();
         const double scale = 1000.0 / face.unitsPerEm();
 
@@ -371,27 +519,38 @@ private:
         }
         name += '+' + face.postScriptName();
 
-        const int file = addStream("/Length1 " + QByteArray::number(fontFile.size()), fontFile);
+        const int file = cff ? addStream("/Subtype /CIDFontType0C " + kFlate, deflated(fontFile, kOutlines))
+                             : addStream("/Length1 " + QByteArray::number(fontFile.size()) + " " + kFlate,
+                                         deflated(fontFile, kOutlines));
         const int descriptor = reserveObject();
         beginObject(descriptor);
         out_ << "<< /Type /FontDescriptor /FontName /" << name << " /Flags " << (face.fixedPitch() ? 5 : 4)
              << " /FontBBox [" << face.xMin() * scale << " " << face.yMin() * scale << " " << face.xMax() * scale << " "
              << face.yMax() * scale << "] /ItalicAngle 0 /Ascent " << face.ascent() * scale << " /Descent "
-             << face.descent() * scale << " /CapHeight " << face.capHeight() * scale << " /StemV 80 /FontFile2 " << file
-             << " 0 R >>\n";
+             << face.descent() * scale << " /CapHeight " << face.capHeight() * scale << " /StemV 80 "
+             << (cff ? "/FontFile3 " : "/FontFile2 ") << file << " 0 R >>\n";
         endObject();
 
         const int cidFont = reserveObject();
         beginObject(cidFont);
-        out_ << "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" << name
+        out_ << "<< /Type /Font /Subtype " << (cff ? "/CIDFontType0" : "/CIDFontType2") << " /BaseFont /" << name
              << " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor "
-             << descriptor << " 0 R /CIDToGIDMap /Identity /DW " << face.advance(0) * scale << " /W [0 [";
-        for (int glyph : glyphs)
-            out_ << face.advance(glyph) * scale << " ";
-        out_ << "]] >>\n";
+             << descriptor << (cff ? " 0 R" : " 0 R /CIDToGIDMap /Identity") << " /DW " << face.advance(0) * scale
+             << " /W [";
+        if (cff) {
+            // The glyphs keep their numbers, in ascending order.
+            for (int glyph : glyphs)
+                out_ << glyph << " [" << face.advance(glyph) * scale << "] ";
+        } else {
+            out_ << "0 [";
+            for (int glyph : glyphs)
+                out_ << face.advance(glyph) * scale << " ";
+            out_ << "]";
+        }
+        out_ << "] >>\n";
         endObject();
 
-        const int toUnicode = addStream({}, toUnicodeCMap(font.textOf));
+        const int toUnicode = addStream(kFlate, deflated(toUnicodeCMap(font.textOf), kRepeats));
         const int type0 = reserveObject();
         beginObject(type0);
         out_ << "<< /Type /Font /Subtype /Type0 /BaseFont /" << name << " /Encoding /Identity-H /DescendantFonts ["
@@ -559,17 +718,19 @@ const PdfJobCanvas::Font& PdfJobCanvas::fontOf(const QString& face, int points)
     const auto [entry, added] = fonts.try_emplace({face, points});
     Font& font = entry->second;
     if (added) {
-        const QFont chosen = canvasFont(face, points, kDotsPerInch);
-        font.raw = QRawFont::fromFont(chosen);
+        font.font = canvasFont(face, points, kDotsPerInch);
+        // The metrics are those of the face Qt draws with, so that the PDF file and the paper
+        // agree even where another face is embedded in its place.
+        const QRawFont drawn = QRawFont::fromFont(font.font);
         try {
-            font.face = TrueTypeFace::of(font.raw);
+            font.embedded = embeddedFaceFor(drawn);
         } catch (const std::runtime_error&) {
             fonts.erase(entry);
             throw PrintError(QStringLiteral("The font \"%1\" cannot be embedded in PDF files.").arg(face));
         }
-        font.pixelSize = chosen.pixelSize();
-        font.ascent = font.raw.ascent();
-        font.height = qRound(font.raw.ascent() + font.raw.descent());
+        font.pixelSize = font.font.pixelSize();
+        font.ascent = drawn.ascent();
+        font.height = qRound(drawn.ascent() + drawn.descent());
     }
     return font;
 }
@@ -607,34 +768,115 @@ void PdfJobCanvas::SetFont(const QString& face, int points, int angle)
     }
 }
 
-qint64 PdfJobCanvas::glyphsOf(const QString& text, std::vector<quint32>& glyphs) const
+const PdfJobCanvas::SetText& PdfJobCanvas::setText(const QString& text) const
 {
     const Font& current = font();
-    glyphs.resize(size_t(text.size()));
+    if (lastText_.font == &current && lastText_.text == text)
+        return lastText_;
+    SetText& set = lastText_;
+    set.font = &current;
+    set.text = text;
+    set.laidOutByQt = false;
+    set.runs.resize(1);
+    GlyphRun& run = set.runs.front();
+    const EmbeddedFace& embedded = current.embedded;
+    run.face = embedded.face;
+    run.pixelSize = current.pixelSize;
+    run.positions.clear();
+    run.glyphs.clear();
+    run.characters.clear();
+    // The font engine gives one glyph per character, 0 for one the face lacks.
+    run.glyphs.resize(size_t(text.size()));
     int count = int(text.size());
-    if (!current.raw.glyphIndexesForChars(text.constData(), int(text.size()), glyphs.data(), &count))
+    if (!embedded.raw.glyphIndexesForChars(text.constData(), int(text.size()), run.glyphs.data(), &count))
         count = 0;
-    glyphs.resize(size_t(count));
+    run.glyphs.resize(size_t(count));
+    const QList<uint> characters = text.toUcs4();
     qint64 units = 0;
-    for (quint32& glyph : glyphs) {
-        // A character the face lacks shows as the missing-character box.
-        if (glyph >= quint32(current.face->glyphCount()))
-            glyph = 0;
-        units += current.face->advance(int(glyph));
+    for (size_t i = 0; i < run.glyphs.size(); ++i) {
+        const quint32 glyph = run.glyphs[i];
+        const char32_t c = qsizetype(i) < characters.size() ? characters[qsizetype(i)] : 0;
+        if (glyph == 0 || glyph >= quint32(embedded.face->glyphCount()) || !setGlyphByGlyph(c)) {
+            layOutByQt(set);
+            return set;
+        }
+        run.characters.push_back(c);
+        units += embedded.face->advance(int(glyph));
     }
-    return units;
+    set.width = qRound(double(units) * current.pixelSize / embedded.face->unitsPerEm());
+    return set;
 }
 
-int PdfJobCanvas::dotsOf(qint64 fontUnits) const
+void PdfJobCanvas::layOutByQt(SetText& set) const
 {
-    const Font& current = font();
-    return qRound(double(fontUnits) * current.pixelSize / current.face->unitsPerEm());
+    const Font& current = *set.font;
+    set.laidOutByQt = true;
+    set.rightToLeft = false;
+    set.runs.clear();
+    QTextLayout layout(set.text, current.font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    if (!line.isValid()) {
+        set.width = 0;
+        return;
+    }
+    set.width = qRound(line.horizontalAdvance());
+    const QList<uint> characters = set.text.toUcs4();
+    for (const uint c : characters) {
+        const QChar::Direction direction = QChar::direction(c);
+        set.rightToLeft = set.rightToLeft || direction == QChar::DirR || direction == QChar::DirAL;
+    }
+    // The character each glyph stands for: the glyphs Qt draws for each character alone, found
+    // again by their places. A glyph drawn for several characters (a ligature) stands for the
+    // first.
+    QHash<QPair<quint32, qint64>, char32_t> characterOf;
+    const auto place = [](quint32 glyph, const QPointF& position) {
+        return qMakePair(glyph, qint64(qRound64(position.x() * 64)));
+    };
+    for (qsizetype i = 0; i < set.text.size(); ++i) {
+        const bool pair = set.text[i].isHighSurrogate() && i + 1 < set.text.size();
+        const char32_t c = pair ? QChar::surrogateToUcs4(set.text[i], set.text[i + 1]) : set.text[i].unicode();
+        for (const QGlyphRun& part : layout.glyphRuns(int(i), pair ? 2 : 1)) {
+            const QList<quint32> glyphs = part.glyphIndexes();
+            const QList<QPointF> positions = part.positions();
+            for (qsizetype g = 0; g < glyphs.size() && g < positions.size(); ++g)
+                characterOf.insert(place(glyphs[g], positions[g]), c);
+        }
+        i += pair ? 1 : 0;
+    }
+    for (const QGlyphRun& qtRun : layout.glyphRuns()) {
+        const QRawFont drawn = qtRun.rawFont();
+        EmbeddedFace embedded;
+        try {
+            embedded = embeddedFaceFor(drawn);
+        } catch (const std::runtime_error&) {
+            embedded = current.embedded;
+            embedded.sameGlyphs = false;
+        }
+        GlyphRun run;
+        run.face = embedded.face;
+        run.pixelSize = drawn.pixelSize();
+        const QList<quint32> glyphs = qtRun.glyphIndexes();
+        const QList<QPointF> positions = qtRun.positions();
+        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
+            // A stand-in face takes its own glyph for the character.
+            const char32_t c = characterOf.value(place(glyphs[i], positions[i]));
+            const quint32 glyph = embedded.sameGlyphs ? glyphs[i] : (c ? glyphOf(embedded.raw, c) : 0);
+            run.glyphs.push_back(glyph);
+            run.characters.push_back(c);
+            run.positions.push_back(positions[i] - QPointF(0, line.ascent()));
+        }
+        set.runs.push_back(std::move(run));
+    }
 }
 
 int PdfJobCanvas::TextWidth(const QString& text) const
 {
-    std::vector<quint32> glyphs;
-    return dotsOf(glyphsOf(text, glyphs));
+    return setText(text).width;
 }
 
 int PdfJobCanvas::TextHeight(const QString&) const
@@ -646,29 +888,49 @@ void PdfJobCanvas::DrawText(int x, int y, const QString& text)
 {
     Job& job = page();
     const Font& current = font();
-    std::vector<quint32> glyphs;
-    const int width = dotsOf(glyphsOf(text, glyphs));
-    const auto [resource, jobFont] = job.fontFor(current.face);
+    const SetText& set = setText(text);
 
     // The cell, white, in the text's own frame: x along the text, y downward.
     PdfBytes& out = job.content;
-    out << "q " << cos_ << " " << -sin_ << " " << sin_ << " " << cos_ << " " << x << " " << y << " cm 1 g 0 0 " << width
-        << " " << current.height << " re f 0 g BT /F" << resource << " " << current.pixelSize << " Tf 1 0 0 -1 0 "
-        << current.ascent << " Tm <";
-    // The font engine gives one glyph per character; each glyph is remembered with its
-    // character for text extraction.
-    const QList<uint> characters = text.toUcs4();
-    for (size_t i = 0; i < glyphs.size(); ++i) {
-        const int id = jobFont->glyphs.idOf(int(glyphs[i]));
-        out.appendHex16(id);
-        if (id == 0 || qsizetype(i) >= characters.size())
-            continue;
-        if (jobFont->textOf.size() <= size_t(id))
-            jobFont->textOf.resize(size_t(id) + 1);
-        if (jobFont->textOf[size_t(id)] == 0)
-            jobFont->textOf[size_t(id)] = characters[qsizetype(i)];
+    out << "q " << cos_ << " " << -sin_ << " " << sin_ << " " << cos_ << " " << x << " " << y << " cm 1 g 0 0 "
+        << set.width << " " << current.height << " re f 0 g ";
+    // Text laid out by Qt keeps its characters, in their order, for extraction as a whole;
+    // right-to-left text is left to the reader, which orders glyphs by their places itself.
+    const bool actualText = set.laidOutByQt && !set.rightToLeft;
+    if (actualText)
+        out << "/Span << /ActualText " << pdfTextString(text) << " >> BDC ";
+    out << "BT";
+    for (const GlyphRun& run : set.runs) {
+        const auto [resource, jobFont] = job.fontFor(run.face);
+        out << " /F" << resource << " " << run.pixelSize << " Tf";
+        if (run.positions.empty())
+            out << " 1 0 0 -1 0 " << current.ascent << " Tm <";
+        for (size_t i = 0; i < run.glyphs.size(); ++i) {
+            if (!run.positions.empty())
+                out << " 1 0 0 -1 " << run.positions[i].x() << " " << current.ascent + run.positions[i].y() << " Tm <";
+            const int id = jobFont->glyphs.idOf(int(run.glyphs[i]));
+            out.appendHex16(id);
+            if (!run.positions.empty())
+                out << "> Tj";
+            // Each glyph is remembered with its character for text extraction.
+            const char32_t c = run.characters[i];
+            if (id == 0 || c == 0)
+                continue;
+            if (jobFont->textOf.size() <= size_t(id))
+                jobFont->textOf.resize(size_t(id) + 1);
+            if (jobFont->textOf[size_t(id)] == 0)
+                jobFont->textOf[size_t(id)] = c;
+        }
+        if (run.positions.empty())
+            out << "> Tj";
     }
-    out << "> Tj ET Q\n";
+    out << " ET" << (actualText ? " EMC" : "") << " Q\n";
+}
+
+void PdfJobCanvas::AddToJobTitle(const QString& number)
+{
+    if (job_ && !number.isEmpty())
+        job_->title.append(number);
 }
 
 void PdfJobCanvas::DrawImage(int x, int y, int width, int height, const QImage& image)

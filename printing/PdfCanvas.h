@@ -1,17 +1,20 @@
 // The page canvas as PDF files, one per print job, written by the program itself: a job holds
 // only what it drew, so a one-page form costs a fraction of a millisecond to write. Fonts
-// are embedded as subsets of the installed TrueType faces.
+// are embedded as subsets of the installed TrueType faces (CFF faces whole); a character the
+// chosen face lacks is drawn from the fallback face Qt's painter would take.
 #pragma once
 
 #include "printing/PageCanvas.h"
 
+#include "printing/FontFaces.h"
+
+#include <QFont>
 #include <QRawFont>
 #include <map>
 #include <memory>
 #include <utility>
 
 class QFile;
-class TrueTypeFace;
 
 // Writes each print job as one PDF file at 600 dots per inch, on Letter paper whose
 // printable area is the whole sheet. Files are named "print-00000001.pdf" upward, one past
@@ -35,6 +38,8 @@ public:
     // Removes the job's file.
     void AbortDocument() override;
     void NewPage() override;
+    // The job's title (Info dictionary) lists its Mailer Numbers.
+    void AddToJobTitle(const QString& number) override;
     Resolution DotsPerInch() const override;
     QPoint PrintableOffset() const override;
     QSize PageSize() const override;
@@ -49,11 +54,29 @@ public:
 private:
     // A face and size as SetFont chose them.
     struct Font {
-        std::shared_ptr<const TrueTypeFace> face;
-        QRawFont raw;
+        QFont font;            // as Qt lays text out with it
+        EmbeddedFace embedded; // the face its glyphs come from in the file
         int pixelSize = 0;
         double ascent = 0;
         int height = 0;
+    };
+    // Glyphs of one face, in the order they are drawn.
+    struct GlyphRun {
+        std::shared_ptr<const OpenTypeFace> face;
+        double pixelSize = 0;
+        std::vector<quint32> glyphs;
+        std::vector<char32_t> characters; // the character of each glyph, 0 where unknown
+        std::vector<QPointF> positions;   // from the text's start on the base line; empty:
+                                          // each glyph follows the one before
+    };
+    // A text as it is drawn in the current font.
+    struct SetText {
+        const Font* font = nullptr;
+        QString text;
+        int width = 0;
+        bool laidOutByQt = false;
+        bool rightToLeft = false; // holds right-to-left characters
+        std::vector<GlyphRun> runs;
     };
     class Job;
 
@@ -61,9 +84,11 @@ private:
     // The font of a face name and size, looked up once per program run: the main window opens
     // a canvas for every print command.
     static const Font& fontOf(const QString& face, int points);
-    // The glyphs of a text in the current font, and its advance in font units.
-    qint64 glyphsOf(const QString& text, std::vector<quint32>& glyphs) const;
-    int dotsOf(qint64 fontUnits) const;
+    // Text the face has a glyph for, in the scripts that need no shaping, goes glyph by glyph
+    // with the face's own advances; any other is laid out by Qt, with fallback faces. The
+    // last text set is kept, as TextWidth is mostly followed by DrawText of the same text.
+    const SetText& setText(const QString& text) const;
+    void layOutByQt(SetText& set) const;
     // The open job; its file is created at the first drawing, so that a job with nothing
     // drawn (the one left open after the last label of a sheet) leaves no file.
     Job& page();
@@ -77,6 +102,7 @@ private:
     bool jobOpen_ = false;
     std::unique_ptr<Job> job_;
     mutable const Font* font_ = nullptr;
+    mutable SetText lastText_;
     double cos_ = 1;
     double sin_ = 0;
 };

@@ -321,6 +321,7 @@ PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData
     TNumberState state;
     if (!OpenNumberCounter(settings, state, outcome.refusal))
         return outcome;
+    settings.printBarCode = state.BarCodes;
     TNumberCounterRelease release;
     applyNumberState(data, state);
     const QString number = MailerNumberOf(state);
@@ -438,6 +439,7 @@ BatchOutcome PrintBatch(PageCanvas& canvas, Settings& settings, MailerLayout lay
     TNumberState state;
     if (!OpenNumberCounter(settings, state, outcome.refusal))
         return outcome;
+    settings.printBarCode = state.BarCodes;
     TNumberCounterRelease release;
     // Another workstation may have printed these rows while this one waited for the counter.
     rows.first();

@@ -1,7 +1,6 @@
 #include "printing/TrueTypeSubset.h"
 
-#include <QHash>
-#include <QMutex>
+#include <QFile>
 #include <QRawFont>
 #include <algorithm>
 #include <stdexcept>
@@ -116,31 +115,114 @@ QByteArray postScriptNameOf(QByteArrayView name)
     return {};
 }
 
-} // namespace
+// A CFF program goes into every print job that draws from it; larger ones are too costly.
+constexpr qsizetype kLargestWholeCff = 2 * 1024 * 1024;
 
-std::shared_ptr<const TrueTypeFace> TrueTypeFace::of(const QRawFont& font)
+// Whether the first Top DICT of a CFF program starts with the ROS operator (12 30) of a
+// CID-keyed font, whose glyphs a PDF file would have to address by CID, not glyph number.
+bool cffKeyedByCid(QByteArrayView cff)
 {
-    static QMutex mutex;
-    static QHash<QString, std::shared_ptr<const TrueTypeFace>> faces;
-    const QString key = font.familyName() + QLatin1Char('\n') + font.styleName();
-    const QMutexLocker lock(&mutex);
-    std::shared_ptr<const TrueTypeFace>& face = faces[key];
-    if (!face)
-        face = std::make_shared<const TrueTypeFace>(font);
-    return face;
+    const auto byte = [&cff](qsizetype at) { return at >= 0 && at < cff.size() ? uchar(cff[at]) : 0; };
+    // An INDEX: count, offset size, offsets (relative to the byte before the data), data.
+    const auto indexAt = [&](qsizetype at, qsizetype& dataStart, qsizetype& end) {
+        const int count = u16(cff, at);
+        if (count == 0) {
+            dataStart = end = at + 2;
+            return count;
+        }
+        const int offSize = byte(at + 2);
+        const auto offset = [&](int i) {
+            qsizetype value = 0;
+            for (int b = 0; b < offSize; ++b)
+                value = value << 8 | byte(at + 3 + qsizetype(i) * offSize + b);
+            return value;
+        };
+        dataStart = at + 3 + qsizetype(count + 1) * offSize - 1;
+        end = dataStart + offset(count);
+        return count;
+    };
+    qsizetype dataStart = 0, end = 0;
+    indexAt(byte(2), dataStart, end); // names
+    if (indexAt(end, dataStart, end) == 0)
+        return false;
+    // The first Top DICT: operands, then its first operator.
+    for (qsizetype at = dataStart + 1; at < end;) {
+        const uchar b = byte(at);
+        if (b <= 21)
+            return b == 12 && byte(at + 1) == 30;
+        if (b == 28)
+            at += 3;
+        else if (b == 29)
+            at += 5;
+        else if (b == 30) { // real number: nibbles up to an 0xF
+            ++at;
+            while (at < end && (byte(at) & 0x0F) != 0x0F && (byte(at) & 0xF0) != 0xF0)
+                ++at;
+            ++at;
+        } else if (b >= 247 && b <= 254)
+            at += 2;
+        else
+            at += 1;
+    }
+    return false;
 }
 
-TrueTypeFace::TrueTypeFace(const QRawFont& font)
-    : head_(font.fontTable("head")), hhea_(font.fontTable("hhea")), maxp_(font.fontTable("maxp")),
-      cvt_(font.fontTable("cvt ")), fpgm_(font.fontTable("fpgm")), prep_(font.fontTable("prep")),
-      glyf_(font.fontTable("glyf"))
+} // namespace
+
+QByteArray fontFileTable(const QString& path, int index, QByteArrayView tag)
 {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const uchar* mapped = file.map(0, file.size());
+    if (!mapped)
+        return {};
+    const QByteArrayView data(reinterpret_cast<const char*>(mapped), file.size());
+    qsizetype face = 0;
+    if (data.first(qMin<qsizetype>(4, data.size())) == "ttcf") {
+        if (index < 0 || index >= qint64(u32(data, 8)))
+            return {};
+        face = u32(data, 12 + 4 * qsizetype(index));
+    }
+    const int tables = u16(data, face + 4);
+    const quint32 wanted = tag.size() == 4 ? u32(tag, 0) : 0;
+    for (int i = 0; i < tables; ++i) {
+        const qsizetype record = face + 12 + 16 * qsizetype(i);
+        if (u32(data, record) != wanted)
+            continue;
+        const qsizetype at = u32(data, record + 8);
+        const qsizetype length = u32(data, record + 12);
+        if (at + length > data.size())
+            return {};
+        return data.sliced(at, length).toByteArray();
+    }
+    return {};
+}
+
+OpenTypeFace::OpenTypeFace(const QRawFont& font)
+    : head_(font.fontTable("head")), hhea_(font.fontTable("hhea")), maxp_(font.fontTable("maxp"))
+{
+    const std::string family = font.familyName().toStdString();
     const QByteArray loca = font.fontTable("loca");
     const QByteArray hmtx = font.fontTable("hmtx");
     const int glyphCount = u16(maxp_, 4);
-    if (head_.size() < 54 || hhea_.size() < 36 || maxp_.size() < 6 || glyf_.isEmpty() || loca.isEmpty() ||
-        hmtx.isEmpty() || glyphCount == 0)
-        throw std::runtime_error("The font \"" + font.familyName().toStdString() + "\" has no TrueType outlines.");
+    if (head_.size() < 54 || hhea_.size() < 36 || maxp_.size() < 6 || hmtx.isEmpty() || glyphCount == 0)
+        throw std::runtime_error("The font \"" + family + "\" is not an OpenType face.");
+    glyf_ = font.fontTable("glyf");
+    if (glyf_.isEmpty() || loca.isEmpty()) {
+        cff_ = font.fontTable("CFF ");
+        if (cff_.isEmpty())
+            throw std::runtime_error("The font \"" + family + "\" has neither TrueType nor CFF outlines.");
+        if (cff_.size() > kLargestWholeCff)
+            throw std::runtime_error("The CFF program of the font \"" + family + "\" is too large to embed whole.");
+        if (cffKeyedByCid(cff_))
+            throw std::runtime_error("The CFF program of the font \"" + family + "\" is keyed by CID.");
+        outlines_ = Outlines::Cff;
+    } else {
+        cvt_ = font.fontTable("cvt ");
+        fpgm_ = font.fontTable("fpgm");
+        prep_ = font.fontTable("prep");
+    }
 
     const int em = u16(head_, 18);
     unitsPerEm_ = em >= 16 ? em : 1000;
@@ -161,10 +243,12 @@ TrueTypeFace::TrueTypeFace(const QRawFont& font)
     if (postScriptName_.isEmpty())
         postScriptName_ = pdfNameCharacters(font.familyName().toLatin1());
 
-    const bool longOffsets = i16(head_, 50) == 1;
-    loca_.resize(size_t(glyphCount) + 1);
-    for (int i = 0; i <= glyphCount; ++i)
-        loca_[i] = longOffsets ? u32(loca, 4 * qsizetype(i)) : 2 * quint32(u16(loca, 2 * qsizetype(i)));
+    if (outlines_ == Outlines::TrueType) {
+        const bool longOffsets = i16(head_, 50) == 1;
+        loca_.resize(size_t(glyphCount) + 1);
+        for (int i = 0; i <= glyphCount; ++i)
+            loca_[i] = longOffsets ? u32(loca, 4 * qsizetype(i)) : 2 * quint32(u16(loca, 2 * qsizetype(i)));
+    }
 
     const int metricCount = std::clamp(u16(hhea_, 34), 1, glyphCount);
     advances_.resize(glyphCount);
@@ -177,8 +261,10 @@ TrueTypeFace::TrueTypeFace(const QRawFont& font)
     }
 }
 
-QByteArrayView TrueTypeFace::glyphData(int glyph) const
+QByteArrayView OpenTypeFace::glyphData(int glyph) const
 {
+    if (outlines_ != Outlines::TrueType)
+        return {};
     const quint32 start = loca_[glyph];
     const quint32 end = loca_[glyph + 1];
     if (end <= start || end > quint32(glyf_.size()))
@@ -186,7 +272,7 @@ QByteArrayView TrueTypeFace::glyphData(int glyph) const
     return QByteArrayView(glyf_).sliced(start, end - start);
 }
 
-QByteArray TrueTypeFace::subsetFile(const std::vector<int>& glyphs, const std::vector<int>& newIdOf) const
+QByteArray OpenTypeFace::subsetFile(const std::vector<int>& glyphs, const std::vector<int>& newIdOf) const
 {
     const int count = static_cast<int>(glyphs.size());
     QByteArray glyf;
@@ -267,7 +353,7 @@ QByteArray TrueTypeFace::subsetFile(const std::vector<int>& glyphs, const std::v
     return file;
 }
 
-GlyphSubset::GlyphSubset(std::shared_ptr<const TrueTypeFace> face)
+GlyphSubset::GlyphSubset(std::shared_ptr<const OpenTypeFace> face)
     : face_(std::move(face)), glyphs_{0}, newIdOf_(face_->glyphCount(), -1)
 {
     newIdOf_[0] = 0;
@@ -279,7 +365,7 @@ int GlyphSubset::idOf(int glyph)
         glyph = 0;
     int& id = newIdOf_[glyph];
     if (id < 0) {
-        id = static_cast<int>(glyphs_.size());
+        id = face_->outlines() == OpenTypeFace::Outlines::Cff ? glyph : static_cast<int>(glyphs_.size());
         glyphs_.push_back(glyph);
     }
     return id;
@@ -287,6 +373,10 @@ int GlyphSubset::idOf(int glyph)
 
 QByteArray GlyphSubset::fontFile()
 {
+    if (face_->outlines() == OpenTypeFace::Outlines::Cff) {
+        std::sort(glyphs_.begin(), glyphs_.end());
+        return face_->cffProgram();
+    }
     // The list grows while it is walked, so that parts of parts are taken too.
     for (size_t i = 0; i < glyphs_.size(); ++i) {
         const QByteArrayView data = face_->glyphData(glyphs_[i]);

@@ -1,25 +1,33 @@
-// TrueType faces cut down to the glyphs a PDF print job uses, for embedding as FontFile2.
-// A face's tables are read and checked once per process; a job then only copies the glyphs
-// it drew.
+// Font faces embedded in PDF print jobs: TrueType faces cut down to the glyphs a job uses
+// (FontFile2), CFF faces as they are (FontFile3). A face's tables are read and checked once
+// per process; a job then only copies the glyphs it drew.
 #pragma once
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 #include <memory>
 #include <vector>
 
 class QRawFont;
 
-// The parts of a TrueType face that subsets are made of, and the metrics a PDF font
+// A table of a face in an installed font file (a collection holds several faces, by index);
+// empty when the file or the table cannot be read.
+QByteArray fontFileTable(const QString& path, int index, QByteArrayView tag);
+
+// The parts of an OpenType face that embedded fonts are made of, and the metrics a PDF font
 // descriptor states, in font units.
-class TrueTypeFace {
+class OpenTypeFace {
 public:
-    // The face behind a raw font, read at its first use and shared from then on. Throws
-    // std::runtime_error when the face has no TrueType outlines.
-    static std::shared_ptr<const TrueTypeFace> of(const QRawFont& font);
+    // Glyph outlines as quadratic curves (glyf table) or as a Compact Font Format program.
+    enum class Outlines { TrueType, Cff };
 
-    explicit TrueTypeFace(const QRawFont& font);
+    // Reads the face behind a raw font. Throws std::runtime_error when it cannot be embedded:
+    // no outlines of either kind (a Type 1 or bitmap face), or a CFF program keyed by CID or
+    // too large to go into every print job whole.
+    explicit OpenTypeFace(const QRawFont& font);
 
+    Outlines outlines() const { return outlines_; }
     // The PostScript name, reduced to the characters a PDF name may hold unescaped.
     QByteArray postScriptName() const { return postScriptName_; }
     int unitsPerEm() const { return unitsPerEm_; }
@@ -34,13 +42,18 @@ public:
     int capHeight() const { return capHeight_; }
     bool fixedPitch() const { return fixedPitch_; }
 
-    // The outline data of a glyph as the glyf table holds it; empty for a blank glyph.
+    // TrueType outlines: the outline data of a glyph as the glyf table holds it; empty for a
+    // blank glyph.
     QByteArrayView glyphData(int glyph) const;
-    // A font file holding the glyphs listed, renumbered by their place in the list;
-    // newIdOf gives that place for every glyph a composite in the list refers to.
+    // TrueType outlines: a font file holding the glyphs listed, renumbered by their place in
+    // the list; newIdOf gives that place for every glyph a composite in the list refers to.
     QByteArray subsetFile(const std::vector<int>& glyphs, const std::vector<int>& newIdOf) const;
+    // CFF outlines: the CFF program, whole.
+    const QByteArray& cffProgram() const { return cff_; }
 
 private:
+    Outlines outlines_ = Outlines::TrueType;
+    QByteArray cff_;
     QByteArray postScriptName_;
     int unitsPerEm_ = 1000;
     int xMin_ = 0, yMin_ = 0, xMax_ = 0, yMax_ = 0;
@@ -52,22 +65,24 @@ private:
     std::vector<int> leftSideBearings_;
 };
 
-// The glyphs of one face that a job draws, numbered compactly in the order of first use,
-// with glyph 0 (the missing-character box) always first.
+// The glyphs of one face that a job draws. TrueType glyphs are numbered compactly in the
+// order of first use, with glyph 0 (the missing-character box) always first; CFF glyphs,
+// embedded with the whole program, keep their numbers.
 class GlyphSubset {
 public:
-    explicit GlyphSubset(std::shared_ptr<const TrueTypeFace> face);
+    explicit GlyphSubset(std::shared_ptr<const OpenTypeFace> face);
 
-    const TrueTypeFace& face() const { return *face_; }
-    // The glyph's number in the subset; a glyph the face does not have counts as glyph 0.
+    const OpenTypeFace& face() const { return *face_; }
+    // The glyph's number in the embedded font; a glyph the face does not have counts as
+    // glyph 0.
     int idOf(int glyph);
-    // The face's glyph numbers by subset number.
+    // The face's glyph numbers by subset number (TrueType), or the glyphs used (CFF).
     const std::vector<int>& glyphs() const { return glyphs_; }
     // Adds the parts of the composite glyphs, then makes the font file.
     QByteArray fontFile();
 
 private:
-    std::shared_ptr<const TrueTypeFace> face_;
+    std::shared_ptr<const OpenTypeFace> face_;
     std::vector<int> glyphs_;
     std::vector<int> newIdOf_;
 };

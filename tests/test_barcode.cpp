@@ -174,6 +174,11 @@ void TestBarcode::code128Values()
     QCOMPARE(Bmp::postnetBars("12345-6789"), Bmp::postnetBars("123456789"));
     QCOMPARE(Bmp::postnetCorrectionDigit("12345"), 5);
     QCOMPARE(Bmp::postnetCorrectionDigit("12345-6789"), 5);
+    // Worked by hand, so that the case holds without zint: 1+2+3+4+6 = 16, and 16 + 4 ends in
+    // 0. Bars by digit (USPS Publication 25): 1 HHHFF, 2 HHFHF, 3 HHFFH, 4 HFHHF, 6 HFFHH,
+    // between two frame bars.
+    QCOMPARE(Bmp::postnetCorrectionDigit("12346"), 4);
+    QCOMPARE(Bmp::postnetBars("12346"), QString("FHHHFFHHFHFHHFFHHFHHFHFFHHHFHHFF"));
 }
 
 void TestBarcode::postnetMatchesZint_data()

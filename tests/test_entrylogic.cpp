@@ -34,6 +34,10 @@ private slots:
         QTest::newRow("12.5 keeps one decimal") << 12.5 << blanks(8) + "12.5";
         QTest::newRow("0.395 drops no digit") << 0.395 << blanks(10) + "0.395";
         QTest::newRow("150") << 150.0 << blanks(6) + "150.00";
+        // The band edges: each step of blanks begins at its power of ten.
+        QTest::newRow("10") << 10.0 << blanks(8) + "10.00";
+        QTest::newRow("100") << 100.0 << blanks(6) + "100.00";
+        QTest::newRow("1000") << 1000.0 << blanks(5) + "1000.00";
         QTest::newRow("0") << 0.0 << blanks(10) + "0.00";
         QTest::newRow("99.99") << 99.99 << blanks(8) + "99.99";
         QTest::newRow("thousands get five blanks") << 1234.5 << blanks(5) + "1234.5";

@@ -25,6 +25,19 @@
 
 namespace {
 
+// Whether a label's text is drawn in its green, rather than greyed as disabled.
+bool drawnGreen(QWidget* label)
+{
+    const QImage image = label->grab().toImage();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            if (qGreen(pixel) > qRed(pixel) + 40 && qGreen(pixel) > qBlue(pixel) + 40)
+                return true;
+        }
+    return false;
+}
+
 QString blanks(int n)
 {
     return QString(n, ' ');
@@ -201,6 +214,7 @@ private slots:
         w.CBReturn->click();
         QVERIFY(!w.returnReceiptMode);
         QVERIFY(!w.editReturn->isEnabled() && !w.lblReturn->isEnabled());
+        QVERIFY(!drawnGreen(w.lblReturn));
         QCOMPARE(w.editReturn->text(), blanks(10) + "0.00");
         QCOMPARE(w.editTotal->text(), blanks(10) + "2.79");
         for (QWidget* shown : std::initializer_list<QWidget*>{w.CBLabel, w.CBEnvelope, w.LabelLabel, w.LabelEnvelope,
@@ -219,13 +233,16 @@ private slots:
 
         w.CBReturn->click();
         QVERIFY(w.returnReceiptMode && w.editReturn->isEnabled());
+        QVERIFY(drawnGreen(w.lblReturn));
         QVERIFY(w.CBLabel->isHidden() && w.EDPosRow->isHidden() && !w.EDPosRow->isEnabled());
 
         w.cbRestricted->click();
         QVERIFY(w.editRestricted->isEnabled() && w.lblRestricted->isEnabled());
+        QVERIFY(drawnGreen(w.lblRestricted));
         QCOMPARE(w.editTotal->text(), blanks(10) + "8.14");
         w.cbRestricted->click();
-        QVERIFY(!w.editRestricted->isEnabled());
+        QVERIFY(!w.editRestricted->isEnabled() && !w.lblRestricted->isEnabled());
+        QVERIFY(!drawnGreen(w.lblRestricted));
         QCOMPARE(w.editRestricted->text(), blanks(10) + "0.00");
         QCOMPARE(w.editTotal->text(), blanks(10) + "4.64");
     }
@@ -379,7 +396,11 @@ private slots:
     {
         Fixture f;
         QGuiApplication::clipboard()->setText("before");
-        f.w->memoToAddress->setPlainText(QString(240, 'a') + "\n" + QString(20, 'b'));
+        // Four lines as wide as they go, and a City line of 52 characters: 258 in all.
+        f.w->memoToAddress->setPlainText(QStringList(4, QString(50, 'a')).join('\n'));
+        f.w->editToCity->setText(QString(35, 'c'));
+        f.w->editToState->setText("IL");
+        f.w->editToZip->setText("62704-1234");
         f.w->btnCopy->click();
         QCOMPARE(QGuiApplication::clipboard()->text(), QString("before"));
     }
@@ -399,6 +420,22 @@ private slots:
                                  << QStringList{"", "", "     -    "};
         QTest::newRow("10 kB on one line") << QString(10240, 'x') << "\n\n"
                                            << QStringList{QString(35, 'x'), "xx", "     -    "};
+        // An address line keeps the width of the log's address columns.
+        QTest::newRow("line of 60") << "Jane Roe\n\r" + QString(60, 'y') + "\n\rSpringfield IL 62704"
+                                    << "Jane Roe\n" + QString(50, 'y') + "\n"
+                                    << QStringList{"Springfield", "IL", "62704-    "};
+    }
+
+    void typedAddressLinesKeepTheLogWidth()
+    {
+        Fixture f;
+        TF_Main& w = *f.w;
+        w.memoToAddress->setFocus();
+        QTest::keyClicks(w.memoToAddress, QString(60, 'a'));
+        QTest::keyClick(w.memoToAddress, Qt::Key_Return);
+        QTest::keyClicks(w.memoToAddress, "12 Elm St");
+        QCOMPARE(w.memoToAddress->toPlainText(), QString(50, 'a') + "\n12 Elm St");
+        QCOMPARE(w.typedRecipient().address[0].size(), 50);
     }
     void paste()
     {

@@ -165,6 +165,8 @@ private slots:
         const auto request = FileDialogService::requests().first();
         QCOMPARE(request.dir, f.home.path());
         QCOMPARE(request.presetName, table + ".adt");
+        // The table's own file is picked without the question whether to replace it.
+        QVERIFY(!request.asksToReplace);
         QCOMPARE(lastMessage(), message);
         QCOMPARE(dialog.tablePath(location), before);
     }

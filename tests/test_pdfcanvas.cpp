@@ -1,7 +1,9 @@
 // The page canvas on paper: PDF print jobs rasterised with pdftoppm, bar codes decoded with
 // zbarimg, and the three font names resolved to the faces installed here.
+#include "printing/FontFaces.h"
 #include "printing/MailerForm.h"
 #include "printing/PainterCanvas.h"
+#include "printing/TrueTypeSubset.h"
 #include "tests/support/TestSupport.h"
 
 #include <QFontDatabase>
@@ -46,8 +48,11 @@ private slots:
     void textRunsAtItsAngle_data();
     void textRunsAtItsAngle();
     void textCellsAndImagesAreOpaque();
-    void accentedTextReachesThePage_data();
-    void accentedTextReachesThePage();
+    void everyCharacterReachesThePage_data();
+    void everyCharacterReachesThePage();
+    void faceThatCannotBeEmbeddedGivesWay();
+    void facesOfOneNameAreToldApartByFile();
+    void jobFileCarriesTitleIdAndDate();
     void bitmapsKeepTheirDotsOnEveryPage_data();
     void bitmapsKeepTheirDotsOnEveryPage();
     void jobFilesSortInPrintOrder();
@@ -195,36 +200,76 @@ void TestPdfCanvas::textCellsAndImagesAreOpaque()
     QVERIFY(gray(1800, 2460) > 192);
 }
 
-void TestPdfCanvas::accentedTextReachesThePage_data()
+void TestPdfCanvas::everyCharacterReachesThePage_data()
 {
+    // The face asked for, the family that must be installed for the case, the text, and the
+    // fonts the file must embed: the face's own first, then the fallback faces, if any.
     QTest::addColumn<QString>("face");
-    QTest::addColumn<QString>("fontName");
+    QTest::addColumn<QString>("needed");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("fontNames");
+    QTest::addColumn<QString>("fontType");
     QTest::newRow("sans") << "Arial"
-                          << "LiberationSans" << QString("José Muñoz, Ávila");
+                          << "Liberation Sans" << QString("José Muñoz, Ávila") << QStringList{"LiberationSans"}
+                          << "CID TrueType";
     QTest::newRow("serif") << "Times New Roman"
-                           << "LiberationSerif" << QString("Zoë & Sons, Öland");
+                           << "Liberation Serif" << QString("Zoë & Sons, Öland") << QStringList{"LiberationSerif"}
+                           << "CID TrueType";
+    // OCR-A has no accented capitals, no ß and no €: they come from a fallback face.
+    QTest::newRow("OCR accents") << "OCR A Extended"
+                                 << "DejaVu Sans Mono" << QString("JOSÉ NÚÑEZ, 5 CALLE ÑANDÚ, STRAßE 3 €")
+                                 << QStringList{"DejaVuSansMono", "OCRA"} << "CID TrueType";
+    QTest::newRow("mixed scripts") << "Arial"
+                                   << "Droid Sans Fallback" << QString("Zoë 北京 ひらがな Ωμέγα ★ 5")
+                                   << QStringList{"DejaVuSans", "DroidSansFallback", "LiberationSans"}
+                                   << "CID TrueType";
+    QTest::newRow("right to left") << "Arial"
+                                   << "DejaVu Sans" << QString("Tel Aviv תל אביב") << QStringList{"LiberationSans"}
+                                   << "CID TrueType";
+    QTest::newRow("Arabic") << "Arial"
+                            << "DejaVu Sans" << QString("القاهرة") << QStringList{"DejaVuSans"} << "CID TrueType";
+    // "Helvetica" resolves to a Type 1 face; the same face as an OpenType CFF file is embedded.
+    QTest::newRow("CFF face") << "Helvetica"
+                              << "Nimbus Sans" << QString("Helvetica Ünïcode 12") << QStringList{"NimbusSans-Regular"}
+                              << "CID Type 0C";
 }
 
-void TestPdfCanvas::accentedTextReachesThePage()
+void TestPdfCanvas::everyCharacterReachesThePage()
 {
     QFETCH(QString, face);
-    QFETCH(QString, fontName);
+    QFETCH(QString, needed);
     QFETCH(QString, text);
+    QFETCH(QStringList, fontNames);
+    QFETCH(QString, fontType);
+    if (runTool("fc-list", {needed}).trimmed().isEmpty())
+        QSKIP(qPrintable(QString("The face \"%1\" is not installed.").arg(needed)));
     PdfFolder folder;
     PdfJobCanvas canvas(folder.path());
     canvas.BeginDocument();
-    canvas.SetFont(face, 40, 0);
+    canvas.SetFont(face, 20, 0);
     canvas.DrawText(600, 600, text);
     canvas.EndDocument();
 
-    QCOMPARE(runTool("pdftotext", {canvas.lastFile(), "-"}).trimmed(), text);
+    // The text of the file keeps every character (the reader marks right-to-left runs).
+    QCOMPARE(
+        runTool("pdftotext", {canvas.lastFile(), "-"}).remove(QRegularExpression("[\\x{202A}-\\x{202E}]")).trimmed(),
+        text);
     const QString fonts = runTool("pdffonts", {canvas.lastFile()});
-    QVERIFY2(fonts.contains(fontName), qPrintable(fonts));
+    QStringList fontLines = fonts.split('\n').mid(2).filter(QRegularExpression("\\S"));
+    // In the order of their names, after the tag of the subset.
+    std::sort(fontLines.begin(), fontLines.end(),
+              [](const QString& a, const QString& b) { return a.mid(7) < b.mid(7); });
+    std::sort(fontNames.begin(), fontNames.end());
+    QCOMPARE(fontLines.size(), fontNames.size());
+    for (int i = 0; i < fontNames.size(); ++i) {
+        QVERIFY2(fontLines[i].contains("+" + fontNames[i] + " ") && fontLines[i].contains(fontType) &&
+                     fontLines[i].contains(QRegularExpression("yes\\s+yes\\s+yes")),
+                 qPrintable(fonts));
+    }
 
-    // The embedded glyphs are the face's, accents included: the ink covers what the face
-    // drawn directly covers, at 100 dots per inch.
-    const QFont font = canvasFont(face, 40, 600);
+    // The glyphs are those Qt's painter draws, fallbacks included: the ink covers what the
+    // face drawn directly covers, at 100 dots per inch.
+    const QFont font = canvasFont(face, 20, 600);
     QImage direct(850, 1100, QImage::Format_RGB32);
     direct.fill(Qt::white);
     {
@@ -235,12 +280,189 @@ void TestPdfCanvas::accentedTextReachesThePage()
         painter.drawText(QPointF(600, 600 + QFontMetricsF(font).ascent()), text);
     }
     const QRect expected = inkBox(direct);
-    const QRect ink = inkBox(rasterisePdf(canvas.lastFile(), 100));
+    const QImage page = rasterisePdf(canvas.lastFile(), 100);
+    const QRect ink = inkBox(page);
     const QMargins difference(ink.left() - expected.left(), ink.top() - expected.top(), ink.right() - expected.right(),
                               ink.bottom() - expected.bottom());
     QVERIFY2(qAbs(difference.left()) <= 2 && qAbs(difference.top()) <= 2 && qAbs(difference.right()) <= 2 &&
                  qAbs(difference.bottom()) <= 2,
              qPrintable(QString("ink %1, drawn directly %2").arg(rectText(ink), rectText(expected))));
+    // Every glyph inked about as many dots as Qt's: no character left out or boxed.
+    const auto inked = [](const QImage& image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += qGray(image.pixel(x, y)) < 128;
+        return count;
+    };
+    const double ratio = double(inked(page)) / inked(direct);
+    QVERIFY2(ratio > 0.85 && ratio < 1.15, qPrintable(QString("ink ratio %1").arg(ratio)));
+}
+
+void TestPdfCanvas::faceThatCannotBeEmbeddedGivesWay()
+{
+    // A Type 1 face of a family that has no other file: renamed from an installed one.
+    QFile original("/usr/share/fonts/type1/urw-base35/NimbusSans-Regular.t1");
+    if (!original.open(QIODevice::ReadOnly))
+        QSKIP("No Type 1 face in plain text is installed.");
+    QByteArray type1 = original.readAll();
+    type1.replace("(Nimbus Sans)", "(Dovra Type One)").replace("/NimbusSans-Regular", "/DovraTypeOne-Regular");
+    QTemporaryDir dir;
+    QFile renamed(dir.filePath("DovraTypeOne.t1"));
+    QVERIFY(renamed.open(QIODevice::WriteOnly));
+    renamed.write(type1);
+    renamed.close();
+    const int added = QFontDatabase::addApplicationFont(renamed.fileName());
+    QVERIFY(QFontDatabase::applicationFontFamilies(added).contains("Dovra Type One"));
+
+    PdfFolder folder;
+    PdfJobCanvas canvas(folder.path());
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression("\"Dovra Type One\".*\"Liberation Sans\" is printed in PDF files instead"));
+    canvas.BeginDocument();
+    canvas.SetFont("Dovra Type One", 20, 0);
+    canvas.DrawText(600, 600, "Never a lost job");
+    canvas.EndDocument();
+    QFontDatabase::removeApplicationFont(added);
+
+    QCOMPARE(runTool("pdftotext", {canvas.lastFile(), "-"}).trimmed(), QString("Never a lost job"));
+    const QString fonts = runTool("pdffonts", {canvas.lastFile()});
+    QVERIFY2(fonts.contains("+LiberationSans "), qPrintable(fonts));
+    // Placed where Qt places the face it drew with.
+    QVERIFY(inkBox(rasterisePdf(canvas.lastFile(), 100)).left() - 100 <= 2);
+}
+
+namespace {
+
+// A copy of a TrueType face under another family name and style, written in place of the
+// names of the name table (they only get shorter), so that two files of different faces
+// carry one name.
+QString renamedFace(const QString& source, const QString& folder, const QString& family, const QString& style)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray data = in.readAll();
+    const auto u16 = [&data](qsizetype at) { return int(uchar(data[at])) << 8 | uchar(data[at + 1]); };
+    const auto u32 = [&](qsizetype at) { return qsizetype(u16(at)) << 16 | u16(at + 2); };
+    qsizetype name = 0;
+    for (int i = 0; i < u16(4); ++i)
+        if (data.mid(12 + 16 * i, 4) == "name")
+            name = u32(12 + 16 * i + 8);
+    const qsizetype strings = name + u16(name + 4);
+    for (int i = 0; i < u16(name + 2); ++i) {
+        const qsizetype record = name + 6 + 12 * qsizetype(i);
+        const int platform = u16(record);
+        const int id = u16(record + 6);
+        QString text = id == 2 || id == 17 ? style : id == 6 ? QString(family).remove(' ') : family;
+        if (id != 1 && id != 2 && id != 4 && id != 6 && id != 16 && id != 17)
+            continue;
+        const QByteArray bytes =
+            platform == 1 ? text.toLatin1()
+                          : QByteArray(reinterpret_cast<const char*>(text.toStdU16String().data()), text.size() * 2);
+        QByteArray stored = bytes;
+        if (platform != 1) // UTF-16, big-endian
+            for (qsizetype b = 0; b + 1 < stored.size(); b += 2)
+                std::swap(stored[b], stored[b + 1]);
+        if (stored.size() > u16(record + 8))
+            return {};
+        data.replace(strings + u16(record + 10), stored.size(), stored);
+        data[record + 8] = char(stored.size() >> 8);
+        data[record + 9] = char(stored.size());
+    }
+    QFile out(folder + "/" + QFileInfo(source).fileName());
+    if (!out.open(QIODevice::WriteOnly))
+        return {};
+    out.write(data);
+    return out.fileName();
+}
+
+} // namespace
+
+void TestPdfCanvas::facesOfOneNameAreToldApartByFile()
+{
+    QTemporaryDir dir;
+    const QString sans =
+        renamedFace("/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf", dir.path(), "Twin", "Book");
+    const QString serif =
+        renamedFace("/usr/share/fonts/truetype/liberation2/LiberationSerif-Regular.ttf", dir.path(), "Twin", "Book");
+    if (sans.isEmpty() || serif.isEmpty())
+        QSKIP("The Liberation faces are not installed.");
+    const int first = QFontDatabase::addApplicationFont(sans);
+    const int second = QFontDatabase::addApplicationFont(serif);
+    QCOMPARE(QFontDatabase::applicationFontFamilies(first), QStringList{"Twin"});
+    QCOMPARE(QFontDatabase::applicationFontFamilies(second), QStringList{"Twin"});
+
+    // Each face is found as its own file, and embedded with its own glyphs.
+    for (const QString& file : {sans, serif}) {
+        const QRawFont raw(file, 83, QFont::PreferNoHinting);
+        QCOMPARE(raw.familyName(), QString("Twin"));
+        const std::optional<FaceFile> found = faceFileOf(raw);
+        QVERIFY(found.has_value());
+        QCOMPARE(found->path, file);
+        const EmbeddedFace embedded = embeddedFaceFor(raw);
+        QVERIFY(embedded.sameGlyphs);
+        QCOMPARE(embedded.face->glyphCount(),
+                 int(raw.fontTable("maxp").at(4) << 8 | uchar(raw.fontTable("maxp").at(5))));
+        QCOMPARE(embedded.face->advance(1000 % embedded.face->glyphCount()),
+                 qRound(raw.advancesForGlyphIndexes(QList<quint32>{quint32(1000 % embedded.face->glyphCount())},
+                                                    QRawFont::KernedAdvances | QRawFont::UseDesignMetrics)
+                            .first()
+                            .x() *
+                        raw.unitsPerEm() / 83));
+    }
+    QVERIFY(embeddedFaceFor(QRawFont(sans, 83)).face != embeddedFaceFor(QRawFont(serif, 83)).face);
+    QFontDatabase::removeApplicationFont(first);
+    QFontDatabase::removeApplicationFont(second);
+}
+
+void TestPdfCanvas::jobFileCarriesTitleIdAndDate()
+{
+    PdfFolder folder;
+    std::unique_ptr<PageCanvas> canvas = openPrintCanvas();
+    MailerPrintData data = sampleMailerPrintData();
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    PrintMailerForm(*canvas, data, MailerLayout::Form);
+    // Two labels of one sheet: one job, both numbers.
+    canvas->BeginDocument();
+    PrintMailerForm(*canvas, data, MailerLayout::Label, {0, 0});
+    data.serial = "0000002";
+    PrintMailerForm(*canvas, data, MailerLayout::Label, {0, 1});
+    canvas->EndDocument();
+    QCOMPARE(folder.files(), QStringList({"print-00000001.pdf", "print-00000002.pdf"}));
+
+    const QString form = folder.path() + "/print-00000001.pdf";
+    const QString labels = folder.path() + "/print-00000002.pdf";
+    const QString info = runTool("pdfinfo", {form});
+    QVERIFY2(info.contains(QRegularExpression("Title:\\s+9214712345678900000015\\n")), qPrintable(info));
+    QVERIFY2(info.contains(QRegularExpression("Producer:\\s+Dovra Pro 4.0\\n")), qPrintable(info));
+    const QRegularExpressionMatch created = QRegularExpression("CreationDate:\\s+(.+)\\n").match(info);
+    QVERIFY2(created.hasMatch(), qPrintable(info));
+    const QString labelInfo = runTool("pdfinfo", {labels});
+    QVERIFY2(labelInfo.contains(QRegularExpression("Title:\\s+9214712345678900000015, 9214712345678900000022\\n")),
+             qPrintable(labelInfo));
+    // The creation date as pdfinfo reads it back, in ISO form.
+    const QString isoDate = runTool("pdfinfo", {"-isodates", form});
+    const QRegularExpressionMatch iso = QRegularExpression("CreationDate:\\s+(\\S+)\\n").match(isoDate);
+    QVERIFY(iso.hasMatch());
+    const QDateTime when = QDateTime::fromString(iso.captured(1), Qt::ISODate);
+    QVERIFY2(when >= before && when <= QDateTime::currentDateTime().addSecs(1), qPrintable(iso.captured(1)));
+
+    // A document ID of two 16-byte strings in the trailer, different for each file.
+    const auto idOf = [](const QString& path) {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        return QRegularExpression("/ID \\[<([0-9A-F]{32})> <\\1>\\]")
+            .match(QString::fromLatin1(file.readAll()))
+            .captured(1);
+    };
+    QVERIFY(!idOf(form).isEmpty());
+    QVERIFY(!idOf(labels).isEmpty() && idOf(labels) != idOf(form));
+    // Content and fonts are compressed: a form job fits in well under the 42 kB it took
+    // without.
+    QVERIFY2(QFileInfo(form).size() < 30000, qPrintable(QString::number(QFileInfo(form).size())));
+    QCOMPARE(testsupport::decodedSymbols(form),
+             QStringList({"CODE-128:9214712345678900000015", "CODE-128:9290912345678900000019"}));
 }
 
 void TestPdfCanvas::bitmapsKeepTheirDotsOnEveryPage_data()

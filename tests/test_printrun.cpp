@@ -248,8 +248,11 @@ void TestPrintRun::serialSequences()
     QFETCH(QString, counterAfter);
     PrintFixture f;
     f.setCounter("123456789", "0000041", barCodes, increment);
+    f.w.settings.printBarCode = !barCodes;
     for (int i = 0; i < prints; ++i)
         QVERIFY(f.w.btnPrintClick());
+    // The setting follows the counter's switch at every print.
+    QCOMPARE(f.w.settings.printBarCode, barCodes);
     QStringList logged;
     for (const LogRow& row : f.logRows()) {
         logged << row["SerialNum"];

@@ -119,6 +119,9 @@ private slots:
         QCOMPARE(s.save(ini()), QString());
         const IniFile f(ini());
         QCOMPARE(f.readString("System Path", "LogDB", ""), QString("/shared/log"));
+        // The line itself, as other programs read it: no separator left after the folder.
+        QVERIFY2(readAll(ini()).contains(QRegularExpression("(^|\\n)LogDB=/shared/log\\r\\n")),
+                 qPrintable(readAll(ini())));
         QCOMPARE(f.readString("System Path", "MailerNumDB", ""), QString("C:\\data"));
         QCOMPARE(f.readString("YourAddress", "DB", ""), QString("/s"));
     }

@@ -263,6 +263,10 @@ private slots:
         QTest::newRow("twelve") << QStringList{"a1", "a2", "a3", "a4", "Springfield", "IL", "62704-1234", "Legal",
                                                "Kim", "urgent", "Case 7", "ignored"}
                                 << "a1\na2\na3\na4" << "Springfield" << "Case 7";
+        // Each field keeps the width of its log column.
+        QTest::newRow("too long") << QStringList{QString(60, 'n'), "a2", "a3", "a4", QString(40, 'c'), "IL",
+                                                 "62704",          "",   "",   "",   QString(30, 'r')}
+                                  << QString(50, 'n') + "\na2\na3\na4" << QString(35, 'c') << QString(25, 'r');
     }
     void commandLineFillsTheFirstMailer()
     {
