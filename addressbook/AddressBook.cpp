@@ -339,6 +339,11 @@ QString addressHint(const TAddressLines& address)
     return hint;
 }
 
+QString addressHintShown(const TAddressLines& address)
+{
+    return addressHint(address).replace("\n\r", "\n");
+}
+
 MembershipText membershipMessage(bool adding, const MembershipResult& result, const QString& groupName)
 {
     const QString quotedName = "\"" + groupName + "\"";

@@ -142,6 +142,8 @@ private:
 
 // The address hint: line 1, then each further non-empty display line after LF CR.
 QString addressHint(const TAddressLines& address);
+// The hint as a list shows it: its LF CR pairs as line breaks.
+QString addressHintShown(const TAddressLines& address);
 
 // The texts a membership outcome is told with: for one address the box's text (and
 // whether it is an error box), for several the summary line's text.

@@ -194,9 +194,6 @@ void TAddressBookPanel::buildAddressSide(QWidget* side)
     miAddressMassPrint = addMenuItem(popupAddress, "&Mass Print", "miAddressMassPrint");
     popupAddress->addSeparator();
     miAddressSelectAll = addMenuItem(popupAddress, "&Select All", "miAddressSelectAll");
-    // Mass printing has no window in this build yet.
-    for (QAction* a : {tbtnMassPrintAddress, miAddressMassPrint})
-        a->setEnabled(false);
 
     connectCommand({tbtnNewAddress, miAddressNew}, this, &TAddressBookPanel::tbtnNewAddressClick);
     connectCommand({tbtnEditAddress, miAddressEdit}, this, &TAddressBookPanel::tbtnEditAddressClick);
@@ -261,8 +258,6 @@ void TAddressBookPanel::buildGroupSide(QWidget* side)
     miGroupMassPrint = addMenuItem(popupGroups, "&Mass Print", "miGroupMassPrint");
     popupGroups->addSeparator();
     miGroupSelectAll = addMenuItem(popupGroups, "&Select All", "miGroupSelectAll");
-    for (QAction* a : {tbtnMassPrintGroup, miGroupMassPrint})
-        a->setEnabled(false);
 
     connectCommand({tbtnNewGroup, miGroupNew}, this, &TAddressBookPanel::tbtnNewGroupClick);
     connectCommand({tbtnEditGroup, miGroupEdit}, this, &TAddressBookPanel::tbtnEditGroupClick);

@@ -51,11 +51,8 @@ QVariant AddressListModel::data(const QModelIndex& index, int role) const
         return addressCaption(rec.address);
     case Qt::DecorationRole:
         return icon_;
-    case Qt::ToolTipRole: {
-        // The hint's LF CR pairs shown as line breaks.
-        QString hint = addressHint(rec.address);
-        return hint.replace("\n\r", "\n");
-    }
+    case Qt::ToolTipRole:
+        return addressHintShown(rec.address);
     default:
         return {};
     }

@@ -6,7 +6,19 @@ namespace {
 
 const char* const kFieldNames[7] = {"Address1", "Address2", "Address3", "Address4", "City", "State", "Zip"};
 
-const QString& fieldOf(const TAddressLines& address, int index)
+std::string quotedField(const TAddressLines& address, int index)
+{
+    return engine::quoted(addressField(address, index).toStdString());
+}
+
+} // namespace
+
+const QString& addressField(const TAddressLines& address, int index)
+{
+    return addressField(const_cast<TAddressLines&>(address), index);
+}
+
+QString& addressField(TAddressLines& address, int index)
 {
     switch (index) {
     case 4:
@@ -20,12 +32,13 @@ const QString& fieldOf(const TAddressLines& address, int index)
     }
 }
 
-std::string quotedField(const TAddressLines& address, int index)
+std::string addressValuesSql(const TAddressLines& address)
 {
-    return engine::quoted(fieldOf(address, index).toStdString());
+    std::string values;
+    for (int i = 0; i < 7; ++i)
+        values += (i ? ", " : "") + quotedField(address, i);
+    return values;
 }
-
-} // namespace
 
 TAddressRec addressRecOf(const engine::RowSource& row)
 {
@@ -49,10 +62,8 @@ QString addressCaption(const TAddressLines& address)
 
 std::string addressInsertSql(const std::string& table, const TAddressLines& address)
 {
-    std::string sql = "insert into " + table + " (Address1, Address2, Address3, Address4, City, State, Zip) values(";
-    for (int i = 0; i < 7; ++i)
-        sql += (i ? ", " : "") + quotedField(address, i);
-    return sql + ") ";
+    return "insert into " + table + " (Address1, Address2, Address3, Address4, City, State, Zip) values(" +
+           addressValuesSql(address) + ") ";
 }
 
 std::string addressUpdateSql(const std::string& table, const TAddressLines& address, qint32 id)
@@ -67,7 +78,7 @@ std::string addressUpdateSql(const std::string& table, const TAddressLines& addr
 bool addressContains(const TAddressLines& address, const QString& text)
 {
     for (int i = 0; i < 7; ++i)
-        if (fieldOf(address, i).contains(text, Qt::CaseInsensitive))
+        if (addressField(address, i).contains(text, Qt::CaseInsensitive))
             return true;
     return false;
 }

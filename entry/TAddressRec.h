@@ -24,6 +24,12 @@ TAddressRec addressRecOf(const engine::RowSource& row);
 // Address1 trimmed, or, when it is blank, City, State and Zip joined by blanks and trimmed.
 QString addressCaption(const TAddressLines& address);
 
+// The seven fields by index, in table order: Address1-Address4, City, State, Zip.
+const QString& addressField(const TAddressLines& address, int index);
+QString& addressField(TAddressLines& address, int index);
+// The seven values quoted and joined by ", ".
+std::string addressValuesSql(const TAddressLines& address);
+
 // "insert into <table> (Address1, ..., Zip) values('...', ...) " with every value quoted.
 std::string addressInsertSql(const std::string& table, const TAddressLines& address);
 // "update <table> set Address1 = '...', ..., Zip = '...' where A_ID = <id>".

@@ -158,9 +158,6 @@ void TF_Main::buildMenus()
         connect(a, &QAction::triggered, this, &TF_Main::miAboutClick);
 
     connectLogCommands();
-    // Commands whose windows this build does not have yet stay visible but disabled.
-    for (QAction* a : {miReports, miYourImport, miYourExport, miLogExport})
-        a->setEnabled(false);
 }
 
 void TF_Main::buildWindow()
@@ -197,6 +194,7 @@ void TF_Main::buildWindow()
     buildEntryArea();
     connectSenderCommands();
     connectPrintCommands();
+    connectTextFileCommands();
     connectReportCommands();
     connectPrintSetupCommands();
     connectUtilityCommands();

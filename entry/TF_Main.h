@@ -7,6 +7,8 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <functional>
+#include <string>
 
 class QAction;
 class QCheckBox;
@@ -19,6 +21,13 @@ class QPushButton;
 class TF_About;
 class ProofArchive;
 class TAddressBookPanel;
+class TF_MassPrint;
+class MassPrintModel;
+struct TAddressRec;
+class TextFileWriter;
+namespace engine {
+class Query;
+}
 
 class TF_Main : public QMainWindow {
     Q_OBJECT
@@ -110,6 +119,9 @@ public:
     TAddressBookPanel* panelDB = nullptr;
     void OpenAddressDatabase();
     void CloseAddressDatabase();
+    // One Print for each checked entry, in order, each made the current recipient first;
+    // the address selected before is selected again at the end.
+    void PrintMarkedAddresses(const MassPrintModel& entries);
     QLineEdit* editPostage = nullptr;
     QLineEdit* editCertFee = nullptr;
     QCheckBox* CBReturn = nullptr;
@@ -207,6 +219,15 @@ public slots:
     void miOpenToDBClick();
     void miCloseToDBClick();
     void btnCloseDBClick();
+    // mass printing (entry/TF_Main_MassPrint.cpp)
+    void tbtnMassPrintAddressClick();
+    void tbtnMassPrintGroupClick();
+    // Utilities -> Text Files (entry/TF_Main_TextFiles.cpp)
+    void miToImportClick();
+    void miToExportClick();
+    void miYourImportClick();
+    void miYourExportClick();
+    void miLogExportClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -249,7 +270,19 @@ private:
     void StoreMailerInBatch();
     void showLabelPosition();
     bool multipleFormsRun_ = false;
-    ProofArchive* runProofs_ = nullptr; // the proof copies of a multiple-forms run
+    ProofArchive* runProofs_ = nullptr; // the proof copies of a multiple-forms or mass-print run
+
+    // Mass printing (entry/TF_Main_MassPrint.cpp).
+    void connectMassPrintCommands();
+    void runMassPrintDialog(TF_MassPrint& dialog);
+    void makeMassPrintRecipient(const TAddressRec& rec, int listRow);
+
+    // Text files (entry/TF_Main_TextFiles.cpp).
+    void connectTextFileCommands();
+    // The open dialog and the preview; true when the preview added its rows.
+    bool importAddressFile(engine::Query& query, const std::string& table);
+    // The save dialog, then the lines written to the file and the message.
+    void exportTextFile(const std::function<void(TextFileWriter&)>& write);
 
     QStringList arguments_;
     bool argumentsApplied_ = false;

@@ -47,6 +47,7 @@ void TF_Main::buildAddressBook()
     connect(miOpenToDB, &QAction::triggered, this, [this] { guarded([this] { miOpenToDBClick(); }); });
     connect(miCloseToDB, &QAction::triggered, this, &TF_Main::miCloseToDBClick);
     connect(panelDB->btnCloseDB, &QPushButton::clicked, this, &TF_Main::btnCloseDBClick);
+    connectMassPrintCommands();
 }
 
 void TF_Main::miOpenToDBClick()

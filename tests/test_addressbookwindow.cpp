@@ -5,8 +5,12 @@
 #include "addressbook/AddressBook.h"
 #include "addressbook/AddressBookPanel.h"
 #include "addressbook/AddressListModel.h"
+#include "addressbook/MassPrint.h"
 #include "addressbook/TF_Database.h"
 #include "addressbook/TF_GroupSummary.h"
+#include "addressbook/TF_MassPrint.h"
+#include "addressbook/TF_TextFiles.h"
+#include "addressbook/TextFiles.h"
 #include "app/Services.h"
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
@@ -19,6 +23,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -210,6 +215,32 @@ struct Fixture {
         driver.on("TF_SingleEdit", typeText(name));
         panel->tbtnNewGroupClick();
     }
+    // Runs a mass print command; the dialog's check marks are recorded in order ("x" checked,
+    // "-" not, then "/all" when Check All is ticked) and OK pressed unless told otherwise.
+    QString massPrint(QAction* command, bool ok = true, const std::function<void(TF_MassPrint*)>& change = {})
+    {
+        QString marks = "no dialog";
+        ModalDriver driver;
+        driver.on("TF_MassPrint", [&](QWidget* w) {
+            auto d = static_cast<TF_MassPrint*>(w);
+            marks.clear();
+            for (const MassPrintModel::Entry& e : d->entries())
+                marks += addressCaption(e.rec.address) + (e.checked ? "x " : "- ");
+            if (d->cbAll->isChecked())
+                marks += "/all";
+            if (change)
+                change(d);
+            clickButton(d, ok ? "btnOK" : "btnCancel");
+        });
+        command->trigger();
+        return marks.trimmed();
+    }
+    QStringList loggedRecipients(const QString& batch = "False") const
+    {
+        return column(home.path() + "/Log",
+                      "select ToAddress1 from Log37 where Batch = " + batch.toStdString() + " order by LID");
+    }
+    int printedPdfs() const { return QDir(home.path() + "/Printed").entryList({"*.pdf"}).size(); }
 };
 
 } // namespace
@@ -817,6 +848,228 @@ private slots:
             Fixture::column(f.home.path() + "/Log", "select ToAddress1 || '|' || ToCity || '|' || ToZip from Log37");
         QCOMPARE(logged, QStringList{"Bob|Erie|16501"});
         QCOMPARE(QDir(f.home.path() + "/Printed").entryList({"*.pdf"}).size(), 1);
+    }
+
+    // ---- mass printing -------------------------------------------------------------------------
+
+    void massPrintGroupQuery_data()
+    {
+        QTest::addColumn<bool>("all");
+        QTest::addColumn<QList<qint32>>("groups");
+        QTest::addColumn<QString>("sql");
+        QTest::newRow("two groups") << false << QList<qint32>{5, 7}
+                                    << "select a.* from Address a, Members m where ((M.G_ID = 5)or (M.G_ID = 7)) "
+                                       "and m.A_ID = a.A_ID order by a.A_ID";
+        QTest::newRow("one group") << false << QList<qint32>{12}
+                                   << "select a.* from Address a, Members m where ((M.G_ID = 12)) and m.A_ID = "
+                                      "a.A_ID order by a.A_ID";
+        QTest::newRow("All among them") << true << QList<qint32>{5} << "select * from Address order by A_ID";
+        QTest::newRow("nothing selected") << false << QList<qint32>{} << "";
+    }
+    void massPrintGroupQuery()
+    {
+        QFETCH(bool, all);
+        QFETCH(QList<qint32>, groups);
+        QFETCH(QString, sql);
+        QCOMPARE(QString::fromStdString(massPrintGroupSql(all, {groups.begin(), groups.end()})), sql);
+    }
+
+    void massPrintFromTheList()
+    {
+        Fixture f;
+        testsupport::EnvironmentValue pdfDir("DOVRA_PDF_DIR", f.home.path() + "/Printed");
+        QVERIFY(f.started());
+        f.open(f.makeDatabase("Clients", {"Ann", "Bob", "Cy", "Dee"}));
+
+        // Cancel prints nothing and keeps the selection.
+        f.clickAddress(1);
+        QCOMPARE(f.massPrint(f.panel->tbtnMassPrintAddress, false), QString("Ann- Bobx Cy- Dee-"));
+        QCOMPARE(f.printedPdfs(), 0);
+        QCOMPARE(f.selectedNames(), QStringList{"Bob"});
+
+        // Two selected: those two are checked and printed, then the first of them is selected again.
+        f.clickAddress(2, Qt::ControlModifier);
+        QCOMPARE(f.massPrint(f.panel->miAddressMassPrint), QString("Ann- Bobx Cyx Dee-"));
+        QCOMPARE(f.loggedRecipients(), (QStringList{"Bob", "Cy"}));
+        QCOMPARE(f.selectedNames(), QStringList{"Bob"});
+        QCOMPARE(f.recipientLabels().first(), QString("Bob"));
+
+        // None selected: every listed address, all checked; the last printed stays selected.
+        f.panel->lvAddress->clearSelection();
+        QCOMPARE(f.massPrint(f.panel->tbtnMassPrintAddress), QString("Annx Bobx Cyx Deex /all"));
+        QCOMPARE(f.loggedRecipients(), (QStringList{"Bob", "Cy", "Ann", "Bob", "Cy", "Dee"}));
+        QCOMPARE(f.selectedNames(), QStringList{"Dee"});
+        QCOMPARE(f.printedPdfs(), 6);
+        const QStringList numbers = Fixture::column(f.home.path() + "/Log", "select distinct MailerNum from Log37");
+        QCOMPARE(numbers.size(), 6);
+
+        // Unticking Check All leaves nothing to print.
+        f.panel->lvAddress->clearSelection();
+        f.massPrint(f.panel->tbtnMassPrintAddress, true, [](TF_MassPrint* d) { d->cbAll->click(); });
+        QCOMPARE(f.printedPdfs(), 6);
+    }
+
+    void massPrintCancelledBetweenMailers()
+    {
+        Fixture f;
+        testsupport::EnvironmentValue pdfDir("DOVRA_PDF_DIR", f.home.path() + "/Printed");
+        QVERIFY(f.started());
+        QStringList names;
+        for (int i = 0; i < 30; ++i)
+            names << QString("Client %1").arg(i, 2, 10, QChar('0'));
+        f.open(f.makeDatabase("Clients", names));
+        f.panel->lvAddress->clearSelection();
+        ModalDriver driver;
+        driver.on("TF_MassPrint", [](QWidget* w) { clickButton(w, "btnOK"); });
+        bool progressShown = false;
+        driver.on("QProgressDialog", [&](QWidget* w) {
+            progressShown = true;
+            const auto buttons = w->findChildren<QPushButton*>();
+            QVERIFY(!buttons.isEmpty());
+            buttons.first()->click();
+        });
+        f.panel->tbtnMassPrintAddress->trigger();
+        QVERIFY(progressShown);
+        // The mailers printed before the stop are whole: each logged, printed and numbered once.
+        const QStringList logged = f.loggedRecipients();
+        QVERIFY2(logged.size() < 30, qPrintable(logged.join(',')));
+        QCOMPARE(logged, names.mid(0, logged.size()));
+        QCOMPARE(f.printedPdfs(), logged.size());
+        QCOMPARE(Fixture::column(f.home.path() + "/Log", "select distinct MailerNum from Log37").size(), logged.size());
+    }
+
+    void massPrintFromTheTree()
+    {
+        Fixture f;
+        testsupport::EnvironmentValue pdfDir("DOVRA_PDF_DIR", f.home.path() + "/Printed");
+        QVERIFY(f.started());
+        const QString db = f.makeDatabase("Clients", {"Ann", "Bob", "Cy", "Dee"});
+        // North holds Ann and Bob, South Bob and Dee; Sub, under North, holds Cy.
+        Fixture::run(db, "insert into Groups (Parent_ID, Group_Name) values(-1, 'North')");
+        Fixture::run(db, "insert into Groups (Parent_ID, Group_Name) values(-1, 'South')");
+        Fixture::run(db, "insert into Groups (Parent_ID, Group_Name) values(1, 'Sub')");
+        for (const char* m : {"(1, 1)", "(2, 1)", "(2, 2)", "(4, 2)", "(3, 3)"})
+            Fixture::run(db, std::string("insert into Members (A_ID, G_ID) values") + m);
+        f.open(db);
+
+        f.clickNode("North");
+        f.clickNode("South", Qt::ControlModifier);
+        QCOMPARE(f.massPrint(f.panel->tbtnMassPrintGroup), QString("Annx Bobx Deex /all"));
+        QCOMPARE(f.loggedRecipients(), (QStringList{"Ann", "Bob", "Dee"}));
+        QCOMPARE(f.printedPdfs(), 3);
+
+        f.clickNode("All");
+        f.clickNode("Sub", Qt::ControlModifier);
+        QCOMPARE(f.massPrint(f.panel->miGroupMassPrint, false), QString("Annx Bobx Cyx Deex /all"));
+
+        f.panel->tvGroups->clearSelection();
+        MessageService::clearShown();
+        QCOMPARE(f.massPrint(f.panel->tbtnMassPrintGroup), QString("no dialog"));
+        QCOMPARE(shownTexts(), QStringList{kNoMassPrintAddressesMessage});
+    }
+
+    void massPrintInBatchMode()
+    {
+        Fixture f;
+        testsupport::EnvironmentValue pdfDir("DOVRA_PDF_DIR", f.home.path() + "/Printed");
+        QVERIFY(f.started());
+        f.open(f.makeDatabase("Clients", {"Ann", "Bob"}));
+        f.w->miBatchOnClick();
+        f.panel->lvAddress->clearSelection();
+        f.massPrint(f.panel->tbtnMassPrintAddress);
+        QCOMPARE(f.loggedRecipients("True"), (QStringList{"Ann", "Bob"}));
+        QCOMPARE(f.printedPdfs(), 0);
+    }
+
+    void massPrintOfAnEmptyList()
+    {
+        Fixture f;
+        QVERIFY(f.started());
+        f.open(f.makeDatabase("Empty"));
+        MessageService::clearShown();
+        QCOMPARE(f.massPrint(f.panel->tbtnMassPrintAddress), QString("no dialog"));
+        QCOMPARE(shownTexts(), QStringList{kNoMassPrintAddressesMessage});
+    }
+
+    // ---- text files ----------------------------------------------------------------------------
+
+    void importsAndExportsAddressFiles()
+    {
+        Fixture f;
+        FileDialogService::setScripted(true);
+        QVERIFY(f.started());
+        f.open(f.makeDatabase("Clients", {"Ann"}));
+        const auto writeFile = [&](const QString& name, const QByteArray& bytes) {
+            QFile file(f.home.file(name));
+            file.open(QIODevice::WriteOnly);
+            file.write(bytes);
+            return file.fileName();
+        };
+        // As a spreadsheet saves it: UTF-8 with a byte-order mark.
+        const QString sheet = writeFile("sheet.csv", "\xEF\xBB\xBF"
+                                                     "Bob,,,,Erie,PA,16501\r\n"
+                                                     "\"Acme, Inc.\",12 Main St,,,Springfield,IL,62701\r\n"
+                                                     "Skip me\r\n");
+        QString seen;
+        const auto preview = [&](std::function<void(TF_TextFiles*)> change) {
+            return [&seen, change](QWidget* w) {
+                auto d = static_cast<TF_TextFiles*>(w);
+                seen = QString("%1 rows, header %2").arg(d->rowCount()).arg(d->headerChecked() ? "on" : "off");
+                if (change)
+                    change(d);
+                clickButton(d, "btnAddtoDB");
+            };
+        };
+        MessageService::clearShown();
+        FileDialogService::queueAnswer(sheet);
+        {
+            ModalDriver driver;
+            driver.on("TF_TextFiles", preview([](TF_TextFiles* d) {
+                          d->ToggleImportCheck(3);
+                          QVERIFY(!d->headerChecked() && d->rowChecked(1) && !d->rowChecked(3));
+                      }));
+            f.w->miToImport->trigger();
+        }
+        QCOMPARE(seen, QString("3 rows, header on"));
+        QCOMPARE(shownTexts(), QStringList{"2 addresses have been added to the database."});
+        QCOMPARE(f.listed(), (QStringList{"Ann", "Bob", "Acme, Inc."}));
+        QCOMPARE(f.selectedNames(), QStringList{"Acme, Inc."});
+
+        // Export: the name gets ".txt", and a second export appends.
+        MessageService::clearShown();
+        for (int i = 0; i < 2; ++i) {
+            FileDialogService::queueAnswer(f.home.file("list.TXT"));
+            f.w->miToExport->trigger();
+        }
+        const QString exported = f.home.file("list.TXT.txt");
+        QCOMPARE(shownTexts().last(), "Export completed fo file \"" + exported + "\".");
+        QFile file(exported);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = textFileLines(decodeTextFile(file.readAll()));
+        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines[2], QString("\"Acme, Inc.\",12 Main St,,,Springfield,IL,62701"));
+
+        // Bad files: a clear message, nothing added.
+        const QStringList badFiles = {writeFile("picture.csv", QByteArray("GIF89a\0\0\x01", 9)),
+                                      f.home.file("missing.csv")};
+        for (const QString& bad : badFiles) {
+            MessageService::clearShown();
+            FileDialogService::queueAnswer(bad);
+            f.w->miToImport->trigger();
+            QCOMPARE(shownTexts().size(), 1);
+            QVERIFY2(shownTexts().first().contains(bad), qPrintable(shownTexts().first()));
+        }
+        // An empty file: an empty grid, nothing added.
+        MessageService::clearShown();
+        FileDialogService::queueAnswer(writeFile("empty.csv", {}));
+        {
+            ModalDriver driver;
+            driver.on("TF_TextFiles", preview({}));
+            f.w->miToImport->trigger();
+        }
+        QCOMPARE(seen, QString("0 rows, header on"));
+        QCOMPARE(shownTexts(), QStringList{"0 addresses have been added to the database."});
+        QCOMPARE(f.listed().size(), 3);
     }
 };
 

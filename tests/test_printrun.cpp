@@ -6,6 +6,8 @@
 #include "engine/Table.h"
 #include "entry/ButtonDialog.h"
 #include "entry/TF_Main.h"
+#include "log/LogModel.h"
+#include "log/TF_Log.h"
 #include "printing/PdfCanvas.h"
 #include "printing/PrintRun.h"
 #include "printing/RecordingCanvas.h"
@@ -17,6 +19,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QMenu>
+#include <QTableView>
 #include <QToolButton>
 #include <QtTest>
 #include <chrono>
@@ -151,6 +155,7 @@ private slots:
     void proofCopies();
     void proofCopiesThatCannotBeKeptWarnOnce();
     void reprintedNumberKeepsTheFirstProof();
+    void logWindowOpensTheProofOfTheCurrentRow();
 };
 
 void TestPrintRun::formReachesPaperLogAndCounter()
@@ -817,6 +822,26 @@ void TestPrintRun::reprintedNumberKeepsTheFirstProof()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), firstBytes);
     QVERIFY(archive.warning().isEmpty());
+}
+
+// The log window offers the proof of a printed row, and none for a batch row not printed.
+void TestPrintRun::logWindowOpensTheProofOfTheCurrentRow()
+{
+    PrintFixture f;
+    QVERIFY(f.w.btnPrintClick());
+    f.w.miBatchOnClick();
+    QVERIFY(f.w.btnPrintClick());
+    TF_Log log(f.w.settings);
+    QCOMPARE(log.model()->rowCount(), 2);
+    QStringList enabled;
+    for (int row = 0; row < 2; ++row) {
+        log.gridLog->setCurrentIndex(log.model()->index(row, 0));
+        enabled << log.currentMailerNum() + (log.btnOpenProof->isEnabled() ? " proof" : " none");
+    }
+    enabled.sort();
+    QCOMPARE(enabled, QStringList({" none", GroupMailerNumber(numberT("0000041")) + " proof"}));
+    auto item = log.pmGrid->findChild<QAction*>("miOpenProof");
+    QVERIFY(item);
 }
 
 QTEST_MAIN(TestPrintRun)

@@ -1,0 +1,229 @@
+#include "addressbook/TF_TextFiles.h"
+
+#include "addressbook/TextFiles.h"
+#include "app/BusyCursor.h"
+#include "app/ErrorBoundary.h"
+#include "app/Services.h"
+
+#include <QAbstractTableModel>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyleOptionButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+// The grid's rows: one per line of the file, with its check mark in column 0.
+class TextImportModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    struct Row {
+        TAddressLines address;
+        bool checked = false;
+    };
+    std::vector<Row> rows;
+
+    void append(const TAddressLines& address)
+    {
+        const int row = static_cast<int>(rows.size());
+        beginInsertRows({}, row, row);
+        rows.push_back({address, false});
+        endInsertRows();
+    }
+    void changed(int first, int last) { emit dataChanged(index(first, 0), index(last, 0), {Qt::CheckStateRole}); }
+
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(rows.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 8; }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid())
+            return {};
+        const Row& r = rows[index.row()];
+        if (index.column() == 0)
+            return role == Qt::CheckStateRole ? QVariant(r.checked ? Qt::Checked : Qt::Unchecked) : QVariant();
+        if (role == Qt::DisplayRole)
+            return addressField(r.address, index.column() - 1);
+        return {};
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        static const char* const captions[8] = {"",          "Address 1", "Address 2", "Address 3",
+                                                "Address 4", "City",      "State",     "Zip"};
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+            return QString::fromLatin1(captions[section]);
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    }
+};
+
+namespace {
+
+// The header row: bold captions, and in column 0 the mark that stands for every row.
+class ImportHeader : public QHeaderView {
+public:
+    ImportHeader(TF_TextFiles* dialog) : QHeaderView(Qt::Horizontal, dialog), dialog_(dialog)
+    {
+        QFont bold = font();
+        bold.setBold(true);
+        setFont(bold);
+        setSectionsClickable(true);
+    }
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override
+    {
+        painter->save();
+        QHeaderView::paintSection(painter, rect, logicalIndex);
+        painter->restore();
+        if (logicalIndex != 0)
+            return;
+        QStyleOptionButton box;
+        const QSize size(style()->pixelMetric(QStyle::PM_IndicatorWidth),
+                         style()->pixelMetric(QStyle::PM_IndicatorHeight));
+        box.rect = QRect(rect.center() - QPoint(size.width() / 2, size.height() / 2), size);
+        box.state = QStyle::State_Enabled | (dialog_->headerChecked() ? QStyle::State_On : QStyle::State_Off);
+        style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, painter);
+    }
+
+private:
+    TF_TextFiles* dialog_;
+};
+
+} // namespace
+
+TF_TextFiles::TF_TextFiles(engine::Query& query, const std::string& table, QWidget* parent)
+    : QDialog(parent), query_(query), table_(table)
+{
+    setObjectName("F_TextFiles");
+    setWindowTitle("Text File");
+    auto layout = new QVBoxLayout(this);
+    lblSelect = new QLabel("Select the Addresses you want to add to the database.", this);
+    lblSelect->setObjectName("lblSelect");
+    lblSelect->setStyleSheet("color: blue; font-weight: bold;");
+    layout->addWidget(lblSelect);
+
+    model_ = new TextImportModel(this);
+    sgAddress = new QTableView(this);
+    sgAddress->setObjectName("sgAddress");
+    auto header = new ImportHeader(this);
+    sgAddress->setHorizontalHeader(header);
+    sgAddress->setModel(model_);
+    sgAddress->verticalHeader()->hide();
+    sgAddress->verticalHeader()->setDefaultSectionSize(sgAddress->fontMetrics().height() + 8);
+    sgAddress->setSelectionMode(QAbstractItemView::SingleSelection);
+    sgAddress->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    const int boxWidth = style()->pixelMetric(QStyle::PM_IndicatorWidth);
+    const int widths[8] = {boxWidth + 8, 120, 120, 120, 120, 120, 40, 80};
+    for (int c = 0; c < 8; ++c)
+        sgAddress->setColumnWidth(c, widths[c]);
+    sgAddress->installEventFilter(this);
+    layout->addWidget(sgAddress, 1);
+
+    auto row = new QHBoxLayout;
+    lblTable = new QLabel(
+        table == "Address" ? "Adds to: the open address database" : "Adds to: Your Name & Address list", this);
+    lblTable->setObjectName("lblTable");
+    row->addWidget(lblTable, 1);
+    btnAddtoDB = new QPushButton("Add to Database", this);
+    btnAddtoDB->setObjectName("btnAddtoDB");
+    row->addWidget(btnAddtoDB);
+    layout->addLayout(row);
+
+    connect(btnAddtoDB, &QPushButton::clicked, this, [this] { guarded([this] { btnAddtoDBClick(); }); });
+    connect(sgAddress, &QAbstractItemView::pressed, this, [this](const QModelIndex& index) {
+        if (index.column() == 0)
+            ToggleImportCheck(index.row() + 1);
+    });
+    connect(header, &QHeaderView::sectionPressed, this, [this](int section) {
+        if (section == 0)
+            ToggleImportCheck(0);
+    });
+    resize(boxWidth + 8 + 5 * 120 + 40 + 80 + 40, 420);
+}
+
+void TF_TextFiles::AddImportRow(const TAddressLines& address)
+{
+    model_->append(address);
+}
+
+int TF_TextFiles::rowCount() const
+{
+    return model_->rowCount();
+}
+
+bool TF_TextFiles::rowChecked(int row) const
+{
+    return model_->rows.at(row - 1).checked;
+}
+
+void TF_TextFiles::ToggleImportCheck(int row)
+{
+    if (row == 0) {
+        headerChecked_ = !headerChecked_;
+        for (auto& r : model_->rows)
+            r.checked = headerChecked_;
+        if (!model_->rows.empty())
+            model_->changed(0, rowCount() - 1);
+    } else {
+        auto& r = model_->rows.at(row - 1);
+        r.checked = !r.checked;
+        model_->changed(row - 1, row - 1);
+        SyncHeaderCheck();
+    }
+    sgAddress->horizontalHeader()->viewport()->update();
+}
+
+void TF_TextFiles::SyncHeaderCheck()
+{
+    headerChecked_ = std::all_of(model_->rows.begin(), model_->rows.end(), [](const auto& r) { return r.checked; });
+}
+
+void TF_TextFiles::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        FormShow();
+    }
+}
+
+void TF_TextFiles::FormShow()
+{
+    headerChecked_ = false;
+    ToggleImportCheck(0);
+}
+
+bool TF_TextFiles::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == sgAddress && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
+        const QModelIndex current = sgAddress->currentIndex();
+        if (current.isValid())
+            ToggleImportCheck(current.row() + 1);
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TF_TextFiles::btnAddtoDBClick()
+{
+    std::vector<TAddressLines> checked;
+    for (const auto& r : model_->rows)
+        if (r.checked)
+            checked.push_back(r.address);
+    {
+        BusyCursor busy;
+        insertAddresses(query_, table_, checked);
+    }
+    MessageService::information(addressesAddedMessage(static_cast<int>(checked.size())), this);
+    accept();
+}

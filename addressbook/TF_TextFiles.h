@@ -1,0 +1,54 @@
+// The import preview: the lines of an address text file in a grid with check marks, and
+// "Add to Database", which adds the checked ones to the marked table.
+#pragma once
+
+#include "entry/AddressLines.h"
+
+#include <QDialog>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class QTableView;
+class TextImportModel;
+
+namespace engine {
+class Query;
+}
+
+class TF_TextFiles : public QDialog {
+    Q_OBJECT
+public:
+    // query: the handle on the folder of the table ("Address" or "YourAddress").
+    TF_TextFiles(engine::Query& query, const std::string& table, QWidget* parent = nullptr);
+
+    void AddImportRow(const TAddressLines& address);
+    // Row 0 is the header (every row at once), data rows count from 1 as in the grid.
+    void ToggleImportCheck(int row);
+    void SyncHeaderCheck();
+    bool headerChecked() const { return headerChecked_; }
+    bool rowChecked(int row) const;
+    int rowCount() const; // data rows
+    const std::string& table() const { return table_; }
+
+    QLabel* lblSelect = nullptr;
+    QTableView* sgAddress = nullptr;
+    QPushButton* btnAddtoDB = nullptr;
+    QLabel* lblTable = nullptr;
+
+public slots:
+    void btnAddtoDBClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormShow();
+    engine::Query& query_;
+    std::string table_;
+    TextImportModel* model_ = nullptr;
+    bool headerChecked_ = false;
+    bool shown_ = false;
+};

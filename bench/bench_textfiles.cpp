@@ -1,0 +1,111 @@
+// Text files at office scale: a 100,000-line address file imported (read, split into fields
+// and added) beside the sqlite3 tool importing the same lines, and a log of 1,000,000 rows
+// exported as labelled lines.
+#include "addressbook/AddressBook.h"
+#include "addressbook/TextFiles.h"
+#include "app/datamodule/Schemas.h"
+#include "engine/Query.h"
+#include "tests/support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double msSince(Clock::time_point since)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
+}
+
+int envInt(const char* name, int fallback)
+{
+    const char* v = std::getenv(name);
+    return v ? std::atoi(v) : fallback;
+}
+
+QString freshDatabase(const QString& home, const QString& name)
+{
+    const QString folder = home + "/Addresses/" + name;
+    QDir().mkpath(folder);
+    createAddressDatabaseTables(folder);
+    return folder;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    testsupport::ProgramFixture f;
+    const int lines = envInt("BENCH_IMPORT_LINES", 100000);
+    const int logRows = envInt("BENCH_LOG_ROWS", 1000000);
+
+    // ---- import --------------------------------------------------------------------------------
+    const QString csv = f.home.file("import.csv");
+    {
+        std::ofstream out(csv.toStdString(), std::ios::binary);
+        for (int i = 0; i < lines; ++i)
+            out << "\"Client " << i << ", Inc.\",Suite " << i % 500 << ",,,Springfield,IL,627" << i % 100 << "\r\n";
+    }
+    const QString ours = freshDatabase(f.home.path(), "Ours");
+    const auto start = Clock::now();
+    {
+        QFile file(csv);
+        file.open(QIODevice::ReadOnly);
+        std::vector<TAddressLines> addresses;
+        for (const QString& line : textFileLines(decodeTextFile(file.readAll())))
+            addresses.push_back(readAddressLine(line));
+        engine::Query q;
+        q.setFolder(ours.toStdString());
+        insertAddresses(q, "Address", addresses);
+    }
+    const double oursMs = msSince(start);
+
+    const QString tool = freshDatabase(f.home.path(), "Tool");
+    const std::string script = (tool + "/import.sql").toStdString();
+    {
+        std::ofstream out(script);
+        out << "create table Lines (a, b, c, d, e, f, g);\n.mode csv\n.import '" << csv.toStdString()
+            << "' Lines\ninsert into Address (Address1, Address2, Address3, Address4, City, State, Zip) "
+               "select * from Lines;\ndrop table Lines;\n";
+    }
+    const std::string cmd = "sqlite3 '" + (tool + "/Address.adt").toStdString() + "' < '" + script + "'";
+    const auto toolStart = Clock::now();
+    if (std::system(cmd.c_str()) != 0)
+        std::fprintf(stderr, "sqlite3 tool failed: %s\n", cmd.c_str());
+    const double toolMs = msSince(toolStart);
+    std::printf("import of %d lines        %8.1f ms   sqlite3 tool: %8.1f ms   rate %.2f of the tool's (goal >= 0.5)\n",
+                lines, oursMs, toolMs, toolMs / oursMs);
+
+    // ---- log export ----------------------------------------------------------------------------
+    QDir().mkpath(f.settings.logDB);
+    f.dm.CreateTable(f.settings.logDB, "Log37", schema::Log37);
+    engine::Query log;
+    log.setFolder(f.settings.logDB.toStdString());
+    log.setSql("insert into Log37 (DateTime, MailerNum, CustID, SerialNum, ToAddress1, ToCity, ToState, ToZip, "
+               "YourAddress1, YourCity, YourState, YourZip, Postage, Certified, Return, Total, Batch, Result) "
+               "with recursive n(i) as (select 1 union all select i + 1 from n where i < " +
+               std::to_string(logRows) +
+               ") select datetime('2026-01-01', '+' || i || ' minutes'), '9214 7123 4567 8901 2345 67', "
+               "'123456789', i, 'Client ' || i, 'Springfield', 'IL', '62701', 'Dovra Office', 'Erie', 'PA', "
+               "'16501', '.69', '4.40', '3.55', '8.64', False, 'None' from n");
+    log.execSql();
+    const QString exported = f.home.file("log.txt");
+    const auto exportStart = Clock::now();
+    {
+        TextFileWriter out(exported);
+        exportLog(log, out);
+        out.close();
+    }
+    const double exportMs = msSince(exportStart);
+    std::printf("export of %d log rows   %8.1f ms (goal < 10000)   file %.0f MB\n", logRows, exportMs,
+                QFile(exported).size() / 1e6);
+    return 0;
+}

@@ -1,0 +1,129 @@
+// Utilities -> Text Files: addresses read from and written to comma-separated text files,
+// and the log written out as labelled lines.
+#include "addressbook/AddressBookPanel.h"
+#include "addressbook/AddressListModel.h"
+#include "addressbook/TF_TextFiles.h"
+#include "addressbook/TextFiles.h"
+#include "app/BusyCursor.h"
+#include "app/ErrorBoundary.h"
+#include "app/Services.h"
+#include "app/datamodule/TdmDovraPro.h"
+#include "entry/TF_Main.h"
+
+#include <QAction>
+#include <QFile>
+#include <stdexcept>
+
+namespace {
+
+const QString kImportFilter = QStringLiteral("Import Files (*.txt *.csv);;All Files (*)");
+const QString kExportFilter = QStringLiteral("Text Files (*.txt)");
+
+// The file's lines; a file that cannot be read, or that holds binary data, is refused with
+// a message that names it.
+QStringList readImportFile(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(("Cannot read the file \"" + fileName + "\": " + file.errorString()).toStdString());
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw std::runtime_error(("Cannot read the file \"" + fileName + "\": " + file.errorString()).toStdString());
+    if (bytes.contains('\0'))
+        throw std::runtime_error(
+            ("The file \"" + fileName + "\" is not a text file: it holds binary data. Nothing was read.")
+                .toStdString());
+    return textFileLines(decodeTextFile(bytes));
+}
+
+engine::Query& senderQuery(const Settings& settings)
+{
+    engine::Query& q = dmDovraPro->adsqYourAddress;
+    q.close();
+    q.setFolder(toStd(settings.yourAddressDB));
+    return q;
+}
+
+} // namespace
+
+void TF_Main::connectTextFileCommands()
+{
+    const auto connectGuarded = [this](QAction* action, void (TF_Main::*handler)()) {
+        action->setEnabled(true);
+        connect(action, &QAction::triggered, this,
+                [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+    };
+    connectGuarded(miToImport, &TF_Main::miToImportClick);
+    connectGuarded(miToExport, &TF_Main::miToExportClick);
+    connectGuarded(miYourImport, &TF_Main::miYourImportClick);
+    connectGuarded(miYourExport, &TF_Main::miYourExportClick);
+    connectGuarded(miLogExport, &TF_Main::miLogExportClick);
+}
+
+bool TF_Main::importAddressFile(engine::Query& query, const std::string& table)
+{
+    const QString fileName = FileDialogService::openFileName(this, "Open", programFolder, kImportFilter);
+    if (fileName.isEmpty())
+        return false;
+    const QStringList lines = readImportFile(fileName);
+    TF_TextFiles preview(query, table, this);
+    {
+        BusyCursor busy;
+        for (const QString& line : lines)
+            preview.AddImportRow(readAddressLine(line));
+    }
+    return preview.exec() == QDialog::Accepted;
+}
+
+void TF_Main::miToImportClick()
+{
+    if (!importAddressFile(dmDovraPro->adsqToAddress, "Address"))
+        return;
+    panelDB->FillAddressList(panelDB->listedGroupId());
+    const int count = panelDB->addressModel()->rowCount();
+    if (count > 0)
+        panelDB->selectOnlyAddress(count - 1);
+    else
+        panelDB->lvAddressSelectItem();
+}
+
+void TF_Main::miYourImportClick()
+{
+    if (importAddressFile(senderQuery(settings), "YourAddress"))
+        btnSelectYourAddressClick();
+}
+
+void TF_Main::exportTextFile(const std::function<void(TextFileWriter&)>& write)
+{
+    const QString chosen = FileDialogService::saveFileName(this, "Save As", QString(), kExportFilter);
+    if (chosen.isEmpty())
+        return;
+    const QString fileName = exportFileName(chosen);
+    {
+        TextFileWriter out(fileName);
+        BusyCursor busy;
+        write(out);
+        out.close();
+    }
+    MessageService::information(exportCompletedMessage(fileName), this);
+}
+
+void TF_Main::miToExportClick()
+{
+    exportTextFile([](TextFileWriter& out) { exportAddresses(dmDovraPro->adsqToAddress, "Address", out); });
+}
+
+void TF_Main::miYourExportClick()
+{
+    exportTextFile([this](TextFileWriter& out) { exportAddresses(senderQuery(settings), "YourAddress", out); });
+}
+
+void TF_Main::miLogExportClick()
+{
+    exportTextFile([this](TextFileWriter& out) {
+        engine::Query& q = dmDovraPro->adsqLog;
+        q.close();
+        q.setFolder(toStd(settings.logDB));
+        exportLog(q, out);
+    });
+}

@@ -1,0 +1,231 @@
+// Address and log text files: the comma-separated fields as read and written, the 8-bit
+// files, export names, appending, a full disk, and the labelled log export, on real tables
+// in a temporary program folder.
+#include "addressbook/AddressBook.h"
+#include "addressbook/TextFiles.h"
+#include "app/datamodule/Schemas.h"
+#include "engine/Query.h"
+#include "tests/support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+namespace {
+
+QString fieldsOf(const TAddressLines& a)
+{
+    QStringList fields;
+    for (int i = 0; i < 7; ++i)
+        fields << addressField(a, i);
+    return fields.join('|');
+}
+
+TAddressLines addressOf(const QStringList& fields)
+{
+    TAddressLines a;
+    for (int i = 0; i < 7 && i < fields.size(); ++i)
+        addressField(a, i) = fields[i];
+    return a;
+}
+
+QByteArray contents(const QString& fileName)
+{
+    QFile f(fileName);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+void writeLines(const QString& fileName, const std::vector<TAddressLines>& addresses)
+{
+    TextFileWriter out(fileName);
+    for (const TAddressLines& a : addresses)
+        out.writeLine(addressTextLine(a));
+    out.close();
+}
+
+} // namespace
+
+class TestTextFiles : public QObject {
+    Q_OBJECT
+
+private slots:
+    void readsTheSevenFields_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("fields");
+        QTest::newRow("written form") << "\"Acme, Inc.\",12 Main St,,,Springfield,IL,62701"
+                                      << "Acme, Inc.|12 Main St|||Springfield|IL|62701";
+        QTest::newRow("quoted first field, then four commas") << "\"Acme, Inc.\",,,,Springfield,IL,62701"
+                                                              << "Acme, Inc.||||Springfield|IL|62701";
+        QTest::newRow("blank after the closing quote shifts the rest")
+            << "\"Acme, Inc.\" ,12 Main St,,,Springfield,IL,62701"
+            << "Acme, Inc.||12 Main St|||Spri|IL";
+        QTest::newRow("three fields") << "a,b,c"
+                                      << "a|b|c||||";
+        QTest::newRow("nine fields") << "1,2,3,4,5,6,7,8,9"
+                                     << "1|2|3|4|5|6|7";
+        QTest::newRow("empty line") << ""
+                                    << "||||||";
+        QTest::newRow("blanks and tabs round fields") << "  a ,\tb\t, c"
+                                                      << "a|b|c||||";
+        QTest::newRow("quote inside an unquoted field") << "O\"Brien,x"
+                                                        << "O\"Brien|x|||||";
+        QTest::newRow("quoted field without its closing quote") << "\"open, end"
+                                                                << "open, end||||||";
+        QTest::newRow("cut to the column widths")
+            << QString(60, 'a') + ",,,," + QString(40, 'c') + ",Illinois,62701-12345678"
+            << QString(50, 'a') + "||||" + QString(35, 'c') + "|Illi|62701-1234";
+        QTest::newRow("a quote and a comma in one value do not survive") << "\"Say \"hi\", Bob\",x"
+                                                                         << "Say|i\"|Bob\"|x|||";
+    }
+    void readsTheSevenFields()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, fields);
+        QCOMPARE(fieldsOf(readAddressLine(line)), fields);
+    }
+
+    void readCsvFieldMovesThePosition()
+    {
+        const QString line = "\"a\" ,b";
+        int position = 1;
+        QCOMPARE(ReadCsvField(line, position), QString("a"));
+        QCOMPARE(position, 5); // past the closing quote and the blank taken as separator
+        QCOMPARE(ReadCsvField(line, position), QString());
+        QCOMPARE(position, 6);
+        QCOMPARE(ReadCsvField(line, position), QString("b"));
+        QCOMPARE(ReadCsvField(line, position), QString()); // past the end
+    }
+
+    void writesTheWrittenForm()
+    {
+        const TAddressLines acme = addressOf({" Acme, Inc. ", "12 Main St", "", "", "Springfield", "IL", "62701"});
+        QCOMPARE(addressTextLine(acme), QString("\"Acme, Inc.\",12 Main St,,,Springfield,IL,62701"));
+        QCOMPARE(QuoteCsvField("Say \"hi\""), QString("Say \"hi\""));
+        QCOMPARE(QuoteCsvField("a,b"), QString("\"a,b\""));
+    }
+
+    void roundTripThroughAFile()
+    {
+        QTemporaryDir dir;
+        const QString name = dir.filePath("list.txt");
+        const std::vector<TAddressLines> addresses = {
+            addressOf({"Acme, Inc.", "12 Main St", "", "", "Springfield", "IL", "62701"}),
+            addressOf({"Café Müller", "", "", "", "Zürich", "", ""}),
+            addressOf({"O\"Brien", "", "", "", "", "", ""}),
+        };
+        writeLines(name, addresses);
+        const QByteArray bytes = contents(name);
+        QVERIFY(bytes.contains("Caf\xE9 M\xFCller,,,,Z\xFCrich,,\r\n")); // Windows-1252, CR LF
+        const QStringList lines = textFileLines(decodeTextFile(bytes));
+        QCOMPARE(lines.size(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(fieldsOf(readAddressLine(lines[i])), fieldsOf(addresses[i]));
+
+        // Exporting again appends.
+        writeLines(name, addresses);
+        QCOMPARE(textFileLines(decodeTextFile(contents(name))).size(), 6);
+    }
+
+    void decodesUtf8WithAByteOrderMark()
+    {
+        QCOMPARE(textFileLines(decodeTextFile("\xEF\xBB\xBF"
+                                              "Caf\xC3\xA9,x\r\nb")),
+                 (QStringList{"Café,x", "b"}));
+        QCOMPARE(textFileLines(decodeTextFile("Caf\xE9\n\nx\r")), (QStringList{"Café", "", "x"}));
+        QCOMPARE(textFileLines(decodeTextFile("")), QStringList{});
+    }
+
+    void exportFileNames_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("used");
+        QTest::newRow("no extension") << "/tmp/list"
+                                      << "/tmp/list.txt";
+        QTest::newRow("upper case does not count") << "/tmp/list.TXT"
+                                                   << "/tmp/list.TXT.txt";
+        QTest::newRow(".txt inside the name") << "/tmp/my.txt.backup"
+                                              << "/tmp/my.txt.backup";
+        QTest::newRow("already .txt") << "/tmp/list.txt"
+                                      << "/tmp/list.txt";
+    }
+    void exportFileNames()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(QString, used);
+        QCOMPARE(exportFileName(chosen), used);
+    }
+
+    void aFullDiskIsAnError()
+    {
+        if (!QFile::exists("/dev/full"))
+            QSKIP("no /dev/full here");
+        TextFileWriter out("/dev/full");
+        out.writeLine("a line");
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, out.close());
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, TextFileWriter("/nonexistent/folder/x.txt"));
+    }
+
+    void exportsAndAddsAddresses()
+    {
+        testsupport::ProgramFixture f;
+        const QString folder = f.home.path() + "/Addresses/Clients";
+        QDir().mkpath(folder);
+        createAddressDatabaseTables(folder);
+        engine::Query q;
+        q.setFolder(folder.toStdString());
+        std::vector<TAddressLines> many(1201, addressOf({"Ann's", "", "", "", "Erie", "PA", "16501"}));
+        many.back() = addressOf({"Acme, Inc.", "12 Main St", "", "", "Springfield", "IL", "62701"});
+        insertAddresses(q, "Address", many);
+        const QString name = f.home.file("out.txt");
+        {
+            TextFileWriter out(name);
+            QCOMPARE(exportAddresses(q, "Address", out), 1201);
+            out.close();
+        }
+        const QStringList lines = textFileLines(decodeTextFile(contents(name)));
+        QCOMPARE(lines.size(), 1201);
+        QCOMPARE(lines.first(), QString("Ann's,,,,Erie,PA,16501"));
+        QCOMPARE(lines.last(), QString("\"Acme, Inc.\",12 Main St,,,Springfield,IL,62701"));
+    }
+
+    void exportsTheLog()
+    {
+        testsupport::ProgramFixture f;
+        QDir().mkpath(f.settings.logDB);
+        f.dm.CreateTable(f.settings.logDB, "Log37", schema::Log37);
+        engine::Query q;
+        q.setFolder(f.settings.logDB.toStdString());
+        q.setSql("insert into Log37 (DateTime, MailerNum, SerialNum, ToAddress1, Batch, Result) values "
+                 "('2026-03-02 14:05:09', '9214 7123', 42, 'Second', True, 'None'), "
+                 "('2026-03-01 08:00:00', '9214 7124', 7, 'First', False, 'Received - Signed')");
+        q.execSql();
+        const QString name = f.home.file("log.txt");
+        {
+            TextFileWriter out(name);
+            QCOMPARE(exportLog(q, out), 2);
+            out.close();
+        }
+        const QStringList lines = textFileLines(decodeTextFile(contents(name)));
+        QCOMPARE(lines.size(), 62);
+        QVERIFY(lines[0].startsWith("Date and Time = "));
+        QVERIFY2(lines[0].contains("8") && lines[0].contains("00"), qPrintable(lines[0]));
+        QCOMPARE(lines[3], QString("Serial Number = 7"));
+        QCOMPARE(lines[4], QString("To Address Line 1 = First"));
+        QCOMPARE(lines[27], QString("Batch = False"));
+        QCOMPARE(lines[28], QString("Result = Received - Signed"));
+        QCOMPARE(lines[29], QString());
+        QCOMPARE(lines[30], QString());
+        QCOMPARE(lines[31 + 4], QString("To Address Line 1 = Second"));
+        QCOMPARE(lines[31 + 27], QString("Batch = True"));
+        QStringList labels;
+        for (int i = 0; i < 29; ++i)
+            labels << lines[i].section(" = ", 0, 0);
+        QCOMPARE(labels.mid(18, 5), (QStringList{"Postage Fee", "Certified Fee", "Return Receipt Fee",
+                                                 "Restricted Delivery", "Total Fee"}));
+    }
+};
+
+QTEST_MAIN(TestTextFiles)
+#include "test_textfiles.moc"
