@@ -1,4 +1,5 @@
 #include "engine/MultiTableWrite.h"
+#include "engine/ConnectionPool.h"
 #include "engine/Sqlite.h"
 
 #include <filesystem>
@@ -20,7 +21,15 @@ MultiTableWrite::MultiTableWrite(const std::vector<TableRef>& tables)
         context_ += (context_.empty() ? "" : ", ") + path;
         paths.push_back(std::move(path));
     }
-    db_ = openFile(paths[0], false);
+    if (paths.size() == 1) {
+        Connection kept = takeConnection(paths[0]);
+        db_ = kept.db;
+        for (auto& [sql, stmt] : kept.statements)
+            sqlite3_finalize(stmt);
+        keptPath_ = paths[0];
+    } else {
+        db_ = openFile(paths[0], false);
+    }
     try {
         for (size_t i = 1; i < paths.size(); ++i) {
             sqlite3_stmt* attach = nullptr;
@@ -39,6 +48,7 @@ MultiTableWrite::MultiTableWrite(const std::vector<TableRef>& tables)
         exec(db_, "BEGIN IMMEDIATE", context_);
     } catch (...) {
         closeDb(db_);
+        keptPath_.clear();
         throw;
     }
 }
@@ -47,6 +57,12 @@ MultiTableWrite::~MultiTableWrite()
 {
     if (db_ && !sqlite3_get_autocommit(db_))
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!keptPath_.empty()) {
+        Connection kept{db_, {}, {}};
+        identityOf(keptPath_, kept.identity);
+        releaseConnection(keptPath_, kept);
+        db_ = nullptr;
+    }
     closeDb(db_);
 }
 

@@ -33,6 +33,9 @@ public:
 
 private:
     sqlite3* db_ = nullptr;
+    // A write to one file takes its connection from the kept ones and gives it back, as
+    // table handles do; one across files opens its own, since attached files stay attached.
+    std::string keptPath_;
     std::string context_; // the files, for messages
 };
 

@@ -189,32 +189,37 @@ std::string heldTableMessage(const std::string& cause, const std::vector<engine:
     return cause;
 }
 
-// Takes the mailer's number for good before it is printed: the counter's next serial and the
-// number's log row are written in one commit, so a crash at any instant leaves either both
-// or neither, and a counter or log that cannot be written refuses the mailer while nothing
-// is on paper. logRow writes the row (a new one, or a batch row completed) and returns the
-// rows it changed; none means the mailer is not to be printed, and nothing is written.
+// Takes the mailer's number for good before it is printed. The log is held first and the
+// number's row written into it, then the counter's next serial is committed, then the row:
+// a crash at any instant leaves the counter past every number logged (a crash between the
+// two commits leaves an unused number, never a number used twice), and a counter or log
+// that cannot be written refuses the mailer while nothing is on paper. Two commits of one
+// file each cost far fewer syncs than one commit across both. logRow writes the row (a new
+// one, or a batch row completed) and returns the rows it changed; none means the mailer is
+// not to be printed, and nothing is written.
 bool reserveNumber(const Settings& settings, const QString& nextSerial,
                    const std::function<int(engine::MultiTableWrite&)>& logRow)
 {
-    const std::vector<engine::MultiTableWrite::TableRef> tables = {{toStd(settings.mailerNumDB), "MailerNum"},
-                                                                   {toStd(settings.logDB), kLogTable}};
+    const engine::MultiTableWrite::TableRef counterTable{toStd(settings.mailerNumDB), "MailerNum"};
+    const engine::MultiTableWrite::TableRef logTable{toStd(settings.logDB), kLogTable};
     try {
-        for (const auto& t : tables)
+        for (const auto& t : {counterTable, logTable})
             engine::requireWritable(t.folder, t.table);
-        std::optional<engine::MultiTableWrite> write;
+        std::optional<engine::MultiTableWrite> log, counter;
         try {
-            write.emplace(tables);
+            log.emplace(std::vector{logTable});
+            counter.emplace(std::vector{counterTable});
         } catch (const engine::EngineError& e) {
-            throw engine::EngineError(heldTableMessage(e.what(), tables));
+            throw engine::EngineError(heldTableMessage(e.what(), {counterTable, logTable}));
         }
-        if (write->run("UPDATE MailerNum SET SerialNum = ? WHERE rowid = (SELECT min(rowid) FROM MailerNum)",
-                       {toStd(nextSerial.left(7))}) != 1)
-            throw engine::EngineError("The table " + engine::tableFile(tables[0].folder, tables[0].table) +
-                                      " holds no Mailer Number row");
-        if (logRow(*write) == 0)
+        if (logRow(*log) == 0)
             return false;
-        write->commit();
+        if (counter->run("UPDATE MailerNum SET SerialNum = ? WHERE rowid = (SELECT min(rowid) FROM MailerNum)",
+                         {toStd(nextSerial.left(7))}) != 1)
+            throw engine::EngineError("The table " + engine::tableFile(counterTable.folder, counterTable.table) +
+                                      " holds no Mailer Number row");
+        counter->commit();
+        log->commit();
         return true;
     } catch (const engine::EngineError& e) {
         throw engine::EngineError(std::string(e.what()) + "\n\nNothing has been printed; no Mailer Number was used.");

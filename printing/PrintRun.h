@@ -2,10 +2,10 @@
 // first and prints them later, and the log rows both write. No widgets: the main window
 // collects the entry and shows the messages; a benchmark drives the same run.
 //
-// Numbers are never handed out twice: before a mailer is printed, the counter's next serial
-// and the mailer's log row are written in one commit across both table files. A crash at any
-// instant leaves both or neither, so the counter is always past every number on paper or in
-// the log, and every printed number has its row. A job that fails takes its row back and
+// Numbers are never handed out twice: before a mailer is printed, the mailer's log row is
+// written and the counter's next serial committed, the log held from before the counter is
+// written until after. A crash at any instant leaves the counter past every number on paper
+// or in the log, and every printed number has its row. A job that fails takes its row back and
 // leaves a gap in the serials; the postal service asks for unique numbers, not consecutive
 // ones.
 #pragma once
