@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <stdio.h>
 
 #include <algorithm>
 #include <cctype>
@@ -413,6 +412,8 @@ void failCode(int code, const std::string& message, const std::string& context)
         text += " (" + context + ")";
     if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY)
         throw UniqueKeyError(text);
+    if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
+        throw BusyError(text);
     throw EngineError(text);
 }
 

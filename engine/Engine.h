@@ -24,6 +24,13 @@ public:
     using EngineError::EngineError;
 };
 
+// A write refused because another connection, workstation or program holds the file and
+// did not let go within the engine's wait.
+class BusyError : public EngineError {
+public:
+    using EngineError::EngineError;
+};
+
 // A value that does not read as the type asked for ("'12a' is not a valid integer value").
 class ConversionError : public std::runtime_error {
 public:

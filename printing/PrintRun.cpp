@@ -6,7 +6,6 @@
 #include "engine/Table.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 #include <functional>
 #include <optional>
 
@@ -169,28 +168,9 @@ private:
     bool begun_ = false;
 };
 
-// Which of the files of a write another workstation or program holds, for the message.
-std::string heldTableMessage(const std::string& cause, const std::vector<engine::MultiTableWrite::TableRef>& tables)
-{
-    for (const auto& t : tables) {
-        try {
-            const int wait = engine::lockWaitMs();
-            engine::setLockWaitMs(0);
-            struct Restore {
-                int wait;
-                ~Restore() { engine::setLockWaitMs(wait); }
-            } restore{wait};
-            engine::MultiTableWrite probe({t});
-        } catch (const engine::EngineError&) {
-            return "The table " + engine::tableFile(t.folder, t.table) +
-                   " is in use by another program or workstation and cannot be written (" + cause + ")";
-        }
-    }
-    return cause;
-}
-
 // Takes the mailer's number for good before it is printed. The log is held first and the
-// number's row written into it, then the counter's next serial is committed, then the row:
+// number's row written into it, then the counter's next serial is posted through the counter
+// handle the run holds exclusively, then the row is committed:
 // a crash at any instant leaves the counter past every number logged (a crash between the
 // two commits leaves an unused number, never a number used twice), and a counter or log
 // that cannot be written refuses the mailer while nothing is on paper. Two commits of one
@@ -200,25 +180,32 @@ std::string heldTableMessage(const std::string& cause, const std::vector<engine:
 bool reserveNumber(const Settings& settings, const QString& nextSerial,
                    const std::function<int(engine::MultiTableWrite&)>& logRow)
 {
-    const engine::MultiTableWrite::TableRef counterTable{toStd(settings.mailerNumDB), "MailerNum"};
+    engine::Table& counter = dmDovraPro->adstMailerNum;
     const engine::MultiTableWrite::TableRef logTable{toStd(settings.logDB), kLogTable};
     try {
-        for (const auto& t : {counterTable, logTable})
-            engine::requireWritable(t.folder, t.table);
-        std::optional<engine::MultiTableWrite> log, counter;
+        engine::requireWritable(counter.folder(), counter.tableName());
+        engine::requireWritable(logTable.folder, logTable.table);
+        const auto held = [](const std::string& file, const engine::BusyError& e) {
+            return engine::EngineError("The table " + file +
+                                       " is in use by another program or workstation and cannot be written (" +
+                                       e.what() + ")");
+        };
+        std::optional<engine::MultiTableWrite> log;
         try {
             log.emplace(std::vector{logTable});
-            counter.emplace(std::vector{counterTable});
-        } catch (const engine::EngineError& e) {
-            throw engine::EngineError(heldTableMessage(e.what(), {counterTable, logTable}));
+        } catch (const engine::BusyError& e) {
+            throw held(engine::tableFile(logTable.folder, logTable.table), e);
         }
         if (logRow(*log) == 0)
             return false;
-        if (counter->run("UPDATE MailerNum SET SerialNum = ? WHERE rowid = (SELECT min(rowid) FROM MailerNum)",
-                         {toStd(nextSerial.left(7))}) != 1)
-            throw engine::EngineError("The table " + engine::tableFile(counterTable.folder, counterTable.table) +
-                                      " holds no Mailer Number row");
-        counter->commit();
+        try {
+            counter.edit();
+            counter.setText("SerialNum", toStd(nextSerial.left(7)));
+            counter.post();
+        } catch (const engine::BusyError& e) {
+            counter.cancel();
+            throw held(counter.fileName(), e);
+        }
         log->commit();
         return true;
     } catch (const engine::EngineError& e) {
@@ -253,11 +240,7 @@ LogTableSession::LogTableSession(const Settings& settings, const QString& filter
     try {
         table_.open();
         // SQLite opens a write-protected file read-only and fails only at the first write.
-        const QFileInfo file(fromStd(table_.fileName()));
-        if (!file.isWritable() || !QFileInfo(file.absolutePath()).isWritable())
-            throw engine::EngineError("The log table " + table_.fileName() +
-                                      " cannot be written: it or its folder is "
-                                      "write-protected.");
+        engine::requireWritable(table_.folder(), table_.tableName());
     } catch (...) {
         table_.close();
         table_.setFilter({});

@@ -50,6 +50,13 @@ void writeIni(const QString& path, const QByteArray& text)
     f.write(text);
 }
 
+// A program folder that a second start finds ready, with the data module.
+struct ReadyProgram {
+    testsupport::TempProgramFolder home;
+    TdmDovraPro dm;
+    ReadyProgram() { testsupport::prepareReadyProgramFolder(home.path()); }
+};
+
 } // namespace
 
 class TestStartup : public QObject {
@@ -174,9 +181,8 @@ private slots:
     // A crash or a killed session loses no setting: each change is on disk at once.
     void settingsAreWrittenWhenTheyChange()
     {
-        testsupport::TempProgramFolder home;
-        testsupport::prepareReadyProgramFolder(home.path());
-        TdmDovraPro dm;
+        ReadyProgram ready;
+        const testsupport::TempProgramFolder& home = ready.home;
         TF_Main w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -271,9 +277,8 @@ private slots:
     void commandLineFillsTheFirstMailer()
     {
         QFETCH(QStringList, arguments);
-        testsupport::TempProgramFolder home;
-        testsupport::prepareReadyProgramFolder(home.path());
-        TdmDovraPro dm;
+        ReadyProgram ready;
+        const testsupport::TempProgramFolder& home = ready.home;
         TF_Main w(arguments);
         w.show();
         QTEST(w.memoToAddress->toPlainText(), "memo");
@@ -297,9 +302,8 @@ private slots:
 
     void escapeInAFieldEndsTheProgramAndSavesTheSettings()
     {
-        testsupport::TempProgramFolder home;
-        testsupport::prepareReadyProgramFolder(home.path());
-        TdmDovraPro dm;
+        ReadyProgram ready;
+        const testsupport::TempProgramFolder& home = ready.home;
         TF_Main w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -307,14 +311,13 @@ private slots:
         QTest::keyClick(w.editComment, Qt::Key_Escape);
         QTRY_VERIFY(!w.isVisible());
         QVERIFY(QFile::exists(home.file("dovra3.ini")));
-        QVERIFY(!dm.adstLog.active());
+        QVERIFY(!ready.dm.adstLog.active());
     }
 
     void firstShowingHidesTheDatabaseBoxAndLabelCaptions()
     {
-        testsupport::TempProgramFolder home;
-        testsupport::prepareReadyProgramFolder(home.path());
-        TdmDovraPro dm;
+        ReadyProgram ready;
+        const testsupport::TempProgramFolder& home = ready.home;
         TF_About splash(TF_About::Mode::Splash);
         TF_Main w({}, &splash);
         QVERIFY(splash.splashTimerFired());

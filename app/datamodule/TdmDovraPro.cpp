@@ -21,6 +21,15 @@ namespace {
 // The counter row of a new counter: no Customer ID yet, serial 0, counting up, bar codes on.
 constexpr const char* kCounterSeedValues = "'000000000', '0000000', 1, 1";
 
+bool counterRowMissing(const std::string& folder)
+{
+    engine::Table counter;
+    counter.setFolder(folder);
+    counter.setTableName("MailerNum");
+    counter.open();
+    return counter.eof();
+}
+
 // Builds a companion table unless a file holding it is already there.
 void createCompanion(const std::string& folder, const std::string& table, const char* definition,
                      const std::vector<engine::IndexDef>& indexes = {})
@@ -60,7 +69,7 @@ bool TdmDovraPro::EnsureTable(const QString& folder, const QString& tableName, c
 {
     switch (engine::tableFileState(toStd(folder), toStd(tableName))) {
     case engine::TableFileState::Present:
-        if (tableName == "MailerNum") {
+        if (tableName == "MailerNum" && counterRowMissing(toStd(folder))) {
             // A counter file left without its row by a crash gets the row a new one has.
             engine::MultiTableWrite write({{toStd(folder), "MailerNum"}});
             const int added = write.run("INSERT INTO MailerNum (CustID, SerialNum, Increment, BarCodes) SELECT " +
