@@ -3,11 +3,13 @@
 #include "app/datamodule/TdmDovraPro.h"
 #include "entry/TF_About.h"
 #include "entry/TF_Main.h"
+#include "printing/PrintRun.h"
 
 #include <memory>
 
 int runDovra(int argc, char** argv)
 {
+    KeepMemoryForPrintJobs();
     DovraApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(DOVRA_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("dovra"));

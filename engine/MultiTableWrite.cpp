@@ -24,8 +24,7 @@ MultiTableWrite::MultiTableWrite(const std::vector<TableRef>& tables)
     if (paths.size() == 1) {
         Connection kept = takeConnection(paths[0]);
         db_ = kept.db;
-        for (auto& [sql, stmt] : kept.statements)
-            sqlite3_finalize(stmt);
+        statements_ = std::move(kept.statements);
         keptPath_ = paths[0];
     } else {
         db_ = openFile(paths[0], false);
@@ -47,7 +46,9 @@ MultiTableWrite::MultiTableWrite(const std::vector<TableRef>& tables)
         }
         exec(db_, "BEGIN IMMEDIATE", context_);
     } catch (...) {
-        closeDb(db_);
+        Connection connection{db_, std::move(statements_), {}};
+        closeConnection(connection);
+        db_ = nullptr;
         keptPath_.clear();
         throw;
     }
@@ -57,24 +58,46 @@ MultiTableWrite::~MultiTableWrite()
 {
     if (db_ && !sqlite3_get_autocommit(db_))
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    Connection connection{db_, std::move(statements_), {}};
     if (!keptPath_.empty()) {
-        Connection kept{db_, {}, {}};
-        identityOf(keptPath_, kept.identity);
-        releaseConnection(keptPath_, kept);
-        db_ = nullptr;
+        identityOf(keptPath_, connection.identity);
+        releaseConnection(keptPath_, connection);
+    } else {
+        closeConnection(connection);
     }
-    closeDb(db_);
+    db_ = nullptr;
+}
+
+sqlite3_stmt* MultiTableWrite::prepared(const std::string& sql)
+{
+    if (const auto found = statements_.find(sql); found != statements_.end())
+        return found->second;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
+        fail(db_, context_);
+    statements_.emplace(sql, stmt);
+    return stmt;
 }
 
 int MultiTableWrite::run(const std::string& sql, const std::vector<Value>& values)
 {
+    // Statements with values to bind come again with other values and are kept with the
+    // connection; one without spells its values out and is used once.
+    const bool keep = !values.empty();
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
+    if (keep)
+        stmt = prepared(sql);
+    else if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
         fail(db_, context_);
     for (size_t i = 0; i < values.size(); ++i)
         bindValue(stmt, int(i) + 1, values[i]);
     const int rc = sqlite3_step(stmt);
-    sqlite3_finalize(stmt);
+    if (keep) {
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+    } else {
+        sqlite3_finalize(stmt);
+    }
     if (rc != SQLITE_DONE && rc != SQLITE_ROW)
         fail(db_, context_);
     return sqlite3_changes(db_);

@@ -5,10 +5,12 @@
 
 #include "engine/Engine.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace engine {
 
@@ -32,10 +34,14 @@ public:
     void commit();
 
 private:
+    sqlite3_stmt* prepared(const std::string& sql);
+
     sqlite3* db_ = nullptr;
-    // A write to one file takes its connection from the kept ones and gives it back, as
-    // table handles do; one across files opens its own, since attached files stay attached.
+    // A write to one file takes its connection from the kept ones and gives it back with
+    // the statements prepared on it, as table handles do; one across files opens its own,
+    // since attached files stay attached.
     std::string keptPath_;
+    std::map<std::string, sqlite3_stmt*> statements_;
     std::string context_; // the files, for messages
 };
 

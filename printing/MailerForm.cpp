@@ -1,6 +1,7 @@
 #include "printing/MailerForm.h"
 
 #include "printing/MailerNumber.h"
+#include "printing/RecentCache.h"
 #include "printing/TBarcodeBmp.h"
 
 #include <cmath>
@@ -46,20 +47,31 @@ struct BarcodeRender {
     int scale;
     int height;
     TBarcodeBmp::TbcRotate rotate;
+
+    bool operator==(const BarcodeRender&) const = default;
 };
 
-QImage renderBarcode(const BarcodeRender& how, const QString& text, QString* keptText = nullptr)
+struct RenderedBarcode {
+    QImage image;
+    // The text the bar code holds, as the bar code keeps it.
+    QString text;
+};
+
+// A mailer's bar codes are drawn twice when its proof copy is kept, and the sender's ZIP
+// code is the same on every mailer of a run: the images of the last few are kept.
+RenderedBarcode renderBarcode(const BarcodeRender& how, const QString& text)
 {
-    TBarcodeBmp barcode;
-    barcode.setBarcodeType(how.type);
-    barcode.setInterpret(how.interpret);
-    barcode.setScale(how.scale);
-    barcode.setHeight(how.height);
-    barcode.setRotate(how.rotate);
-    barcode.setBarcodeText(text);
-    if (keptText)
-        *keptText = barcode.barcodeText();
-    return barcode.bitmap();
+    static RecentCache<std::pair<BarcodeRender, QString>, RenderedBarcode, 16> recent;
+    return recent.get({how, text}, [&] {
+        TBarcodeBmp barcode;
+        barcode.setBarcodeType(how.type);
+        barcode.setInterpret(how.interpret);
+        barcode.setScale(how.scale);
+        barcode.setHeight(how.height);
+        barcode.setRotate(how.rotate);
+        barcode.setBarcodeText(text);
+        return RenderedBarcode{barcode.bitmap(), barcode.barcodeText()};
+    });
 }
 
 // Positions on the sheet in inches from its top-left corner, turned into printer dots of the
@@ -129,7 +141,7 @@ QImage mailerNumberImage(const Sheet& sheet, const QString& number, double heigh
 {
     const BarcodeRender how{TBarcodeBmp::bcCode128, false, roundHalfEven(sheet.dpi().x * 15 / 1000.0),
                             roundHalfEven(sheet.dpi().y * heightInches), rotate};
-    return renderBarcode(how, number);
+    return renderBarcode(how, number).image;
 }
 
 int mailerNumberLength(const Sheet& sheet)
@@ -176,13 +188,13 @@ void formZipBarcodes(Sheet& sheet, const MailerPrintData& data)
 {
     const BarcodeRender how{TBarcodeBmp::bcPOSTNET, true, roundHalfEven(sheet.dpi().x * 23 / 1000.0),
                             roundHalfEven(sheet.dpi().y * 0.14), TBarcodeBmp::bcRotate180};
-    const QImage sender = renderBarcode(how, data.senderZip);
+    const QImage sender = renderBarcode(how, data.senderZip).image;
     sheet.image(data.senderZip.size() <= 5 ? 5.3 : 4.5, 3.55, sender.width(), sender.height(), sender);
 
     if (data.extraLabel == "Yes" && data.extraLabelAddress == "Addressed To") {
-        QString digits;
-        const QImage recipient = renderBarcode(how, data.recipientZip, &digits);
-        sheet.image(digits.size() <= 5 ? 1.08 : 0.15, 5.63, recipient.width(), recipient.height(), recipient);
+        const RenderedBarcode recipient = renderBarcode(how, data.recipientZip);
+        sheet.image(recipient.text.size() <= 5 ? 1.08 : 0.15, 5.63, recipient.image.width(), recipient.image.height(),
+                    recipient.image);
     }
 }
 

@@ -52,8 +52,7 @@ void OpenCounterTableExclusive(const Settings& settings)
     table.setFolder(toStd(settings.mailerNumDB));
     table.setTableName("MailerNum");
     table.setExclusive(true);
-    table.open();
-    table.first();
+    table.open(); // on the first row
     guard.keep();
 }
 

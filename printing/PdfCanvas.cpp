@@ -1,6 +1,7 @@
 #include "printing/PdfCanvas.h"
 
 #include "app/ProgramFolder.h"
+#include "printing/RecentCache.h"
 #include "printing/TrueTypeSubset.h"
 
 #include <QCryptographicHash>
@@ -380,8 +381,11 @@ public:
     {
         int& number = images_[image.cacheKey()];
         if (number == 0) {
-            const ImageStream stream =
-                image.depth() == 1 && image.colorCount() == 2 ? bitmapStream(image) : pixelStream(image);
+            // The same bar code images come again in the proof copy and on the next mailer.
+            static RecentCache<qint64, ImageStream, 16> recent;
+            const ImageStream stream = recent.get(image.cacheKey(), [&] {
+                return image.depth() == 1 && image.colorCount() == 2 ? bitmapStream(image) : pixelStream(image);
+            });
             const int object = addStream("/Type /XObject /Subtype /Image " + stream.entries, stream.data);
             number = int(images_.size());
             xobjects_ << "/Im" << number << " " << object << " 0 R ";
@@ -508,10 +512,21 @@ private:
     // returns the font's object.
     int addFont(JobFont& font, int index)
     {
-        const QByteArray fontFile = font.glyphs.fontFile();
         const OpenTypeFace& face = font.glyphs.face();
         const bool cff = face.outlines() == OpenTypeFace::Outlines::Cff;
-        const std::vector<int>& glyphs = font.glyphs.glyphs();
+        // The subset of a face with the same glyphs as a job just before (the proof copy of
+        // a mailer, another mailer to the same recipient) is taken as it was compressed.
+        struct Program {
+            std::vector<int> glyphs;
+            QByteArray compressed;
+            qsizetype size = 0;
+        };
+        static RecentCache<std::pair<std::shared_ptr<const OpenTypeFace>, std::vector<int>>, Program, 8> recent;
+        const Program program = recent.get({font.glyphs.sharedFace(), font.glyphs.glyphs()}, [&] {
+            const QByteArray fontFile = font.glyphs.fontFile();
+            return Program{font.glyphs.glyphs(), deflated(fontFile, kOutlines), fontFile.size()};
+        });
+        const std::vector<int>& glyphs = program.glyphs;
         const double scale = 1000.0 / face.unitsPerEm();
 
         // Subsets get a tag of six capitals before the name; different subsets, different tags.
@@ -523,9 +538,9 @@ private:
         }
         name += '+' + face.postScriptName();
 
-        const int file = cff ? addStream("/Subtype /CIDFontType0C " + kFlate, deflated(fontFile, kOutlines))
-                             : addStream("/Length1 " + QByteArray::number(fontFile.size()) + " " + kFlate,
-                                         deflated(fontFile, kOutlines));
+        const int file = cff ? addStream("/Subtype /CIDFontType0C " + kFlate, program.compressed)
+                             : addStream("/Length1 " + QByteArray::number(program.size) + " " + kFlate,
+                                         program.compressed);
         const int descriptor = reserveObject();
         beginObject(descriptor);
         out_ << "<< /Type /FontDescriptor /FontName /" << name << " /Flags " << (face.fixedPitch() ? 5 : 4)

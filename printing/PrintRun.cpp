@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <functional>
+#include <malloc.h>
 #include <optional>
 
 const QString BatchStoredMessage = QStringLiteral("Record has been added to the Batch File.");
@@ -350,6 +351,13 @@ PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData
         proofs->keep(data, layout, position, number, entry.recipient.address[0]);
     outcome.number = number;
     return outcome;
+}
+
+void KeepMemoryForPrintJobs()
+{
+    mallopt(M_MMAP_THRESHOLD, 4 << 20);
+    mallopt(M_TRIM_THRESHOLD, 16 << 20);
+    mallopt(M_TOP_PAD, 1 << 20);
 }
 
 void StoreMailerInBatch(const Settings& settings, const MailerLogEntry& entry)

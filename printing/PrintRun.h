@@ -73,14 +73,20 @@ struct PrintOutcome {
     bool printed() const { return refusal.isEmpty(); }
 };
 
-// One mailer: opens the counter exclusively; advances the serial and appends the printed
-// log row in one commit; prints the form, or the label at the settings' label position (one
+// One mailer: opens the counter exclusively; takes the number for good (the printed log row
+// and the counter's next serial committed, as above); prints the form, or the label at the settings' label position (one
 // print job, then the position advances). The counter is released on every way out. A
 // counter or log that cannot be written throws before anything is printed, with counter and
 // log unchanged; a print job that fails throws PrintError after taking the log row back.
 // With an archive, the proof copy is kept once the mailer has printed.
 PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData data, MailerLayout layout,
                          const MailerLogEntry& entry, ProofArchive* proofs = nullptr);
+
+// Print runs make and drop page images and job buffers of a few hundred kilobytes for every
+// mailer. Left as it is, the C library hands such memory back to the system at every free
+// and the next job pays again for fresh pages (a tenth of a form's time in a measured run);
+// called once at the start, the process keeps a few megabytes of it for the next job.
+void KeepMemoryForPrintJobs();
 
 // Appends the entry to the log as a batch row: Batch true, no number, no time.
 void StoreMailerInBatch(const Settings& settings, const MailerLogEntry& entry);

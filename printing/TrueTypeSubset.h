@@ -73,6 +73,7 @@ public:
     explicit GlyphSubset(std::shared_ptr<const OpenTypeFace> face);
 
     const OpenTypeFace& face() const { return *face_; }
+    const std::shared_ptr<const OpenTypeFace>& sharedFace() const { return face_; }
     // The glyph's number in the embedded font; a glyph the face does not have counts as
     // glyph 0.
     int idOf(int glyph);

@@ -53,6 +53,7 @@ private slots:
     void faceThatCannotBeEmbeddedGivesWay();
     void facesOfOneNameAreToldApartByFile();
     void jobFileCarriesTitleIdAndDate();
+    void jobsInTurnEachDrawTheirOwnMailer();
     void bitmapsKeepTheirDotsOnEveryPage_data();
     void bitmapsKeepTheirDotsOnEveryPage();
     void jobFilesSortInPrintOrder();
@@ -463,6 +464,49 @@ void TestPdfCanvas::jobFileCarriesTitleIdAndDate()
     QVERIFY2(QFileInfo(form).size() < 30000, qPrintable(QString::number(QFileInfo(form).size())));
     QCOMPARE(testsupport::decodedSymbols(form),
              QStringList({"CODE-128:9214712345678900000015", "CODE-128:9290912345678900000019"}));
+}
+
+// Jobs that follow one another share the fonts and bar codes they have in common: each job
+// still draws its own mailer, and the same mailer again draws the same page.
+void TestPdfCanvas::jobsInTurnEachDrawTheirOwnMailer()
+{
+    PdfFolder folder;
+    PdfJobCanvas canvas(folder.path());
+    MailerPrintData first = sampleMailerPrintData();
+    MailerPrintData second = first;
+    second.recipientLines = {"Quill Vexby", "Zephyr Works", "88 Kiwi Jct", "", "Waxhaw, NC 28173-9876"};
+    second.recipientZip = "28173-9876";
+    second.serial = "0000002";
+    for (const MailerPrintData* data : {&first, &second, &first})
+        PrintMailerForm(canvas, *data, MailerLayout::Form);
+    QCOMPARE(folder.files().size(), 3);
+    const auto job = [&](int n) { return folder.path() + "/" + folder.files()[n]; };
+
+    const QString text = runTool("pdftotext", {job(1), "-"});
+    QVERIFY2(text.contains("QUILL VEXBY") || text.contains("Quill Vexby"), qPrintable(text));
+    QVERIFY2(!text.contains("Jane Roe", Qt::CaseInsensitive), qPrintable(text));
+    QVERIFY(testsupport::decodedSymbols(job(1)).contains("CODE-128:9214712345678900000022"));
+    const QImage firstPage = rasterisePdf(job(0), 100);
+    QCOMPARE(rasterisePdf(job(2), 100), firstPage);
+    QVERIFY(rasterisePdf(job(1), 100) != firstPage);
+    // The embedded subsets hold the glyphs of each job's own text.
+    const auto fontPrograms = [](const QString& path) {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        const QByteArray bytes = file.readAll();
+        QList<QByteArray> programs;
+        static const QRegularExpression stream("/Length1 \\d+ /Filter /FlateDecode /Length (\\d+) >>\nstream\n");
+        for (QRegularExpressionMatchIterator it = stream.globalMatch(QString::fromLatin1(bytes)); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            programs << bytes.mid(m.capturedEnd(), m.captured(1).toInt());
+        }
+        return programs;
+    };
+    const QList<QByteArray> firstFonts = fontPrograms(job(0));
+    QVERIFY(!firstFonts.isEmpty());
+    QCOMPARE(fontPrograms(job(2)), firstFonts);
+    for (const QByteArray& program : fontPrograms(job(1)))
+        QVERIFY(!firstFonts.contains(program));
 }
 
 void TestPdfCanvas::bitmapsKeepTheirDotsOnEveryPage_data()
