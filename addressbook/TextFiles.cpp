@@ -6,6 +6,9 @@
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
+#include <QTimeZone>
+#include <algorithm>
+#include <limits>
 #include <stdexcept>
 
 namespace {
@@ -24,6 +27,62 @@ std::runtime_error ioError(const QString& what, const QString& fileName, const Q
 {
     return std::runtime_error((what + " \"" + fileName + "\": " + reason).toStdString());
 }
+
+// The field's column in the row (letter case aside); throws as the row's own lookup does
+// when there is none.
+int fieldIndexOf(const engine::RowSource& row, const std::string& field)
+{
+    for (int i = 0; i < row.fieldCount(); ++i)
+        if (QString::fromStdString(row.fieldName(i)).compare(QString::fromStdString(field), Qt::CaseInsensitive) == 0)
+            return i;
+    throw engine::EngineError("Column not found: " + field);
+}
+
+// The log's Date and Time as the workstation shows it: its short date and long time, with
+// the time zone's name. Local time asks the C library, and through it the disk, for every
+// row; the system time zone's own data, read once, gives the same text for every day
+// except those near a change of the clock, where an hour repeats or is skipped and the
+// two choose differently, so those days are still formatted as local time.
+class LogDateTimeText {
+public:
+    QString operator()(const engine::DateTime& t)
+    {
+        if (t.year == 0)
+            return {};
+        const QDate date(t.year, t.month, t.day);
+        const QTime time(t.hour, t.minute, t.second);
+        if (date.isValid() && !nearClockChange(date))
+            return locale_.toString(QDateTime(date, time, zone_), format_);
+        return locale_.toString(QDateTime(date, time), format_);
+    }
+
+private:
+    bool nearClockChange(QDate date)
+    {
+        if (date.toJulianDay() == day_)
+            return dayNearChange_;
+        day_ = date.toJulianDay();
+        // Two days either side cover every offset from UTC.
+        const QDateTime from = date.addDays(-2).startOfDay(Qt::UTC);
+        const QDateTime until = date.addDays(3).startOfDay(Qt::UTC);
+        if (!zone_.isValid()) {
+            dayNearChange_ = true;
+        } else if (!zone_.hasTransitions()) {
+            dayNearChange_ = false;
+        } else {
+            const QTimeZone::OffsetData next = zone_.nextTransition(from);
+            dayNearChange_ = next.atUtc.isValid() && next.atUtc < until;
+        }
+        return dayNearChange_;
+    }
+
+    const QLocale locale_ = QLocale::system();
+    const QString format_ =
+        locale_.dateFormat(QLocale::ShortFormat) + ' ' + locale_.timeFormat(QLocale::LongFormat);
+    const QTimeZone zone_ = QTimeZone::systemTimeZone();
+    qint64 day_ = std::numeric_limits<qint64>::min();
+    bool dayNearChange_ = true;
+};
 
 } // namespace
 
@@ -121,8 +180,39 @@ TextFileWriter::~TextFileWriter() = default;
 
 void TextFileWriter::writeLine(const QString& line)
 {
-    pending_ += encoder_.encode(line);
-    pending_ += "\r\n";
+    write(line);
+    endLine();
+}
+
+void TextFileWriter::appendAscii(const char* text, qsizetype size)
+{
+    pending_.append(text, size);
+}
+
+void TextFileWriter::write(QStringView text)
+{
+    const char16_t* units = text.utf16();
+    const qsizetype size = text.size();
+    if (std::all_of(units, units + size, [](char16_t c) { return c < 0x80; })) {
+        const qsizetype at = pending_.size();
+        pending_.resize(at + size);
+        std::transform(units, units + size, pending_.data() + at, [](char16_t c) { return static_cast<char>(c); });
+    } else {
+        pending_ += encoder_.encode(text);
+    }
+}
+
+void TextFileWriter::writeUtf8(std::string_view text)
+{
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        appendAscii(text.data(), static_cast<qsizetype>(text.size()));
+    else
+        pending_ += encoder_.encode(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void TextFileWriter::endLine()
+{
+    appendAscii("\r\n", 2);
     if (pending_.size() >= kFlushBytes)
         flush();
 }
@@ -159,31 +249,44 @@ int exportAddresses(engine::Query& query, const std::string& table, TextFileWrit
 
 int exportLog(engine::Query& query, TextFileWriter& out)
 {
-    // The workstation's short date and long time.
-    const QLocale locale = QLocale::system();
-    const QString dateTimeFormat =
-        locale.dateFormat(QLocale::ShortFormat) + ' ' + locale.timeFormat(QLocale::LongFormat);
+    LogDateTimeText dateTimeText;
     int count = 0;
     query.close();
     query.setSql("select * from Log37 order by DateTime");
     query.open();
+    // Each labelled line: its label and how its value is read, found once for the whole run.
+    enum class Kind { Text, DateTime, Batch };
+    struct Line {
+        QString label;
+        std::string field;
+        int index;
+        Kind kind;
+    };
+    std::vector<Line> lines;
+    for (const ReportColumnEntry& column : reportColumnTable()) {
+        const std::string field = column.logColumn;
+        const Kind kind = field == "DateTime" ? Kind::DateTime : field == "Batch" ? Kind::Batch : Kind::Text;
+        lines.push_back({reportHeading(QString::fromLatin1(column.entryText)) + " = ", field,
+                         fieldIndexOf(query, field), kind});
+    }
     for (; !query.eof(); query.next(), ++count) {
-        for (const ReportColumnEntry& column : reportColumnTable()) {
-            const std::string field = column.logColumn;
-            QString value;
-            if (field == "DateTime") {
-                const engine::DateTime t = query.asDateTime(field);
-                const QDateTime dt(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
-                value = t.year == 0 ? QString() : locale.toString(dt, dateTimeFormat);
-            } else if (field == "Batch") {
-                value = query.asBoolean(field) ? "True" : "False";
-            } else {
-                value = QString::fromStdString(query.asString(field));
+        for (const Line& line : lines) {
+            out.write(line.label);
+            switch (line.kind) {
+            case Kind::DateTime:
+                out.write(dateTimeText(query.asDateTime(line.field)));
+                break;
+            case Kind::Batch:
+                out.write(query.asBoolean(line.field) ? u"True" : u"False");
+                break;
+            case Kind::Text:
+                out.writeUtf8(query.asString(line.index));
+                break;
             }
-            out.writeLine(reportHeading(QString::fromLatin1(column.entryText)) + " = " + value);
+            out.endLine();
         }
-        out.writeLine({});
-        out.writeLine({});
+        out.endLine();
+        out.endLine();
     }
     query.close();
     return count;

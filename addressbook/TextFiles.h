@@ -9,6 +9,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QIODevice;
@@ -50,10 +51,16 @@ public:
     explicit TextFileWriter(const QString& fileName);
     ~TextFileWriter();
     void writeLine(const QString& line); // ends it with CR LF
-    void close();                        // flushes; throws when the rest cannot be written
+    // Parts of a line, then its end. Text that is plain ASCII is copied as it stands;
+    // anything else goes through the encoder.
+    void write(QStringView text);
+    void writeUtf8(std::string_view text);
+    void endLine();
+    void close(); // flushes; throws when the rest cannot be written
 
 private:
     void flush();
+    void appendAscii(const char* text, qsizetype size);
     QString fileName_;
     std::unique_ptr<QIODevice> file_;
     QStringEncoder encoder_{"windows-1252"};

@@ -95,9 +95,13 @@ int main(int argc, char** argv)
                std::to_string(logRows) +
                ") select datetime('2026-01-01', '+' || i || ' minutes'), '9214 7123 4567 8901 2345 67', "
                "'123456789', i, 'Client ' || i, 'Springfield', 'IL', '62701', 'Dovra Office', 'Erie', 'PA', "
-               "'16501', '.69', '4.40', '3.55', '8.64', False, 'None' from n");
+               "'16501', '.69', '4.40', '3.55', '8.64', i % 5 = 0, "
+               "case when i % 7 = 0 then 'Delivered - Müller, Zoë' else 'None' end from n");
     log.execSql();
-    const QString exported = f.home.file("log.txt");
+    // BENCH_EXPORT_TO keeps the exported file there, to compare one program's output with another's.
+    const char* keep = std::getenv("BENCH_EXPORT_TO");
+    const QString exported = keep ? QString::fromLocal8Bit(keep) : f.home.file("log.txt");
+    QFile::remove(exported);
     const auto exportStart = Clock::now();
     {
         TextFileWriter out(exported);
