@@ -86,7 +86,11 @@ private:
 
 } // namespace
 
-QString ReadCsvField(const QString& line, int& position)
+namespace {
+
+// ReadCsvField's work on a view of the line, so that a whole line is split without a
+// string made for each step.
+QStringView csvField(QStringView line, int& position)
 {
     const int length = static_cast<int>(line.size());
     while (position < length && isBlankOrTab(line[position - 1]))
@@ -104,11 +108,18 @@ QString ReadCsvField(const QString& line, int& position)
     const int start = position;
     while (position <= length && line[position - 1] != end)
         ++position;
-    const QString field = line.mid(start - 1, position - start).trimmed();
+    const QStringView field = line.mid(start - 1, position - start).trimmed();
     ++position; // past the end character
     if (quoted)
         ++position; // the separator after the closing quote
     return field;
+}
+
+} // namespace
+
+QString ReadCsvField(const QString& line, int& position)
+{
+    return csvField(line, position).toString();
 }
 
 QString QuoteCsvField(const QString& value)
@@ -121,7 +132,7 @@ TAddressLines readAddressLine(const QString& line)
     TAddressLines address;
     int position = 1;
     for (int i = 0; i < 7; ++i)
-        addressField(address, i) = ReadCsvField(line, position).left(kColumnWidths[i]);
+        addressField(address, i) = csvField(line, position).left(kColumnWidths[i]).toString();
     return address;
 }
 
@@ -140,6 +151,13 @@ QString decodeTextFile(const QByteArray& bytes)
 {
     if (bytes.startsWith("\xEF\xBB\xBF"))
         return QString::fromUtf8(bytes.mid(3));
+    // Windows-1252 differs from Latin-1 only in 0x80-0x9F; without those bytes the much
+    // quicker Latin-1 conversion gives the same text.
+    if (std::none_of(bytes.begin(), bytes.end(), [](char c) {
+            const auto b = static_cast<unsigned char>(c);
+            return b >= 0x80 && b <= 0x9F;
+        }))
+        return QString::fromLatin1(bytes);
     QStringDecoder decoder("windows-1252");
     return decoder.decode(bytes);
 }
@@ -294,18 +312,14 @@ int exportLog(engine::Query& query, TextFileWriter& out)
 
 void insertAddresses(engine::Query& query, const std::string& table, const std::vector<TAddressLines>& addresses)
 {
-    constexpr size_t kRowsPerStatement = 500;
-    const std::string head =
-        "insert into " + table + " (Address1, Address2, Address3, Address4, City, State, Zip) values";
-    for (size_t first = 0; first < addresses.size(); first += kRowsPerStatement) {
-        std::string sql = head;
-        const size_t last = std::min(addresses.size(), first + kRowsPerStatement);
-        for (size_t i = first; i < last; ++i)
-            sql += (i > first ? ", (" : "(") + addressValuesSql(addresses[i]) + ")";
-        query.close();
-        query.setSql(sql);
-        query.execSql();
-    }
+    query.close();
+    query.setSql("insert into " + table +
+                 " (Address1, Address2, Address3, Address4, City, State, Zip) values (?, ?, ?, ?, ?, ?, ?)");
+    query.execEach(addresses.size(), [&addresses](size_t row, std::vector<engine::Value>& values) {
+        for (int i = 0; i < 7; ++i)
+            values.emplace_back(addressField(addresses[row], i).toStdString());
+    });
+    query.close();
 }
 
 QString exportCompletedMessage(const QString& fileName)

@@ -80,8 +80,8 @@ int exportLog(engine::Query& query, TextFileWriter& out);
 
 // ---- imports ---------------------------------------------------------------------------------
 
-// Inserts the addresses into the table (Address or YourAddress) in order, many to a
-// statement; a refusal ends it with the engine's error, the statements before it stay.
+// Inserts the addresses into the table (Address or YourAddress) in order, all in one
+// transaction: a refusal ends it with the engine's error and adds none of them.
 void insertAddresses(engine::Query& query, const std::string& table, const std::vector<TAddressLines>& addresses);
 
 QString exportCompletedMessage(const QString& fileName);

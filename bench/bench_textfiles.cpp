@@ -1,6 +1,8 @@
 // Text files at office scale: a 100,000-line address file imported (read, split into fields
 // and added) beside the sqlite3 tool importing the same lines, and a log of 1,000,000 rows
 // exported as labelled lines.
+//
+// BENCH_IMPORT_LINES, BENCH_IMPORT_ROUNDS and BENCH_LOG_ROWS make a quick try smaller.
 #include "addressbook/AddressBook.h"
 #include "addressbook/TextFiles.h"
 #include "app/datamodule/Schemas.h"
@@ -10,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -54,35 +57,42 @@ int main(int argc, char** argv)
         for (int i = 0; i < lines; ++i)
             out << "\"Client " << i << ", Inc.\",Suite " << i % 500 << ",,,Springfield,IL,627" << i % 100 << "\r\n";
     }
-    const QString ours = freshDatabase(f.home.path(), "Ours");
-    const auto start = Clock::now();
-    {
-        QFile file(csv);
-        file.open(QIODevice::ReadOnly);
-        std::vector<TAddressLines> addresses;
-        for (const QString& line : textFileLines(decodeTextFile(file.readAll())))
-            addresses.push_back(readAddressLine(line));
-        engine::Query q;
-        q.setFolder(ours.toStdString());
-        insertAddresses(q, "Address", addresses);
-    }
-    const double oursMs = msSince(start);
+    // Ours and the tool take turns, each into a database of its own, so that both see the
+    // disk in the same state; the best round of each counts.
+    const int rounds = std::max(1, envInt("BENCH_IMPORT_ROUNDS", 3));
+    double oursMs = 1e300, toolMs = 1e300;
+    for (int round = 0; round < rounds; ++round) {
+        const QString ours = freshDatabase(f.home.path(), "Ours" + QString::number(round));
+        const auto start = Clock::now();
+        {
+            QFile file(csv);
+            file.open(QIODevice::ReadOnly);
+            std::vector<TAddressLines> addresses;
+            for (const QString& line : textFileLines(decodeTextFile(file.readAll())))
+                addresses.push_back(readAddressLine(line));
+            engine::Query q;
+            q.setFolder(ours.toStdString());
+            insertAddresses(q, "Address", addresses);
+        }
+        oursMs = std::min(oursMs, msSince(start));
 
-    const QString tool = freshDatabase(f.home.path(), "Tool");
-    const std::string script = (tool + "/import.sql").toStdString();
-    {
-        std::ofstream out(script);
-        out << "create table Lines (a, b, c, d, e, f, g);\n.mode csv\n.import '" << csv.toStdString()
-            << "' Lines\ninsert into Address (Address1, Address2, Address3, Address4, City, State, Zip) "
-               "select * from Lines;\ndrop table Lines;\n";
+        const QString tool = freshDatabase(f.home.path(), "Tool" + QString::number(round));
+        const std::string script = (tool + "/import.sql").toStdString();
+        {
+            std::ofstream out(script);
+            out << "create table Lines (a, b, c, d, e, f, g);\n.mode csv\n.import '" << csv.toStdString()
+                << "' Lines\ninsert into Address (Address1, Address2, Address3, Address4, City, State, Zip) "
+                   "select * from Lines;\ndrop table Lines;\n";
+        }
+        const std::string cmd = "sqlite3 '" + (tool + "/Address.adt").toStdString() + "' < '" + script + "'";
+        const auto toolStart = Clock::now();
+        if (std::system(cmd.c_str()) != 0)
+            std::fprintf(stderr, "sqlite3 tool failed: %s\n", cmd.c_str());
+        toolMs = std::min(toolMs, msSince(toolStart));
     }
-    const std::string cmd = "sqlite3 '" + (tool + "/Address.adt").toStdString() + "' < '" + script + "'";
-    const auto toolStart = Clock::now();
-    if (std::system(cmd.c_str()) != 0)
-        std::fprintf(stderr, "sqlite3 tool failed: %s\n", cmd.c_str());
-    const double toolMs = msSince(toolStart);
-    std::printf("import of %d lines        %8.1f ms   sqlite3 tool: %8.1f ms   rate %.2f of the tool's (goal >= 0.5)\n",
-                lines, oursMs, toolMs, toolMs / oursMs);
+    const double rate = toolMs / oursMs;
+    std::printf("import of %d lines        %8.1f ms   sqlite3 tool: %8.1f ms   rate %.2f of the tool's (goal >= 0.5) %s\n",
+                lines, oursMs, toolMs, rate, rate >= 0.5 ? "met" : "NOT MET");
 
     // ---- log export ----------------------------------------------------------------------------
     QDir().mkpath(f.settings.logDB);
@@ -109,7 +119,8 @@ int main(int argc, char** argv)
         out.close();
     }
     const double exportMs = msSince(exportStart);
-    std::printf("export of %d log rows   %8.1f ms (goal < 10000)   file %.0f MB\n", logRows, exportMs,
+    std::printf("export of %d log rows   %8.1f ms (goal < 10000 for 1,000,000) %s   file %.0f MB\n", logRows,
+                exportMs, exportMs * 1000000.0 / std::max(1, logRows) < 10000 ? "met" : "NOT MET",
                 QFile(exported).size() / 1e6);
     return 0;
 }

@@ -2,6 +2,7 @@
 #include "engine/Sqlite.h"
 
 #include <cctype>
+#include <memory>
 
 namespace engine {
 
@@ -196,6 +197,42 @@ int Query::execSql()
         if (rc != SQLITE_DONE)
             fail(db_, folder_);
         changes = writes ? sqlite3_changes(db_) : 0;
+    }
+    return changes;
+}
+
+int Query::execEach(size_t rows, const std::function<void(size_t row, std::vector<Value>& values)>& valuesOf)
+{
+    close();
+    connect();
+    dropStaleFiles();
+    const char* tail = nullptr;
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(prepare(sql_.c_str(), &tail), sqlite3_finalize);
+    if (!stmt)
+        return 0;
+    if (!blank(tail))
+        throw EngineError("Only one statement can be run for each row: " + sql_);
+    exec(db_, "BEGIN", folder_);
+    int changes = 0;
+    try {
+        std::vector<Value> values;
+        for (size_t row = 0; row < rows; ++row) {
+            values.clear();
+            valuesOf(row, values);
+            for (size_t i = 0; i < values.size(); ++i)
+                bindValue(stmt.get(), static_cast<int>(i + 1), values[i]);
+            if (sqlite3_step(stmt.get()) != SQLITE_DONE)
+                fail(db_, folder_);
+            changes += sqlite3_changes(db_);
+            sqlite3_reset(stmt.get());
+        }
+        stmt.reset();
+        exec(db_, "COMMIT", folder_);
+    } catch (...) {
+        stmt.reset();
+        if (!sqlite3_get_autocommit(db_))
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
     }
     return changes;
 }

@@ -6,6 +6,7 @@
 #include "engine/Engine.h"
 #include "engine/RowSource.h"
 
+#include <functional>
 #include <map>
 #include <string>
 
@@ -28,6 +29,10 @@ public:
 
     void open();       // runs the statement and stands on its first row
     int execSql();     // runs every statement of the text, returns the rows the last affected
+    // Runs the one statement of the text (with ? parameters) once for each of rows, with
+    // the values valuesOf gives for that row bound in order, all in one transaction: every
+    // row is written, or after a failure none. Returns the rows affected.
+    int execEach(size_t rows, const std::function<void(size_t row, std::vector<Value>& values)>& valuesOf);
     void close();      // ends the statement; the folder's files stay attached
     void disconnect(); // also lets go of the folder's files
     bool active() const { return stmt_ != nullptr; }

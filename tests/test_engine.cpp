@@ -318,6 +318,32 @@ private slots:
         }
     }
 
+    void rowByRowStatementWritesAllOrNone()
+    {
+        TdmDovraPro dm;
+        dm.CreateTable(folder_, "Members", schema::Members);
+        exec(folder_, "insert into Members (A_ID, G_ID) values(9, 9)");
+        Query q;
+        q.setFolder(folder_.toStdString());
+        q.setSql("insert into Members (A_ID, G_ID) values (?, ?)");
+        const auto pairs = [](std::vector<std::pair<int, int>> list) {
+            return [list](size_t row, std::vector<Value>& values) {
+                values.emplace_back(std::int64_t(list[row].first));
+                values.emplace_back(std::int64_t(list[row].second));
+            };
+        };
+        // The fourth row repeats the first key: the three before it are not kept either.
+        QVERIFY_THROWS_EXCEPTION(UniqueKeyError, q.execEach(4, pairs({{1, 1}, {1, 2}, {2, 1}, {1, 1}})));
+        QCOMPARE(rows(folder_, "select A_ID, G_ID from Members"), QStringList{"9|9"});
+        // The same query then writes a whole run, in order.
+        QCOMPARE(q.execEach(3, pairs({{1, 1}, {1, 2}, {2, 1}})), 3);
+        QCOMPARE(rows(folder_, "select A_ID, G_ID from Members order by rowid"),
+                 (QStringList{"9|9", "1|1", "1|2", "2|1"}));
+        q.setSql("insert into Members (A_ID, G_ID) values (?, ?); delete from Members");
+        QVERIFY_THROWS_EXCEPTION(EngineError, q.execEach(1, pairs({{5, 5}})));
+        QCOMPARE(rows(folder_, "select count(*) from Members"), QStringList{"4"});
+    }
+
     void badTableFilesGiveTheEnginesMessage_data()
     {
         QTest::addColumn<QByteArray>("content");
