@@ -10,6 +10,7 @@
 #include "printing/ProofArchive.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QLabel>
 #include <QListView>
@@ -22,6 +23,8 @@ namespace {
 
 // Runs of this many mailers or more show their progress.
 constexpr int kProgressFrom = 10;
+// How often the progress is shown, in milliseconds; a Cancel is seen when it is.
+constexpr int kProgressEveryMs = 100;
 
 } // namespace
 
@@ -130,6 +133,8 @@ void TF_Main::PrintMarkedAddresses(const MassPrintModel& entries)
                 panelDB->selectOnlyAddress(earlier);
         });
         int done = 0;
+        QElapsedTimer sinceShown;
+        sinceShown.start();
         for (const MassPrintModel::Entry& e : entries.entries()) {
             if (!e.checked)
                 continue;
@@ -139,8 +144,12 @@ void TF_Main::PrintMarkedAddresses(const MassPrintModel& entries)
             makeMassPrintRecipient(e.rec, listRowOf.value(e.rec.ID, -1));
             printOrStore(); // a refusal is told by the print run; an error ends the run here
             ++done;
-            if (progress)
+            // Shown a few times a second: each showing lets the window repaint, which
+            // for every mailer would cost a good part of a mailer's time.
+            if (progress && (done == checked || sinceShown.hasExpired(kProgressEveryMs))) {
                 progress->setValue(done);
+                sinceShown.restart();
+            }
         }
     }
     if (!proofs.warning().isEmpty())
