@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QtTest>
+#include <ctime>
 
 namespace {
 
@@ -188,6 +189,66 @@ private slots:
         QCOMPARE(lines.size(), 1201);
         QCOMPARE(lines.first(), QString("Ann's,,,,Erie,PA,16501"));
         QCOMPARE(lines.last(), QString("\"Acme, Inc.\",12 Main St,,,Springfield,IL,62701"));
+    }
+
+    // The Date and Time lines are the workstation's short date and long time of the stored
+    // local times, with the zone's name, as local time gives them row after row, also
+    // through the hour that a change of the clock skips or repeats.
+    void exportsDatesInTheLocalTimeZone_data()
+    {
+        QTest::addColumn<QString>("zone");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QStringList>("zoneNames");
+        QTest::newRow("no clock changes") << "UTC"
+                                          << "2026-03-01 20:00:00" << QStringList{"UTC"};
+        QTest::newRow("summer time begins") << "Europe/Berlin"
+                                            << "2026-03-28 20:00:00" << QStringList{"CET", "CEST"};
+        QTest::newRow("summer time ends") << "Europe/Berlin"
+                                          << "2026-10-24 20:00:00" << QStringList{"CEST", "CET"};
+        QTest::newRow("daylight time ends") << "America/New_York"
+                                            << "2026-10-31 20:00:00" << QStringList{"EDT", "EST"};
+    }
+    void exportsDatesInTheLocalTimeZone()
+    {
+        QFETCH(QString, zone);
+        QFETCH(QString, first);
+        QFETCH(QStringList, zoneNames);
+        testsupport::EnvironmentValue tz("TZ", zone);
+        tzset();
+        const auto resetZone = qScopeGuard([] { tzset(); });
+        testsupport::ProgramFixture f;
+        QDir().mkpath(f.settings.logDB);
+        f.dm.CreateTable(f.settings.logDB, "Log37", schema::Log37);
+        engine::Query q;
+        q.setFolder(f.settings.logDB.toStdString());
+        // Every 20 minutes and 7 seconds for ten hours.
+        constexpr int kRows = 30;
+        q.setSql("insert into Log37 (DateTime, MailerNum, Batch, Result) with recursive n(i) as (select 0 union all "
+                 "select i + 1 from n where i < " +
+                 std::to_string(kRows - 1) + ") select datetime(" + engine::quoted(first.toStdString()) +
+                 ", '+' || (i * 1207) || ' seconds'), '9214', False, 'None' from n");
+        q.execSql();
+        const QString name = f.home.file("log.txt");
+        {
+            TextFileWriter out(name);
+            QCOMPARE(exportLog(q, out), kRows);
+            out.close();
+        }
+        const QStringList lines = textFileLines(decodeTextFile(contents(name)));
+        const QLocale locale = QLocale::system();
+        const QString format = locale.dateFormat(QLocale::ShortFormat) + ' ' + locale.timeFormat(QLocale::LongFormat);
+        // Stepped as the stored text is, by the clock on the wall.
+        QDateTime stored = QDateTime::fromString(first, "yyyy-MM-dd HH:mm:ss");
+        stored.setTimeZone(QTimeZone::utc());
+        QStringList names;
+        for (int row = 0; row < kRows; ++row, stored = stored.addSecs(1207)) {
+            const QString line = lines.value(row * 31);
+            QCOMPARE(line, "Date and Time = " + locale.toString(QDateTime(stored.date(), stored.time()), format));
+            const QString zoneName = line.section(' ', -1); // none for a time the clock skips
+            if (!zoneName.isEmpty() && !names.contains(zoneName))
+                names << zoneName;
+        }
+        QCOMPARE(names, zoneNames);
     }
 
     void exportsTheLog()
