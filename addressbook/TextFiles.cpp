@@ -265,9 +265,17 @@ int exportAddresses(engine::Query& query, const std::string& table, TextFileWrit
     return count;
 }
 
-int exportLog(engine::Query& query, TextFileWriter& out)
+int exportLog(engine::Query& query, TextFileWriter& out, const ExportProgress& progress)
 {
+    constexpr int kProgressEvery = 4096;
     LogDateTimeText dateTimeText;
+    int total = 0;
+    if (progress) {
+        query.close();
+        query.setSql("select count(*) from Log37");
+        query.open();
+        total = static_cast<int>(query.asInteger(query.fieldName(0)));
+    }
     int count = 0;
     query.close();
     query.setSql("select * from Log37 order by DateTime");
@@ -305,8 +313,12 @@ int exportLog(engine::Query& query, TextFileWriter& out)
         }
         out.endLine();
         out.endLine();
+        if (progress && (count + 1) % kProgressEvery == 0)
+            progress(count + 1, total);
     }
     query.close();
+    if (progress)
+        progress(count, total);
     return count;
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,9 +75,10 @@ private:
 int exportAddresses(engine::Query& query, const std::string& table, TextFileWriter& out);
 
 // Writes every Log37 row in DateTime order as 29 labelled lines (the log column table's
-// headings and fields) and two empty lines;
-// returns the number of rows.
-int exportLog(engine::Query& query, TextFileWriter& out);
+// headings and fields) and two empty lines; returns the number of rows. progress, when
+// given, hears the rows written and the rows in all every few thousand rows and at the end.
+using ExportProgress = std::function<void(int written, int total)>;
+int exportLog(engine::Query& query, TextFileWriter& out, const ExportProgress& progress = {});
 
 // ---- imports ---------------------------------------------------------------------------------
 

@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QProgressDialog>
 #include <stdexcept>
 
 namespace {
@@ -124,6 +125,13 @@ void TF_Main::miLogExportClick()
         engine::Query& q = dmDovraPro->adsqLog;
         q.close();
         q.setFolder(toStd(settings.logDB));
-        exportLog(q, out);
+        QProgressDialog progress("Exporting your Log file...", QString(), 0, 0, this);
+        progress.setWindowTitle("Export Log File");
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(500);
+        exportLog(q, out, [&progress](int written, int total) {
+            progress.setMaximum(total);
+            progress.setValue(written);
+        });
     });
 }

@@ -265,7 +265,9 @@ private slots:
         const QString name = f.home.file("log.txt");
         {
             TextFileWriter out(name);
-            QCOMPARE(exportLog(q, out), 2);
+            QList<QPair<int, int>> heard;
+            QCOMPARE(exportLog(q, out, [&heard](int written, int total) { heard.append({written, total}); }), 2);
+            QCOMPARE(heard, (QList<QPair<int, int>>{{2, 2}}));
             out.close();
         }
         const QStringList lines = textFileLines(decodeTextFile(contents(name)));
