@@ -68,16 +68,6 @@ MultiTableWrite::~MultiTableWrite()
     db_ = nullptr;
 }
 
-sqlite3_stmt* MultiTableWrite::prepared(const std::string& sql)
-{
-    if (const auto found = statements_.find(sql); found != statements_.end())
-        return found->second;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
-        fail(db_, context_);
-    statements_.emplace(sql, stmt);
-    return stmt;
-}
 
 int MultiTableWrite::run(const std::string& sql, const std::vector<Value>& values)
 {
@@ -86,7 +76,7 @@ int MultiTableWrite::run(const std::string& sql, const std::vector<Value>& value
     const bool keep = !values.empty();
     sqlite3_stmt* stmt = nullptr;
     if (keep)
-        stmt = prepared(sql);
+        stmt = keptStatement(db_, statements_, sql, context_);
     else if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
         fail(db_, context_);
     for (size_t i = 0; i < values.size(); ++i)

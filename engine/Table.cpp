@@ -196,14 +196,7 @@ void Table::dropSeek()
 
 sqlite3_stmt* Table::cached(const std::string& sql)
 {
-    auto it = statements_.find(sql);
-    if (it != statements_.end())
-        return it->second;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
-        fail(db_, path_);
-    statements_.emplace(sql, stmt);
-    return stmt;
+    return keptStatement(db_, statements_, sql, path_);
 }
 
 void Table::close()
