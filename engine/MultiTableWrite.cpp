@@ -110,6 +110,11 @@ void requireWritable(const std::string& folder, const std::string& table)
         throw EngineError("The table " + tableFile(folder, table) + " does not exist");
     if (::access(path.c_str(), W_OK) != 0)
         throw EngineError("The table " + path + " cannot be written: the file is write-protected for this user");
+    // A journal kept beside the table (see Table::open) is written by every commit.
+    const std::string journal = path + "-journal";
+    if (::access(journal.c_str(), F_OK) == 0 && ::access(journal.c_str(), W_OK) != 0)
+        throw EngineError("The table " + path + " cannot be written: its journal file " + journal +
+                          " is write-protected for this user");
     const std::string dir = std::filesystem::path(path).parent_path().string();
     if (::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) != 0)
         throw EngineError("The table " + path + " cannot be written: its folder " + dir +
