@@ -117,6 +117,18 @@ void releaseConnection(const std::string& path, Connection& connection)
     pool().release(path, connection);
 }
 
+sqlite3_stmt* keptStatement(sqlite3* db, StatementCache& statements, const std::string& sql,
+                            const std::string& context)
+{
+    if (const auto found = statements.find(sql); found != statements.end())
+        return found->second;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
+        fail(db, context);
+    statements.emplace(sql, stmt);
+    return stmt;
+}
+
 void closeConnection(Connection& connection)
 {
     for (auto& [sql, stmt] : connection.statements)

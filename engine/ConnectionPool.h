@@ -28,5 +28,9 @@ Connection takeConnection(const std::string& path);
 void releaseConnection(const std::string& path, Connection& connection);
 // Closes a connection and finalizes its statements.
 void closeConnection(Connection& connection);
+// The statement of sql on db, prepared at its first use and kept in statements for the next;
+// a failure names context.
+sqlite3_stmt* keptStatement(sqlite3* db, StatementCache& statements, const std::string& sql,
+                            const std::string& context);
 
 } // namespace engine::detail

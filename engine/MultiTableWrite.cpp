@@ -68,16 +68,6 @@ MultiTableWrite::~MultiTableWrite()
     db_ = nullptr;
 }
 
-sqlite3_stmt* MultiTableWrite::prepared(const std::string& sql)
-{
-    if (const auto found = statements_.find(sql); found != statements_.end())
-        return found->second;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
-        fail(db_, context_);
-    statements_.emplace(sql, stmt);
-    return stmt;
-}
 
 int MultiTableWrite::run(const std::string& sql, const std::vector<Value>& values)
 {
@@ -86,7 +76,7 @@ int MultiTableWrite::run(const std::string& sql, const std::vector<Value>& value
     const bool keep = !values.empty();
     sqlite3_stmt* stmt = nullptr;
     if (keep)
-        stmt = prepared(sql);
+        stmt = keptStatement(db_, statements_, sql, context_);
     else if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
         fail(db_, context_);
     for (size_t i = 0; i < values.size(); ++i)
@@ -120,6 +110,11 @@ void requireWritable(const std::string& folder, const std::string& table)
         throw EngineError("The table " + tableFile(folder, table) + " does not exist");
     if (::access(path.c_str(), W_OK) != 0)
         throw EngineError("The table " + path + " cannot be written: the file is write-protected for this user");
+    // A journal kept beside the table (see Table::open) is written by every commit.
+    const std::string journal = path + "-journal";
+    if (::access(journal.c_str(), F_OK) == 0 && ::access(journal.c_str(), W_OK) != 0)
+        throw EngineError("The table " + path + " cannot be written: its journal file " + journal +
+                          " is write-protected for this user");
     const std::string dir = std::filesystem::path(path).parent_path().string();
     if (::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) != 0)
         throw EngineError("The table " + path + " cannot be written: its folder " + dir +

@@ -34,8 +34,6 @@ public:
     void commit();
 
 private:
-    sqlite3_stmt* prepared(const std::string& sql);
-
     sqlite3* db_ = nullptr;
     // A write to one file takes its connection from the kept ones and gives it back with
     // the statements prepared on it, as table handles do; one across files opens its own,

@@ -44,6 +44,25 @@ mode_t lockFileMode(const std::string& tablePath)
     return mode;
 }
 
+// A file beside a table that every user who may write the table must be able to write too
+// (its lock file, its kept journal) takes the table's group where this user made it: in a
+// folder shared through a group, the maker's own group would keep the others out.
+void giveTablesGroup(const std::string& file, const std::string& tablePath)
+{
+    struct stat table {}, beside {};
+    if (::stat(tablePath.c_str(), &table) != 0 || ::stat(file.c_str(), &beside) != 0)
+        return;
+    if (beside.st_uid == ::geteuid() && beside.st_gid != table.st_gid)
+        (void)::chown(file.c_str(), uid_t(-1), table.st_gid);
+}
+
+// The journal a table opened exclusively keeps between commits (see open) is written by
+// whoever commits next; SQLite gives it the table's permission bits.
+void shareKeptJournal(const std::string& tablePath)
+{
+    giveTablesGroup(tablePath + "-journal", tablePath);
+}
+
 } // namespace
 
 Table::Table() = default;
@@ -104,6 +123,7 @@ void Table::lock()
         // umask: the lock file is writable for the classes of users that may write the
         // table file or its folder.
         ::fchmod(lockFd_, lockFileMode(path_));
+        giveTablesGroup(lockPath, path_);
     } else if (errno == EEXIST) {
         lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CLOEXEC);
     }
@@ -154,6 +174,12 @@ void Table::open()
         db_ = connection.db;
         statements_ = std::move(connection.statements);
         fileIdentity_ = connection.identity;
+        // A table held exclusively is written again and again by its holder (the counter,
+        // at every mailer): its journal file is kept between commits, its header cleared,
+        // as creating and deleting it each time cost more than the commit's own writes.
+        // The connection keeps the mode for its next use.
+        if (exclusive_)
+            exec(db_, "PRAGMA journal_mode=PERSIST", path_);
         std::vector<std::string> names;
         std::vector<Kind> kinds;
         {
@@ -196,14 +222,7 @@ void Table::dropSeek()
 
 sqlite3_stmt* Table::cached(const std::string& sql)
 {
-    auto it = statements_.find(sql);
-    if (it != statements_.end())
-        return it->second;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
-        fail(db_, path_);
-    statements_.emplace(sql, stmt);
-    return stmt;
+    return keptStatement(db_, statements_, sql, path_);
 }
 
 void Table::close()
@@ -372,6 +391,8 @@ void Table::post()
         rowid_ = sqlite3_last_insert_rowid(db_);
     state_ = State::Browse;
     pending_.clear();
+    if (exclusive_)
+        shareKeptJournal(path_);
     reloadCurrent();
 }
 
@@ -410,6 +431,8 @@ void Table::commit()
     if (editing())
         post();
     exec(db_, "COMMIT", path_);
+    if (exclusive_)
+        shareKeptJournal(path_);
 }
 
 void Table::rollback()

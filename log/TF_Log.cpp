@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QDesktopServices>
+#include <QDir>
 #include <QMenu>
 #include <QUrl>
 #include <QPushButton>
@@ -402,8 +403,14 @@ QString TF_Log::currentProofFile() const
 void TF_Log::btnOpenProofClick()
 {
     const QString file = currentProofFile();
-    if (!file.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+    if (file.isEmpty())
+        return;
+    // The desktop's viewer shows it; a desktop without one is told, not left silent.
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
+        MessageService::error(QStringLiteral("The proof copy \"%1\" could not be opened: this desktop has no "
+                                             "program set to show PDF files.")
+                                  .arg(QDir::toNativeSeparators(file)),
+                              this);
 }
 
 void TF_Log::ReloadLogWindow()

@@ -19,6 +19,7 @@
 #include <QRegularExpression>
 #include <QtTest>
 #include <csignal>
+#include <grp.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,17 +50,26 @@ struct CrashFolder {
     QString printed() const { return home.path() + "/Printed"; }
 };
 
+// A user of another workstation, played by a process that root starts under that identity.
+struct Account {
+    uid_t uid;
+    gid_t gid;
+    std::vector<gid_t> groups; // supplementary
+};
+// Root writes through any protection; another user's workstation is played by "nobody".
+const Account kNobody{65534, 65534, {}};
+
 // Runs the printing workstation; killed killAfterMs after it has started printing (never
 // when negative). Returns its exit status as QProcess reports it.
 QProcess::ExitStatus runPrinter(const QString& home, const QStringList& mode, int killAfterMs = -1,
-                               QByteArray* errors = nullptr, bool asOtherUser = false)
+                               QByteArray* errors = nullptr, const Account* as = nullptr)
 {
     QProcess p;
     p.setProcessChannelMode(errors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
-    // Root writes through any protection; another user's workstation is played by "nobody".
-    if (asOtherUser && ::geteuid() == 0)
-        p.setChildProcessModifier([] {
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+    if (as && ::geteuid() == 0)
+        p.setChildProcessModifier([as] {
+            if (::setgroups(as->groups.size(), as->groups.data()) != 0 || ::setgid(as->gid) != 0 ||
+                ::setuid(as->uid) != 0)
                 ::_exit(99);
         });
     p.start(crashPrinter(), QStringList{home} + mode);
@@ -183,6 +193,7 @@ private slots:
     void tablesBeingMadeWhenKilledAreWholeOrAbsent();
     void writeProtectedCounterOrLogRefusedBeforePrinting_data();
     void writeProtectedCounterOrLogRefusedBeforePrinting();
+    void counterJournalIsWritableForTheOfficeGroup();
 };
 
 void TestCrashSafety::killedAtRandomMomentsNeverRepeatsANumber()
@@ -274,6 +285,10 @@ void TestCrashSafety::writeProtectedCounterOrLogRefusedBeforePrinting_data()
     QTest::newRow("counter folder") << "." << "MailerNum.adt cannot be written: its folder";
     QTest::newRow("log file") << "Log/Log37.adt" << "Log37.adt cannot be written: the file is write-protected";
     QTest::newRow("log folder") << "Log" << "Log37.adt cannot be written: its folder";
+    // The counter keeps its journal file between commits; one this user cannot write would
+    // fail the commit.
+    QTest::newRow("kept counter journal") << "MailerNum.adt-journal"
+                                          << "MailerNum.adt cannot be written: its journal file";
     // A folder shared by several users: the counter's lock file, made by the first user to
     // print, can be taken by the others.
     QTest::newRow("nothing: a folder shared by every user") << "" << "";
@@ -294,13 +309,14 @@ void TestCrashSafety::writeProtectedCounterOrLogRefusedBeforePrinting()
     const mode_t umaskBefore = ::umask(022);
     QCOMPARE(runPrinter(home, {"once", "form"}), QProcess::NormalExit);
     ::umask(umaskBefore);
+
     if (!protect.isEmpty()) {
         const QString path = home + "/" + protect;
         QVERIFY(::chmod(qPrintable(path), QFileInfo(path).isDir() ? 0755 : 0444) == 0);
     }
 
     QByteArray errors;
-    const QProcess::ExitStatus status = runPrinter(home, {"once", "form"}, -1, &errors, true);
+    const QProcess::ExitStatus status = runPrinter(home, {"once", "form"}, -1, &errors, &kNobody);
     const QStringList onPaper = numbersOnPaper(f.printed());
     if (message.isEmpty()) {
         QVERIFY2(status == QProcess::NormalExit, errors.constData());
@@ -316,6 +332,35 @@ void TestCrashSafety::writeProtectedCounterOrLogRefusedBeforePrinting()
         QCOMPARE(counterSerial(home), kFirstSerial + 1);
         QCOMPARE(loggedNumbers(home).numbers.size(), 1);
     }
+    checkInvariants(home, f.printed());
+}
+
+// The counter keeps its journal file between commits. In a folder shared through a group,
+// the journal the first user makes must be writable by the next user of that group, whatever
+// the first user's own group.
+void TestCrashSafety::counterJournalIsWritableForTheOfficeGroup()
+{
+    if (::geteuid() != 0)
+        QSKIP("playing two users of one group needs root");
+    const gid_t office = 100;
+    const Account first{65534, 65534, {office}};
+    const Account second{65533, office, {office}};
+    CrashFolder f;
+    const QString home = f.home.path();
+    QDir().mkpath(f.printed());
+    for (const QString& folder : {home, home + "/Log", f.printed()})
+        QVERIFY(::chown(qPrintable(folder), 0, office) == 0 && ::chmod(qPrintable(folder), 0770) == 0);
+    for (const QString& file : {home + "/MailerNum.adt", home + "/Log/Log37.adt"})
+        QVERIFY(::chown(qPrintable(file), 0, office) == 0 && ::chmod(qPrintable(file), 0660) == 0);
+
+    QByteArray errors;
+    QVERIFY2(runPrinter(home, {"once", "form"}, -1, &errors, &first) == QProcess::NormalExit, errors.constData());
+    const QFileInfo journal(home + "/MailerNum.adt-journal");
+    QVERIFY(journal.exists());
+    QCOMPARE(journal.groupId(), office);
+    QVERIFY2(runPrinter(home, {"once", "form"}, -1, &errors, &second) == QProcess::NormalExit, errors.constData());
+    QCOMPARE(numbersOnPaper(f.printed()).size(), 2);
+    QCOMPARE(counterSerial(home), kFirstSerial + 2);
     checkInvariants(home, f.printed());
 }
 

@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QTableView>
 #include <QToolButton>
+#include <QDesktopServices>
 #include <QtTest>
 #include <chrono>
 #include <sqlite3.h>
@@ -106,6 +107,15 @@ void refuseCounterWrites(const QString& folder)
 }
 
 // Fails the chosen print job, as a printer that goes offline part-way would.
+// Stands in for the desktop's viewer: records what it is asked to open.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
 class FailingCanvas : public RecordingCanvas {
 public:
     explicit FailingCanvas(int failingJob) : failingJob_(failingJob) {}
@@ -842,6 +852,30 @@ void TestPrintRun::logWindowOpensTheProofOfTheCurrentRow()
     QCOMPARE(enabled, QStringList({" none", GroupMailerNumber(numberT("0000041")) + " proof"}));
     auto item = log.pmGrid->findChild<QAction*>("miOpenProof");
     QVERIFY(item);
+
+    // Open Proof hands the printed row's copy to the desktop's viewer; a desktop without
+    // one gets a message naming the file.
+    for (int row = 0; row < 2; ++row) {
+        log.gridLog->setCurrentIndex(log.model()->index(row, 0));
+        if (log.btnOpenProof->isEnabled())
+            break;
+    }
+    const QString proof = ProofArchive::proofFile(f.home.path() + "/Proofs", numberT("0000041"));
+    UrlRecorder viewer;
+    MessageService::clearShown();
+    QDesktopServices::setUrlHandler("file", &viewer, "open");
+    item->trigger();
+    QDesktopServices::unsetUrlHandler("file");
+    QCOMPARE(viewer.opened, QList<QUrl>{QUrl::fromLocalFile(proof)});
+    QVERIFY(MessageService::shown().isEmpty());
+
+    // A handler that cannot be called stands for a desktop without a viewer.
+    QDesktopServices::setUrlHandler("file", &viewer, "missing");
+    log.btnOpenProof->click();
+    QDesktopServices::unsetUrlHandler("file");
+    QCOMPARE(MessageService::shown().size(), 1);
+    QVERIFY2(MessageService::shown()[0].text.contains(QDir::toNativeSeparators(proof)),
+             qPrintable(MessageService::shown()[0].text));
 }
 
 QTEST_MAIN(TestPrintRun)
