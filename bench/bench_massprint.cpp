@@ -26,35 +26,15 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <array>
 #include <cstdio>
 #include <vector>
 
 namespace {
 
-// Recipients taken in turn, numbered, so that no job finds the fonts and bar codes of the
-// job before it ready made.
-struct Recipient {
-    std::array<QString, 4> lines;
-    QString city, state, zip;
-};
-const std::array<Recipient, 9> kRecipients{{
-    {{"Jane Roe", "Roe & Sons", "4 Elm St", "Apt 2"}, "Dover", "DE", "19901"},
-    {{"Quentin Vasquez", "Vasquez Holdings LLC", "1187 Harbor Blvd", "Suite 300"}, "Oxnard", "CA", "93035"},
-    {{"Mary-Kate O'Brien", "", "77 Wexford Way", ""}, "Boston", "MA", "02116-4411"},
-    {{"Dr. Paul Zhang", "Zhang Family Dental", "9 Juniper Court", "Bldg B"}, "Yakima", "WA", "98902"},
-    {{"Hector Jimenez", "Jimenez Farms", "RR 2 Box 48", ""}, "Lubbock", "TX", "79401"},
-    {{"Wilhelmina Fox", "Fox & Kettle Pub", "302 Queen St", "Rear"}, "Alexandria", "VA", "22314"},
-    {{"Abdul Karim", "Karim Imports Inc", "45 Canal St", "Fl 3"}, "New York", "NY", "10013-2208"},
-    {{"Yvonne Becker", "", "615 N Pearl Ave", "Unit 12"}, "Milwaukee", "WI", "53202"},
-    {{"George Ulrich", "Ulrich Tool & Die", "2250 Industrial Pkwy", ""}, "Toledo", "OH", "43612"},
-}};
-
+// The recipients of the print benchmark in turn, numbered.
 TAddressLines addressNumber(int i)
 {
-    const Recipient& r = kRecipients[size_t(i) % kRecipients.size()];
+    const BenchRecipient& r = kBenchRecipients[size_t(i) % kBenchRecipients.size()];
     TAddressLines a;
     for (int line = 0; line < 4; ++line)
         a.address[line] = r.lines[size_t(line)];
@@ -63,38 +43,6 @@ TAddressLines addressNumber(int i)
     a.state = r.state;
     a.zip = r.zip;
     return a;
-}
-
-// The print data and log row of a mailer to that recipient, with everything else as the
-// main window shows it, as its Print takes them.
-MailerPrintData printDataFor(const TF_Main& w, const TAddressLines& to)
-{
-    MailerPrintData data;
-    for (int i = 0; i < 5; ++i)
-        data.senderLines[i] = w.lblYourAddress[i]->text();
-    data.senderZip = w.currentSender.zip;
-    data.recipientLines = displayLines(to);
-    data.recipientZip = to.zip;
-    data.postage = w.editPostage->text();
-    data.certifiedFee = w.editCertFee->text();
-    data.returnFee = w.editReturn->text();
-    data.restrictedFee = w.editRestricted->text();
-    data.total = w.editTotal->text();
-    applyPrintSettings(data, w.settings);
-    return data;
-}
-
-MailerLogEntry logEntryFor(const TF_Main& w, const TAddressLines& to)
-{
-    MailerLogEntry entry;
-    entry.recipient = to;
-    entry.sender = w.currentSender;
-    entry.postage = w.editPostage->text();
-    entry.certified = w.editCertFee->text();
-    entry.returnFee = w.editReturn->text();
-    entry.restricted = w.editRestricted->text();
-    entry.total = w.editTotal->text();
-    return entry;
 }
 
 bool waitFor(const std::function<bool()>& done)
@@ -173,8 +121,13 @@ int main(int argc, char** argv)
         for (int i = first; i < done; ++i) {
             PdfJobCanvas canvas(PdfJobCanvas::defaultFolder());
             const TAddressLines& to = recipients[size_t(i)];
-            const PrintOutcome outcome =
-                PrintMailer(canvas, w.settings, printDataFor(w, to), layout, logEntryFor(w, to), &proofs);
+            // Everything but the recipient as the window's Print takes it.
+            MailerPrintData data = printDataOfWindow(w);
+            data.recipientLines = displayLines(to);
+            data.recipientZip = to.zip;
+            MailerLogEntry entry = logEntryOfWindow(w);
+            entry.recipient = to;
+            const PrintOutcome outcome = PrintMailer(canvas, w.settings, data, layout, entry, &proofs);
             if (!outcome.printed()) {
                 std::fprintf(stderr, "refused: %s\n", qPrintable(outcome.refusal));
                 return 1;

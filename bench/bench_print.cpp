@@ -68,24 +68,7 @@ MailerLogEntry logEntry()
     return entry;
 }
 
-// Recipients taken in turn: more of them than the print path keeps ready-made pieces of.
-struct Recipient {
-    std::array<QString, 4> lines;
-    QString city, state, zip;
-};
-const std::array<Recipient, 9> kRecipients{{
-    {{"Jane Roe", "Roe & Sons", "4 Elm St", "Apt 2"}, "Dover", "DE", "19901"},
-    {{"Quentin Vasquez", "Vasquez Holdings LLC", "1187 Harbor Blvd", "Suite 300"}, "Oxnard", "CA", "93035"},
-    {{"Mary-Kate O'Brien", "", "77 Wexford Way", ""}, "Boston", "MA", "02116-4411"},
-    {{"Dr. Paul Zhang", "Zhang Family Dental", "9 Juniper Court", "Bldg B"}, "Yakima", "WA", "98902"},
-    {{"Hector Jimenez", "Jimenez Farms", "RR 2 Box 48", ""}, "Lubbock", "TX", "79401"},
-    {{"Wilhelmina Fox", "Fox & Kettle Pub", "302 Queen St", "Rear"}, "Alexandria", "VA", "22314"},
-    {{"Abdul Karim", "Karim Imports Inc", "45 Canal St", "Fl 3"}, "New York", "NY", "10013-2208"},
-    {{"Yvonne Becker", "", "615 N Pearl Ave", "Unit 12"}, "Milwaukee", "WI", "53202"},
-    {{"George Ulrich", "Ulrich Tool & Die", "2250 Industrial Pkwy", ""}, "Toledo", "OH", "43612"},
-}};
-
-void addressTo(MailerPrintData& data, MailerLogEntry& entry, const Recipient& to)
+void addressTo(MailerPrintData& data, MailerLogEntry& entry, const BenchRecipient& to)
 {
     entry.recipient = {{to.lines[0], to.lines[1], to.lines[2], to.lines[3]}, to.city, to.state, to.zip};
     data.recipientLines = {to.lines[0], to.lines[1], to.lines[2], to.lines[3],
@@ -150,7 +133,7 @@ int main(int argc, char** argv)
     applyPrintSettings(data, settings);
     MailerLogEntry entry = logEntry();
     int turn = 0;
-    const auto nextRecipient = [&] { addressTo(data, entry, kRecipients[size_t(turn++) % kRecipients.size()]); };
+    const auto nextRecipient = [&] { addressTo(data, entry, kBenchRecipients[size_t(turn++) % kBenchRecipients.size()]); };
     DurableTransactions reference(home.path() + "/Scratch");
     // The disk's speed drifts over a run (its cache, the files already written), so the
     // print run and the reference transactions take turns in rounds and see the same disk.

@@ -24,6 +24,8 @@ class TAddressBookPanel;
 class TF_MassPrint;
 class MassPrintModel;
 struct TAddressRec;
+struct MailerPrintData;
+struct MailerLogEntry;
 class TextFileWriter;
 namespace engine {
 class Query;
@@ -296,3 +298,8 @@ private:
 
 // The one main window.
 extern TF_Main* F_Main;
+
+// What the window's Print takes: the mailer's print data and its log row as the window
+// shows them (the recipient of the open address database, or the one typed).
+MailerPrintData printDataOfWindow(const TF_Main& w);
+MailerLogEntry logEntryOfWindow(const TF_Main& w);

@@ -25,6 +25,8 @@ bool recipientFromDatabase(const TF_Main& w)
     return !w.gbToDB->isHidden();
 }
 
+} // namespace
+
 MailerPrintData printDataOfWindow(const TF_Main& w)
 {
     MailerPrintData data;
@@ -70,8 +72,6 @@ MailerLogEntry logEntryOfWindow(const TF_Main& w)
     entry.wishRest = w.cbRestricted->isChecked();
     return entry;
 }
-
-} // namespace
 
 void TF_Main::connectPrintCommands()
 {

@@ -166,7 +166,10 @@ bool printsToPdf(const QStringList& installedPrinters)
 
 std::unique_ptr<PageCanvas> openPrintCanvas(const QString& printerName)
 {
-    const QStringList installed = QPrinterInfo::availablePrinterNames();
+    // Asking the print system for its printers takes a round trip to it for every mailer;
+    // with the PDF folder set their names do not matter.
+    const QStringList installed =
+        qEnvironmentVariableIsEmpty("DOVRA_PDF_DIR") ? QPrinterInfo::availablePrinterNames() : QStringList();
     if (printsToPdf(installed))
         return std::make_unique<PdfJobCanvas>(PdfJobCanvas::defaultFolder());
     // A stored printer that has since been removed falls back to the default one.
