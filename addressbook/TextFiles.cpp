@@ -77,16 +77,11 @@ private:
     }
 
     const QLocale locale_ = QLocale::system();
-    const QString format_ =
-        locale_.dateFormat(QLocale::ShortFormat) + ' ' + locale_.timeFormat(QLocale::LongFormat);
+    const QString format_ = locale_.dateFormat(QLocale::ShortFormat) + ' ' + locale_.timeFormat(QLocale::LongFormat);
     const QTimeZone zone_ = QTimeZone::systemTimeZone();
     qint64 day_ = std::numeric_limits<qint64>::min();
     bool dayNearChange_ = true;
 };
-
-} // namespace
-
-namespace {
 
 // ReadCsvField's work on a view of the line, so that a whole line is split without a
 // string made for each step.
@@ -292,8 +287,8 @@ int exportLog(engine::Query& query, TextFileWriter& out, const ExportProgress& p
     for (const ReportColumnEntry& column : reportColumnTable()) {
         const std::string field = column.logColumn;
         const Kind kind = field == "DateTime" ? Kind::DateTime : field == "Batch" ? Kind::Batch : Kind::Text;
-        lines.push_back({reportHeading(QString::fromLatin1(column.entryText)) + " = ", field,
-                         fieldIndexOf(query, field), kind});
+        lines.push_back(
+            {reportHeading(QString::fromLatin1(column.entryText)) + " = ", field, fieldIndexOf(query, field), kind});
     }
     for (; !query.eof(); query.next(), ++count) {
         for (const Line& line : lines) {

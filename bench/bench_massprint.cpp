@@ -151,8 +151,8 @@ int main(int argc, char** argv)
 
     const double massRate = addresses / massSeconds;
     const double singleRate = addresses / singleSeconds;
-    std::printf("mass print of %d addresses to PDF:          %.2f s, %.1f mailers per second\n", addresses,
-                massSeconds, massRate);
+    std::printf("mass print of %d addresses to PDF:          %.2f s, %.1f mailers per second\n", addresses, massSeconds,
+                massRate);
     std::printf("single prints to the same recipients:       %.2f s, %.1f mailers per second\n", singleSeconds,
                 singleRate);
     std::printf("mass-print rate / single-print rate:        %.2f (goal >= 0.8) %s\n", massRate / singleRate,

@@ -133,7 +133,9 @@ int main(int argc, char** argv)
     applyPrintSettings(data, settings);
     MailerLogEntry entry = logEntry();
     int turn = 0;
-    const auto nextRecipient = [&] { addressTo(data, entry, kBenchRecipients[size_t(turn++) % kBenchRecipients.size()]); };
+    const auto nextRecipient = [&] {
+        addressTo(data, entry, kBenchRecipients[size_t(turn++) % kBenchRecipients.size()]);
+    };
     DurableTransactions reference(home.path() + "/Scratch");
     // The disk's speed drifts over a run (its cache, the files already written), so the
     // print run and the reference transactions take turns in rounds and see the same disk.

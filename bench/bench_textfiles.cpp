@@ -91,8 +91,9 @@ int main(int argc, char** argv)
         toolMs = std::min(toolMs, msSince(toolStart));
     }
     const double rate = toolMs / oursMs;
-    std::printf("import of %d lines        %8.1f ms   sqlite3 tool: %8.1f ms   rate %.2f of the tool's (goal >= 0.5) %s\n",
-                lines, oursMs, toolMs, rate, rate >= 0.5 ? "met" : "NOT MET");
+    std::printf(
+        "import of %d lines        %8.1f ms   sqlite3 tool: %8.1f ms   rate %.2f of the tool's (goal >= 0.5) %s\n",
+        lines, oursMs, toolMs, rate, rate >= 0.5 ? "met" : "NOT MET");
 
     // ---- log export ----------------------------------------------------------------------------
     QDir().mkpath(f.settings.logDB);
@@ -119,8 +120,7 @@ int main(int argc, char** argv)
         out.close();
     }
     const double exportMs = msSince(exportStart);
-    std::printf("export of %d log rows   %8.1f ms (goal < 10000 for 1,000,000) %s   file %.0f MB\n", logRows,
-                exportMs, exportMs * 1000000.0 / std::max(1, logRows) < 10000 ? "met" : "NOT MET",
-                QFile(exported).size() / 1e6);
+    std::printf("export of %d log rows   %8.1f ms (goal < 10000 for 1,000,000) %s   file %.0f MB\n", logRows, exportMs,
+                exportMs * 1000000.0 / std::max(1, logRows) < 10000 ? "met" : "NOT MET", QFile(exported).size() / 1e6);
     return 0;
 }
