@@ -193,14 +193,16 @@ int main(int argc, char** argv)
     const double withProofs = forms / proofSeconds;
     std::printf("with proof copies kept, mailers per second: %.1f (%.2f of the rate without; goal >= 0.8) %s\n",
                 withProofs, withProofs / mailersPerSecond, withProofs >= 0.8 * mailersPerSecond ? "met" : "NOT MET");
-    qint64 proofBytes = 0, proofCount = 0;
+    qint64 proofBytes = 0, proofCount = 0, largestProof = 0;
     QDirIterator files(home.path() + "/Proofs", {"*.pdf"}, QDir::Files, QDirIterator::Subdirectories);
     while (files.hasNext()) {
-        proofBytes += QFileInfo(files.next()).size();
+        const qint64 size = QFileInfo(files.next()).size();
+        proofBytes += size;
+        largestProof = qMax(largestProof, size);
         ++proofCount;
     }
-    std::printf("proof copy size, average:                   %.1f kB (goal < 30 kB)\n",
-                proofCount ? proofBytes / 1024.0 / proofCount : 0.0);
+    std::printf("proof copy size, average and largest:       %.1f kB, %.1f kB (goal < 30 kB)\n",
+                proofCount ? proofBytes / 1024.0 / proofCount : 0.0, largestProof / 1024.0);
     std::printf("form job alone (PDF writer), processor time: %.3f ms in the program, %.3f ms in the system\n",
                 userMilliseconds, systemMilliseconds);
     std::printf("form job file size:                         %lld bytes\n", static_cast<long long>(jobBytes));

@@ -215,6 +215,31 @@ void syncPath(const std::string& path, bool folder)
         throw EngineError("Cannot write " + path + " to disk: " + std::strerror(err));
 }
 
+} // namespace
+
+int placeWithoutReplacing(const std::string& from, const std::string& to)
+{
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno == EEXIST)
+        return EEXIST;
+#endif
+    // Systems and shares without such a rename: a hard link, which never replaces either.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 0;
+    }
+    if (errno == EEXIST)
+        return EEXIST;
+    // Shares without either: a rename after a look.
+    if (detail::fileExists(to))
+        return EEXIST;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+namespace {
+
 // Removes a file being built and what SQLite may have left beside it.
 void removeBuildFiles(const std::string& path)
 {
@@ -231,25 +256,11 @@ void placeTableFile(const std::string& built, const std::string& path, bool repl
             throw EngineError("Cannot create " + path + ": " + std::strerror(errno));
         return;
     }
-    if (::link(built.c_str(), path.c_str()) == 0) {
-        ::unlink(built.c_str());
-        return;
-    }
-    int err = errno;
+    const int err = placeWithoutReplacing(built, path);
     if (err == EEXIST)
         throw EngineError("The table " + path + " already exists");
-    // Shares without hard links: rename, refusing to replace where the system can.
-#ifdef RENAME_NOREPLACE
-    if (::renameat2(AT_FDCWD, built.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
-        return;
-    err = errno;
-    if (err == EEXIST)
-        throw EngineError("The table " + path + " already exists");
-#endif
-    if (detail::fileExists(path))
-        throw EngineError("The table " + path + " already exists");
-    if (::rename(built.c_str(), path.c_str()) != 0)
-        throw EngineError("Cannot create " + path + ": " + std::strerror(errno));
+    if (err != 0)
+        throw EngineError("Cannot create " + path + ": " + std::strerror(err));
 }
 
 } // namespace

@@ -92,6 +92,12 @@ enum class TableFileState {
 };
 TableFileState tableFileState(const std::string& folder, const std::string& table);
 
+// Gives the finished file at from the name to unless a file of that name is there, never
+// replacing it: a rename that refuses to replace, else a hard link with the old name removed,
+// else (shares without either) a rename after a look. Returns 0, or the errno of the failure:
+// EEXIST when the name is taken.
+int placeWithoutReplacing(const std::string& from, const std::string& to);
+
 // fields: one name, or names joined by ";" for a compound key.
 void addIndex(const std::string& folder, const std::string& table, const std::string& indexName,
               const std::string& fields, bool unique, bool caseInsensitive);

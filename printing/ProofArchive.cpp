@@ -1,6 +1,7 @@
 #include "printing/ProofArchive.h"
 
 #include "app/Settings.h"
+#include "engine/Engine.h"
 #include "printing/PdfCanvas.h"
 
 #include <QDir>
@@ -8,7 +9,6 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 ProofArchive::ProofArchive(const Settings& settings) : ProofArchive(settings.proofDB, settings.proofCopies) {}
 
@@ -23,7 +23,7 @@ QString ProofArchive::proofFile(const QString& archive, const QString& number)
 {
     // The newest months first: a number is looked for where it was most likely printed.
     QDir dir(archive);
-    const QStringList months = dir.entryList({"????-??"}, QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed);
+    const QStringList months = dir.entryList({"[0-9][0-9][0-9][0-9]-[0-9][0-9]"}, QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed);
     for (const QString& month : months) {
         const QString file = archive + "/" + month + "/" + number + ".pdf";
         if (QFileInfo::exists(file))
@@ -40,18 +40,12 @@ QString placeProof(const QString& written, const QString& folder, const QString&
 {
     for (int n = 1; n < 1000; ++n) {
         const QString name = folder + "/" + number + (n == 1 ? QString() : QString("-%1").arg(n)) + ".pdf";
-        if (::link(QFile::encodeName(written).constData(), QFile::encodeName(name).constData()) == 0) {
-            QFile::remove(written);
+        const int err = engine::placeWithoutReplacing(QFile::encodeName(written).toStdString(),
+                                                      QFile::encodeName(name).toStdString());
+        if (err == 0)
             return {};
-        }
-        if (errno == EEXIST)
-            continue;
-        // A share without hard links: a plain rename, where no file of the name is.
-        if (QFileInfo::exists(name))
-            continue;
-        if (QFile::rename(written, name))
-            return {};
-        return QString::fromLocal8Bit(std::strerror(errno));
+        if (err != EEXIST)
+            return QString::fromLocal8Bit(std::strerror(err));
     }
     return QStringLiteral("too many copies of the same Mailer Number");
 }
