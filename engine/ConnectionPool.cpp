@@ -117,8 +117,7 @@ void releaseConnection(const std::string& path, Connection& connection)
     pool().release(path, connection);
 }
 
-sqlite3_stmt* keptStatement(sqlite3* db, StatementCache& statements, const std::string& sql,
-                            const std::string& context)
+sqlite3_stmt* keptStatement(sqlite3* db, StatementCache& statements, const std::string& sql, const std::string& context)
 {
     if (const auto found = statements.find(sql); found != statements.end())
         return found->second;

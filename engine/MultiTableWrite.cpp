@@ -2,6 +2,7 @@
 #include "engine/ConnectionPool.h"
 #include "engine/Sqlite.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <unistd.h>
 
@@ -68,7 +69,6 @@ MultiTableWrite::~MultiTableWrite()
     db_ = nullptr;
 }
 
-
 int MultiTableWrite::run(const std::string& sql, const std::vector<Value>& values)
 {
     // Statements with values to bind come again with other values and are kept with the
@@ -112,7 +112,7 @@ void requireWritable(const std::string& folder, const std::string& table)
         throw EngineError("The table " + path + " cannot be written: the file is write-protected for this user");
     // A journal kept beside the table (see Table::open) is written by every commit.
     const std::string journal = path + "-journal";
-    if (::access(journal.c_str(), F_OK) == 0 && ::access(journal.c_str(), W_OK) != 0)
+    if (::access(journal.c_str(), W_OK) != 0 && errno != ENOENT)
         throw EngineError("The table " + path + " cannot be written: its journal file " + journal +
                           " is write-protected for this user");
     const std::string dir = std::filesystem::path(path).parent_path().string();

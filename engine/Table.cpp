@@ -49,7 +49,8 @@ mode_t lockFileMode(const std::string& tablePath)
 // folder shared through a group, the maker's own group would keep the others out.
 void giveTablesGroup(const std::string& file, const std::string& tablePath)
 {
-    struct stat table {}, beside {};
+    struct stat table = {};
+    struct stat beside = {};
     if (::stat(tablePath.c_str(), &table) != 0 || ::stat(file.c_str(), &beside) != 0)
         return;
     if (beside.st_uid == ::geteuid() && beside.st_gid != table.st_gid)

@@ -18,6 +18,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -25,12 +27,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
-#include <QDesktopServices>
-#include <QDir>
 #include <QMenu>
-#include <QUrl>
 #include <QPushButton>
 #include <QTableView>
+#include <QUrl>
 #include <QVBoxLayout>
 
 using logmailers::logSearch;

@@ -449,8 +449,8 @@ public:
         out_ << "<< /Title " << pdfTextString(title.join(QStringLiteral(", ")));
         if (!subject.isEmpty())
             out_ << " /Subject " << pdfTextString(subject);
-        out_ << " /Producer "
-             << pdfTextString(QStringLiteral("Dovra Pro 4.0")) << " /CreationDate (" << pdfDate(now) << ") >>\n";
+        out_ << " /Producer " << pdfTextString(QStringLiteral("Dovra Pro 4.0")) << " /CreationDate (" << pdfDate(now)
+             << ") >>\n";
         endObject();
         // The file's identifier: its name, its time and what it holds, hashed.
         QCryptographicHash hash(QCryptographicHash::Md5);
@@ -537,9 +537,9 @@ private:
         }
         name += '+' + face.postScriptName();
 
-        const int file = cff ? addStream("/Subtype /CIDFontType0C " + kFlate, program.compressed)
-                             : addStream("/Length1 " + QByteArray::number(program.size) + " " + kFlate,
-                                         program.compressed);
+        const int file =
+            cff ? addStream("/Subtype /CIDFontType0C " + kFlate, program.compressed)
+                : addStream("/Length1 " + QByteArray::number(program.size) + " " + kFlate, program.compressed);
         const int descriptor = reserveObject();
         beginObject(descriptor);
         out_ << "<< /Type /FontDescriptor /FontName /" << name << " /Flags " << (face.fixedPitch() ? 5 : 4)

@@ -214,6 +214,16 @@ bool reserveNumber(const Settings& settings, const QString& nextSerial,
     }
 }
 
+// Opens the counter for a print run (see OpenNumberCounter); the settings' PrintBarCode
+// follows the counter's BarCodes each time.
+bool openCounterForRun(Settings& settings, TNumberState& state, QString& refusal)
+{
+    if (!OpenNumberCounter(settings, state, refusal))
+        return false;
+    settings.printBarCode = state.BarCodes;
+    return true;
+}
+
 // A reserved mailer whose print job failed: its log row is taken back, so the log shows no
 // mailer that never reached the paper; its number stays used. The error says what happened.
 [[noreturn]] void throwPrintFailed(const std::exception& cause, const QString& number,
@@ -308,9 +318,8 @@ PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData
 {
     PrintOutcome outcome;
     TNumberState state;
-    if (!OpenNumberCounter(settings, state, outcome.refusal))
+    if (!openCounterForRun(settings, state, outcome.refusal))
         return outcome;
-    settings.printBarCode = state.BarCodes;
     TNumberCounterRelease release;
     applyNumberState(data, state);
     const QString number = MailerNumberOf(state);
@@ -433,9 +442,8 @@ BatchOutcome PrintBatch(PageCanvas& canvas, Settings& settings, MailerLayout lay
         return outcome;
     }
     TNumberState state;
-    if (!OpenNumberCounter(settings, state, outcome.refusal))
+    if (!openCounterForRun(settings, state, outcome.refusal))
         return outcome;
-    settings.printBarCode = state.BarCodes;
     TNumberCounterRelease release;
     // Another workstation may have printed these rows while this one waited for the counter.
     rows.first();

@@ -74,11 +74,11 @@ struct PrintOutcome {
 };
 
 // One mailer: opens the counter exclusively; takes the number for good (the printed log row
-// and the counter's next serial committed, as above); prints the form, or the label at the settings' label position (one
-// print job, then the position advances). The counter is released on every way out. A
-// counter or log that cannot be written throws before anything is printed, with counter and
-// log unchanged; a print job that fails throws PrintError after taking the log row back.
-// With an archive, the proof copy is kept once the mailer has printed.
+// and the counter's next serial committed, as above); prints the form, or the label at the
+// settings' label position (one print job, then the position advances). The counter is
+// released on every way out. A counter or log that cannot be written throws before anything
+// is printed, with counter and log unchanged; a print job that fails throws PrintError after
+// taking the log row back. With an archive, the proof copy is kept once the mailer has printed.
 PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData data, MailerLayout layout,
                          const MailerLogEntry& entry, ProofArchive* proofs = nullptr);
 

@@ -23,7 +23,8 @@ QString ProofArchive::proofFile(const QString& archive, const QString& number)
 {
     // The newest months first: a number is looked for where it was most likely printed.
     QDir dir(archive);
-    const QStringList months = dir.entryList({"[0-9][0-9][0-9][0-9]-[0-9][0-9]"}, QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed);
+    const QStringList months = dir.entryList({"[0-9][0-9][0-9][0-9]-[0-9][0-9]"}, QDir::Dirs | QDir::NoDotAndDotDot,
+                                             QDir::Name | QDir::Reversed);
     for (const QString& month : months) {
         const QString file = archive + "/" + month + "/" + number + ".pdf";
         if (QFileInfo::exists(file))

@@ -10,11 +10,9 @@
 // proof copy after its print job, the sender's bar code on every mailer of a run) takes
 // them as they are instead of making them again. The newest come first; the oldest is
 // dropped when the cache is full. Safe to share between threads.
-template <typename Key, typename Value, std::size_t Capacity>
-class RecentCache {
+template <typename Key, typename Value, std::size_t Capacity> class RecentCache {
 public:
-    template <typename Make>
-    Value get(const Key& key, Make make)
+    template <typename Make> Value get(const Key& key, Make make)
     {
         {
             const QMutexLocker lock(&mutex_);

@@ -62,7 +62,7 @@ const Account kNobody{65534, 65534, {}};
 // Runs the printing workstation; killed killAfterMs after it has started printing (never
 // when negative). Returns its exit status as QProcess reports it.
 QProcess::ExitStatus runPrinter(const QString& home, const QStringList& mode, int killAfterMs = -1,
-                               QByteArray* errors = nullptr, const Account* as = nullptr)
+                                QByteArray* errors = nullptr, const Account* as = nullptr)
 {
     QProcess p;
     p.setProcessChannelMode(errors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);

@@ -15,14 +15,14 @@
 #include "tests/support/TestSupport.h"
 
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QMenu>
 #include <QTableView>
 #include <QToolButton>
-#include <QDesktopServices>
 #include <QtTest>
 #include <chrono>
 #include <sqlite3.h>
