@@ -292,12 +292,6 @@ std::vector<int> TAddressBookPanel::selectedAddressRows() const
     return rows;
 }
 
-const TAddressRec* TAddressBookPanel::onlySelectedAddress() const
-{
-    const std::vector<int> rows = selectedAddressRows();
-    return rows.size() == 1 ? &addressModel_->record(rows.front()) : nullptr;
-}
-
 int TAddressBookPanel::nodeOf(const QTreeWidgetItem* item) const
 {
     return item ? item->data(0, kNodeRole).toInt() : -1;

@@ -33,8 +33,6 @@ public:
     AddressListModel* addressModel() const { return addressModel_; }
     // Rows of the list that are selected, in list order.
     std::vector<int> selectedAddressRows() const;
-    // The record of the one selected address; null when none or several are selected.
-    const TAddressRec* onlySelectedAddress() const;
     // The group key whose members the list shows, -1 for every address.
     qint32 listedGroupId() const { return listedGroupId_; }
     const GroupTree& groupTree() const { return groupTree_; }

@@ -6,7 +6,7 @@
 std::string massPrintGroupSql(bool allSelected, const std::vector<qint32>& groupIds)
 {
     if (allSelected)
-        return "select * from Address order by A_ID";
+        return addressListSql(-1); // every address
     if (groupIds.empty())
         return {};
     std::string conditions;

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
+#include <QStringDecoder>
 #include <QTimeZone>
 #include <algorithm>
 #include <limits>

@@ -6,7 +6,6 @@
 #include "entry/TAddressRec.h"
 
 #include <QString>
-#include <QStringDecoder>
 #include <QStringEncoder>
 #include <functional>
 #include <string>

@@ -80,12 +80,11 @@ void TF_Main::miToImportClick()
 {
     if (!importAddressFile(dmDovraPro->adsqToAddress, "Address"))
         return;
+    // Filling selects the first address, or clears the recipient of an empty list.
     panelDB->FillAddressList(panelDB->listedGroupId());
     const int count = panelDB->addressModel()->rowCount();
     if (count > 0)
         panelDB->selectOnlyAddress(count - 1);
-    else
-        panelDB->lvAddressSelectItem();
 }
 
 void TF_Main::miYourImportClick()
