@@ -56,7 +56,7 @@ QString timeFormat(const QLocale& locale)
 
 QString q(const QString& text)
 {
-    return QString(text).replace('\'', "''").prepend('\'').append('\'');
+    return QString::fromStdString(engine::quoted(text.toStdString()));
 }
 
 const QList<FieldCode>& fieldCodes()
