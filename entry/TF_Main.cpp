@@ -7,6 +7,7 @@
 #include "app/datamodule/TdmDovraPro.h"
 #include "entry/SearchText.h"
 #include "entry/TF_About.h"
+#include "printing/NumberCounter.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -269,7 +270,11 @@ void TF_Main::createMissingTables()
     // 13
     guarded([this] { settings.showValues ? miShowFeesOnClick() : miShowFeesOffClick(); });
     // 14
-    guarded([this] { dmDovraPro->EnsureTable(settings.mailerNumDB, "MailerNum", schema::MailerNum); });
+    guarded([this] {
+        if (dmDovraPro->EnsureTable(settings.mailerNumDB, "MailerNum", schema::MailerNum) &&
+            LogHoldsPrintedMailers(settings.logDB))
+            MessageService::information(CounterMadeAnewMessage(settings.mailerNumDB), this);
+    });
     // 15
     settings.batch ? miBatchOnClick() : miBatchOffClick();
 }
