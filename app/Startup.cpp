@@ -7,7 +7,7 @@
 
 #include <memory>
 
-int runDovra(int argc, char** argv)
+int runDovra(int argc, char** argv, const std::function<void(TF_Main&)>& started)
 {
     KeepMemoryForPrintJobs();
     DovraApplication app(argc, argv);
@@ -25,5 +25,7 @@ int runDovra(int argc, char** argv)
     QStringList arguments = QApplication::arguments().mid(1);
     TF_Main mainWindow(arguments, splash);
     mainWindow.show();
+    if (started)
+        started(mainWindow);
     return app.exec();
 }

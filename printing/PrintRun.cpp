@@ -10,6 +10,8 @@
 #include <malloc.h>
 #include <optional>
 
+void (*NumberStepProbe)(const char* step) = nullptr;
+
 const QString BatchStoredMessage = QStringLiteral("Record has been added to the Batch File.");
 const QString NoBatchRecordsMessage = QStringLiteral("There are no records in the Batch file.");
 const QString ClearBatchQuestion = QStringLiteral("Are you sure you want to clear the Batch file?");
@@ -184,6 +186,12 @@ engine::EngineError heldByAnother(const std::string& file, const engine::BusyErr
     return engine::EngineError(engine::inUseMessage(file, e.what()));
 }
 
+void reachedStep(const char* step)
+{
+    if (NumberStepProbe)
+        NumberStepProbe(step);
+}
+
 bool reserveNumber(const Settings& settings, const QString& number, const QString& nextSerial,
                    const std::function<std::int64_t(engine::MultiTableWrite&)>& logRow)
 {
@@ -227,6 +235,7 @@ bool reserveNumber(const Settings& settings, const QString& number, const QStrin
             throw engine::EngineError("The log " + logFile +
                                       " does not read back the row just written: it is damaged. Restore it from a "
                                       "backup copy.");
+        reachedStep("log row written");
         try {
             counter.edit();
             counter.setText("SerialNum", toStd(nextSerial.left(7)));
@@ -235,7 +244,9 @@ bool reserveNumber(const Settings& settings, const QString& number, const QStrin
             counter.cancel();
             throw heldByAnother(counter.fileName(), e);
         }
+        reachedStep("counter posted");
         log->commit();
+        reachedStep("number taken");
         return true;
     } catch (const engine::EngineError& e) {
         throw engine::EngineError(std::string(e.what()) + "\n\nNothing has been printed; no Mailer Number was used.");
