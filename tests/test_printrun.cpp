@@ -144,6 +144,25 @@ class TestPrintRun : public QObject {
     Q_OBJECT
 
 private slots:
+    // A counter set back onto a serial already printed refuses the mailer: the log takes each
+    // printed number once, whatever wrote the counter.
+    void numberTheLogHoldsIsRefused()
+    {
+        PrintFixture f;
+        QVERIFY(f.w.btnPrintClick());
+        f.setCounter("123456789", "0000041", true, true); // as a restored or hand-edited counter would
+        MessageService::clearShown();
+        QVERIFY(!f.w.btnPrintClick());
+        const QStringList messages = f.messages();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].contains(GroupMailerNumber(numberT("0000041")) + " is already in the log") &&
+                     messages[0].contains("Nothing has been printed"),
+                 qPrintable(messages[0]));
+        QCOMPARE(f.pdfFiles().size(), 1);
+        QCOMPARE(f.logRows().size(), 1);
+        QCOMPARE(f.counterSerial(), QString("0000041"));
+    }
+
     void formReachesPaperLogAndCounter();
     void serialSequences_data();
     void serialSequences();
