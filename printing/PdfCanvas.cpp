@@ -1,6 +1,7 @@
 #include "printing/PdfCanvas.h"
 
 #include "app/ProgramFolder.h"
+#include "engine/Engine.h"
 #include "printing/RecentCache.h"
 #include "printing/TrueTypeSubset.h"
 
@@ -349,7 +350,8 @@ QByteArray toUnicodeCMap(const std::vector<char32_t>& textOf)
 // is gathered in memory.
 class PdfJobCanvas::Job {
 public:
-    QFile file;
+    QFile file;      // written under a hidden name, put under finalPath once whole
+    QString finalPath;
     PdfBytes content;
     QStringList title;
     QString subject;
@@ -475,6 +477,9 @@ public:
             throw PrintError(finishError());
         file.close();
         if (file.error() != QFileDevice::NoError)
+            throw PrintError(finishError());
+        // Only a whole job appears under its name: a job cut short leaves no part of one there.
+        if (engine::placeWithoutReplacing(file.fileName().toStdString(), finalPath.toStdString()) != 0)
             throw PrintError(finishError());
     }
 
@@ -662,7 +667,7 @@ PdfJobCanvas::Job& PdfJobCanvas::page()
         throw PrintError(QStringLiteral("Drawing outside a print job."));
     auto job = std::make_unique<Job>();
     try {
-        openJobFile(job->file);
+        openJobFile(job->file, job->finalPath);
     } catch (const PrintError&) {
         jobOpen_ = false;
         throw;
@@ -672,7 +677,7 @@ PdfJobCanvas::Job& PdfJobCanvas::page()
     return *job_;
 }
 
-void PdfJobCanvas::openJobFile(QFile& file)
+void PdfJobCanvas::openJobFile(QFile& file, QString& finalPath)
 {
     // The number of the next file in each folder printed to by this process: a folder is
     // read at its first job, and again only when another program has taken the name.
@@ -683,10 +688,13 @@ void PdfJobCanvas::openJobFile(QFile& file)
     for (int attempt = 1;; ++attempt) {
         if (next == 0)
             next = firstFreeNumber();
-        const QString path = folder_ + QStringLiteral("/print-%1.pdf").arg(next, 8, 10, QLatin1Char('0'));
-        file.setFileName(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        const QString number = QStringLiteral("%1").arg(next, 8, 10, QLatin1Char('0'));
+        const QString path = folder_ + QStringLiteral("/print-") + number + QStringLiteral(".pdf");
+        // The hidden file being written holds the number until the job is whole.
+        file.setFileName(folder_ + QStringLiteral("/.print-") + number + QStringLiteral(".pdf.part"));
+        if (!QFileInfo::exists(path) && file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             lastFile_ = path;
+            finalPath = path;
             ++next;
             return;
         }
@@ -703,10 +711,11 @@ int PdfJobCanvas::firstFreeNumber() const
     QDir dir(folder_);
     if (!dir.mkpath(QStringLiteral(".")))
         throw PrintError(QStringLiteral("The folder \"%1\" for printed files could not be created.").arg(folder_));
-    static const QRegularExpression numbered(QStringLiteral("^print-(\\d+)\\.pdf$"));
+    static const QRegularExpression numbered(QStringLiteral("^\\.?print-(\\d+)\\.pdf(\\.part)?$"));
     int highest = 0;
-    // Any kind of entry holds its name.
-    for (const QString& name : dir.entryList({QStringLiteral("print-*.pdf")}, QDir::AllEntries | QDir::System)) {
+    // Any kind of entry holds its name, and so does a job being written.
+    for (const QString& name : dir.entryList({QStringLiteral("print-*.pdf"), QStringLiteral(".print-*.pdf.part")},
+                                             QDir::AllEntries | QDir::System | QDir::Hidden)) {
         const QRegularExpressionMatch match = numbered.match(name);
         if (match.hasMatch())
             highest = std::max(highest, match.captured(1).toInt());

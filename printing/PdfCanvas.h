@@ -95,7 +95,7 @@ private:
     // The open job; its file is created at the first drawing, so that a job with nothing
     // drawn (the one left open after the last label of a sheet) leaves no file.
     Job& page();
-    void openJobFile(QFile& file);
+    void openJobFile(QFile& file, QString& finalPath);
     int firstFreeNumber() const;
     // Removes the file of a job that could not be written.
     void abandonJob();

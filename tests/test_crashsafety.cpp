@@ -156,6 +156,12 @@ void checkInvariants(const QString& home, const QString& printed)
 {
     QCOMPARE(integrity(home + "/MailerNum.adt"), QString("ok"));
     QCOMPARE(integrity(home + "/Log/Log37.adt"), QString("ok"));
+    // A job cut short by a kill leaves nothing under a job's name.
+    for (const QString& name : QDir(printed).entryList({"print-*.pdf"}, QDir::Files)) {
+        QFile job(printed + "/" + name);
+        QVERIFY(job.open(QIODevice::ReadOnly));
+        QVERIFY2(job.readAll().endsWith("%%EOF\n"), qPrintable(name + " is not a whole job"));
+    }
     const QStringList onPaper = numbersOnPaper(printed);
     const LoggedNumbers logged = loggedNumbers(home);
     const QSet<QString> paperSet(onPaper.begin(), onPaper.end());
