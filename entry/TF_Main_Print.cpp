@@ -181,24 +181,24 @@ void TF_Main::showLabelPosition()
 void TF_Main::miPrintBatchClick()
 {
     ProofArchive proofs(settings);
+    std::optional<BatchOutcome> outcome;
     guarded([&] {
-        BatchOutcome outcome;
-        {
-            BusyCursor busy;
-            const auto showPosition = qScopeGuard([this] { showLabelPosition(); });
-            const auto canvas = openCurrentPrintCanvas();
-            outcome = PrintBatch(*canvas, settings, returnReceiptMode ? MailerLayout::Form : MailerLayout::Label,
-                                 &proofs);
-        }
-        if (!proofs.warning().isEmpty())
-            MessageService::show(MessageKind::Warning, proofs.warning(), QMessageBox::Ok, this);
-        if (outcome.empty)
-            MessageService::error(NoBatchRecordsMessage, this);
-        else if (!outcome.refusal.isEmpty())
-            MessageService::error(outcome.refusal, this);
-        else
-            MessageService::information(batchPrintedMessage(outcome), this);
+        BusyCursor busy;
+        const auto showPosition = qScopeGuard([this] { showLabelPosition(); });
+        const auto canvas = openCurrentPrintCanvas();
+        outcome = PrintBatch(*canvas, settings, returnReceiptMode ? MailerLayout::Form : MailerLayout::Label, &proofs);
     });
+    // Shown on every way out, after an error that ended the run too.
+    if (!proofs.warning().isEmpty())
+        MessageService::show(MessageKind::Warning, proofs.warning(), QMessageBox::Ok, this);
+    if (!outcome)
+        return;
+    if (outcome->empty)
+        MessageService::error(NoBatchRecordsMessage, this);
+    else if (!outcome->refusal.isEmpty())
+        MessageService::error(outcome->refusal, this);
+    else
+        MessageService::information(batchPrintedMessage(*outcome), this);
 }
 
 void TF_Main::miClearBatchClick()
@@ -215,22 +215,22 @@ void TF_Main::miPrintMultipleFormsClick()
     if (!count)
         return;
     ProofArchive proofs(settings);
+    bool completed = false;
     guarded([&] {
-        bool completed = true;
-        {
-            BusyCursor busy;
-            multipleFormsRun_ = true;
-            runProofs_ = &proofs;
-            const auto clearFlag = qScopeGuard([this] {
-                multipleFormsRun_ = false;
-                runProofs_ = nullptr;
-            });
-            for (int i = 0; i < *count && completed; ++i)
-                completed = printOrStore();
-        }
-        if (!proofs.warning().isEmpty())
-            MessageService::show(MessageKind::Warning, proofs.warning(), QMessageBox::Ok, this);
-        if (completed)
-            MessageService::information(multipleFormsMessage(*count), this);
+        BusyCursor busy;
+        multipleFormsRun_ = true;
+        runProofs_ = &proofs;
+        const auto clearFlag = qScopeGuard([this] {
+            multipleFormsRun_ = false;
+            runProofs_ = nullptr;
+        });
+        completed = true;
+        for (int i = 0; i < *count && completed; ++i)
+            completed = printOrStore();
     });
+    // The mailers printed before an error that ended the run are told of too.
+    if (!proofs.warning().isEmpty())
+        MessageService::show(MessageKind::Warning, proofs.warning(), QMessageBox::Ok, this);
+    if (completed)
+        MessageService::information(multipleFormsMessage(*count), this);
 }
