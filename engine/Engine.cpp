@@ -451,6 +451,51 @@ TableFileState tableFileState(const std::string& folder, const std::string& tabl
     return checkTableFile(folder, table).state;
 }
 
+RowScan scanTableRows(const std::string& folder, const std::string& table, std::int64_t from, int rows)
+{
+    RowScan scan;
+    const std::string path = detail::findTableFile(folder, table);
+    if (path.empty())
+        return {0, {TableFileState::Missing, {}}};
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        const std::string message = db ? sqlite3_errmsg(db) : "out of memory";
+        sqlite3_close(db);
+        return {0, judgeError(SQLITE_CANTOPEN, message)};
+    }
+    sqlite3_extended_result_codes(db, 1);
+    // No wait: a slice that finds the table held is read again at the next turn.
+    sqlite3_busy_timeout(db, 0);
+    sqlite3_stmt* stmt = nullptr;
+    const std::string sql = "SELECT rowid, * FROM " + detail::quoteIdent(table) + " WHERE rowid >= ?1 ORDER BY rowid LIMIT ?2";
+    int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
+    std::int64_t last = 0;
+    int read = 0;
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_int64(stmt, 1, from);
+        sqlite3_bind_int(stmt, 2, rows);
+        // Every value is fetched, so every page a row lies on is read.
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            last = sqlite3_column_int64(stmt, 0);
+            for (int column = 1, count = sqlite3_column_count(stmt); column < count; ++column)
+                sqlite3_column_bytes(stmt, column);
+            ++read;
+        }
+    }
+    if (rc == SQLITE_DONE) {
+        scan = {read == rows ? last + 1 : 0, {TableFileState::Present, {}}};
+    } else {
+        scan = {0, judgeError(sqlite3_extended_errcode(db), sqlite3_errmsg(db))};
+        if (scan.check.state == TableFileState::Busy)
+            scan.next = from; // tried again with the next slice
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    if (scan.check.state == TableFileState::Damaged)
+        rememberDamage(path, true);
+    return scan;
+}
+
 void requireSound(const std::string& folder, const std::string& table)
 {
     const std::string path = detail::findTableFile(folder, table);

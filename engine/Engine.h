@@ -111,6 +111,16 @@ struct TableCheck {
 TableCheck checkTableFile(const std::string& folder, const std::string& table, bool checkPages = false);
 TableFileState tableFileState(const std::string& folder, const std::string& table);
 
+// A table too large to read whole at start is read a slice at a time: rows from the key from on,
+// at most rows of them, in one short read that keeps no other workstation waiting for long.
+// A damaged page among them is remembered as checkTableFile remembers it. next is where the
+// following slice begins, 0 once the end is reached or damage found.
+struct RowScan {
+    std::int64_t next = 0;
+    TableCheck check;
+};
+RowScan scanTableRows(const std::string& folder, const std::string& table, std::int64_t from, int rows);
+
 // Remembers a table found damaged, until a later check finds its file sound again; writes that
 // must not land in a damaged table ask with requireSound, which checks such a file again.
 void requireSound(const std::string& folder, const std::string& table);

@@ -4,6 +4,7 @@
 #include "app/ProgramFolder.h"
 #include "app/Services.h"
 #include "app/datamodule/Schemas.h"
+#include "app/datamodule/TablePageScan.h"
 #include "app/datamodule/TdmDovraPro.h"
 #include "entry/SearchText.h"
 #include "entry/TF_About.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -240,6 +242,7 @@ void TF_Main::startUp()
     for (QLabel* l : lblYourAddress)
         l->clear();
     createMissingTables();
+    startLogPageScan();
     // 16
     rememberedSearchText.clear();
     // 17
@@ -277,6 +280,17 @@ void TF_Main::createMissingTables()
     });
     // 15
     settings.batch ? miBatchOnClick() : miBatchOffClick();
+}
+
+// A log too large to read whole at start is read in slices while the window is idle; a damaged
+// page found refuses printing into it from then on.
+void TF_Main::startLogPageScan()
+{
+    if (QFileInfo(settings.logDB + "/Log37.adt").size() <= TdmDovraPro::WholeCheckBytes)
+        return;
+    auto scan = new TablePageScan(settings.logDB, "Log37", this);
+    connect(scan, &TablePageScan::damaged, this, [this](const QString& message) { MessageService::error(message, this); });
+    scan->start();
 }
 
 void TF_Main::loadCurrentSender()

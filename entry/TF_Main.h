@@ -246,6 +246,7 @@ private:
     void startUp();
     void firstShowing();
     void createMissingTables();
+    void startLogPageScan();
     void loadCurrentSender();
 
     // First-showing steps that open other windows, each in the file of the window it opens.

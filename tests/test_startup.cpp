@@ -54,27 +54,6 @@ void writeIni(const QString& path, const QByteArray& text)
     f.write(text);
 }
 
-// What a program killed in the middle of a change leaves behind: the table's file partly
-// rewritten and, beside it, the journal that undoes that (a hot journal).
-void leaveChangeCutShort(const QString& file)
-{
-    const pid_t child = ::fork();
-    if (child == 0) {
-        sqlite3* db = nullptr;
-        sqlite3_open_v2(qPrintable(file), &db, SQLITE_OPEN_READWRITE, nullptr);
-        // A cache of one page spills the change into the file before any commit.
-        sqlite3_exec(db,
-                     "PRAGMA cache_size=1; BEGIN; CREATE TABLE Spill(x); "
-                     "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 200) "
-                     "INSERT INTO Spill SELECT randomblob(500) FROM c;",
-                     nullptr, nullptr, nullptr);
-        ::_exit(0); // killed: no commit, no rollback
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    QVERIFY(QFileInfo(file + "-journal").size() > 0);
-}
-
 // Overwrites the first page of the log's rows with garbage, as a failing disk would.
 void damageLogPage(const QString& logFolder)
 {
@@ -87,10 +66,7 @@ void damageLogPage(const QString& logFolder)
     sqlite3_finalize(stmt);
     sqlite3_close(db);
     QVERIFY(page > 1);
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::ReadWrite));
-    QVERIFY(f.seek(qint64(page - 1) * 4096 + 8));
-    f.write(QByteArray(4000, '\x5a'));
+    testsupport::damagePage(file, page);
 }
 
 void composeAndPrint(TF_Main& w, const QString& name)
@@ -141,7 +117,7 @@ private slots:
             composeAndPrint(w, "Jane Roe");
             w.close();
         }
-        leaveChangeCutShort(ready.home.file(table));
+        testsupport::leaveChangeCutShort(ready.home.file(table));
         MessageService::clearShown();
         {
             TF_Main w;

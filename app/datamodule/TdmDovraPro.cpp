@@ -139,7 +139,8 @@ bool TdmDovraPro::EnsureTable(const QString& folder, const QString& tableName, c
     engine::sweepUnfinishedTables(dir);
     // Every page is read: a damaged page found now refuses printing into the log, before a
     // number is taken, rather than after its row has gone where it cannot be read back.
-    const engine::TableCheck check = engine::checkTableFile(dir, name, true);
+    const engine::TableCheck check =
+        engine::checkTableFile(dir, name, QFileInfo(folder + "/" + tableName + ".adt").size() <= WholeCheckBytes);
     switch (check.state) {
     case engine::TableFileState::Present:
         if (tableName == "Log37")
