@@ -1,6 +1,5 @@
 #include "app/Backup.h"
 #include "app/IniFile.h"
-#include "engine/Engine.h"
 #include "engine/TableCopy.h"
 
 #include <QBuffer>
