@@ -150,6 +150,9 @@ void TF_Main::buildMenus()
     miImport3 = addMenuItem(importLog, "D&ovra 3 or Dovra 3 lite", "miImport3");
     miImportPro3 = addMenuItem(importLog, "Dovra 3 &Pro", "miImportPro3");
     Track = addMenuItem(utilities, "Track Item", "Track");
+    utilities->addSeparator();
+    miBackUp = addMenuItem(utilities, "&Back Up\u2026", "miBackUp");
+    miRestore = addMenuItem(utilities, "&Restore\u2026", "miRestore");
 
     QMenu* help = bar->addMenu("&Help");
     help->setObjectName("miHelp");

@@ -332,7 +332,8 @@ private slots:
         for (const char* t : {"Log37", "LogFilters", "LogFiltersDetail", "Reports", "Report_Detail"})
             QVERIFY2(QFile::exists(home.file(QString("shared/%1.adt").arg(t))), t);
         QVERIFY(!QFile::exists(home.file("Log/Log37.adt")));
-        QCOMPARE(IniFile(home.file("dovra3.ini")).readString("System Path", "LogDB", ""), home.file("shared"));
+        // Stored relative to the program folder, which it lies in.
+        QCOMPARE(IniFile(home.file("dovra3.ini")).readString("System Path", "LogDB", ""), QString("shared"));
         QVERIFY(MessageService::shown().isEmpty());
     }
 
