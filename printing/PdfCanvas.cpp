@@ -750,8 +750,37 @@ const PdfJobCanvas::Font& PdfJobCanvas::fontOf(const QString& face, int points)
         font.pixelSize = font.font.pixelSize();
         font.ascent = drawn.ascent();
         font.height = qRound(drawn.ascent() + drawn.descent());
+        setReplacement(font);
     }
     return font;
+}
+
+void PdfJobCanvas::setReplacement(Font& font)
+{
+    constexpr char32_t kReplacementCharacter = 0xFFFD;
+    QTextLayout layout(QString(QChar(kReplacementCharacter)), font.font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QRawFont raw = run.rawFont();
+        if (!hasFace(raw) || run.glyphIndexes().isEmpty() || run.glyphIndexes().first() == 0)
+            continue;
+        try {
+            font.replacementFace = embeddedFaceFor(raw);
+        } catch (const std::runtime_error&) {
+            continue;
+        }
+        font.replacementGlyph = font.replacementFace.sameGlyphs
+                                    ? run.glyphIndexes().first()
+                                    : glyphOf(font.replacementFace.raw, kReplacementCharacter);
+        font.replacementPixelSize = raw.pixelSize();
+        if (font.replacementGlyph != 0)
+            return;
+    }
+    font.replacementFace = font.embedded;
+    font.replacementGlyph = glyphOf(font.embedded.raw, U'?');
+    font.replacementPixelSize = font.pixelSize;
 }
 
 const PdfJobCanvas::Font& PdfJobCanvas::font() const
@@ -869,6 +898,20 @@ void PdfJobCanvas::layOutByQt(SetText& set) const
     }
     for (const QGlyphRun& qtRun : layout.glyphRuns()) {
         const QRawFont drawn = qtRun.rawFont();
+        if (!hasFace(drawn)) {
+            // Characters no installed face has: each shows as the replacement mark.
+            GlyphRun run;
+            run.face = current.replacementFace.face;
+            run.pixelSize = current.replacementPixelSize;
+            const QList<QPointF> positions = qtRun.positions();
+            for (const QPointF& position : positions) {
+                run.glyphs.push_back(current.replacementGlyph);
+                run.characters.push_back(0xFFFD);
+                run.positions.push_back(position - QPointF(0, line.ascent()));
+            }
+            set.runs.push_back(std::move(run));
+            continue;
+        }
         EmbeddedFace embedded;
         try {
             embedded = embeddedFaceFor(drawn);
