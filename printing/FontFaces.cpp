@@ -5,6 +5,7 @@
 
 #include <QGlyphRun>
 #include <QHash>
+#include <QMutex>
 #include <QRecursiveMutex>
 #include <QSet>
 #include <QTextLayout>
@@ -108,6 +109,19 @@ bool hasFace(const QRawFont& font)
 
 QString charactersWithoutFace(const QString& text, const QFont& font)
 {
+    // Most text is all in the font's own face, found at once without laying it out.
+    static QHash<QString, QRawFont> ownFaces;
+    static QMutex mutex;
+    {
+        const QMutexLocker lock(&mutex);
+        auto own = ownFaces.find(font.key());
+        if (own == ownFaces.end())
+            own = ownFaces.insert(font.key(), QRawFont::fromFont(font));
+        const QList<uint> characters = text.toUcs4();
+        if (std::all_of(characters.begin(), characters.end(),
+                        [&](uint c) { return QChar::isSpace(c) || own->supportsCharacter(c); }))
+            return {};
+    }
     QTextLayout layout(text, font);
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
