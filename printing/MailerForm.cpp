@@ -1,5 +1,6 @@
 #include "printing/MailerForm.h"
 
+#include "app/Settings.h"
 #include "printing/FontFaces.h"
 #include "printing/MailerNumber.h"
 #include "printing/RecentCache.h"
@@ -33,9 +34,9 @@ struct FontChoice {
 
 const FontChoice kBaseFont{kArial, 8, 0};
 
-// The alignment offsets the Printer Alignment dialog allows; beyond them the sheet would be
-// left behind, and three times the offset would no longer be a number.
-constexpr int kAlignLimit = 999;
+// Alignment offsets as the Printer Alignment dialog allows them: three times one beyond
+// them could exceed an int.
+constexpr int kAlignLimit = Settings::kAlignmentLimit;
 
 // Halves go to the even neighbour: round(4.5) = 4.
 int roundHalfEven(double value)

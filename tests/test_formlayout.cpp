@@ -6,6 +6,7 @@
 
 #include <QtTest>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -168,6 +169,11 @@ void TestFormLayout::alignmentShiftsTheSheet_data()
     QTest::addColumn<int>("receiptLine4Y");
     QTest::newRow("no offsets") << 0 << 0 << 2550 << 450;
     QTest::newRow("right 5, up 2") << 5 << -2 << 2565 << 444;
+    // Offsets beyond the dialog's range, as a settings file edited by hand may hold them, move
+    // the sheet as far as the dialog's limits do.
+    QTest::newRow("at the limits") << 999 << -999 << 2550 + 2997 << 450 - 2997;
+    QTest::newRow("int extremes") << std::numeric_limits<int>::max() << std::numeric_limits<int>::min()
+                                  << 2550 + 2997 << 450 - 2997;
 }
 
 void TestFormLayout::alignmentShiftsTheSheet()
@@ -185,11 +191,11 @@ void TestFormLayout::alignmentShiftsTheSheet()
     // Images: four Mailer Numbers, then the sender's ZIP+4.
     const CanvasOp senderZip = canvas.ops(CanvasOp::DrawImage).at(4);
     QCOMPARE(senderZip.x, zipX);
-    QCOMPARE(senderZip.y, 3 * topBottom + dots(3.55));
+    QCOMPARE(senderZip.y, receiptLine4Y - dots(1.0) + dots(3.55));
 
     bool found = false;
     for (const CanvasOp& op : drawnTexts(canvas))
-        if (op.text == "APT 2" && op.x == 3 * leftRight + dots(4.9))
+        if (op.text == "APT 2" && op.x == zipX - dots(4.5) + dots(4.9))
             found = op.y == receiptLine4Y;
     QVERIFY(found);
 }
