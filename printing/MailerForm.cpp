@@ -88,7 +88,8 @@ RenderedBarcode renderBarcode(const BarcodeRender& how, const QString& text)
 class Sheet {
 public:
     Sheet(PageCanvas& canvas, const MailerPrintData& data)
-        : canvas_(canvas), dpi_(canvas.DotsPerInch()), leftRight_(std::clamp(data.leftRight, -kAlignLimit, kAlignLimit)),
+        : canvas_(canvas), dpi_(canvas.DotsPerInch()),
+          leftRight_(std::clamp(data.leftRight, -kAlignLimit, kAlignLimit)),
           topBottom_(std::clamp(data.topBottom, -kAlignLimit, kAlignLimit))
     {
         const QPoint offset = canvas.PrintableOffset();
