@@ -103,7 +103,8 @@ private slots:
         QTest::newRow("offset that overflows the layout")
             << QByteArray("[Print Align]\nLeftRight=2147483647\n") << true << 999 << false << 0 << 0 << 0;
         QTest::newRow("offset below the dialog's range")
-            << QByteArray("[Print Align]\nLeftRight=-2147483648\nTopBottom=1000000\n") << true << -999 << false << 0 << 0 << 999;
+            << QByteArray("[Print Align]\nLeftRight=-2147483648\nTopBottom=1000000\n") << true << -999 << false << 0
+            << 0 << 999;
         QTest::newRow("garbage lines") << QByteArray("\x01\x02garbage\n=\n[\nLeftRight=9\n[Print Align\nLeftRight=x\n")
                                        << true << 0 << false << 0 << 0 << 0;
     }
