@@ -107,6 +107,11 @@ bool hasFace(const QRawFont& font)
     return font.isValid() && font.pixelSize() > 0;
 }
 
+bool needsGlyph(char32_t character)
+{
+    return character != 0 && !QChar::isSpace(character) && QChar::category(character) != QChar::Other_Format;
+}
+
 QString charactersWithoutFace(const QString& text, const QFont& font)
 {
     // Most text is all in the font's own face, found at once without laying it out.
@@ -119,7 +124,7 @@ QString charactersWithoutFace(const QString& text, const QFont& font)
             own = ownFaces.insert(font.key(), QRawFont::fromFont(font));
         const QList<uint> characters = text.toUcs4();
         if (std::all_of(characters.begin(), characters.end(),
-                        [&](uint c) { return QChar::isSpace(c) || own->supportsCharacter(c); }))
+                        [&](uint c) { return !needsGlyph(c) || own->supportsCharacter(c); }))
             return {};
     }
     QTextLayout layout(text, font);
@@ -134,10 +139,11 @@ QString charactersWithoutFace(const QString& text, const QFont& font)
     for (qsizetype i = 0; i < text.size(); i += length) {
         length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
         const QString character = text.mid(i, length);
-        if (missing.contains(character) || QChar::isSpace(character.toUcs4().value(0)))
+        const char32_t c = character.toUcs4().value(0);
+        if (!needsGlyph(c) || missing.contains(character))
             continue;
         for (const QGlyphRun& run : layout.glyphRuns(int(i), length)) {
-            if (!hasFace(run.rawFont())) {
+            if (!hasFace(run.rawFont()) || run.glyphIndexes().contains(0)) {
                 missing += character;
                 break;
             }

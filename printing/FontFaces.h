@@ -24,6 +24,11 @@ struct FaceFile {
 // for its family name reads past the end of an empty list.
 bool hasFace(const QRawFont& font);
 
+// False for the characters that draw nothing (blanks, and format characters such as joiners
+// and direction marks, which Qt may set as glyph 0): for any other, glyph 0 means that no
+// installed face has it.
+bool needsGlyph(char32_t character);
+
 // The characters of a text that no installed face can draw, with the font or any of the
 // fallback faces Qt takes for it: each once, in the order of the text.
 QString charactersWithoutFace(const QString& text, const QFont& font);

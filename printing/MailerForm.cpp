@@ -211,10 +211,26 @@ int mailerNumberLength(const Sheet& sheet)
 using Lines = std::array<QString, 5>;
 using LineSpots = std::array<double, 5>;
 
+// Capital letters as the form prints them. Georgian keeps the letters it is written in:
+// its capitals (Mtavruli) are a recent addition to Unicode that few faces have.
+QString capitals(const QString& text)
+{
+    const QList<uint> characters = text.toUcs4();
+    if (std::none_of(characters.begin(), characters.end(),
+                     [](uint c) { return QChar::script(c) == QChar::Script_Georgian; }))
+        return text.toUpper();
+    QString upper;
+    for (const char32_t c : characters) {
+        const QString character = QString::fromUcs4(&c, 1);
+        upper += QChar::script(c) == QChar::Script_Georgian ? character : character.toUpper();
+    }
+    return upper;
+}
+
 Lines upperCase(Lines lines)
 {
     for (QString& line : lines)
-        line = line.toUpper();
+        line = capitals(line);
     return lines;
 }
 
@@ -438,7 +454,7 @@ QList<UnprintableLine> unprintableLines(const MailerPrintData& data, MailerLayou
     for (const auto& [line, text] : printed) {
         // The form prints most lines in capitals in the OCR face and some as they are in the
         // small face; the label only the former, as typed.
-        QString missing = charactersWithoutFace(form ? text.toUpper() : text, ocr);
+        QString missing = charactersWithoutFace(form ? capitals(text) : text, ocr);
         if (form) {
             for (const char32_t c : charactersWithoutFace(text, small).toUcs4()) {
                 const QString character = QString::fromUcs4(&c, 1);

@@ -896,20 +896,23 @@ void PdfJobCanvas::layOutByQt(SetText& set) const
         }
         i += pair ? 1 : 0;
     }
+    // Characters no installed face has come as glyphs of no face, or as glyph 0 of a face
+    // without them; each shows as the replacement mark.
+    GlyphRun replaced;
+    replaced.face = current.replacementFace.face;
+    replaced.pixelSize = current.replacementPixelSize;
+    const auto replace = [&](const QPointF& position) {
+        replaced.glyphs.push_back(current.replacementGlyph);
+        replaced.characters.push_back(0xFFFD);
+        replaced.positions.push_back(position - QPointF(0, line.ascent()));
+    };
     for (const QGlyphRun& qtRun : layout.glyphRuns()) {
         const QRawFont drawn = qtRun.rawFont();
+        const QList<quint32> glyphs = qtRun.glyphIndexes();
+        const QList<QPointF> positions = qtRun.positions();
         if (!hasFace(drawn)) {
-            // Characters no installed face has: each shows as the replacement mark.
-            GlyphRun run;
-            run.face = current.replacementFace.face;
-            run.pixelSize = current.replacementPixelSize;
-            const QList<QPointF> positions = qtRun.positions();
-            for (const QPointF& position : positions) {
-                run.glyphs.push_back(current.replacementGlyph);
-                run.characters.push_back(0xFFFD);
-                run.positions.push_back(position - QPointF(0, line.ascent()));
-            }
-            set.runs.push_back(std::move(run));
+            for (const QPointF& position : positions)
+                replace(position);
             continue;
         }
         EmbeddedFace embedded;
@@ -922,11 +925,13 @@ void PdfJobCanvas::layOutByQt(SetText& set) const
         GlyphRun run;
         run.face = embedded.face;
         run.pixelSize = drawn.pixelSize();
-        const QList<quint32> glyphs = qtRun.glyphIndexes();
-        const QList<QPointF> positions = qtRun.positions();
         for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
-            // A stand-in face takes its own glyph for the character.
             const char32_t c = characterOf.value(place(glyphs[i], positions[i]));
+            if (glyphs[i] == 0 && needsGlyph(c)) {
+                replace(positions[i]);
+                continue;
+            }
+            // A stand-in face takes its own glyph for the character.
             const quint32 glyph = embedded.sameGlyphs ? glyphs[i] : (c ? glyphOf(embedded.raw, c) : 0);
             run.glyphs.push_back(glyph);
             run.characters.push_back(c);
@@ -934,6 +939,8 @@ void PdfJobCanvas::layOutByQt(SetText& set) const
         }
         set.runs.push_back(std::move(run));
     }
+    if (!replaced.glyphs.empty())
+        set.runs.push_back(std::move(replaced));
 }
 
 int PdfJobCanvas::TextWidth(const QString& text) const
