@@ -123,28 +123,36 @@ public:
         canvas_.DrawText(X(x), Y(y), text);
     }
 
-    // Text of the mailer's own lines, in the room its place has: the length along the text
-    // from the reference point, in inches, up to the edge of the printable area. Text too long
-    // for it is set smaller, down to the smallest legible size of its face, and only then cut
-    // at the last character that fits.
+    // Lines of the mailer's own text, each at its place (x, y in inches) with the room the
+    // places have: the length along the text from the place, in inches, up to the edge of the
+    // printable area. Lines too long for it set the lines, all alike, in a smaller size, down
+    // to the smallest legible size of the face; a line that does not fit even then is cut at
+    // the last character that fits.
+    void fittedLines(const FontChoice& font, const QList<QPointF>& places, double room, const QStringList& texts)
+    {
+        QList<int> rooms;
+        for (const QPointF& place : places)
+            rooms.append(roomInDots(font.angle, place.x(), place.y(), room));
+        FontChoice size = font;
+        const auto allFit = [&] {
+            use(size);
+            for (qsizetype i = 0; i < texts.size(); ++i)
+                if (canvas_.TextWidth(texts[i]) > rooms[i])
+                    return false;
+            return true;
+        };
+        while (!allFit() && size.points > smallestLegible(font.face))
+            --size.points;
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            const QString& text = texts[i];
+            canvas_.DrawText(X(places[i].x()), Y(places[i].y()),
+                             canvas_.TextWidth(text) <= rooms[i] ? text : longestStartThatFits(text, rooms[i]));
+        }
+    }
+
     void fitted(const FontChoice& font, double x, double y, double room, const QString& text)
     {
-        use(font);
-        const int roomDots = roomInDots(font.angle, x, y, room);
-        if (canvas_.TextWidth(text) <= roomDots) {
-            canvas_.DrawText(X(x), Y(y), text);
-            return;
-        }
-        FontChoice smaller = font;
-        while (smaller.points > smallestLegible(font.face)) {
-            --smaller.points;
-            use(smaller);
-            if (canvas_.TextWidth(text) <= roomDots) {
-                canvas_.DrawText(X(x), Y(y), text);
-                return;
-            }
-        }
-        canvas_.DrawText(X(x), Y(y), longestStartThatFits(text, roomDots));
+        fittedLines(font, {QPointF(x, y)}, room, {text});
     }
 
     // Turned by 180 degrees, the text lies left of its reference point; putting that point one
@@ -291,8 +299,10 @@ void formTextBlock(Sheet& sheet, const MailerPrintData& data)
 {
     const auto lines = [&sheet](const FontChoice& font, double x, const LineSpots& ys, double room,
                                 const Lines& texts) {
-        for (int i = 0; i < 5; ++i)
-            sheet.fitted(font, x, ys[i], room, texts[i]);
+        QList<QPointF> places;
+        for (const double y : ys)
+            places.append(QPointF(x, y));
+        sheet.fittedLines(font, places, room, QStringList(texts.begin(), texts.end()));
     };
     const Lines senderUpper = upperCase(data.senderLines);
     const Lines recipientUpper = upperCase(data.recipientLines);
@@ -310,8 +320,10 @@ void formTextBlock(Sheet& sheet, const MailerPrintData& data)
 
     const FontChoice ocr270{kOcr, 10, 2700};
     const LineSpots senderXs{4.3, 4.15, 4.0, 3.85, 3.7};
-    for (int i = 0; i < 5; ++i)
-        sheet.fitted(ocr270, senderXs[i], 3.8, room::kSenderTurned, senderUpper[i]);
+    QList<QPointF> senderTurned;
+    for (const double x : senderXs)
+        senderTurned.append(QPointF(x, 3.8));
+    sheet.fittedLines(ocr270, senderTurned, room::kSenderTurned, QStringList(senderUpper.begin(), senderUpper.end()));
     sheet.fitted(ocr270, 8.21, 3.8, room::kReAndCommentTurned, re);
     sheet.fitted(ocr270, 8.06, 3.8, room::kReAndCommentTurned, data.comment);
 
@@ -354,8 +366,8 @@ void labelNumberBlock(Sheet& sheet, const QString& numberT, double a, double b)
 void labelTextBlock(Sheet& sheet, const MailerPrintData& data, double a, double b)
 {
     const FontChoice ocr8{kOcr, 8, 2700};
-    sheet.fitted(ocr8, 8.0 - a, b + 0.5, room::kLabel, data.recipientLines[0].left(40));
-    sheet.fitted(ocr8, 7.9 - a, b + 0.5, room::kLabel, data.recipientLines[1].left(40));
+    sheet.fittedLines(ocr8, {QPointF(8.0 - a, b + 0.5), QPointF(7.9 - a, b + 0.5)}, room::kLabel,
+                      {data.recipientLines[0].left(40), data.recipientLines[1].left(40)});
 }
 
 // Draws the mailer on the page under way and returns its kind "T" Mailer Number.
@@ -473,8 +485,13 @@ QString unprintableLinesQuestion(const QList<UnprintableLine>& lines)
     if (lines.isEmpty())
         return {};
     QStringList listed;
-    for (const UnprintableLine& line : lines)
-        listed.append(line.line + ": " + line.characters);
+    // The screen may lack the face as well: each character is also named by its number.
+    for (const UnprintableLine& line : lines) {
+        QStringList numbers;
+        for (const char32_t c : line.characters.toUcs4())
+            numbers.append(QStringLiteral("U+%1").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper());
+        listed.append(line.line + ": " + line.characters + " (" + numbers.join(' ') + ")");
+    }
     return QStringLiteral("These characters cannot be printed with the fonts installed on this computer; a mark "
                           "stands in for each of them:\n\n%1\n\nPrint anyway?")
         .arg(listed.join('\n'));

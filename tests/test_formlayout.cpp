@@ -550,6 +550,16 @@ void TestFormLayout::longLinesStayInTheirPlaces()
     }
     if (form)
         QVERIFY(smaller > 0); // the receipt's small print cannot hold 50 capitals at any legible size
+
+    // The lines of one address stay alike: the return receipt's five in one size.
+    if (form) {
+        QSet<int> sizes;
+        for (const CanvasOp& op : longLines.ops(CanvasOp::DrawText))
+            if (op.angle == 1800 && op.x == int(4.9 * 600) && op.y >= int(0.85 * 600) && op.y <= int(1.45 * 600))
+                sizes.insert(op.points);
+        QCOMPARE(sizes.size(), 1);
+        QVERIFY(*sizes.begin() < 10);
+    }
 }
 
 void TestFormLayout::barCodesOffDrawsNoNumber()
