@@ -490,7 +490,9 @@ QString unprintableLinesQuestion(const QList<UnprintableLine>& lines)
         QStringList numbers;
         for (const char32_t c : line.characters.toUcs4())
             numbers.append(QStringLiteral("U+%1").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper());
-        listed.append(line.line + ": " + line.characters + " (" + numbers.join(' ') + ")");
+        // On a line of their own: a character of a script without a face draws the blanks and
+        // brackets next to it as boxes too.
+        listed.append(line.line + ": " + line.characters + "\n(" + numbers.join(' ') + ")");
     }
     return QStringLiteral("These characters cannot be printed with the fonts installed on this computer; a mark "
                           "stands in for each of them:\n\n%1\n\nPrint anyway?")

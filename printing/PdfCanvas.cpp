@@ -911,8 +911,9 @@ void PdfJobCanvas::layOutByQt(SetText& set) const
         const QList<quint32> glyphs = qtRun.glyphIndexes();
         const QList<QPointF> positions = qtRun.positions();
         if (!hasFace(drawn)) {
-            for (const QPointF& position : positions)
-                replace(position);
+            for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
+                if (needsGlyph(characterOf.value(place(glyphs[i], positions[i]), U'?')))
+                    replace(positions[i]);
             continue;
         }
         EmbeddedFace embedded;

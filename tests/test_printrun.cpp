@@ -901,7 +901,7 @@ void TestPrintRun::unprintableCharactersAskBeforeTheNumber()
     f.compose(name);
     const QString question =
         "These characters cannot be printed with the fonts installed on this computer; a mark "
-        "stands in for each of them:\n\nRecipient line 1: रामश् (U+0930 U+093E U+092E U+0936 U+094D)\n\n"
+        "stands in for each of them:\n\nRecipient line 1: रामश्\n(U+0930 U+093E U+092E U+0936 U+094D)\n\n"
         "Print anyway?";
 
     // No: nothing takes a number, nothing is stored or printed.
