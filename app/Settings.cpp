@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <variant>
 
 QString settingsFilePath(const QString& programFolder)
@@ -139,6 +140,10 @@ Settings Settings::load(const QString& iniPath, const QString& programFolder)
     for (int Settings::*index : {&Settings::labelRow, &Settings::labelCol})
         if (s.*index < 0 || s.*index > 2)
             s.*index = d.*index;
+    // An alignment offset edited by hand is kept to what the dialog can set: beyond it the
+    // print leaves the sheet, and the layout's dots would overflow.
+    for (int Settings::*offset : {&Settings::leftRight, &Settings::topBottom})
+        s.*offset = std::clamp(s.*offset, -kAlignmentLimit, kAlignmentLimit);
     return s;
 }
 

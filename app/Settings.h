@@ -24,7 +24,8 @@ struct Settings {
     // Printing
     QString printExtraLabel = "Yes";
     QString extraLabel = "Addressed To";
-    // Print Align
+    // Print Align, in units of three printer dots, within the Printer Alignment dialog's range
+    static constexpr int kAlignmentLimit = 999;
     int leftRight = 0;
     int topBottom = 0;
     // LabelPos

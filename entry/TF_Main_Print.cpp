@@ -25,6 +25,16 @@ bool recipientFromDatabase(const TF_Main& w)
     return !w.gbToDB->isHidden();
 }
 
+// Before a mailer takes its number (or its batch row): lines holding characters that no
+// installed face can draw are named, and the user chooses whether to go on.
+bool confirmPrintableText(TF_Main& w)
+{
+    const QString question = unprintableLinesQuestion(
+        unprintableLines(printDataOfWindow(w), w.returnReceiptMode ? MailerLayout::Form : MailerLayout::Label));
+    return question.isEmpty() || MessageService::show(MessageKind::Confirmation, question,
+                                                      QMessageBox::Yes | QMessageBox::No, &w) == QMessageBox::Yes;
+}
+
 } // namespace
 
 MailerPrintData printDataOfWindow(const TF_Main& w)
@@ -120,6 +130,9 @@ bool TF_Main::btnPrintClick()
 
 bool TF_Main::printOrStore()
 {
+    // A run of several forms of one entry asks once, before the first.
+    if (!multipleFormsRun_ && !confirmPrintableText(*this))
+        return false;
     if (settings.batch) {
         StoreMailerInBatch();
         return true;
@@ -212,7 +225,7 @@ void TF_Main::miClearBatchClick()
 void TF_Main::miPrintMultipleFormsClick()
 {
     const std::optional<int> count = TF_NumLabels::ask(this);
-    if (!count)
+    if (!count || !confirmPrintableText(*this))
         return;
     ProofArchive proofs(settings);
     bool completed = false;

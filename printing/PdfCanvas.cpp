@@ -759,8 +759,37 @@ const PdfJobCanvas::Font& PdfJobCanvas::fontOf(const QString& face, int points)
         font.pixelSize = font.font.pixelSize();
         font.ascent = drawn.ascent();
         font.height = qRound(drawn.ascent() + drawn.descent());
+        setReplacement(font);
     }
     return font;
+}
+
+void PdfJobCanvas::setReplacement(Font& font)
+{
+    constexpr char32_t kReplacementCharacter = 0xFFFD;
+    QTextLayout layout(QString(QChar(kReplacementCharacter)), font.font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QRawFont raw = run.rawFont();
+        if (!hasFace(raw) || run.glyphIndexes().isEmpty() || run.glyphIndexes().first() == 0)
+            continue;
+        try {
+            font.replacementFace = embeddedFaceFor(raw);
+        } catch (const std::runtime_error&) {
+            continue;
+        }
+        font.replacementGlyph = font.replacementFace.sameGlyphs
+                                    ? run.glyphIndexes().first()
+                                    : glyphOf(font.replacementFace.raw, kReplacementCharacter);
+        font.replacementPixelSize = raw.pixelSize();
+        if (font.replacementGlyph != 0)
+            return;
+    }
+    font.replacementFace = font.embedded;
+    font.replacementGlyph = glyphOf(font.embedded.raw, U'?');
+    font.replacementPixelSize = font.pixelSize;
 }
 
 const PdfJobCanvas::Font& PdfJobCanvas::font() const
@@ -876,8 +905,26 @@ void PdfJobCanvas::layOutByQt(SetText& set) const
         }
         i += pair ? 1 : 0;
     }
+    // Characters no installed face has come as glyphs of no face, or as glyph 0 of a face
+    // without them; each shows as the replacement mark.
+    GlyphRun replaced;
+    replaced.face = current.replacementFace.face;
+    replaced.pixelSize = current.replacementPixelSize;
+    const auto replace = [&](const QPointF& position) {
+        replaced.glyphs.push_back(current.replacementGlyph);
+        replaced.characters.push_back(0xFFFD);
+        replaced.positions.push_back(position - QPointF(0, line.ascent()));
+    };
     for (const QGlyphRun& qtRun : layout.glyphRuns()) {
         const QRawFont drawn = qtRun.rawFont();
+        const QList<quint32> glyphs = qtRun.glyphIndexes();
+        const QList<QPointF> positions = qtRun.positions();
+        if (!hasFace(drawn)) {
+            for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
+                if (needsGlyph(characterOf.value(place(glyphs[i], positions[i]), U'?')))
+                    replace(positions[i]);
+            continue;
+        }
         EmbeddedFace embedded;
         try {
             embedded = embeddedFaceFor(drawn);
@@ -888,11 +935,13 @@ void PdfJobCanvas::layOutByQt(SetText& set) const
         GlyphRun run;
         run.face = embedded.face;
         run.pixelSize = drawn.pixelSize();
-        const QList<quint32> glyphs = qtRun.glyphIndexes();
-        const QList<QPointF> positions = qtRun.positions();
         for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
-            // A stand-in face takes its own glyph for the character.
             const char32_t c = characterOf.value(place(glyphs[i], positions[i]));
+            if (glyphs[i] == 0 && needsGlyph(c)) {
+                replace(positions[i]);
+                continue;
+            }
+            // A stand-in face takes its own glyph for the character.
             const quint32 glyph = embedded.sameGlyphs ? glyphs[i] : (c ? glyphOf(embedded.raw, c) : 0);
             run.glyphs.push_back(glyph);
             run.characters.push_back(c);
@@ -900,6 +949,8 @@ void PdfJobCanvas::layOutByQt(SetText& set) const
         }
         set.runs.push_back(std::move(run));
     }
+    if (!replaced.glyphs.empty())
+        set.runs.push_back(std::move(replaced));
 }
 
 int PdfJobCanvas::TextWidth(const QString& text) const

@@ -90,20 +90,30 @@ private slots:
         QTest::addColumn<bool>("batch");
         QTest::addColumn<int>("labelRow");
         QTest::addColumn<int>("labelCol");
+        QTest::addColumn<int>("topBottom");
         QTest::newRow("Yes for a boolean is the default")
-            << QByteArray("[Printing]\nZeros=Yes\nBatch=Yes\n") << true << 0 << false << 0 << 0;
+            << QByteArray("[Printing]\nZeros=Yes\nBatch=Yes\n") << true << 0 << false << 0 << 0 << 0;
         QTest::newRow("label position on the sheet")
-            << QByteArray("[LabelPos]\nRow=2\nCol=1\n") << true << 0 << false << 2 << 1;
+            << QByteArray("[LabelPos]\nRow=2\nCol=1\n") << true << 0 << false << 2 << 1 << 0;
         QTest::newRow("label position off the sheet")
-            << QByteArray("[LabelPos]\nRow=3\nCol=-1\n") << true << 0 << false << 0 << 0;
+            << QByteArray("[LabelPos]\nRow=3\nCol=-1\n") << true << 0 << false << 0 << 0 << 0;
         QTest::newRow("any whole number but 0 is true")
-            << QByteArray("[printing]\r\n  zeros = 0 \r\nBATCH=-3\r\n") << false << 0 << true << 0 << 0;
+            << QByteArray("[printing]\r\n  zeros = 0 \r\nBATCH=-3\r\n") << false << 0 << true << 0 << 0 << 0;
         QTest::newRow("integer that is not one")
-            << QByteArray("[Print Align]\nLeftRight=4.5\n") << true << 0 << false << 0 << 0;
+            << QByteArray("[Print Align]\nLeftRight=4.5\n") << true << 0 << false << 0 << 0 << 0;
         QTest::newRow("negative integer")
-            << QByteArray("[Print Align]\nLeftRight= -7\n") << true << -7 << false << 0 << 0;
+            << QByteArray("[Print Align]\nLeftRight= -7\n") << true << -7 << false << 0 << 0 << 0;
+        QTest::newRow("offset at the dialog's limit")
+            << QByteArray("[Print Align]\nLeftRight=-999\n") << true << -999 << false << 0 << 0 << 0;
+        QTest::newRow("offset beyond the dialog's range")
+            << QByteArray("[Print Align]\nLeftRight=1000\n") << true << 999 << false << 0 << 0 << 0;
+        QTest::newRow("offset that overflows the layout")
+            << QByteArray("[Print Align]\nLeftRight=2147483647\n") << true << 999 << false << 0 << 0 << 0;
+        QTest::newRow("offset below the dialog's range")
+            << QByteArray("[Print Align]\nLeftRight=-2147483648\nTopBottom=1000000\n") << true << -999 << false << 0
+            << 0 << 999;
         QTest::newRow("garbage lines") << QByteArray("\x01\x02garbage\n=\n[\nLeftRight=9\n[Print Align\nLeftRight=x\n")
-                                       << true << 0 << false << 0 << 0;
+                                       << true << 0 << false << 0 << 0 << 0;
     }
     void valueRules()
     {
@@ -115,6 +125,7 @@ private slots:
         QTEST(s.batch, "batch");
         QTEST(s.labelRow, "labelRow");
         QTEST(s.labelCol, "labelCol");
+        QTEST(s.topBottom, "topBottom");
         QCOMPARE(s.postage, QString("0.39"));
     }
 
