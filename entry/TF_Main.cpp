@@ -7,6 +7,7 @@
 #include "app/datamodule/TdmDovraPro.h"
 #include "entry/SearchText.h"
 #include "entry/TF_About.h"
+#include "log/LogImport.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -266,6 +267,11 @@ void TF_Main::createMissingTables()
     dmDovraPro->adstLog.close();
     dmDovraPro->adstLog.setFolder(toStd(settings.logDB));
     dmDovraPro->adstLog.setTableName("Log37");
+    // An import of an earlier log that was stopped says so once.
+    guarded([this] {
+        if (const QString stopped = TakeStoppedLogImport(settings.logDB); !stopped.isEmpty())
+            MessageService::show(MessageKind::Warning, stopped, QMessageBox::Ok, this);
+    });
     // 13
     guarded([this] { settings.showValues ? miShowFeesOnClick() : miShowFeesOffClick(); });
     // 14

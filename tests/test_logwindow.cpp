@@ -518,16 +518,14 @@ private slots:
         using Lines = QList<logfilter::TFilterLineRec>;
         QTest::newRow("order by in a comment") << Lines{{"15", "=", "order by DATETIME"}} << "AND" << QStringList{"1"};
         QTest::newRow("select in a department") << Lines{{"12", "=", "select * from"}} << "AND" << QStringList{"2"};
-        QTest::newRow("delete statement as value") << Lines{{"12", "=", "delete from"}} << "AND"
-                                                   << QStringList{"5"};
+        QTest::newRow("delete statement as value") << Lines{{"12", "=", "delete from"}} << "AND" << QStringList{"5"};
         QTest::newRow("quotes") << Lines{{"12", "=", "O'Brien's"}} << "AND" << QStringList{"3"};
-        QTest::newRow("quote that would end the text") << Lines{{"15", "=", "') or ('1'='1"}} << "AND"
-                                                       << QStringList{};
+        QTest::newRow("quote that would end the text") << Lines{{"15", "=", "') or ('1'='1"}} << "AND" << QStringList{};
         QTest::newRow("percent inside") << Lines{{"15", "=", "50% off"}} << "AND" << QStringList{"3"};
-        QTest::newRow("percent alone matches every comment") << Lines{{"15", "=", "%"}} << "AND"
-                                                             << QStringList{"1", "2", "3", "4", "5"};
-        QTest::newRow("underscore matches one character") << Lines{{"12", "=", "x_y"}} << "AND"
-                                                          << QStringList{"4", "5"};
+        QTest::newRow("percent alone matches every comment")
+            << Lines{{"15", "=", "%"}} << "AND" << QStringList{"1", "2", "3", "4", "5"};
+        QTest::newRow("underscore matches one character")
+            << Lines{{"12", "=", "x_y"}} << "AND" << QStringList{"4", "5"};
         QTest::newRow("two SQL words joined by OR")
             << Lines{{"15", "=", "order by DATETIME"}, {"12", "=", "select * from"}} << "OR" << QStringList{"1", "2"};
         QTest::newRow("two SQL words joined by AND")
