@@ -19,6 +19,7 @@
 #include <QThread>
 #include <QtTest>
 #include <csignal>
+#include <sqlite3.h>
 
 namespace {
 
@@ -405,6 +406,14 @@ void TestLogImport::dateThatDoesNotReadStopsTheImport()
             e.what());
     }
     QCOMPARE(f.rows().size(), 0);
+    // The log is free at once for another workstation's mailer.
+    sqlite3* other = nullptr;
+    QCOMPARE(sqlite3_open(qPrintable(f.logFolder() + "/Log37.adt"), &other), SQLITE_OK);
+    const int written =
+        sqlite3_exec(other, "insert into Log37 (MailerNum) values ('other')", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    QCOMPARE(written, SQLITE_OK);
+    QCOMPARE(f.rows().size(), 1);
     // Nothing is left for the next start to report.
     QCOMPARE(TakeStoppedLogImport(f.logFolder()), QString());
     QCOMPARE(QDir(f.logFolder()).entryList(QDir::Files), QStringList({"Log37.adt"}));
