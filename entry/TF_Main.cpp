@@ -8,6 +8,7 @@
 #include "app/datamodule/TdmDovraPro.h"
 #include "entry/SearchText.h"
 #include "entry/TF_About.h"
+#include "log/LogImport.h"
 #include "printing/NumberCounter.h"
 
 #include <QAction>
@@ -273,6 +274,11 @@ void TF_Main::createMissingTables()
     dmDovraPro->adstLog.close();
     dmDovraPro->adstLog.setFolder(toStd(settings.logDB));
     dmDovraPro->adstLog.setTableName("Log37");
+    // An import of an earlier log that was stopped says so once.
+    guarded([this] {
+        if (const QString stopped = TakeStoppedLogImport(settings.logDB); !stopped.isEmpty())
+            MessageService::show(MessageKind::Warning, stopped, QMessageBox::Ok, this);
+    });
     // 13
     guarded([this] { settings.showValues ? miShowFeesOnClick() : miShowFeesOffClick(); });
     // 14
