@@ -182,21 +182,30 @@ int Query::execSql()
     connect();
     dropStaleFiles();
     int changes = 0;
-    const char* next = sql_.c_str();
-    while (next && *next) {
-        const char* tail = nullptr;
-        sqlite3_stmt* stmt = prepare(next, &tail);
-        next = tail;
-        if (!stmt)
-            continue;
-        int rc;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    // A transaction the text begins and does not get to end is rolled back, so that no lock
+    // outlives a failed statement.
+    const bool autocommit = sqlite3_get_autocommit(db_);
+    try {
+        const char* next = sql_.c_str();
+        while (next && *next) {
+            const char* tail = nullptr;
+            sqlite3_stmt* stmt = prepare(next, &tail);
+            next = tail;
+            if (!stmt)
+                continue;
+            int rc;
+            while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            }
+            const bool writes = !sqlite3_stmt_readonly(stmt);
+            sqlite3_finalize(stmt);
+            if (rc != SQLITE_DONE)
+                fail(db_, folder_);
+            changes = writes ? sqlite3_changes(db_) : 0;
         }
-        const bool writes = !sqlite3_stmt_readonly(stmt);
-        sqlite3_finalize(stmt);
-        if (rc != SQLITE_DONE)
-            fail(db_, folder_);
-        changes = writes ? sqlite3_changes(db_) : 0;
+    } catch (...) {
+        if (autocommit && !sqlite3_get_autocommit(db_))
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
     }
     return changes;
 }

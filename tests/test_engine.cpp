@@ -525,6 +525,21 @@ private slots:
         }
     }
 
+    // Statements run as one text that fail part-way leave no transaction, and so no lock, behind.
+    void aFailedStatementTextLetsGoOfItsTables()
+    {
+        TdmDovraPro dm;
+        dm.CreateTable(folder_, "Log37", schema::Log37);
+        Query q;
+        q.setFolder(folder_.toStdString());
+        q.setSql("begin; insert into Log37 (Comment) values ('first'); insert into Nowhere values (1); commit");
+        QVERIFY_THROWS_EXCEPTION(EngineError, q.execSql());
+        setLockWaitMs(200);
+        QCOMPARE(exec(folder_, "insert into Log37 (Comment) values ('second')"), 1);
+        setLockWaitMs(5000);
+        QCOMPARE(rows(folder_, "select Comment from Log37"), QStringList{"second"});
+    }
+
     void aSoundTableIsReadToItsEndSliceBySlice()
     {
         TdmDovraPro dm;
