@@ -110,6 +110,14 @@ QStringList numbersOnPaper(const QString& folder)
     return numbers;
 }
 
+// How long the random kills go on: a few seconds in the test run; DOVRA_CRASH_SECONDS makes a
+// longer one.
+int crashSeconds()
+{
+    const int asked = qEnvironmentVariableIntValue("DOVRA_CRASH_SECONDS");
+    return asked > 0 ? asked : 6;
+}
+
 QString integrity(const QString& file)
 {
     sqlite3* db = nullptr;
@@ -207,10 +215,7 @@ private slots:
 
 void TestCrashSafety::killedAtRandomMomentsNeverRepeatsANumber()
 {
-    // A few seconds in the test run; DOVRA_CRASH_SECONDS makes a longer one.
-    const int seconds = qEnvironmentVariableIntValue("DOVRA_CRASH_SECONDS") > 0
-                            ? qEnvironmentVariableIntValue("DOVRA_CRASH_SECONDS")
-                            : 6;
+    const int seconds = crashSeconds();
     CrashFolder f;
     QRandomGenerator random(QRandomGenerator::global()->generate());
     QElapsedTimer clock;
@@ -419,9 +424,7 @@ Run runWorkstation(const QString& home, const QStringList& mode, int killAfterMs
 // would: every start opens its tables without a word and prints on, and no number is used twice.
 void TestCrashSafety::programKilledWhilePrintingStartsCleanAndPrintsOn()
 {
-    const int seconds = qEnvironmentVariableIntValue("DOVRA_CRASH_SECONDS") > 0
-                            ? qEnvironmentVariableIntValue("DOVRA_CRASH_SECONDS")
-                            : 6;
+    const int seconds = crashSeconds();
     WorkstationFolder f;
     QRandomGenerator random(QRandomGenerator::global()->generate());
     QElapsedTimer clock;
