@@ -625,13 +625,23 @@ private slots:
         TF_IncomingMailers d(f.folder);
         d.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QTest::keyClicks(d.maskeditMailerNum, typed);
+        const auto outcome = [&] {
+            QStringList lids;
+            for (qint64 lid : d.listedLids())
+                lids << QString::number(lid);
+            return lids.join(',') + " | " + f.lastMessage() + " | " + d.maskeditMailerNum->text().remove(' ');
+        };
+        QStringList expectedLids;
+        for (qint64 lid : listed)
+            expectedLids << QString::number(lid);
+        const QString expected = expectedLids.join(',') + " | " + message + " | " + left;
+        QTRY_COMPARE(outcome(), expected);
+        // And nothing more once the entry has stopped waiting.
         auto pause = d.findChild<QTimer*>("scanPause");
         QVERIFY(pause);
-        QTest::keyClicks(d.maskeditMailerNum, typed);
         QTRY_VERIFY(!pause->isActive());
-        QCOMPARE(d.listedLids(), listed);
-        QCOMPARE(f.lastMessage(), message);
-        QCOMPARE(d.maskeditMailerNum->text().remove(' '), left);
+        QCOMPARE(outcome(), expected);
         const QStringList names{"Ann", "Bo", "Cy", "Di", "Ed"};
         if (!listed.isEmpty())
             QCOMPARE(d.sgMailers->item(0, 1)->text(), names[listed[0] - 1]);
