@@ -266,8 +266,24 @@ qint32 AddressBookQueries::lastAddressId()
     return id;
 }
 
+bool AddressBookQueries::groupNameTaken(const QString& name, qint32 exceptGroupId)
+{
+    // The name as the table keeps it (cut to its width, no trailing blanks), compared as the
+    // index compares: the index of a database made by an earlier version folds ASCII only.
+    q_.close();
+    q_.setSql("select G_ID from Groups where Group_Name = rtrim(substr(" + engine::quoted(name.toStdString()) +
+              ", 1, " + std::to_string(kGroupNameWidth) + ")) collate " + engine::kNoCaseCollation + " and G_ID <> " +
+              std::to_string(exceptGroupId));
+    q_.open();
+    const bool taken = !q_.eof();
+    q_.close();
+    return taken;
+}
+
 bool AddressBookQueries::insertGroup(qint32 parentId, const QString& name)
 {
+    if (groupNameTaken(name, -1))
+        return false;
     try {
         exec("insert into Groups (Parent_ID, Group_Name) values(" + std::to_string(parentId) + ", " +
              engine::quoted(name.toStdString()) + ") ");
@@ -279,6 +295,8 @@ bool AddressBookQueries::insertGroup(qint32 parentId, const QString& name)
 
 bool AddressBookQueries::renameGroup(qint32 groupId, const QString& name)
 {
+    if (groupNameTaken(name, groupId))
+        return false;
     try {
         exec("update Groups set Group_Name = " + engine::quoted(name.toStdString()) +
              " where G_ID = " + std::to_string(groupId));

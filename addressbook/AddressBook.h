@@ -127,6 +127,8 @@ public:
     // False when another group has that name (letter case ignored); nothing is stored then.
     bool insertGroup(qint32 parentId, const QString& name);
     bool renameGroup(qint32 groupId, const QString& name);
+    // Whether a group other than exceptGroupId has the name, letter case ignored for every letter.
+    bool groupNameTaken(const QString& name, qint32 exceptGroupId);
 
     MembershipResult addMembership(qint32 addressId, qint32 groupId);
     MembershipResult removeMembership(qint32 addressId, qint32 groupId);

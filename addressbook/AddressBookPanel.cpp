@@ -51,8 +51,23 @@ protected:
         QTreeWidget::mousePressEvent(event);
         pressed(event->position().toPoint());
     }
-    void dragEnterEvent(QDragEnterEvent* event) override { answerDrag(event); }
-    void dragMoveEvent(QDragMoveEvent* event) override { answerDrag(event); }
+    // A drag refused as it enters gets no move events for the rest of its pass, and a drag
+    // straight down from the list enters over "All"; so any drag of addresses is taken in,
+    // and each move decides whether the row under it takes the addresses.
+    void dragEnterEvent(QDragEnterEvent* event) override
+    {
+        if (carriesAddresses(event))
+            event->acceptProposedAction();
+        else
+            event->ignore();
+    }
+    void dragMoveEvent(QDragMoveEvent* event) override
+    {
+        if (carriesAddresses(event) && dragOver(event->position().toPoint(), event->mimeData()))
+            event->acceptProposedAction();
+        else
+            event->ignore();
+    }
     void dropEvent(QDropEvent* event) override
     {
         event->acceptProposedAction();
@@ -60,12 +75,9 @@ protected:
     }
 
 private:
-    void answerDrag(QDragMoveEvent* event)
+    static bool carriesAddresses(const QDropEvent* event)
     {
-        if (dragOver(event->position().toPoint(), event->mimeData()))
-            event->acceptProposedAction();
-        else
-            event->ignore();
+        return event->mimeData() && event->mimeData()->hasFormat(AddressListModel::kMimeType);
     }
 };
 

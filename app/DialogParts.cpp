@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPushButton>
@@ -40,4 +41,25 @@ QAction* addMenuItem(QMenu* menu, const QString& caption, const char* name)
     QAction* a = menu->addAction(caption);
     a->setObjectName(name);
     return a;
+}
+
+void WholeTextEdit::focusInEvent(QFocusEvent* event)
+{
+    QLineEdit::focusInEvent(event);
+    selectAll();
+    focusedByPress_ = event->reason() == Qt::MouseFocusReason;
+}
+
+void WholeTextEdit::mousePressEvent(QMouseEvent* event)
+{
+    QLineEdit::mousePressEvent(event);
+    // The press that brought the focus placed the cursor where it landed.
+    if (focusedByPress_)
+        selectAll();
+}
+
+void WholeTextEdit::mouseReleaseEvent(QMouseEvent* event)
+{
+    QLineEdit::mouseReleaseEvent(event);
+    focusedByPress_ = false;
 }

@@ -1,6 +1,7 @@
 // Pieces every dialog of the program builds the same way.
 #pragma once
 
+#include <QLineEdit>
 #include <QString>
 
 class QAction;
@@ -20,3 +21,19 @@ QPushButton* namedButton(QWidget* parent, const QString& caption, const char* na
 
 // A menu item named for tests and for the program's own look-ups.
 QAction* addMenuItem(QMenu* menu, const QString& caption, const char* name);
+
+// A field whose whole text is selected when it takes the focus, by the keyboard or by a click
+// anywhere in it, so that what is typed replaces the text. (A masked field of fixed length
+// would otherwise be overwritten from where the cursor landed, dropping what does not fit.)
+class WholeTextEdit : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    bool focusedByPress_ = false;
+};

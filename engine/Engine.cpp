@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <locale.h>
+#include <wctype.h>
 
 #include <algorithm>
 #include <cctype>
@@ -200,7 +202,7 @@ std::string indexSql(const std::string& table, const IndexDef& index)
             continue;
         if (!columns.empty())
             columns += ", ";
-        columns += detail::quoteIdent(f) + (index.caseInsensitive ? " COLLATE NOCASE" : "");
+        columns += detail::quoteIdent(f) + (index.caseInsensitive ? std::string(" COLLATE ") + kNoCaseCollation : "");
     }
     if (columns.empty())
         throw EngineError("The index " + index.name + " names no field");
@@ -401,6 +403,7 @@ TableCheck checkTableFile(const std::string& folder, const std::string& table, b
     }
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, lockWaitMs());
+    detail::addCollations(db);
     TableCheck check{TableFileState::Damaged, "the file holds other tables only"};
     sqlite3_stmt* stmt = nullptr;
     rc = sqlite3_prepare_v2(db,
@@ -466,6 +469,7 @@ RowScan scanTableRows(const std::string& folder, const std::string& table, std::
     sqlite3_extended_result_codes(db, 1);
     // No wait: a slice that finds the table held is read again at the next turn.
     sqlite3_busy_timeout(db, 0);
+    detail::addCollations(db);
     sqlite3_stmt* stmt = nullptr;
     const std::string sql = "SELECT rowid, * FROM " + detail::quoteIdent(table) + " WHERE rowid >= ?1 ORDER BY rowid LIMIT ?2";
     int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
@@ -632,6 +636,7 @@ void placeBuiltTable(const std::string& built, const std::string& folder, const 
         removeBuildFiles(built);
         throw;
     }
+    detail::addCollations(db);
 }
 
 void failCode(int code, const std::string& message, const std::string& context)
@@ -670,6 +675,7 @@ sqlite3* openFile(const std::string& path, bool create)
     }
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, lockWaitMs());
+    addCollations(db);
     try {
         exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL", path);
     } catch (...) {

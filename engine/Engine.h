@@ -70,6 +70,11 @@ std::string quoted(std::string_view text);
 std::string tableFile(const std::string& folder, const std::string& table);
 bool tableExists(const std::string& folder, const std::string& table);
 
+// The collation of case-insensitive indexes, for SQL text too ("... = 'x' COLLATE " +
+// kNoCaseCollation): texts that differ only in the case of their letters, any letters, are
+// equal. (SQLite's own NOCASE folds the 26 ASCII letters only.)
+inline constexpr const char* kNoCaseCollation = "NOCASE_UNICODE";
+
 // An index made together with its table.
 struct IndexDef {
     std::string name;

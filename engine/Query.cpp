@@ -56,6 +56,7 @@ void Query::connect()
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, lockWaitMs());
+    addCollations(db_);
 }
 
 void Query::close()

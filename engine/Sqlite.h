@@ -15,6 +15,8 @@ namespace engine::detail {
 // rollback journal, full sync and the engine's wait for other workstations.
 sqlite3* openFile(const std::string& path, bool create);
 void exec(sqlite3* db, const std::string& sql, const std::string& context);
+// Makes the engine's own collations (kNoCaseCollation) known to the connection.
+void addCollations(sqlite3* db);
 void closeDb(sqlite3*& db);
 std::string quoteIdent(const std::string& name);
 bool fileExists(const std::string& path);

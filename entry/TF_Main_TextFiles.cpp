@@ -19,6 +19,9 @@ namespace {
 
 const QString kImportFilter = QStringLiteral("Import Files (*.txt *.csv);;All Files (*)");
 const QString kExportFilter = QStringLiteral("Text Files (*.txt)");
+// Exports add their lines to the end of a file that exists, so the dialog does not ask to
+// replace one and says so itself.
+const QString kExportCaption = QStringLiteral("Save As (an existing file is appended to)");
 
 // The file's lines; a file that cannot be read, or that holds binary data, is refused with
 // a message that names it.
@@ -95,7 +98,7 @@ void TF_Main::miYourImportClick()
 
 void TF_Main::exportTextFile(const std::function<void(TextFileWriter&)>& write)
 {
-    const QString chosen = FileDialogService::saveFileName(this, "Save As", QString(), kExportFilter);
+    const QString chosen = FileDialogService::newFileName(this, kExportCaption, QString(), kExportFilter);
     if (chosen.isEmpty())
         return;
     const QString fileName = exportFileName(chosen);

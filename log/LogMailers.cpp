@@ -28,7 +28,10 @@ std::optional<QString> mailerNumberDigits(const QString& typed)
 
 QString numberCondition(const QString& digits)
 {
-    return "(rtrim(MailerNum) = " + q(GroupMailerNumber(digits)) + ")";
+    // The log holds a number grouped (single prints, earlier editions' imports) or as bare
+    // digits (batch rows printed later, some imports); blanks removed, every form compares
+    // equal to the typed digits, and a 22-digit number never to a 20-digit one.
+    return "(replace(MailerNum, ' ', '') = " + q(digits) + ")";
 }
 
 QString nameCondition(const QString& text)
@@ -39,9 +42,9 @@ QString nameCondition(const QString& text)
     return "(" + tests.join(" or ") + ")";
 }
 
-QString trackByNumberSql(const QString& grouped)
+QString trackByNumberSql(const QString& digits)
 {
-    return "select LID, ToAddress1 from Log37 where MailerNum = " + q(grouped) + " and Result = " + q("None");
+    return "select LID, ToAddress1 from Log37 where " + numberCondition(digits) + " and Result = " + q("None");
 }
 
 QString trackByNameSql(const QString& text)

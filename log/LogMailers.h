@@ -23,13 +23,13 @@ struct SearchState {
 };
 inline SearchState logSearch;
 
-// The row's Mailer Number equals the grouped form of the digits.
+// The row's Mailer Number, in whatever form the log stores it (grouped or not), is the digits.
 QString numberCondition(const QString& digits);
 // The text occurs, letter case counting, in one of the recipient's seven columns.
 QString nameCondition(const QString& text);
 
-// Rows still waiting for their receipt, by grouped Mailer Number and by addressee text.
-QString trackByNumberSql(const QString& grouped);
+// Rows still waiting for their receipt, by Mailer Number digits and by addressee text.
+QString trackByNumberSql(const QString& digits);
 QString trackByNameSql(const QString& text);
 QString setResultSql(const QString& result, qint64 lid);
 

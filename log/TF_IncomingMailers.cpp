@@ -23,11 +23,17 @@
 #include <QRegularExpressionValidator>
 #include <QScopeGuard>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
 
 const QString kReceivedSigned = "Received - Signed";
+
+// A scanner types a whole number in a small fraction of this; a 20-digit entry is taken only
+// once no further digit has followed for this long, so a 22-digit number is never taken at
+// its twentieth digit.
+constexpr int kScanPauseMs = 600;
 
 engine::Query& statementHandle()
 {
@@ -108,6 +114,14 @@ TF_IncomingMailers::TF_IncomingMailers(const QString& logFolder, QWidget* parent
     connect(rbMailerNumber, &QRadioButton::clicked, this, &TF_IncomingMailers::rgEnterDataClick);
     connect(rbAddresseeName, &QRadioButton::clicked, this, &TF_IncomingMailers::rgEnterDataClick);
     connect(btnTrack, &QPushButton::clicked, this, &TF_IncomingMailers::btnTrackClick);
+    scanPause_ = new QTimer(this);
+    scanPause_->setObjectName("scanPause");
+    scanPause_->setSingleShot(true);
+    scanPause_->setInterval(kScanPauseMs);
+    connect(scanPause_, &QTimer::timeout, this, [this] {
+        if (rbMailerNumber->isChecked() && typedDigits().size() == 20)
+            trackByNumber();
+    });
     connect(maskeditMailerNum, &QLineEdit::textChanged, this, &TF_IncomingMailers::maskeditMailerNumChange);
     connect(maskeditMailerNum, &QLineEdit::returnPressed, this, &TF_IncomingMailers::btnTrackClick);
     connect(editData, &QLineEdit::returnPressed, this, &TF_IncomingMailers::btnTrackClick);
@@ -140,16 +154,25 @@ void TF_IncomingMailers::rgEnterDataClick()
     (byNumber ? maskeditMailerNum : editData)->setFocus();
 }
 
+QString TF_IncomingMailers::typedDigits() const
+{
+    QString digits = maskeditMailerNum->text().trimmed();
+    digits.remove(' ');
+    return digits;
+}
+
 void TF_IncomingMailers::maskeditMailerNumChange()
 {
-    QString digits = maskeditMailerNum->text();
-    digits.remove(' ');
     // A scanner types the digits without a key press after them. A 22-digit number passes
-    // through 20 digits on its way, so at 20 the number is taken only when the log holds it.
-    if (digits.size() == 22)
-        trackByNumber(false);
-    else if (digits.size() == 20)
-        trackByNumber(true);
+    // through 20 digits on its way, so 20 digits are taken only after a pause.
+    const qsizetype count = typedDigits().size();
+    if (count == 20) {
+        scanPause_->start();
+        return;
+    }
+    scanPause_->stop();
+    if (count == 22)
+        trackByNumber();
 }
 
 void TF_IncomingMailers::btnTrackClick()
@@ -157,13 +180,13 @@ void TF_IncomingMailers::btnTrackClick()
     if (rbAddresseeName->isChecked())
         trackByName();
     else
-        trackByNumber(false);
+        trackByNumber();
 }
 
-bool TF_IncomingMailers::trackByNumber(bool quietWhenMissing)
+bool TF_IncomingMailers::trackByNumber()
 {
-    QString typed = maskeditMailerNum->text().trimmed();
-    typed.remove(' ');
+    scanPause_->stop();
+    const QString typed = typedDigits();
     if (typed.size() != 20 && typed.size() != 22) {
         MessageService::error("Mailer Number must be 20 digits.", this);
         maskeditMailerNum->setFocus();
@@ -180,7 +203,7 @@ bool TF_IncomingMailers::trackByNumber(bool quietWhenMissing)
     {
         // Ended before any message box: a box left open must not hold the log.
         engine::Query& q = statementHandle();
-        q.setSql(logmailers::trackByNumberSql(grouped).toStdString());
+        q.setSql(logmailers::trackByNumberSql(*digits).toStdString());
         const auto closeQuery = qScopeGuard([&q] { q.close(); });
         q.open();
         if (!q.eof()) {
@@ -189,8 +212,7 @@ bool TF_IncomingMailers::trackByNumber(bool quietWhenMissing)
         }
     }
     if (lid == 0) {
-        if (!quietWhenMissing)
-            MessageService::error("Mailer Number not found.", this);
+        MessageService::error("Mailer Number not found.", this);
         return false;
     }
     AddMailerToList(lid, grouped, name);

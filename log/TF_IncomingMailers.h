@@ -13,6 +13,7 @@ class QListWidget;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
+class QTimer;
 
 class TF_IncomingMailers : public QDialog {
     Q_OBJECT
@@ -48,13 +49,16 @@ public slots:
     void btnOKClick();
 
 private:
-    bool trackByNumber(bool quietWhenMissing);
+    // The entry's text without its blanks.
+    QString typedDigits() const;
+    bool trackByNumber();
     void trackByName();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     QString folder_;
     QList<qint64> lids_;
     int chooserRow_ = -1;
+    QTimer* scanPause_ = nullptr;
 };
 
 // A row found by addressee name: LID, MailerNum and the recipient's seven columns.

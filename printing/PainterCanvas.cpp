@@ -157,6 +157,8 @@ PrinterCanvas::PrinterCanvas(const QString& printerName)
 {
     if (!printerName.isEmpty())
         printer().setPrinterName(printerName);
+    // Forms and labels are US postal forms: Letter whatever paper the printer takes by default.
+    printer().setPageSize(QPageSize(QPageSize::Letter));
 }
 
 bool printsToPdf(const QStringList& installedPrinters)

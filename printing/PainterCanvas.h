@@ -55,7 +55,8 @@ private:
     std::optional<QFontMetrics> metrics_;
 };
 
-// The system's printer of the given name, or the default printer when the name is empty.
+// The system's printer of the given name, or the default printer when the name is empty, on
+// US Letter paper (forms and labels are US postal forms).
 class PrinterCanvas : public PainterCanvas {
 public:
     explicit PrinterCanvas(const QString& printerName = QString());

@@ -41,7 +41,8 @@ void addAddress(LogFields& row, const std::string& prefix, const std::string& ci
         row.emplace_back(prefix + std::to_string(i + 1), text(address.address[i]));
     row.emplace_back(cityPrefix + "City", text(address.city));
     row.emplace_back(cityPrefix + "State", text(address.state));
-    row.emplace_back(cityPrefix + "Zip", text(address.zip));
+    // A typed ZIP without its +4 comes as five digits and a dash.
+    row.emplace_back(cityPrefix + "Zip", text(TidyZip(address.zip)));
 }
 
 // The fields a printed mailer and a batch row share.

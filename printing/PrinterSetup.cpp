@@ -5,9 +5,11 @@
 #include "printing/PdfCanvas.h"
 #include "printing/PrintTarget.h"
 
+#include <QDialogButtonBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPushButton>
 
 namespace {
 
@@ -53,6 +55,10 @@ std::optional<PrinterChoice> PrintDialogService::choosePrinter(QWidget* parent, 
     dialog.setWindowTitle("Printer Setup");
     dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    // The dialog chooses a printer here and prints nothing: its confirm button says so.
+    if (auto buttons = dialog.findChild<QDialogButtonBox*>())
+        if (QPushButton* confirm = buttons->button(QDialogButtonBox::Ok))
+            confirm->setText("OK");
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     if (printer.outputFormat() != QPrinter::NativeFormat || printer.printerName().isEmpty())

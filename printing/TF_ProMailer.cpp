@@ -117,7 +117,7 @@ void TF_ProMailer::buildWindow()
     panelPrintBarCodes = panel("panelPrintBarCodes", this);
     auto barCodeFields = new QFormLayout(panelPrintBarCodes);
     barCodeFields->setContentsMargins(0, 0, 0, 0);
-    editCustID = new QLineEdit(panelPrintBarCodes);
+    editCustID = new WholeTextEdit(panelPrintBarCodes);
     editCustID->setObjectName("editCustID");
     editCustID->setInputMask("999999999"); // nine required digits
     editCustID->setFixedWidth(100);

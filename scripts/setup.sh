@@ -11,7 +11,7 @@ packages=(
   fonts-dejavu-core fonts-droid-fallback fonts-urw-base35
   xvfb xauth xdotool x11-utils imagemagick
   poppler-utils zbar-tools zint ghostscript
-  cups-client time ccache
+  cups-client cups printer-driver-cups-pdf time ccache
 )
 
 missing=()

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QMimeData>
 #include <QtTest>
+#include <sqlite3.h>
 
 namespace {
 
@@ -294,6 +295,72 @@ private slots:
         // A name wider than the column is cut by the table to its width.
         QVERIFY(db.q.insertGroup(-1, QString(41, 'g')));
         QCOMPARE(db.q.groups().back().name, QString(kGroupNameWidth, 'g'));
+    }
+
+    // Group names are the same name when they differ only in the case of their letters, any
+    // letters: the table's index refuses the second one, and so does the program's own check
+    // on a database whose index (made by an earlier version) folds ASCII letters only.
+    void groupNamesIgnoreCaseOfEveryLetter_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("ASCII") << "Sales"
+                               << "sALES" << true;
+        QTest::newRow("accented") << "Café"
+                                  << "CAFÉ" << true;
+        QTest::newRow("Greek, final sigma") << "Σίσυφος"
+                                            << "ΣΊΣΥΦΟΣ" << true;
+        QTest::newRow("Cyrillic") << "Москва"
+                                  << "мОСКВА" << true;
+        QTest::newRow("another accent") << "Café"
+                                        << "Cafe" << false;
+        QTest::newRow("the same once cut to the width")
+            << QString(kGroupNameWidth, QChar(0xE9)) << QString(kGroupNameWidth, QChar(0xC9)) + "Z" << true;
+    }
+    void groupNamesIgnoreCaseOfEveryLetter()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, typed);
+        QFETCH(bool, taken);
+        for (const bool olderIndex : {false, true}) {
+            Database db;
+            if (olderIndex) {
+                sqlite3* raw = nullptr;
+                QCOMPARE(sqlite3_open(qPrintable(db.folder + "/Groups.adt"), &raw), SQLITE_OK);
+                const int rc = sqlite3_exec(raw,
+                                            "drop index Group_Name; create unique index Group_Name on Groups "
+                                            "(Group_Name collate nocase)",
+                                            nullptr, nullptr, nullptr);
+                sqlite3_close(raw);
+                QCOMPARE(rc, SQLITE_OK);
+            }
+            const qint32 id = db.group(stored);
+            QVERIFY(id > 0);
+            // A group may take its own name in other letter cases.
+            QVERIFY(db.q.renameGroup(id, typed));
+            QVERIFY(db.q.renameGroup(id, stored));
+            if (olderIndex) {
+                // The program's own check.
+                QCOMPARE(db.q.insertGroup(-1, typed), !taken);
+            } else {
+                // The index itself, for statements that do not ask first.
+                bool refused = false;
+                try {
+                    db.query.setSql("insert into Groups (Parent_ID, Group_Name) values(-1, " +
+                                    engine::quoted(typed.toStdString()) + ")");
+                    db.query.execSql();
+                } catch (const engine::UniqueKeyError&) {
+                    refused = true;
+                }
+                QCOMPARE(refused, taken);
+            }
+            if (taken) {
+                const qint32 other = db.group("Other");
+                QVERIFY(other > 0);
+                QVERIFY(!db.q.renameGroup(other, typed));
+            }
+        }
     }
 
     void membershipOutcomes()

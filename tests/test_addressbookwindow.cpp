@@ -36,6 +36,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTreeWidget>
+#include <QWindow>
 #include <QtTest>
 
 namespace {
@@ -810,6 +811,103 @@ private slots:
             (QStringList{"1", "2", "3"}));
         f.clickNode("Staff");
         QCOMPARE(f.listed(), (QStringList{"Ann", "Bob", "Cy"}));
+    }
+
+    // A user's drag, delivered through the main window as the window system delivers it: it
+    // starts on an address, goes straight down, enters the tree over "All" (which takes no
+    // addresses) and ends on a group. Each move carries the answer to the one before it.
+    void dragStraightDownOntoAGroup()
+    {
+        Fixture f;
+        QVERIFY(f.started());
+        const QString db = f.makeDatabase("Clients", {"Ann", "Bob"});
+        f.open(db);
+        f.newGroup("Staff");
+        const qint32 staff = f.groupId("Staff");
+        f.clickAddress(1);
+        std::unique_ptr<QMimeData> mime(
+            f.panel->addressModel()->mimeData(f.panel->lvAddress->selectionModel()->selectedIndexes()));
+        QWindow* window = f.w->windowHandle();
+        QVERIFY(window);
+        QWidget* list = f.panel->lvAddress->viewport();
+        QWidget* tree = f.panel->tvGroups->viewport();
+        const auto inWindow = [&](QWidget* widget, QPoint at) { return widget->mapTo(f.w.get(), at); };
+        const QPoint start = inWindow(list, f.panel->lvAddress->visualRect(f.panel->addressModel()->index(1)).center());
+        const QPoint all = inWindow(tree, f.panel->tvGroups->visualItemRect(f.node("All")).center());
+        const QPoint group = inWindow(tree, f.panel->tvGroups->visualItemRect(f.node("Staff")).center());
+        QVERIFY(all.y() > start.y() && group.y() > all.y());
+        QList<QPoint> path;
+        for (int y = start.y(); y < all.y(); y += 4)
+            path << QPoint(all.x(), y);
+        path << all << group;
+
+        Qt::DropAction answer = Qt::IgnoreAction;
+        QStringList answers;
+        for (const QPoint& at : path) {
+            if (at == path.first()) {
+                QDragEnterEvent enter(at, Qt::CopyAction, mime.get(), Qt::LeftButton, {});
+                QApplication::sendEvent(window, &enter);
+                if (enter.isAccepted())
+                    answer = enter.dropAction();
+            }
+            QDragMoveEvent move(at, Qt::CopyAction, mime.get(), Qt::LeftButton, {});
+            move.ignore();
+            if (answer != Qt::IgnoreAction) {
+                move.setDropAction(answer);
+                move.accept();
+            }
+            QApplication::sendEvent(window, &move);
+            answer = move.isAccepted() ? move.dropAction() : Qt::IgnoreAction;
+            if (at == all || at == group)
+                answers << (answer == Qt::CopyAction ? "takes" : "refuses");
+        }
+        QCOMPARE(answers, (QStringList{"refuses", "takes"}));
+        MessageService::clearShown();
+        QDropEvent drop(group, Qt::CopyAction, mime.get(), Qt::LeftButton, {});
+        drop.setDropAction(answer);
+        QApplication::sendEvent(window, &drop);
+        QCOMPARE(shownTexts(), QStringList{"Address added to Group \"Staff\""});
+        QCOMPARE(Fixture::column(db, "select A_ID from Members where G_ID = " + std::to_string(staff)),
+                 QStringList{"2"});
+    }
+
+    // Each export adds to the end of a file that exists; its dialog says so and asks nothing.
+    void exportsAppendWithoutAsking_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("linesOnce");
+        QTest::newRow("addresses") << "miToExport" << 2;
+        QTest::newRow("senders") << "miYourExport" << 1;
+        QTest::newRow("log") << "miLogExport" << 2 * 31;
+    }
+    void exportsAppendWithoutAsking()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, linesOnce);
+        Fixture f;
+        FileDialogService::setScripted(true);
+        QVERIFY(f.started());
+        f.open(f.makeDatabase("Clients", {"Ann", "Bob"}));
+        for (const char* name : {"Ann", "Bob"})
+            Fixture::run(f.home.path() + "/Log", std::string("insert into Log37 (DateTime, ToAddress1, Batch, Result) "
+                                                             "values('2026-03-01 08:00:00', '") +
+                                                     name + "', False, 'None')");
+        auto action = f.w->findChild<QAction*>(command);
+        QVERIFY(action);
+        const QString chosen = f.home.file("out.txt");
+        for (int i = 0; i < 2; ++i) {
+            FileDialogService::queueAnswer(chosen);
+            action->trigger();
+        }
+        const auto requests = FileDialogService::requests();
+        QCOMPARE(requests.size(), 2);
+        for (const auto& request : requests) {
+            QVERIFY(!request.asksToReplace);
+            QCOMPARE(request.caption, QString("Save As (an existing file is appended to)"));
+        }
+        QFile file(chosen);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().count("\r\n"), 2 * linesOnce);
     }
 
     // A Members table gone while the database is open: the messages name the error.

@@ -442,6 +442,10 @@ private slots:
         QTest::newRow("20 digits") << "92147123456789000001" << 1;
         QTest::newRow("22 digits in groups") << k22 << 2;
         QTest::newRow("not in the log") << "92147123456789000009" << -1;
+        QTest::newRow("22 digits stored bare by a batch") << "9214712345678900000499" << 3;
+        QTest::newRow("20 digits stored bare") << "9214 7123 4567 8900 0005" << 4;
+        QTest::newRow("22 digits, the first 20 a logged number") << "9214712345678900000177" << -1;
+        QTest::newRow("the first 20 digits of a logged 22") << "92147123456789000004" << -1;
     }
     void findByNumberOpensEditMailer()
     {
@@ -451,6 +455,8 @@ private slots:
         f.add({{"MailerNum", "9214 7123 4567 8900 0002"}});
         f.add({{"MailerNum", k20}});
         f.add({{"MailerNum", k22}});
+        f.add({{"MailerNum", "9214712345678900000499"}});
+        f.add({{"MailerNum", "92147123456789000005"}});
         TF_Log w(f.settings);
         ModalDriver driver;
         driver.on("TF_FindMailer", [&](QWidget* d) {
@@ -631,7 +637,7 @@ private slots:
         QCOMPARE(d.sgMailers->rowCount(), 1);
         // A scanner types the digits and no key after them.
         QTest::keyClicks(d.maskeditMailerNum, "92147123456789000001");
-        QCOMPARE(d.listedLids(), QList<qint64>({1}));
+        QTRY_COMPARE(d.listedLids(), QList<qint64>({1}));
         QCOMPARE(d.maskeditMailerNum->text(), QString());
         QTest::keyClicks(d.maskeditMailerNum, "9214712345678900000415");
         QCOMPARE(d.listedLids(), QList<qint64>({1, 2}));
@@ -656,6 +662,95 @@ private slots:
         d.btnOKClick();
         QCOMPARE(f.column("select Result from Log37 order by LID"),
                  QStringList({"Received - Signed", "Received - Not Signed", "Received - Signed"}));
+    }
+
+    // Typed or scanned numbers against a log holding every form a number is stored in. The
+    // entry takes a number as soon as it holds 22 digits, or 20 digits once no further digit
+    // has followed for a moment.
+    void incomingFindsEveryStoredForm_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QList<qint64>>("listed");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("left");
+        const QString none = "Mailer Number not found.";
+        using L = QList<qint64>;
+        QTest::newRow("20 digits, stored grouped") << "92147123456789000001" << L{1} << ""
+                                                   << "";
+        QTest::newRow("20 digits, stored bare") << "92147123456789000002" << L{2} << ""
+                                                << "";
+        QTest::newRow("22 digits, stored grouped") << "9214712345678900000315" << L{3} << ""
+                                                   << "";
+        QTest::newRow("22 digits, stored bare by a batch") << "9214712345678900000499" << L{4} << ""
+                                                           << "";
+        QTest::newRow("22 digits typed in groups") << "9214 7123 4567 8900 0003 15" << L{3} << ""
+                                                   << "";
+        QTest::newRow("22 digits, the first 20 a logged number") << "9214712345678900000123" << L{5} << ""
+                                                                 << "";
+        QTest::newRow("22 digits not logged, the first 20 a logged number")
+            << "9214712345678900000177" << L{} << none << "9214712345678900000177";
+        QTest::newRow("20 digits not logged") << "92147123456789000009" << L{} << none << "92147123456789000009";
+        QTest::newRow("the first 20 digits of a logged 22")
+            << "92147123456789000003" << L{} << none << "92147123456789000003";
+    }
+    void incomingFindsEveryStoredForm()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QList<qint64>, listed);
+        QFETCH(QString, message);
+        QFETCH(QString, left);
+        LogFixture f;
+        f.add({{"MailerNum", "9214 7123 4567 8900 0001"}, {"ToAddress1", "Ann"}}); // an earlier edition's
+        f.add({{"MailerNum", "92147123456789000002"}, {"ToAddress1", "Bo"}});
+        f.add({{"MailerNum", "9214 7123 4567 8900 0003 15"}, {"ToAddress1", "Cy"}});
+        f.add({{"MailerNum", "9214712345678900000499"}, {"ToAddress1", "Di"}, {"Batch", "False"}});
+        f.add({{"MailerNum", "9214712345678900000123"}, {"ToAddress1", "Ed"}});
+        TF_IncomingMailers d(f.folder);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QTest::keyClicks(d.maskeditMailerNum, typed);
+        const auto outcome = [&] {
+            QStringList lids;
+            for (qint64 lid : d.listedLids())
+                lids << QString::number(lid);
+            return lids.join(',') + " | " + f.lastMessage() + " | " + d.maskeditMailerNum->text().remove(' ');
+        };
+        QStringList expectedLids;
+        for (qint64 lid : listed)
+            expectedLids << QString::number(lid);
+        const QString expected = expectedLids.join(',') + " | " + message + " | " + left;
+        QTRY_COMPARE(outcome(), expected);
+        // And nothing more once the entry has stopped waiting.
+        auto pause = d.findChild<QTimer*>("scanPause");
+        QVERIFY(pause);
+        QTRY_VERIFY(!pause->isActive());
+        QCOMPARE(outcome(), expected);
+        const QStringList names{"Ann", "Bo", "Cy", "Di", "Ed"};
+        if (!listed.isEmpty())
+            QCOMPARE(d.sgMailers->item(0, 1)->text(), names[listed[0] - 1]);
+    }
+
+    // A number typed by hand waits while the digits keep coming; the Track button and Enter
+    // take it at once.
+    void incomingTypedNumberWaitsForThePause()
+    {
+        LogFixture f;
+        f.add({{"MailerNum", "9214 7123 4567 8900 0001"}, {"ToAddress1", "Ann"}});
+        f.add({{"MailerNum", "9214712345678900000123"}, {"ToAddress1", "Ed"}});
+        TF_IncomingMailers d(f.folder);
+        auto pause = d.findChild<QTimer*>("scanPause");
+        QTest::keyClicks(d.maskeditMailerNum, "92147123456789000001");
+        QVERIFY(pause->isActive());
+        QCOMPARE(d.listedLids(), QList<qint64>());
+        QTest::keyClicks(d.maskeditMailerNum, "2");
+        QVERIFY(!pause->isActive());
+        QTest::keyClicks(d.maskeditMailerNum, "3");
+        QCOMPARE(d.listedLids(), QList<qint64>({2}));
+        QTest::keyClicks(d.maskeditMailerNum, "92147123456789000001");
+        QTest::keyClick(d.maskeditMailerNum, Qt::Key_Return);
+        QCOMPARE(d.listedLids(), QList<qint64>({2, 1}));
+        QVERIFY(!pause->isActive());
+        QVERIFY(MessageService::shown().isEmpty());
     }
 
     void incomingByNameOffersOnlyUnlisted()

@@ -166,6 +166,8 @@ private slots:
     void formReachesPaperLogAndCounter();
     void serialSequences_data();
     void serialSequences();
+    void zipWithoutPlusFourHasNoDash_data();
+    void zipWithoutPlusFourHasNoDash();
     void noticeTurnedOffLeavesTheEntryPrinted();
     void batchIsStoredThenPrintedInTableOrder_data();
     void batchIsStoredThenPrintedInTableOrder();
@@ -241,6 +243,41 @@ void TestPrintRun::formReachesPaperLogAndCounter()
 
     QCOMPARE(f.counterSerial(), QString("0000042"));
     QVERIFY(f.messages().isEmpty());
+}
+
+// The ZIP typed without its +4 is logged, and exported, as its five digits.
+void TestPrintRun::zipWithoutPlusFourHasNoDash_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("batch");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("five digits") << "60614" << false << "60614";
+    QTest::newRow("five digits, batch") << "60614" << true << "60614";
+    QTest::newRow("ZIP+4") << "606141234" << false << "60614-1234";
+    QTest::newRow("none") << "" << false << "";
+}
+
+void TestPrintRun::zipWithoutPlusFourHasNoDash()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, batch);
+    QFETCH(QString, logged);
+    PrintFixture f;
+    FileDialogService::setScripted(true);
+    f.w.editToZip->clear();
+    f.w.editToZip->setFocus();
+    f.w.editToZip->home(false);
+    QTest::keyClicks(f.w.editToZip, typed);
+    if (batch)
+        f.w.miBatchOnClick();
+    QVERIFY(f.w.btnPrintClick());
+    QCOMPARE(f.logRows().value(0)["ToZip"], logged);
+    const QString exported = f.home.file("log.txt");
+    FileDialogService::queueAnswer(exported);
+    f.w.miLogExport->trigger();
+    QFile file(exported);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromLatin1(file.readAll()).contains("\r\nTo Address Zip = " + logged + "\r\n"));
 }
 
 void TestPrintRun::serialSequences_data()

@@ -46,6 +46,8 @@ private slots:
 
     void openingShowsTheCounterAndLocksIt();
     void customerIdIsSetAndStored();
+    void customerIdTypedAfterAClick_data();
+    void customerIdTypedAfterAClick();
     void everyWayOfClosingReleases_data();
     void everyWayOfClosingReleases();
     void clearingBarCodesKeepsIdAndSerial();
@@ -121,6 +123,54 @@ void TestProMailer::customerIdIsSetAndStored()
     QString refusal;
     QVERIFY(OpenNumberCounter(program_->settings, state, refusal));
     CloseNumberCounter();
+}
+
+// A click anywhere in the Mailer ID field, then the digits typed: the field holds what was
+// typed, and OK stores it; fewer than nine digits are refused and nothing is stored.
+void TestProMailer::customerIdTypedAfterAClick_data()
+{
+    QTest::addColumn<double>("clickAt"); // share of the field's width
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("click at the left") << 0.05 << "123456789"
+                                       << "123456789";
+    QTest::newRow("click in the middle") << 0.5 << "123456789"
+                                         << "123456789";
+    QTest::newRow("click at the right") << 0.95 << "987654321"
+                                        << "987654321";
+    QTest::newRow("four digits") << 0.5 << "1234"
+                                 << "555555555";
+    QTest::newRow("eight digits") << 0.95 << "12345678"
+                                  << "555555555";
+}
+
+void TestProMailer::customerIdTypedAfterAClick()
+{
+    QFETCH(double, clickAt);
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    writeRow(folder(), {"555555555", "0000001", true, true});
+    TF_ProMailer dialog(program_->settings);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.EditSerialNum->setFocus();
+    QLineEdit* field = dialog.editCustID;
+    QTest::mouseClick(field, Qt::LeftButton, {}, QPoint(int(field->width() * clickAt), field->height() / 2));
+    QVERIFY(field->hasFocus());
+    QTest::keyClicks(field, typed);
+    const bool complete = typed.size() == 9;
+    if (complete)
+        QCOMPARE(field->text(), typed);
+    QTest::mouseClick(dialog.btnOK, Qt::LeftButton);
+    QCOMPARE(dialog.result(), complete ? int(QDialog::Accepted) : int(QDialog::Rejected));
+    if (!complete) {
+        QCOMPARE(MessageService::shown().size(), 1);
+        QCOMPARE(MessageService::shown().first().text,
+                 QString("Please enter all nine digits of the Mailer ID Number."));
+        dialog.reject();
+    }
+    QCOMPARE(readRow(folder()).custId, stored);
 }
 
 void TestProMailer::everyWayOfClosingReleases_data()
