@@ -620,6 +620,55 @@ std::int32_t toInt32(std::string_view text)
 
 namespace detail {
 
+namespace {
+
+// The next code point of UTF-8 text; a byte that starts no valid sequence stands for itself.
+char32_t nextCodePoint(const unsigned char*& at, const unsigned char* end)
+{
+    const unsigned char lead = *at++;
+    const int more = lead < 0xC0 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : lead < 0xF8 ? 3 : 0;
+    if (more == 0 || end - at < more)
+        return lead;
+    char32_t c = lead & (0x3F >> more);
+    for (int i = 0; i < more; ++i) {
+        if ((at[i] & 0xC0) != 0x80)
+            return lead;
+        c = (c << 6) | (at[i] & 0x3F);
+    }
+    at += more;
+    return c;
+}
+
+// A letter's one case for comparing: upper case, then lower case, as the Unicode data of the
+// C.UTF-8 locale maps them (so "É" and "é", "Σ", "σ" and "ς" fold alike), whatever the
+// workstation's own locale is.
+char32_t foldCase(char32_t c)
+{
+    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
+    if (c < 0x80 || !unicode)
+        return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+    return static_cast<char32_t>(towlower_l(towupper_l(static_cast<wint_t>(c), unicode), unicode));
+}
+
+int compareFolded(void*, int lengthA, const void* a, int lengthB, const void* b)
+{
+    auto pa = static_cast<const unsigned char*>(a), pb = static_cast<const unsigned char*>(b);
+    const unsigned char *endA = pa + lengthA, *endB = pb + lengthB;
+    while (pa < endA && pb < endB) {
+        const char32_t ca = foldCase(nextCodePoint(pa, endA)), cb = foldCase(nextCodePoint(pb, endB));
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    return (pa < endA) - (pb < endB);
+}
+
+} // namespace
+
+void addCollations(sqlite3* db)
+{
+    sqlite3_create_collation_v2(db, kNoCaseCollation, SQLITE_UTF8, nullptr, compareFolded, nullptr);
+}
+
 std::string buildingName(const std::string& folder, const std::string& table)
 {
     static std::atomic<int> serial{0};
@@ -636,7 +685,6 @@ void placeBuiltTable(const std::string& built, const std::string& folder, const 
         removeBuildFiles(built);
         throw;
     }
-    detail::addCollations(db);
 }
 
 void failCode(int code, const std::string& message, const std::string& context)
