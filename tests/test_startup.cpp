@@ -137,6 +137,32 @@ private slots:
                  engine::TableFileState::Present);
     }
 
+    // What a program killed while it made a table left behind is swept away at a later start,
+    // once it is too old to be a table another workstation is making right now.
+    void unfinishedTablesLeftByAKillAreSweptAway()
+    {
+        ReadyProgram ready;
+        QDir().mkpath(ready.home.file("Log"));
+        const QString old = ready.home.file("Log/.Log37.adt.new-4242-1");
+        const QString recent = ready.home.file("Log/.Log37.adt.new-4242-2");
+        for (const QString& name : {old, recent}) {
+            QFile f(name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("SQLite format 3");
+        }
+        QFile f(old);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        f.close();
+        {
+            TF_Main w;
+            w.close();
+        }
+        QVERIFY(!QFile::exists(old));
+        QVERIFY(QFile::exists(recent));
+        QVERIFY(MessageService::shown().isEmpty());
+    }
+
     // A log whose pages do not read is named at start, and no number is taken into it.
     void damagedLogIsNamedAndRefusesPrinting()
     {
