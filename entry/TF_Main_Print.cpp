@@ -237,9 +237,10 @@ void TF_Main::miPrintMultipleFormsClick()
             multipleFormsRun_ = false;
             runProofs_ = nullptr;
         });
-        completed = true;
-        for (int i = 0; i < *count && completed; ++i)
-            completed = printOrStore();
+        bool printing = true;
+        for (int i = 0; i < *count && printing; ++i)
+            printing = printOrStore();
+        completed = printing; // not reached when an error ends the run
     });
     // The mailers printed before an error that ended the run are told of too.
     if (!proofs.warning().isEmpty())

@@ -185,6 +185,7 @@ private slots:
     void proofCopies_data();
     void proofCopies();
     void proofCopiesThatCannotBeKeptWarnOnce();
+    void proofWarningSurvivesARunEndedByAnError();
     void reprintedNumberKeepsTheFirstProof();
     void logWindowOpensTheProofOfTheCurrentRow();
     void unprintableCharactersAskBeforeTheNumber_data();
@@ -868,6 +869,36 @@ void TestPrintRun::proofCopiesThatCannotBeKeptWarnOnce()
     QVERIFY(!f.w.settings.proofCopies);
     QVERIFY(f.w.btnPrintClick());
     QVERIFY(MessageService::shown().isEmpty());
+}
+
+// A run that an error ends part-way still tells of the copies of the mailers it printed.
+void TestPrintRun::proofWarningSurvivesARunEndedByAnError()
+{
+    PrintFixture f;
+    QFile blocker(f.home.file("blocker"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    f.w.settings.proofDB = blocker.fileName() + "/Proofs";
+    // The third number cannot be taken, as on a disk that has filled up.
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(qPrintable(f.w.settings.mailerNumDB + "/MailerNum.adt"), &db), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db,
+                          "create trigger Full before update on MailerNum when NEW.SerialNum > '0000043' "
+                          "begin select raise(abort, 'database or disk is full'); end",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    sqlite3_close(db);
+    QTimer::singleShot(0, [] {
+        auto dialog = qobject_cast<TF_NumLabels*>(QApplication::activeModalWidget());
+        dialog->editNumLabels->setText("3");
+        dialog->btnOK->click();
+    });
+    f.w.miPrintMultipleFormsClick();
+    QCOMPARE(f.pdfFiles().size(), 2);
+    const auto shown = MessageService::shown();
+    QCOMPARE(shown.size(), 2);
+    QVERIFY2(shown[0].text.contains("disk is full"), qPrintable(shown[0].text));
+    QCOMPARE(shown[1].kind, MessageKind::Warning);
+    QVERIFY2(shown[1].text.contains(f.w.settings.proofDB), qPrintable(shown[1].text));
 }
 
 void TestPrintRun::reprintedNumberKeepsTheFirstProof()
