@@ -5,8 +5,8 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
-#include <QStringDecoder>
 #include <QTimeZone>
 #include <algorithm>
 #include <limits>
@@ -18,6 +18,37 @@ namespace {
 constexpr int kColumnWidths[7] = {50, 50, 50, 50, 35, 4, 10};
 
 constexpr qsizetype kFlushBytes = 1 << 20;
+
+// Windows-1252 bytes 0x80-0x9F; the five bytes the code page leaves open stand for the
+// control characters of the same number, as Windows reads them.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QString fromWindows1252(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        *out++ = b >= 0x80 && b <= 0x9F ? kWindows1252High[b - 0x80] : char16_t(b);
+    }
+    return text;
+}
+
+// The Windows-1252 byte of a character; -1 when the code page has none.
+int windows1252Byte(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return c;
+    for (int i = 0; i < 32; ++i)
+        if (kWindows1252High[i] == c)
+            return 0x80 + i;
+    return -1;
+}
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 bool isBlankOrTab(QChar c)
 {
@@ -143,19 +174,56 @@ QString addressTextLine(const TAddressLines& address)
     return line;
 }
 
+void Utf8Check::feed(const char* bytes, qsizetype size)
+{
+    for (qsizetype i = 0; i < size && valid_; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (need_ > 0) {
+            if (b < low_ || b > high_)
+                valid_ = false;
+            --need_;
+            low_ = 0x80;
+            high_ = 0xBF;
+        } else if (b < 0x80) {
+            continue;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            need_ = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            need_ = 2;
+            if (b == 0xE0)
+                low_ = 0xA0; // no overlong forms
+            else if (b == 0xED)
+                high_ = 0x9F; // no surrogates
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            need_ = 3;
+            if (b == 0xF0)
+                low_ = 0x90;
+            else if (b == 0xF4)
+                high_ = 0x8F; // nothing past U+10FFFF
+        } else {
+            valid_ = false;
+        }
+    }
+}
+
+bool isValidUtf8(QByteArrayView bytes)
+{
+    Utf8Check check;
+    check.feed(bytes.data(), bytes.size());
+    return check.valid();
+}
+
 QString decodeTextFile(const QByteArray& bytes)
 {
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(bytes.mid(3));
-    // Windows-1252 differs from Latin-1 only in 0x80-0x9F; without those bytes the much
-    // quicker Latin-1 conversion gives the same text.
-    if (std::none_of(bytes.begin(), bytes.end(), [](char c) {
-            const auto b = static_cast<unsigned char>(c);
-            return b >= 0x80 && b <= 0x9F;
-        }))
-        return QString::fromLatin1(bytes);
-    QStringDecoder decoder("windows-1252");
-    return decoder.decode(bytes);
+    const QByteArrayView body = bytes.startsWith(kByteOrderMark) ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes);
+    if (isValidUtf8(body))
+        return QString::fromUtf8(body);
+    return fromWindows1252(body);
+}
+
+bool windows1252Carries(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return windows1252Byte(c.unicode()) >= 0; });
 }
 
 QStringList textFileLines(const QString& text)
@@ -182,11 +250,14 @@ QString exportFileName(const QString& chosen)
     return chosen.contains(".txt") ? chosen : chosen + ".txt";
 }
 
-TextFileWriter::TextFileWriter(const QString& fileName) : fileName_(fileName)
+TextFileWriter::TextFileWriter(const QString& fileName, TextEncoding encoding)
+    : fileName_(fileName), encoding_(encoding)
 {
     auto file = std::make_unique<QFile>(fileName);
     if (!file->open(QIODevice::WriteOnly | QIODevice::Append))
         throw ioError("Cannot open the file", fileName, file->errorString());
+    if (encoding_ == TextEncoding::Utf8 && file->size() == 0)
+        appendAscii(kByteOrderMark, 3);
     file_ = std::move(file);
 }
 
@@ -211,8 +282,18 @@ void TextFileWriter::write(QStringView text)
         const qsizetype at = pending_.size();
         pending_.resize(at + size);
         std::transform(units, units + size, pending_.data() + at, [](char16_t c) { return static_cast<char>(c); });
+    } else if (encoding_ == TextEncoding::Utf8) {
+        pending_ += text.toUtf8();
     } else {
-        pending_ += encoder_.encode(text);
+        for (const char16_t c : std::u16string_view(units, size)) {
+            const int byte = windows1252Byte(c);
+            if (byte < 0)
+                throw ioError("Cannot write the file", fileName_,
+                              "the Windows code page has no character " + QString(QChar(c)) + " (U+" +
+                                  QString::number(c, 16).toUpper().rightJustified(4, u'0') + ") of the text \"" +
+                                  text.toString() + "\"");
+            pending_ += static_cast<char>(byte);
+        }
     }
 }
 
@@ -220,8 +301,10 @@ void TextFileWriter::writeUtf8(std::string_view text)
 {
     if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         appendAscii(text.data(), static_cast<qsizetype>(text.size()));
+    else if (encoding_ == TextEncoding::Utf8)
+        appendAscii(text.data(), static_cast<qsizetype>(text.size()));
     else
-        pending_ += encoder_.encode(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        write(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void TextFileWriter::endLine()
@@ -320,12 +403,19 @@ int exportLog(engine::Query& query, TextFileWriter& out, const ExportProgress& p
 
 void insertAddresses(engine::Query& query, const std::string& table, const std::vector<TAddressLines>& addresses)
 {
+    insertAddresses(query, table, addresses.size(), [&addresses](size_t row) { return addresses[row]; });
+}
+
+void insertAddresses(engine::Query& query, const std::string& table, size_t count,
+                     const std::function<TAddressLines(size_t)>& addressAt)
+{
     query.close();
     query.setSql("insert into " + table +
                  " (Address1, Address2, Address3, Address4, City, State, Zip) values (?, ?, ?, ?, ?, ?, ?)");
-    query.execEach(addresses.size(), [&addresses](size_t row, std::vector<engine::Value>& values) {
+    query.execEach(count, [&addressAt](size_t row, std::vector<engine::Value>& values) {
+        const TAddressLines address = addressAt(row);
         for (int i = 0; i < 7; ++i)
-            values.emplace_back(addressField(addresses[row], i).toStdString());
+            values.emplace_back(addressField(address, i).toStdString());
     });
     query.close();
 }
@@ -338,4 +428,191 @@ QString exportCompletedMessage(const QString& fileName)
 QString addressesAddedMessage(int count)
 {
     return QString::number(count) + " addresses have been added to the database.";
+}
+
+// ---- the import file's index ---------------------------------------------------------------
+
+AddressFileIndex::AddressFileIndex(const QString& fileName) : fileName_(fileName)
+{
+    auto file = std::make_unique<QFile>(fileName);
+    if (!file->open(QIODevice::ReadOnly))
+        throw ioError("Cannot read the file", fileName, file->errorString());
+    size_ = file->size();
+    modified_ = file->fileTime(QFileDevice::FileModificationTime);
+    if (size_ > kMaxBytes)
+        throw std::runtime_error(("The file \"" + fileName + "\" is too large to preview: it holds " +
+                                  QString::number(size_ / (1024 * 1024)) +
+                                  " MB, and the preview takes files of up to 2047 MB. Split it into smaller "
+                                  "files and import them one by one. Nothing was read.")
+                                     .toStdString());
+    constexpr qint64 kChunk = 4 << 20;
+    QByteArray chunk;
+    Utf8Check utf8;
+    qint64 at = 0; // the file offset of chunk[0]
+    bool afterCr = false;
+    starts_.push_back(0);
+    while (at < size_) {
+        chunk = file->read(kChunk);
+        if (chunk.isEmpty())
+            throw ioError("Cannot read the file", fileName, file->errorString());
+        qsizetype from = 0;
+        if (at == 0 && chunk.startsWith(kByteOrderMark)) {
+            from = 3;
+            starts_[0] = 3;
+        }
+        if (chunk.indexOf('\0') >= 0)
+            throw std::runtime_error(
+                ("The file \"" + fileName + "\" is not a text file: it holds binary data. Nothing was read.")
+                    .toStdString());
+        utf8.feed(chunk.constData() + from, chunk.size() - from);
+        const char* bytes = chunk.constData();
+        for (qsizetype i = from; i < chunk.size(); ++i) {
+            const char c = bytes[i];
+            if (c != '\r' && c != '\n') {
+                afterCr = false;
+                continue;
+            }
+            const auto next = static_cast<quint32>(at + i + 1);
+            if (c == '\n' && afterCr)
+                starts_.back() = next; // the LF of a CR LF pair
+            else
+                starts_.push_back(next);
+            afterCr = c == '\r';
+            if (static_cast<qsizetype>(starts_.size()) > kMaxLines + 1)
+                throw std::runtime_error(("The file \"" + fileName + "\" is too large to preview: it holds more than " +
+                                          QLocale::c().toString(kMaxLines) +
+                                          " lines. Split it into smaller files and import them one by one. Nothing "
+                                          "was added.")
+                                             .toStdString());
+        }
+        at += chunk.size();
+    }
+    // A last line without its end counts; the end of the file closes the last line.
+    if (starts_.back() != static_cast<quint32>(size_))
+        starts_.push_back(static_cast<quint32>(size_));
+    starts_.shrink_to_fit();
+    encoding_ = utf8.valid() ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+    file_ = std::move(file);
+}
+
+AddressFileIndex::~AddressFileIndex() = default;
+
+QString AddressFileIndex::lineText(qsizetype line) const
+{
+    const qint64 start = starts_.at(line);
+    qint64 length = starts_.at(line + 1) - start;
+    if (!file_->seek(start))
+        throw ioError("Cannot read the file", fileName_, file_->errorString());
+    QByteArray bytes = file_->read(length);
+    if (bytes.size() != length)
+        throw ioError("Cannot read the file", fileName_, file_->errorString());
+    while (!bytes.isEmpty() && (bytes.back() == '\n' || bytes.back() == '\r'))
+        bytes.chop(1);
+    return encoding_ == TextEncoding::Utf8 ? QString::fromUtf8(bytes) : fromWindows1252(bytes);
+}
+
+TAddressLines AddressFileIndex::address(qsizetype line) const
+{
+    return readAddressLine(lineText(line));
+}
+
+void AddressFileIndex::checkUnchanged() const
+{
+    const QFileInfo now(fileName_);
+    if (!now.exists() || now.size() != size_ || now.lastModified() != modified_)
+        throw std::runtime_error(("The file \"" + fileName_ +
+                                  "\" was changed after it was read for the preview. Nothing was added; import "
+                                  "the file again.")
+                                     .toStdString());
+}
+
+// ---- the encoding of exports ---------------------------------------------------------------
+
+TextEncoding exportEncodingOf(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return TextEncoding::Windows1252;
+    Utf8Check utf8;
+    bool beyondAscii = false;
+    bool first = true;
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(1 << 20);
+        if (chunk.isEmpty())
+            break;
+        if (first && chunk.startsWith(kByteOrderMark))
+            return TextEncoding::Utf8;
+        first = false;
+        utf8.feed(chunk.constData(), chunk.size());
+        beyondAscii = beyondAscii || std::any_of(chunk.begin(), chunk.end(), [](char c) { return c & 0x80; });
+        if (!utf8.valid())
+            return TextEncoding::Windows1252;
+    }
+    return beyondAscii && utf8.valid() ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+}
+
+namespace {
+
+bool bytesCarried(std::string_view text)
+{
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return true;
+    return windows1252Carries(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+// Runs select and notes each row that holds a text Windows-1252 lacks, told by describe.
+RowsOutsideEncoding rowsOutside(engine::Query& query, const std::string& select, int limit,
+                                const std::function<QString(const engine::RowSource&)>& describe)
+{
+    RowsOutsideEncoding found;
+    query.close();
+    query.setSql(select);
+    query.open();
+    const int fields = query.fieldCount();
+    for (; !query.eof(); query.next()) {
+        for (int i = 0; i < fields; ++i) {
+            if (!bytesCarried(query.asString(i))) {
+                if (found.count++ < limit)
+                    found.shown << describe(query);
+                break;
+            }
+        }
+    }
+    query.close();
+    return found;
+}
+
+QString textOf(const engine::RowSource& row, const char* field)
+{
+    return QString::fromStdString(row.asString(std::string(field))).trimmed();
+}
+
+} // namespace
+
+RowsOutsideEncoding addressesOutsideWindows1252(engine::Query& query, const std::string& table, int limit)
+{
+    return rowsOutside(query, "select * from " + table + " order by A_ID", limit, [](const engine::RowSource& row) {
+        return "address " + textOf(row, "A_ID") + ": " + textOf(row, "Address1");
+    });
+}
+
+RowsOutsideEncoding logRowsOutsideWindows1252(engine::Query& query, int limit)
+{
+    return rowsOutside(query, "select * from Log37 order by DateTime", limit, [](const engine::RowSource& row) {
+        return "mailer " + textOf(row, "MailerNum") + " of " + textOf(row, "DateTime") + ": " +
+               textOf(row, "ToAddress1");
+    });
+}
+
+QString encodingQuestion(const RowsOutsideEncoding& rows, const QString& fileName)
+{
+    QString text = (rows.count == 1 ? QString("1 record holds") : QString::number(rows.count) + " records hold") +
+                   " characters that the Windows code page (Windows-1252) cannot carry:\n";
+    for (const QString& row : rows.shown)
+        text += "\n" + row;
+    if (rows.count > rows.shown.size())
+        text += "\n... and " + QString::number(rows.count - rows.shown.size()) + " more";
+    text += "\n\nWrite \"" + fileName +
+            "\" as UTF-8, which carries every character? No ends the export and writes nothing.";
+    return text;
 }

@@ -2,6 +2,8 @@
 // and the address book. The caller sets the caption of the box gbAddress.
 #pragma once
 
+#include "entry/FieldExit.h"
+
 #include "entry/AddressFields.h"
 
 #include <QDialog>
@@ -53,4 +55,5 @@ public slots:
 
 private:
     AddressFields fields_;
+    FieldExits fieldExits_;
 };

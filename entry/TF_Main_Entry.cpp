@@ -4,7 +4,6 @@
 #include "app/ErrorBoundary.h"
 #include "entry/AddressFields.h"
 #include "entry/ButtonDialog.h"
-#include "entry/FieldExit.h"
 #include "entry/MoneyText.h"
 #include "entry/TF_CalculatePostage.h"
 #include "entry/TF_PostageFees.h"
@@ -209,11 +208,11 @@ void TF_Main::applyCommandLineArguments()
 
 void TF_Main::connectEntryArea()
 {
-    onFieldExit(editPostage, [this] { editPostageExit(); });
-    onFieldExit(editCertFee, [this] { editCertFeeExit(); });
-    onFieldExit(editReturn, [this] { editReturnExit(); });
-    onFieldExit(editRestricted, [this] { editRestrictedExit(); });
-    onFieldExit(editToZip, [this] { editToZipExit(); });
+    fieldExits_.add(editPostage, [this] { editPostageExit(); });
+    fieldExits_.add(editCertFee, [this] { editCertFeeExit(); });
+    fieldExits_.add(editReturn, [this] { editReturnExit(); });
+    fieldExits_.add(editRestricted, [this] { editRestrictedExit(); });
+    fieldExits_.add(editToZip, [this] { editToZipExit(); });
 
     for (QLineEdit* e : {editPostage, editCertFee, editRestricted, editReturn, editComment, editRe, editDepartment,
                          editProcessedBy, editToCity, editToState, editToZip})
