@@ -165,6 +165,12 @@ std::string quoted(std::string_view text)
 {
     std::string out = "'";
     for (char c : text) {
+        if (c == '\0') {
+            // SQLite reads a statement up to its first NUL, so a NUL inside a value would
+            // cut the statement short; the value is joined around it instead.
+            out += "' || char(0) || '";
+            continue;
+        }
         out += c;
         if (c == '\'')
             out += '\'';

@@ -60,7 +60,8 @@ struct DateTime {
 // A field value as read from or written to a row.
 using Value = std::variant<std::monostate, std::int64_t, double, std::string>;
 
-// Text in single quotes with embedded single quotes doubled: O'Brien -> 'O''Brien'.
+// Text in single quotes with embedded single quotes doubled: O'Brien -> 'O''Brien'. A NUL
+// character becomes ' || char(0) || ', so that the text stays whole in any statement.
 std::string quoted(std::string_view text);
 
 // folder + "/" + table + ".adt"
