@@ -3,6 +3,7 @@
 // messages of the commands.
 #pragma once
 
+#include "app/TextEncoding.h"
 #include "entry/TAddressRec.h"
 
 #include <QByteArrayView>
@@ -37,34 +38,14 @@ QString addressTextLine(const TAddressLines& address);
 
 // ---- files -----------------------------------------------------------------------------------
 
-// How a text file's characters are stored. Files of earlier editions and of other office
-// programs are in the Windows code page; spreadsheets and editors on Linux write UTF-8.
-enum class TextEncoding { Windows1252, Utf8 };
-
-// Whether the bytes are valid UTF-8 throughout (overlong forms, surrogates and code points
-// past U+10FFFF are not). Fed in pieces, a character may span two pieces.
-class Utf8Check {
-public:
-    void feed(const char* bytes, qsizetype size);
-    bool valid() const { return valid_ && need_ == 0; }
-
-private:
-    bool valid_ = true;
-    int need_ = 0; // continuation bytes still due
-    unsigned char low_ = 0x80, high_ = 0xBF;
-};
-bool isValidUtf8(QByteArrayView bytes);
-
-// A file's text: valid UTF-8 is read as UTF-8, with or without its byte-order mark; any
-// other file as Windows-1252 (after a byte-order mark, which is then no more than three
-// misplaced bytes), so that no byte is turned into a replacement character.
-QString decodeTextFile(const QByteArray& bytes);
+// A file's text: see decodeText.
+inline QString decodeTextFile(const QByteArray& bytes)
+{
+    return decodeText(bytes);
+}
 // The lines of a text file's contents (CR LF, LF or CR ends a line); a last line without
 // an end counts, an empty file has none.
 QStringList textFileLines(const QString& text);
-
-// Whether Windows-1252 has every character of the text.
-bool windows1252Carries(QStringView text);
 
 // The export's file name: ".txt" appended unless the name contains it (letter case counts).
 QString exportFileName(const QString& chosen);

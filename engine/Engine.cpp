@@ -179,6 +179,19 @@ std::string quoted(std::string_view text)
     return out;
 }
 
+std::string damagedTableMessage(const std::string& path, bool notATable)
+{
+    return "The table file \"" + path + "\" is damaged: " +
+           (notATable ? std::string("it is not a table file") : std::string("its contents are malformed")) +
+           ". Restore it from a backup copy.";
+}
+
+std::string missingColumnMessage(const std::string& path, const std::string& column)
+{
+    return "The table file \"" + path + "\" has no column " + column +
+           ": the file is damaged or holds a table of another program.";
+}
+
 std::string tableFile(const std::string& folder, const std::string& table)
 {
     return folder + "/" + table + ".adt";

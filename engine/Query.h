@@ -45,6 +45,9 @@ private:
     sqlite3_stmt* prepare(const char* sql, const char** tail);
     bool attachFor(const std::string& message);
     void step();
+    // Throws the engine's error for the statement that failed; a damaged table file is
+    // named, with what is wrong with it, rather than given as SQLite's text.
+    [[noreturn]] void failStatement();
 
     std::string folder_, sql_;
     sqlite3* db_ = nullptr;

@@ -2,6 +2,7 @@
 #include "entry/TF_Main.h"
 
 #include "app/ErrorBoundary.h"
+#include "app/Services.h"
 #include "entry/AddressFields.h"
 #include "entry/ButtonDialog.h"
 #include "entry/MoneyText.h"
@@ -170,7 +171,7 @@ void TF_Main::applyCommandLineArguments()
     memoToAddress->clear();
     QStringList lines;
     for (int i = 0; i < arguments_.size() && i < 11; ++i) {
-        const QString& a = arguments_[i];
+        const QString a = oneLine(arguments_[i]);
         switch (i) {
         case 0:
         case 1:
@@ -185,7 +186,12 @@ void TF_Main::applyCommandLineArguments()
             editToState->setText(a);
             break;
         case 6:
-            editToZip->setText(a);
+            if (!AddressFields::zipFieldText(a))
+                MessageService::error(AddressFields::notAZipMessage(a) +
+                                          " It was given on the command line; the ZIP field was left empty.",
+                                      this);
+            else
+                editToZip->setText(*AddressFields::zipFieldText(a));
             break;
         case 7:
             editDepartment->setText(a);
