@@ -285,4 +285,30 @@ void Query::next()
         step();
 }
 
+std::optional<std::string> tableDamage(const std::string& folder, const std::string& table,
+                                       std::string_view definition)
+{
+    if (tableFileState(folder, table) == TableFileState::Missing)
+        return std::nullopt;
+    try {
+        Query q;
+        q.setFolder(folder);
+        q.setSql("select count(*) from " + table); // every page of the table
+        q.open();
+        q.setSql("PRAGMA " + detail::quoteIdent(table) + ".quick_check(1)");
+        q.open();
+        const std::string path = detail::findTableFile(folder, table);
+        if (q.asString(0) != "ok")
+            return damagedTableMessage(path, false);
+        q.setSql("select * from " + table + " limit 1");
+        q.open();
+        for (const FieldDef& field : parseDefinition(definition))
+            if (!q.hasField(field.name))
+                return missingColumnMessage(path, field.name);
+    } catch (const EngineError& e) {
+        return std::string(e.what());
+    }
+    return std::nullopt;
+}
+
 } // namespace engine

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 struct sqlite3;
@@ -59,5 +60,11 @@ private:
     void dropStaleFiles();
     std::map<std::string, Attached> attached_; // schema (the table name) -> its file
 };
+
+// Reads a table through once and compares its columns with its definition string: what is
+// wrong with its file, named, or nothing for a sound table and for one that does not exist.
+// For the windows that show a table only on demand, so that its damage is told when they open.
+std::optional<std::string> tableDamage(const std::string& folder, const std::string& table,
+                                       std::string_view definition);
 
 } // namespace engine
