@@ -19,7 +19,6 @@ constexpr int kColumnWidths[7] = {50, 50, 50, 50, 35, 4, 10};
 
 constexpr qsizetype kFlushBytes = 1 << 20;
 
-
 bool isBlankOrTab(QChar c)
 {
     return c == u' ' || c == u'\t';

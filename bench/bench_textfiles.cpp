@@ -15,16 +15,16 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QProcess>
-#include <QTableView>
-#include <sys/resource.h>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QTableView>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sys/resource.h>
 
 using Clock = std::chrono::steady_clock;
 

@@ -285,8 +285,7 @@ void Query::next()
         step();
 }
 
-std::optional<std::string> tableDamage(const std::string& folder, const std::string& table,
-                                       std::string_view definition)
+std::optional<std::string> tableDamage(const std::string& folder, const std::string& table, std::string_view definition)
 {
     if (tableFileState(folder, table) == TableFileState::Missing)
         return std::nullopt;

@@ -5,11 +5,11 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QRegularExpression>
-#include <QToolTip>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QToolTip>
 
 namespace {
 

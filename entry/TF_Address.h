@@ -2,9 +2,8 @@
 // and the address book. The caller sets the caption of the box gbAddress.
 #pragma once
 
-#include "entry/FieldExit.h"
-
 #include "entry/AddressFields.h"
+#include "entry/FieldExit.h"
 
 #include <QDialog>
 #include <functional>

@@ -2,10 +2,9 @@
 // address book to the right (outside the window until a database is open).
 #pragma once
 
-#include "entry/FieldExit.h"
-
 #include "app/Settings.h"
 #include "entry/AddressLines.h"
+#include "entry/FieldExit.h"
 
 #include <QMainWindow>
 #include <QStringList>

@@ -8,8 +8,8 @@
 #include "app/ErrorBoundary.h"
 #include "app/Services.h"
 #include "app/datamodule/Schemas.h"
-#include "engine/Query.h"
 #include "app/datamodule/TdmDovraPro.h"
+#include "engine/Query.h"
 #include "entry/TF_Main.h"
 
 #include <QAction>

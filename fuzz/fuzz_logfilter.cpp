@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return f;
     }();
     // Lines separated by a newline; the three texts of a line by a tab; the combination first.
-    const QList<QByteArray> lines = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size))
-                                        .split('\n');
+    const QList<QByteArray> lines =
+        QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)).split('\n');
     const QString combination = QString::fromUtf8(lines.value(0)).left(3);
     QList<logfilter::TFilterLineRec> recs;
     for (qsizetype i = 1; i < lines.size() && i < 8; ++i) {

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "entry/FieldExit.h"
-
 #include "log/LogMailers.h"
 
 #include <QDialog>

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "entry/FieldExit.h"
-
 #include "printing/BarCodeLabels.h"
 
 #include <QDialog>

@@ -112,16 +112,26 @@ private slots:
     {
         QTest::addColumn<QString>("given");
         QTest::addColumn<QString>("field"); // "refused" when refused
-        QTest::newRow("five digits") << "62704" << "62704-";
-        QTest::newRow("ZIP+4") << "62704-1234" << "62704-1234";
-        QTest::newRow("nine digits") << "627041234" << "62704-1234";
-        QTest::newRow("blank between") << " 62704 1234 " << "62704-1234";
-        QTest::newRow("empty") << "" << "-";
-        QTest::newRow("fifteen digits") << "123456789012345" << "refused";
-        QTest::newRow("ten digits") << "6270412345" << "refused";
-        QTest::newRow("letters") << "6270A" << "refused";
-        QTest::newRow("a Canadian code") << "K1A 0B1" << "refused";
-        QTest::newRow("four digits after a short ZIP") << "627-1234" << "refused";
+        QTest::newRow("five digits") << "62704"
+                                     << "62704-";
+        QTest::newRow("ZIP+4") << "62704-1234"
+                               << "62704-1234";
+        QTest::newRow("nine digits") << "627041234"
+                                     << "62704-1234";
+        QTest::newRow("blank between") << " 62704 1234 "
+                                       << "62704-1234";
+        QTest::newRow("empty") << ""
+                               << "-";
+        QTest::newRow("fifteen digits") << "123456789012345"
+                                        << "refused";
+        QTest::newRow("ten digits") << "6270412345"
+                                    << "refused";
+        QTest::newRow("letters") << "6270A"
+                                 << "refused";
+        QTest::newRow("a Canadian code") << "K1A 0B1"
+                                         << "refused";
+        QTest::newRow("four digits after a short ZIP") << "627-1234"
+                                                       << "refused";
     }
     void zipFieldTexts()
     {
@@ -138,8 +148,7 @@ private slots:
         Fixture f({"Jane Roe\nExtra", "12 Elm St\r\nMore", QString("Suite 5") + QChar(0x2028) + "x", "Floor 2",
                    "Springfield\n", "IL", "123456789012345"});
         QVERIFY(f.started());
-        QCOMPARE(f.w->memoToAddress->toPlainText(),
-                 QString("Jane Roe Extra\n12 Elm St  More\nSuite 5 x\nFloor 2"));
+        QCOMPARE(f.w->memoToAddress->toPlainText(), QString("Jane Roe Extra\n12 Elm St  More\nSuite 5 x\nFloor 2"));
         QCOMPARE(f.w->editToCity->text(), QString("Springfield "));
         QCOMPARE(f.w->editToZip->text(), QString("-"));
         const QStringList shown = testsupport::shownMessageTexts();
@@ -181,7 +190,7 @@ private slots:
         {
             QFile file(sheet);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("Ren\xC3\xA9" "e Dupont,,,,Erie,PA,16501\n"
+            file.write("Ren\xC3\xA9\x65 Dupont,,,,Erie,PA,16501\n"
                        "\xC5\x81ukasz \xC5\xBB\xC3\xB3\xC5\x82\xC4\x87,,,,Krak\xC3\xB3w,,\n");
         }
         FileDialogService::queueAnswer(sheet);
@@ -221,7 +230,7 @@ private slots:
         QFile file(out);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("\xEF\xBB\xBF"
-                                            "Ren\xC3\xA9" "e Dupont,,,,Erie,PA,16501\r\n"
+                                            "Ren\xC3\xA9\x65 Dupont,,,,Erie,PA,16501\r\n"
                                             "\xC5\x81ukasz \xC5\xBB\xC3\xB3\xC5\x82\xC4\x87,,,,Krak\xC3\xB3w,,\r\n"));
 
         // The log export asks the same.
@@ -269,10 +278,10 @@ private slots:
         createAddressDatabaseTables(db);
         const QString folder = table == "Members" ? db : log;
         // Enough rows that the table has a page of its own past the schema's.
-        const std::string insert = table == "Members" ? "insert into Members (A_ID, G_ID) select coalesce(max(A_ID), 0) + 1, 1 "
-                                                        "from Members"
-                                   : table == "Report_Detail"
-                                       ? "insert into Report_Detail (ReportName, Field_Name, FieldOrder) values "
+        const std::string insert =
+            table == "Members"         ? "insert into Members (A_ID, G_ID) select coalesce(max(A_ID), 0) + 1, 1 "
+                                         "from Members"
+            : table == "Report_Detail" ? "insert into Report_Detail (ReportName, Field_Name, FieldOrder) values "
                                          "('Mine', 'ToAddress1', 1)"
                                        : "insert into LogFiltersDetail (FilterName, FieldName, Operator, Value) "
                                          "values ('Mine', '4', '=', 'Boston')";
@@ -283,8 +292,9 @@ private slots:
             malform(file);
         else
             dropColumn(folder, table,
-                       table == "Members" ? "A_ID,Integer;" : table == "Report_Detail" ? "ReportName,Char,20;"
-                                                                                       : "FilterName,Char,20;");
+                       table == "Members"         ? "A_ID,Integer;"
+                       : table == "Report_Detail" ? "ReportName,Char,20;"
+                                                  : "FilterName,Char,20;");
         MessageService::clearShown();
         {
             ModalDriver driver; // closes the window that opens
@@ -300,8 +310,7 @@ private slots:
         const QStringList shown = testsupport::shownMessageTexts();
         QVERIFY2(!shown.isEmpty(), "nothing was told");
         QVERIFY2(shown[0].contains("\"" + file + "\"") && shown[0].contains(fault), qPrintable(shown.join(" | ")));
-        QVERIFY2(!shown[0].contains("malformed (") && !shown[0].startsWith("Column not found"),
-                 qPrintable(shown[0]));
+        QVERIFY2(!shown[0].contains("malformed (") && !shown[0].startsWith("Column not found"), qPrintable(shown[0]));
     }
 };
 

@@ -97,16 +97,14 @@ private slots:
         QTest::addColumn<std::function<QWidget*()>>("make");
         QTest::addColumn<QString>("field");
         static Settings settings = Settings::defaults(QDir::tempPath());
-        QTest::newRow("TF_Address City") << std::function<QWidget*()>([] { return new TF_Address({}); })
-                                         << "editCity";
+        QTest::newRow("TF_Address City") << std::function<QWidget*()>([] { return new TF_Address({}); }) << "editCity";
         QTest::newRow("TF_Address ZIP") << std::function<QWidget*()>([] { return new TF_Address({}); }) << "editZip";
         QTest::newRow("TF_PostageFees") << std::function<QWidget*()>([] { return new TF_PostageFees(settings); })
                                         << "editPostage";
         QTest::newRow("TF_EditMailer") << std::function<QWidget*()>([] {
             return new TF_EditMailer({"0.39", "2.40", "1.85", "3.50", false, "note", "None"}, "4.00");
         }) << "editPostage";
-        QTest::newRow("TF_NumLabels") << std::function<QWidget*()>([] { return new TF_NumLabels; })
-                                      << "editNumLabels";
+        QTest::newRow("TF_NumLabels") << std::function<QWidget*()>([] { return new TF_NumLabels; }) << "editNumLabels";
     }
     void programDialogsTornDownWithFocusInAnExitField()
     {
