@@ -77,32 +77,6 @@ int previewMemory(int argc, char** argv, const QString& file)
     preview.ToggleImportCheck(0);
     QApplication::processEvents();
     std::printf("%ld %ld %lld %.0f\n", before, peakKiB(), static_cast<long long>(lines), indexMs);
-
-    // ---- preview memory of a large file ------------------------------------------------------
-    const qint64 previewBytes = qint64(envInt("BENCH_PREVIEW_MB", 1024)) << 20;
-    const QString big = f.home.file("big.csv");
-    {
-        std::ofstream out(big.toStdString(), std::ios::binary);
-        const std::string sample = "\"Client, Inc.\",Suite 120,Attn: Accounts Payable,,Springfield,IL,62701-1234\r\n";
-        for (qint64 written = 0; written < previewBytes; written += static_cast<qint64>(sample.size()))
-            out << sample;
-    }
-    QProcess child;
-    child.start(QCoreApplication::applicationFilePath(), {"--preview-memory", big});
-    child.waitForFinished(-1);
-    long before = 0, peak = 0;
-    long long previewLines = 0;
-    double indexMs = 0;
-    if (std::sscanf(child.readAllStandardOutput().constData(), "%ld %ld %lld %lf", &before, &peak, &previewLines,
-                    &indexMs) != 4)
-        std::fprintf(stderr, "preview child failed: %s\n", child.readAllStandardError().constData());
-    QFile::remove(big);
-    const double fileMB = previewBytes / 1048576.0;
-    const double addedMB = (peak - before) / 1024.0;
-    std::printf("preview of a %.0f MB file (%lld lines): peak memory %.0f MB, %.0f MB over the empty preview "
-                "(%.1f bytes a line, %.2f x the file; goal: well under the file's size) %s; indexed in %.0f ms\n",
-                fileMB, previewLines, peak / 1024.0, addedMB, addedMB * 1048576.0 / std::max(1LL, previewLines),
-                addedMB / fileMB, addedMB < fileMB ? "met" : "NOT MET", indexMs);
     return 0;
 }
 
