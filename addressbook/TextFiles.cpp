@@ -478,13 +478,20 @@ bool bytesCarried(std::string_view text)
     return windows1252Carries(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-// Runs select and notes each row that holds a text Windows-1252 lacks, told by describe.
-RowsOutsideEncoding rowsOutside(engine::Query& query, const std::string& select, int limit,
+// Notes each row of the table that holds a text Windows-1252 lacks, told by describe. The
+// engine passes on only the rows with a character beyond ASCII in one of the columns (its
+// text is then longer in bytes than in characters), so that a large log is checked quickly.
+RowsOutsideEncoding rowsOutside(engine::Query& query, const std::string& table, const std::vector<std::string>& columns,
+                                const std::string& orderBy, int limit,
                                 const std::function<QString(const engine::RowSource&)>& describe)
 {
+    std::string beyondAscii;
+    for (const std::string& column : columns)
+        beyondAscii +=
+            (beyondAscii.empty() ? "" : " or ") + ("length(cast(" + column + " as blob)) <> length(" + column + ")");
     RowsOutsideEncoding found;
     query.close();
-    query.setSql(select);
+    query.setSql("select * from " + table + " where " + beyondAscii + " order by " + orderBy);
     query.open();
     const int fields = query.fieldCount();
     for (; !query.eof(); query.next()) {
@@ -509,14 +516,19 @@ QString textOf(const engine::RowSource& row, const char* field)
 
 RowsOutsideEncoding addressesOutsideWindows1252(engine::Query& query, const std::string& table, int limit)
 {
-    return rowsOutside(query, "select * from " + table + " order by A_ID", limit, [](const engine::RowSource& row) {
+    static const std::vector<std::string> columns = {"Address1", "Address2", "Address3", "Address4",
+                                                     "City",     "State",    "Zip"};
+    return rowsOutside(query, table, columns, "A_ID", limit, [](const engine::RowSource& row) {
         return "address " + textOf(row, "A_ID") + ": " + textOf(row, "Address1");
     });
 }
 
 RowsOutsideEncoding logRowsOutsideWindows1252(engine::Query& query, int limit)
 {
-    return rowsOutside(query, "select * from Log37 order by DateTime", limit, [](const engine::RowSource& row) {
+    std::vector<std::string> columns;
+    for (const ReportColumnEntry& column : reportColumnTable())
+        columns.push_back(column.logColumn);
+    return rowsOutside(query, "Log37", columns, "DateTime", limit, [](const engine::RowSource& row) {
         return "mailer " + textOf(row, "MailerNum") + " of " + textOf(row, "DateTime") + ": " +
                textOf(row, "ToAddress1");
     });
