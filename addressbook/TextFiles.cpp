@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QScopeGuard>
 #include <QTimeZone>
 #include <algorithm>
 #include <limits>
@@ -254,11 +255,12 @@ int exportAddresses(engine::Query& query, const std::string& table, TextFileWrit
 {
     int count = 0;
     query.close();
+    // A file that cannot be written leaves no read lock on the table behind.
+    const auto closeQuery = qScopeGuard([&query] { query.close(); });
     query.setSql("select * from " + table + " order by A_ID");
     query.open();
     for (; !query.eof(); query.next(), ++count)
         out.writeLine(addressTextLine(addressRecOf(query).address));
-    query.close();
     return count;
 }
 
@@ -266,6 +268,9 @@ int exportLog(engine::Query& query, TextFileWriter& out, const ExportProgress& p
 {
     constexpr int kProgressEvery = 4096;
     LogDateTimeText dateTimeText;
+    // A file that cannot be written or a row that does not read leaves no read lock on the
+    // log behind: other workstations could not log a mailer until the program ends.
+    const auto closeQuery = qScopeGuard([&query] { query.close(); });
     int total = 0;
     if (progress) {
         query.close();

@@ -2,9 +2,12 @@
 // letter case, values come back trimmed, a missing file, section or key is the default.
 // Lines the program does not know are kept as they were, byte for byte.
 //
-// Files of earlier editions are in the Windows code page: a file that is not valid UTF-8 is
-// read as Windows-1252 and written back so, unless a value written cannot be expressed in
-// that code page; the whole file is then written as UTF-8.
+// The file is written back in the encoding it came in: UTF-8 (decided only when the whole
+// file is valid UTF-8, with or without a byte-order mark), UTF-16 with its byte-order mark
+// (little or big endian), or else the Windows code page of earlier editions (Windows-1252).
+// A value written that Windows-1252 cannot express turns that whole file into UTF-8. Lines
+// are read at CR LF, LF or a lone CR; they are written ending in CR alone when the file's
+// first line ended so, else in CR LF, every line of the file with the same line end.
 #pragma once
 
 #include <QByteArray>
@@ -31,20 +34,28 @@ public:
     // Returns an error text, empty on success.
     QString save() const;
 
-private:
-    enum class Encoding { Utf8, Windows1252 };
+    enum class Encoding { Utf8, Windows1252, Utf16LE, Utf16BE };
     Encoding encoding() const { return encoding_; }
 
 private:
+    struct Line {
+        QString text;
+        // The line's bytes as read (without its line end); none for a line the program wrote.
+        std::optional<QByteArray> raw;
+    };
+
     int findSection(const QString& section) const;
     int findKey(int sectionLine, const QString& key) const;
     void setLine(int index, const QString& text);
     void insertLine(int index, const QString& text);
+    // The file's bytes in an encoding: empty when a line cannot be expressed in it.
+    std::optional<QByteArray> encoded(Encoding encoding) const;
 
     QString path_;
-    QStringList lines_;
-    // Each line's bytes as read; none for a line the program has written.
-    std::vector<std::optional<QByteArray>> raw_;
+    std::vector<Line> lines_;
     Encoding encoding_ = Encoding::Utf8;
     bool byteOrderMark_ = false;
+    QString lineEnd_ = QStringLiteral("\r\n");
+    // The file's last line had no line end, and is still the last line as it was read.
+    bool lastLineOpen_ = false;
 };

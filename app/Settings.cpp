@@ -1,6 +1,10 @@
 #include "app/Settings.h"
 #include "app/IniFile.h"
 
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
 #include <variant>
 
 QString settingsFilePath(const QString& programFolder)
@@ -13,6 +17,40 @@ QString withoutTrailingSeparators(QString folder)
     while (folder.size() > 1 && (folder.endsWith('\\') || folder.endsWith('/')))
         folder.chop(1);
     return folder;
+}
+
+namespace {
+
+// A stored folder that names a place relative to the program folder; Windows paths of earlier
+// editions ("C:\Dovra", "\\server\share") are not.
+bool isStoredRelative(const QString& stored)
+{
+    const bool windowsAbsolute = stored.startsWith('\\') || (stored.size() >= 2 && stored.at(1) == ':');
+    return !stored.isEmpty() && QDir::isRelativePath(stored) && !windowsAbsolute;
+}
+
+} // namespace
+
+bool isInsideFolder(const QString& path, const QString& folder)
+{
+    const QString p = QDir::cleanPath(path);
+    const QString f = QDir::cleanPath(folder);
+    return p == f || p.startsWith(f.endsWith('/') ? f : f + '/');
+}
+
+QString storedFolder(const QString& folder, const QString& programFolder)
+{
+    if (folder.isEmpty() || !QDir::isAbsolutePath(folder) || !isInsideFolder(folder, programFolder))
+        return folder;
+    const QString relative = QDir(QDir::cleanPath(programFolder)).relativeFilePath(QDir::cleanPath(folder));
+    return relative.isEmpty() ? QStringLiteral(".") : relative;
+}
+
+QString resolvedFolder(const QString& stored, const QString& programFolder)
+{
+    if (!isStoredRelative(stored))
+        return stored;
+    return QDir::cleanPath(programFolder + '/' + stored);
 }
 
 Settings Settings::defaults(const QString& programFolder)
@@ -70,6 +108,15 @@ const Key kKeys[] = {
 
 } // namespace
 
+QList<QPair<QString, QString>> folderSettingKeys()
+{
+    QList<QPair<QString, QString>> keys;
+    for (const Key& k : kKeys)
+        if (k.folder)
+            keys.append(qMakePair(QString::fromLatin1(k.section), QString::fromLatin1(k.name)));
+    return keys;
+}
+
 Settings Settings::load(const QString& iniPath, const QString& programFolder)
 {
     const Settings d = defaults(programFolder);
@@ -78,9 +125,10 @@ Settings Settings::load(const QString& iniPath, const QString& programFolder)
     for (const Key& k : kKeys) {
         if (auto text = std::get_if<QString Settings::*>(&k.field)) {
             s.*(*text) = ini.readString(k.section, k.name, d.*(*text));
-            // A folder written by hand with a trailing separator still names the same folder.
+            // A folder written by hand with a trailing separator still names the same folder;
+            // one inside the program folder is stored relative to it.
             if (k.folder)
-                s.*(*text) = withoutTrailingSeparators(s.*(*text));
+                s.*(*text) = resolvedFolder(withoutTrailingSeparators(s.*(*text)), programFolder);
         } else if (auto flag = std::get_if<bool Settings::*>(&k.field)) {
             s.*(*flag) = ini.readBool(k.section, k.name, d.*(*flag));
         } else if (auto number = std::get_if<int Settings::*>(&k.field)) {
@@ -92,15 +140,22 @@ Settings Settings::load(const QString& iniPath, const QString& programFolder)
     for (int Settings::*index : {&Settings::labelRow, &Settings::labelCol})
         if (s.*index < 0 || s.*index > 2)
             s.*index = d.*index;
+    // An alignment offset edited by hand is kept to what the dialog can set: beyond it the
+    // print leaves the sheet, and the layout's dots would overflow.
+    for (int Settings::*offset : {&Settings::leftRight, &Settings::topBottom})
+        s.*offset = std::clamp(s.*offset, -kAlignmentLimit, kAlignmentLimit);
     return s;
 }
 
 QString Settings::save(const QString& iniPath) const
 {
     IniFile ini(iniPath);
+    const QString programFolder = QFileInfo(iniPath).absolutePath();
     for (const Key& k : kKeys) {
         if (auto text = std::get_if<QString Settings::*>(&k.field))
-            ini.writeString(k.section, k.name, k.folder ? withoutTrailingSeparators(this->*(*text)) : this->*(*text));
+            ini.writeString(k.section, k.name,
+                            k.folder ? storedFolder(withoutTrailingSeparators(this->*(*text)), programFolder)
+                                     : this->*(*text));
         else if (auto flag = std::get_if<bool Settings::*>(&k.field))
             ini.writeBool(k.section, k.name, this->*(*flag));
         else if (auto number = std::get_if<int Settings::*>(&k.field))

@@ -2,6 +2,8 @@
 // and written back whenever it changes, so a crash or a killed session loses nothing.
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 
 struct Settings {
@@ -22,7 +24,8 @@ struct Settings {
     // Printing
     QString printExtraLabel = "Yes";
     QString extraLabel = "Addressed To";
-    // Print Align
+    // Print Align, in units of three printer dots, within the Printer Alignment dialog's range
+    static constexpr int kAlignmentLimit = 999;
     int leftRight = 0;
     int topBottom = 0;
     // LabelPos
@@ -54,10 +57,12 @@ struct Settings {
     // Every key at its default for a program folder.
     static Settings defaults(const QString& programFolder);
 
-    // Reads every key, in the file's order; missing or unreadable values are defaults.
+    // Reads every key, in the file's order; missing or unreadable values are defaults. Folders
+    // stored relative to the program folder, and absolute ones, come back absolute.
     static Settings load(const QString& iniPath, const QString& programFolder);
-    // Writes every key, folders without trailing separators. Returns an error text, empty
-    // on success.
+    // Writes every key, folders without trailing separators, and those inside the folder of
+    // the settings file (the program folder) relative to it, so that a copied program folder
+    // works where it lands. Returns an error text, empty on success.
     QString save(const QString& iniPath) const;
 
     // The branding, settled once per settings file: an empty company becomes "Ostrel" when
@@ -65,8 +70,19 @@ struct Settings {
     void settleBranding(bool logoLoaded);
 };
 
+// The section and key of every folder setting.
+QList<QPair<QString, QString>> folderSettingKeys();
+
 // The settings file's path in a program folder.
 QString settingsFilePath(const QString& programFolder);
 
 // A folder value without trailing "/" or "\" characters.
 QString withoutTrailingSeparators(QString folder);
+
+// Whether a path is the folder or lies inside it (compared as written, cleaned).
+bool isInsideFolder(const QString& path, const QString& folder);
+// A folder as the settings file stores it: relative to the program folder ("Log", "." for
+// the program folder itself) when inside it, else as it is.
+QString storedFolder(const QString& folder, const QString& programFolder);
+// A stored folder as the program uses it: relative ones resolved against the program folder.
+QString resolvedFolder(const QString& stored, const QString& programFolder);

@@ -8,7 +8,7 @@
 
 #include <memory>
 
-int runDovra(int argc, char** argv)
+int runDovra(int argc, char** argv, const std::function<void(TF_Main&)>& started)
 {
     KeepMemoryForPrintJobs();
     DovraApplication app(argc, argv);
@@ -30,5 +30,7 @@ int runDovra(int argc, char** argv)
         arguments << decodeText(QByteArrayView(argv[i]));
     TF_Main mainWindow(arguments, splash);
     mainWindow.show();
+    if (started)
+        started(mainWindow);
     return app.exec();
 }

@@ -1,4 +1,5 @@
 #include "app/TF_NetworkSettings.h"
+#include "app/BusyCursor.h"
 #include "app/DialogParts.h"
 #include "app/ErrorBoundary.h"
 #include "app/ProgramFolder.h"
@@ -26,18 +27,32 @@ struct LocationInfo {
     const char* filter;
     const char* missingMessage;
     const char* existsMessage;
+    const char* moveQuestion; // %1 the table in use, %2 the folder picked
 };
 
 const LocationInfo kLocations[3] = {
     {"MailerNum", schema::MailerNum, "Mailer Number Database Location", "lblMailerNumber", "MailerNumber",
      "Mailer Number DB|MailerNum.adt", "A Mailer Num DB does not exist in this directory.",
-     "Mailer Number DB already exists in this folder.  Please select a folder to create a new Mailer Number DB."},
+     "Mailer Number DB already exists in this folder.  Please select a folder to create a new Mailer Number DB.",
+     "The Mailer Number counter in use, %1, can be moved to %2.\n\n"
+     "Yes: move it there with its Mailer ID and next serial. The counter left behind is renamed "
+     "MailerNum.adt.moved and keeps no Mailer ID, so no workstation takes a number from it again.\n\n"
+     "No: create a blank counter there instead, with no Mailer ID and the serial 0000000. Nothing can be printed "
+     "with it until the Mailer ID and the next serial are entered under Options, Mailer Number.\n\n"
+     "Cancel: change nothing."},
     {"YourAddress", schema::YourAddress, "Your Address (Return Address) Database Location", "lblYourAddressDB",
      "YourAddress", "Your Address DB|YourAddress.adt", "A Your Address DB does not exist in this directory.",
-     "Your Address DB already exists in this folder.  Please select a folder to create a new Your Address DB."},
+     "Your Address DB already exists in this folder.  Please select a folder to create a new Your Address DB.",
+     "The list of your names and addresses in use, %1, can be moved to %2.\n\n"
+     "Yes: copy it there with every address, and use the copy. The list in the old folder stays as it is.\n\n"
+     "No: create an empty list there instead.\n\nCancel: change nothing."},
     {"Log37", schema::Log37, "Log Database Location", "lblLogDB", "Log", "Log DB|Log37.adt",
      "A Log DB does not exist in this directory.",
-     "Log DB already exists in this folder.  Please select a folder to create a new Log DB."},
+     "Log DB already exists in this folder.  Please select a folder to create a new Log DB.",
+     "The log in use, %1, can be moved to %2.\n\n"
+     "Yes: copy it there with every mailer logged, its filters and its reports, and use the copy. The log in the "
+     "old folder stays as it is.\n\n"
+     "No: create an empty log there instead.\n\nCancel: change nothing."},
 };
 
 const LocationInfo& infoOf(Location location)
@@ -207,6 +222,25 @@ void TF_NetworkSettings::createClick(Location location)
     if (engine::tableExists(toStd(folder), info.table)) {
         MessageService::error(info.existsMessage, this);
         return;
+    }
+    // A table in use is offered to move along rather than to start over blank in the new place.
+    const QString inUse = folderOf(tablePath(location));
+    if (inUse != folder && engine::tableFileState(toStd(inUse), info.table) == engine::TableFileState::Present) {
+        const auto answer = MessageService::confirmYesNoCancel(
+            QString(info.moveQuestion).arg(tableFileIn(inUse, info), folder), this);
+        if (answer == QMessageBox::Cancel)
+            return;
+        if (answer == QMessageBox::Yes) {
+            if (guarded([&] {
+                    BusyCursor busy;
+                    dmDovraPro->MoveTable(inUse, folder, info.table);
+                })) {
+                // Moved for good: the location holds whatever way the dialog is left.
+                folderSetting(settings_, location) = folder;
+                setTablePath(location, tableFileIn(folder, info));
+            }
+            return;
+        }
     }
     if (guarded([&] { dmDovraPro->CreateTable(folder, info.table, info.definition); }))
         setTablePath(location, tableFileIn(folder, info));

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <chrono>
+#include <mutex>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -192,6 +194,11 @@ std::string missingColumnMessage(const std::string& path, const std::string& col
            ": the file is damaged or holds a table of another program.";
 }
 
+std::string inUseMessage(const std::string& file, const std::string& cause)
+{
+    return "The table " + file + " is in use by another program or workstation and cannot be written (" + cause + ")";
+}
+
 std::string tableFile(const std::string& folder, const std::string& table)
 {
     return folder + "/" + table + ".adt";
@@ -308,9 +315,7 @@ void createTable(const std::string& folder, const std::string& table, std::strin
         create += (i ? ", " : "") + columnSql(fields[i]);
     create += ")";
 
-    static std::atomic<int> serial{0};
-    const std::string built =
-        folder + "/." + table + ".adt.new-" + std::to_string(::getpid()) + "-" + std::to_string(++serial);
+    const std::string built = detail::buildingName(folder, table);
     sqlite3* db = nullptr;
     try {
         db = detail::openFile(built, true);
@@ -337,48 +342,211 @@ void createTable(const std::string& folder, const std::string& table, std::strin
     }
 }
 
-TableFileState tableFileState(const std::string& folder, const std::string& table)
+namespace {
+
+// Files found damaged by checkTableFile, by identity, so that a write can refuse them cheaply.
+std::mutex g_damagedMutex;
+std::vector<detail::FileIdentity> g_damaged;
+
+void rememberDamage(const std::string& path, bool damaged)
+{
+    detail::FileIdentity id;
+    if (!detail::identityOf(path, id))
+        return;
+    std::lock_guard lock(g_damagedMutex);
+    const auto it = std::find(g_damaged.begin(), g_damaged.end(), id);
+    if (damaged && it == g_damaged.end())
+        g_damaged.push_back(id);
+    else if (!damaged && it != g_damaged.end())
+        g_damaged.erase(it);
+}
+
+bool rememberedDamaged(const std::string& path)
+{
+    detail::FileIdentity id;
+    if (!detail::identityOf(path, id))
+        return false;
+    std::lock_guard lock(g_damagedMutex);
+    return std::find(g_damaged.begin(), g_damaged.end(), id) != g_damaged.end();
+}
+
+// What an error of SQLite says about the file it was reading.
+TableCheck judgeError(int code, const std::string& message)
+{
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return {TableFileState::Busy, message};
+    case SQLITE_READONLY:
+        return {TableFileState::NeedsRecovery, message};
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_FORMAT:
+        return {TableFileState::Damaged, message};
+    default:
+        return {TableFileState::Unreadable, message};
+    }
+}
+
+bool writableHere(const std::string& path)
+{
+    const std::string dir = fs::path(path).parent_path().string();
+    return ::access(path.c_str(), W_OK) == 0 && ::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) == 0;
+}
+
+} // namespace
+
+TableCheck checkTableFile(const std::string& folder, const std::string& table, bool checkPages)
 {
     const std::string path = detail::findTableFile(folder, table);
     if (path.empty())
-        return TableFileState::Missing;
+        return {TableFileState::Missing, {}};
     std::error_code ec;
     const auto size = fs::file_size(path, ec);
     if (ec)
-        return TableFileState::Damaged;
+        return {TableFileState::Unreadable, ec.message()};
     if (size == 0)
-        return TableFileState::Empty;
+        return {TableFileState::Empty, {}};
+    // Opened for writing where this user may write, so that SQLite rolls back a change cut short
+    // by a crash (a hot journal) before anything is read; read-only, such a file cannot be read.
+    const bool writable = writableHere(path);
+    sqlite3* db = nullptr;
+    const int flags = (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
+    int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        sqlite3_close(db);
+        return judgeError(rc, message);
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, lockWaitMs());
+    TableCheck check{TableFileState::Damaged, "the file holds other tables only"};
+    sqlite3_stmt* stmt = nullptr;
+    rc = sqlite3_prepare_v2(db,
+                            "SELECT count(*), coalesce(sum(name = ?1 COLLATE NOCASE), 0) FROM sqlite_master "
+                            "WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'",
+                            -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_text(stmt, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+        rc = sqlite3_step(stmt);
+    }
+    if (rc == SQLITE_ROW) {
+        const auto tables = sqlite3_column_int64(stmt, 0);
+        const auto ours = sqlite3_column_int64(stmt, 1);
+        if (ours > 0)
+            check = {TableFileState::Present, {}};
+        else if (tables == 0)
+            check = {TableFileState::Empty, {}};
+    } else {
+        const int code = sqlite3_extended_errcode(db);
+        check = judgeError(code, sqlite3_errmsg(db));
+        if ((code & 0xff) == SQLITE_READONLY || (code & 0xff) == SQLITE_CANTOPEN)
+            if (!writable && detail::fileExists(path + "-journal"))
+                check = {TableFileState::NeedsRecovery, sqlite3_errmsg(db)};
+    }
+    sqlite3_finalize(stmt);
+    stmt = nullptr;
+    if (check.state == TableFileState::Present && checkPages) {
+        rc = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &stmt, nullptr);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW) {
+            const auto result = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+            if (!result || std::string_view(result) != "ok")
+                check = {TableFileState::Damaged, result ? result : "its pages do not read"};
+        } else {
+            check = judgeError(sqlite3_extended_errcode(db), sqlite3_errmsg(db));
+        }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    if (check.state == TableFileState::Damaged || (checkPages && check.state == TableFileState::Present))
+        rememberDamage(path, check.state == TableFileState::Damaged);
+    return check;
+}
+
+TableFileState tableFileState(const std::string& folder, const std::string& table)
+{
+    return checkTableFile(folder, table).state;
+}
+
+RowScan scanTableRows(const std::string& folder, const std::string& table, std::int64_t from, int rows)
+{
+    RowScan scan;
+    const std::string path = detail::findTableFile(folder, table);
+    if (path.empty())
+        return {0, {TableFileState::Missing, {}}};
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        const std::string message = db ? sqlite3_errmsg(db) : "out of memory";
         sqlite3_close(db);
-        return TableFileState::Damaged;
+        return {0, judgeError(SQLITE_CANTOPEN, message)};
     }
-    sqlite3_busy_timeout(db, lockWaitMs());
-    TableFileState state = TableFileState::Damaged;
+    sqlite3_extended_result_codes(db, 1);
+    // No wait: a slice that finds the table held is read again at the next turn.
+    sqlite3_busy_timeout(db, 0);
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "SELECT count(*), coalesce(sum(name = ?1 COLLATE NOCASE), 0) FROM sqlite_master "
-                           "WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'",
-                           -1, &stmt, nullptr) == SQLITE_OK) {
-        sqlite3_bind_text(stmt, 1, table.c_str(), -1, SQLITE_TRANSIENT);
-        if (sqlite3_step(stmt) == SQLITE_ROW) {
-            const auto tables = sqlite3_column_int64(stmt, 0);
-            const auto ours = sqlite3_column_int64(stmt, 1);
-            state = ours > 0 ? TableFileState::Present : tables == 0 ? TableFileState::Empty : TableFileState::Damaged;
+    const std::string sql = "SELECT rowid, * FROM " + detail::quoteIdent(table) + " WHERE rowid >= ?1 ORDER BY rowid LIMIT ?2";
+    int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
+    std::int64_t last = 0;
+    int read = 0;
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_int64(stmt, 1, from);
+        sqlite3_bind_int(stmt, 2, rows);
+        // Every value is fetched, so every page a row lies on is read.
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            last = sqlite3_column_int64(stmt, 0);
+            for (int column = 1, count = sqlite3_column_count(stmt); column < count; ++column)
+                sqlite3_column_bytes(stmt, column);
+            ++read;
         }
+    }
+    if (rc == SQLITE_DONE) {
+        scan = {read == rows ? last + 1 : 0, {TableFileState::Present, {}}};
+    } else {
+        scan = {0, judgeError(sqlite3_extended_errcode(db), sqlite3_errmsg(db))};
+        if (scan.check.state == TableFileState::Busy)
+            scan.next = from; // tried again with the next slice
     }
     sqlite3_finalize(stmt);
     sqlite3_close(db);
-    return state;
+    if (scan.check.state == TableFileState::Damaged)
+        rememberDamage(path, true);
+    return scan;
 }
 
-void addIndex(const std::string& folder, const std::string& table, const std::string& indexName,
-              const std::string& fields, bool unique, bool caseInsensitive)
+void requireSound(const std::string& folder, const std::string& table)
+{
+    const std::string path = detail::findTableFile(folder, table);
+    if (path.empty() || !rememberedDamaged(path))
+        return;
+    const TableCheck check = checkTableFile(folder, table, true);
+    if (check.state == TableFileState::Damaged)
+        throw EngineError("The table " + path + " is damaged (" + check.cause +
+                          "), so nothing more can be written into it safely. Restore it from a backup copy.");
+}
+
+void sweepUnfinishedTables(const std::string& folder)
+{
+    // Making a table takes moments; a file this old was left by a program that stopped.
+    const auto oldEnough = fs::file_time_type::clock::now() - std::chrono::minutes(10);
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() < 2 || name[0] != '.' || name.find(".adt.new-") == std::string::npos)
+            continue;
+        std::error_code timeError;
+        const auto written = fs::last_write_time(it->path(), timeError);
+        if (!timeError && written < oldEnough && it->is_regular_file(timeError))
+            fs::remove(it->path(), timeError);
+    }
+}
+
+void runOnTable(const std::string& folder, const std::string& table, const std::string& sql)
 {
     const std::string path = detail::findTableFile(folder, table);
     if (path.empty())
         throw EngineError("The table " + tableFile(folder, table) + " does not exist");
-    const std::string sql = indexSql(table, {indexName, fields, unique, caseInsensitive});
     sqlite3* db = detail::openFile(path, false);
     try {
         detail::exec(db, sql, path);
@@ -387,6 +555,38 @@ void addIndex(const std::string& folder, const std::string& table, const std::st
         throw;
     }
     detail::closeDb(db);
+}
+
+void addIndex(const std::string& folder, const std::string& table, const std::string& indexName,
+              const std::string& fields, bool unique, bool caseInsensitive)
+{
+    runOnTable(folder, table, indexSql(table, {indexName, fields, unique, caseInsensitive}));
+}
+
+bool hasIndex(const std::string& folder, const std::string& table, const std::string& indexName)
+{
+    const std::string path = detail::findTableFile(folder, table);
+    if (path.empty())
+        return false;
+    sqlite3* db = detail::openFile(path, false);
+    sqlite3_stmt* stmt = nullptr;
+    bool found = false;
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?1 COLLATE NOCASE", -1,
+                           &stmt, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(stmt, 1, indexName.c_str(), -1, SQLITE_TRANSIENT);
+        const int rc = sqlite3_step(stmt);
+        found = rc == SQLITE_ROW;
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+            sqlite3_finalize(stmt);
+            const std::string message = sqlite3_errmsg(db);
+            const int code = sqlite3_extended_errcode(db);
+            detail::closeDb(db);
+            detail::failCode(code, message, path);
+        }
+    }
+    sqlite3_finalize(stmt);
+    detail::closeDb(db);
+    return found;
 }
 
 void setLockWaitMs(int ms)
@@ -435,6 +635,24 @@ std::int32_t toInt32(std::string_view text)
 
 namespace detail {
 
+std::string buildingName(const std::string& folder, const std::string& table)
+{
+    static std::atomic<int> serial{0};
+    return folder + "/." + table + ".adt.new-" + std::to_string(::getpid()) + "-" + std::to_string(++serial);
+}
+
+void placeBuiltTable(const std::string& built, const std::string& folder, const std::string& table)
+{
+    try {
+        syncPath(built, false);
+        placeTableFile(built, tableFile(folder, table), false);
+        syncPath(folder, true);
+    } catch (...) {
+        removeBuildFiles(built);
+        throw;
+    }
+}
+
 void failCode(int code, const std::string& message, const std::string& context)
 {
     std::string text = message;
@@ -444,6 +662,11 @@ void failCode(int code, const std::string& message, const std::string& context)
         throw UniqueKeyError(text);
     if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
         throw BusyError(text);
+    if (code == SQLITE_READONLY_ROLLBACK || code == SQLITE_READONLY_RECOVERY)
+        throw EngineError("The table " + context +
+                          " holds a change that a program stopped in the middle of, and this user cannot write the "
+                          "file or its folder to undo it (" + message +
+                          "). Start the program once as a user who may write there, and the change is undone.");
     throw EngineError(text);
 }
 

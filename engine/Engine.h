@@ -31,6 +31,9 @@ public:
     using EngineError::EngineError;
 };
 
+// What a user is told of a table that another workstation holds: the file and the engine's word.
+std::string inUseMessage(const std::string& file, const std::string& cause);
+
 // A value that does not read as the type asked for ("'12a' is not a valid integer value").
 class ConversionError : public std::runtime_error {
 public:
@@ -91,12 +94,46 @@ void createTable(const std::string& folder, const std::string& table, std::strin
 
 // What the file of a table holds.
 enum class TableFileState {
-    Missing, // no file of that name
-    Empty,   // a file without any table: zero bytes, or left so by a crash while it was made
-    Present, // the file holds the table
-    Damaged, // anything else: not a table file, unreadable, or other tables only
+    Missing,       // no file of that name
+    Empty,         // a file without any table: zero bytes, or left so by a crash while it was made
+    Present,       // the file holds the table
+    Busy,          // held by another workstation or program for longer than the engine waits
+    NeedsRecovery, // a change cut short by a crash is pending, and this user cannot undo it
+    Unreadable,    // the file cannot be opened or read (permissions, input/output error)
+    Damaged,       // not a table file, other tables only, or pages that do not read
 };
+
+// The state of a table's file and, for every state but Missing, Empty and Present, why.
+struct TableCheck {
+    TableFileState state = TableFileState::Missing;
+    std::string cause;
+};
+
+// Judges a table's file. A change that a crash left half done (a hot journal) is undone first,
+// as any writer would, so a sound table is never taken for a damaged one; where this user
+// cannot write the file, that pending recovery is named instead. checkPages also reads every
+// page of the file (SQLite's quick_check), finding damage that the table's definition alone
+// does not show.
+TableCheck checkTableFile(const std::string& folder, const std::string& table, bool checkPages = false);
 TableFileState tableFileState(const std::string& folder, const std::string& table);
+
+// A table too large to read whole at start is read a slice at a time: rows from the key from on,
+// at most rows of them, in one short read that keeps no other workstation waiting for long.
+// A damaged page among them is remembered as checkTableFile remembers it. next is where the
+// following slice begins, 0 once the end is reached or damage found.
+struct RowScan {
+    std::int64_t next = 0;
+    TableCheck check;
+};
+RowScan scanTableRows(const std::string& folder, const std::string& table, std::int64_t from, int rows);
+
+// Remembers a table found damaged, until a later check finds its file sound again; writes that
+// must not land in a damaged table ask with requireSound, which checks such a file again.
+void requireSound(const std::string& folder, const std::string& table);
+
+// Removes what a program killed while making a table left in the folder (hidden files named
+// ".Name.adt.new-…" and their journals), once old enough that no workstation is still making it.
+void sweepUnfinishedTables(const std::string& folder);
 
 // Gives the finished file at from the name to unless a file of that name is there, never
 // replacing it: a rename that refuses to replace, else a hard link with the old name removed,
@@ -107,6 +144,10 @@ int placeWithoutReplacing(const std::string& from, const std::string& to);
 // fields: one name, or names joined by ";" for a compound key.
 void addIndex(const std::string& folder, const std::string& table, const std::string& indexName,
               const std::string& fields, bool unique, bool caseInsensitive);
+
+// Runs statements (an index of a form addIndex does not make, say) on the table's own file.
+void runOnTable(const std::string& folder, const std::string& table, const std::string& sql);
+bool hasIndex(const std::string& folder, const std::string& table, const std::string& indexName);
 
 // How long an exclusive open, or a write blocked by another workstation, waits.
 void setLockWaitMs(int ms);

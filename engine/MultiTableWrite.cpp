@@ -93,6 +93,22 @@ int MultiTableWrite::run(const std::string& sql, const std::vector<Value>& value
     return sqlite3_changes(db_);
 }
 
+std::optional<Value> MultiTableWrite::firstValue(const std::string& sql, const std::vector<Value>& values)
+{
+    sqlite3_stmt* stmt = keptStatement(db_, statements_, sql, context_);
+    for (size_t i = 0; i < values.size(); ++i)
+        bindValue(stmt, int(i) + 1, values[i]);
+    const int rc = sqlite3_step(stmt);
+    std::optional<Value> value;
+    if (rc == SQLITE_ROW)
+        value = columnValue(stmt, 0);
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+        fail(db_, context_);
+    return value;
+}
+
 std::int64_t MultiTableWrite::lastInsertId() const
 {
     return sqlite3_last_insert_rowid(db_);

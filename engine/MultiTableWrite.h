@@ -6,6 +6,7 @@
 #include "engine/Engine.h"
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ public:
 
     // Runs one statement with the values bound in order; returns the rows it changed.
     int run(const std::string& sql, const std::vector<Value>& values = {});
+    // Runs a select with the values bound in order; the first column of its first row, if any.
+    std::optional<Value> firstValue(const std::string& sql, const std::vector<Value>& values = {});
     std::int64_t lastInsertId() const;
     void commit();
 

@@ -23,6 +23,11 @@ bool identityOf(const std::string& path, FileIdentity& identity);
 // The table's own file name in the folder: the exact name, else one that differs in case.
 std::string findTableFile(const std::string& folder, const std::string& table);
 Value columnValue(sqlite3_stmt* stmt, int column);
+// A hidden name beside the table's file under which a new file of it is built.
+std::string buildingName(const std::string& folder, const std::string& table);
+// Puts a file built under buildingName in place, written to disk, never replacing a file there;
+// removes it on failure.
+void placeBuiltTable(const std::string& built, const std::string& folder, const std::string& table);
 void bindValue(sqlite3_stmt* stmt, int index, const Value& value);
 
 } // namespace engine::detail

@@ -4,15 +4,19 @@
 #include "app/ProgramFolder.h"
 #include "app/Services.h"
 #include "app/datamodule/Schemas.h"
+#include "app/datamodule/TablePageScan.h"
 #include "app/datamodule/TdmDovraPro.h"
 #include "entry/SearchText.h"
 #include "entry/TF_About.h"
+#include "log/LogImport.h"
+#include "printing/NumberCounter.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -148,6 +152,9 @@ void TF_Main::buildMenus()
     miImport3 = addMenuItem(importLog, "D&ovra 3 or Dovra 3 lite", "miImport3");
     miImportPro3 = addMenuItem(importLog, "Dovra 3 &Pro", "miImportPro3");
     Track = addMenuItem(utilities, "Track Item", "Track");
+    utilities->addSeparator();
+    miBackUp = addMenuItem(utilities, "&Back Up\u2026", "miBackUp");
+    miRestore = addMenuItem(utilities, "&Restore\u2026", "miRestore");
 
     QMenu* help = bar->addMenu("&Help");
     help->setObjectName("miHelp");
@@ -240,6 +247,7 @@ void TF_Main::startUp()
     for (QLabel* l : lblYourAddress)
         l->clear();
     createMissingTables();
+    startLogPageScan();
     // 16
     rememberedSearchText.clear();
     // 17
@@ -267,12 +275,32 @@ void TF_Main::createMissingTables()
     dmDovraPro->adstLog.close();
     dmDovraPro->adstLog.setFolder(toStd(settings.logDB));
     dmDovraPro->adstLog.setTableName("Log37");
+    // An import of an earlier log that was stopped says so once.
+    guarded([this] {
+        if (const QString stopped = TakeStoppedLogImport(settings.logDB); !stopped.isEmpty())
+            MessageService::show(MessageKind::Warning, stopped, QMessageBox::Ok, this);
+    });
     // 13
     guarded([this] { settings.showValues ? miShowFeesOnClick() : miShowFeesOffClick(); });
     // 14
-    guarded([this] { dmDovraPro->EnsureTable(settings.mailerNumDB, "MailerNum", schema::MailerNum); });
+    guarded([this] {
+        if (dmDovraPro->EnsureTable(settings.mailerNumDB, "MailerNum", schema::MailerNum) &&
+            LogHoldsPrintedMailers(settings.logDB))
+            MessageService::information(CounterMadeAnewMessage(settings.mailerNumDB), this);
+    });
     // 15
     settings.batch ? miBatchOnClick() : miBatchOffClick();
+}
+
+// A log too large to read whole at start is read in slices while the window is idle; a damaged
+// page found refuses printing into it from then on.
+void TF_Main::startLogPageScan()
+{
+    if (QFileInfo(settings.logDB + "/Log37.adt").size() <= TdmDovraPro::WholeCheckBytes)
+        return;
+    auto scan = new TablePageScan(settings.logDB, "Log37", this);
+    connect(scan, &TablePageScan::damaged, this, [this](const QString& message) { MessageService::error(message, this); });
+    scan->start();
 }
 
 void TF_Main::loadCurrentSender()

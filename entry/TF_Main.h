@@ -95,6 +95,8 @@ public:
     QAction* miImport3 = nullptr;
     QAction* miImportPro3 = nullptr;
     QAction* Track = nullptr;
+    QAction* miBackUp = nullptr;
+    QAction* miRestore = nullptr;
     QAction* miOrderSupplies = nullptr;
     QAction* miTechSupport = nullptr;
     QAction* miAbout = nullptr;
@@ -219,6 +221,9 @@ public slots:
     void miImport3Click();
     void miImportPro3Click();
     void TrackClick();
+    // Utilities -> Back Up and Restore (entry/TF_Main_Backup.cpp)
+    void miBackUpClick();
+    void miRestoreClick();
     // address book (entry/TF_Main_AddressBook.cpp)
     void miOpenToDBClick();
     void miCloseToDBClick();
@@ -248,6 +253,7 @@ private:
     void startUp();
     void firstShowing();
     void createMissingTables();
+    void startLogPageScan();
     void loadCurrentSender();
 
     // First-showing steps that open other windows, each in the file of the window it opens.

@@ -25,6 +25,16 @@ bool recipientFromDatabase(const TF_Main& w)
     return !w.gbToDB->isHidden();
 }
 
+// Before a mailer takes its number (or its batch row): lines holding characters that no
+// installed face can draw are named, and the user chooses whether to go on.
+bool confirmPrintableText(TF_Main& w)
+{
+    const QString question = unprintableLinesQuestion(
+        unprintableLines(printDataOfWindow(w), w.returnReceiptMode ? MailerLayout::Form : MailerLayout::Label));
+    return question.isEmpty() || MessageService::show(MessageKind::Confirmation, question,
+                                                      QMessageBox::Yes | QMessageBox::No, &w) == QMessageBox::Yes;
+}
+
 } // namespace
 
 MailerPrintData printDataOfWindow(const TF_Main& w)
@@ -120,6 +130,9 @@ bool TF_Main::btnPrintClick()
 
 bool TF_Main::printOrStore()
 {
+    // A run of several forms of one entry asks once, before the first.
+    if (!multipleFormsRun_ && !confirmPrintableText(*this))
+        return false;
     if (settings.batch) {
         StoreMailerInBatch();
         return true;
@@ -181,24 +194,24 @@ void TF_Main::showLabelPosition()
 void TF_Main::miPrintBatchClick()
 {
     ProofArchive proofs(settings);
+    std::optional<BatchOutcome> outcome;
     guarded([&] {
-        BatchOutcome outcome;
-        {
-            BusyCursor busy;
-            const auto showPosition = qScopeGuard([this] { showLabelPosition(); });
-            const auto canvas = openCurrentPrintCanvas();
-            outcome = PrintBatch(*canvas, settings, returnReceiptMode ? MailerLayout::Form : MailerLayout::Label,
-                                 &proofs);
-        }
-        if (!proofs.warning().isEmpty())
-            MessageService::show(MessageKind::Warning, proofs.warning(), QMessageBox::Ok, this);
-        if (outcome.empty)
-            MessageService::error(NoBatchRecordsMessage, this);
-        else if (!outcome.refusal.isEmpty())
-            MessageService::error(outcome.refusal, this);
-        else
-            MessageService::information(batchPrintedMessage(outcome), this);
+        BusyCursor busy;
+        const auto showPosition = qScopeGuard([this] { showLabelPosition(); });
+        const auto canvas = openCurrentPrintCanvas();
+        outcome = PrintBatch(*canvas, settings, returnReceiptMode ? MailerLayout::Form : MailerLayout::Label, &proofs);
     });
+    // Shown on every way out, after an error that ended the run too.
+    if (!proofs.warning().isEmpty())
+        MessageService::show(MessageKind::Warning, proofs.warning(), QMessageBox::Ok, this);
+    if (!outcome)
+        return;
+    if (outcome->empty)
+        MessageService::error(NoBatchRecordsMessage, this);
+    else if (!outcome->refusal.isEmpty())
+        MessageService::error(outcome->refusal, this);
+    else
+        MessageService::information(batchPrintedMessage(*outcome), this);
 }
 
 void TF_Main::miClearBatchClick()
@@ -212,25 +225,25 @@ void TF_Main::miClearBatchClick()
 void TF_Main::miPrintMultipleFormsClick()
 {
     const std::optional<int> count = TF_NumLabels::ask(this);
-    if (!count)
+    if (!count || !confirmPrintableText(*this))
         return;
     ProofArchive proofs(settings);
+    bool completed = false;
     guarded([&] {
-        bool completed = true;
-        {
-            BusyCursor busy;
-            multipleFormsRun_ = true;
-            runProofs_ = &proofs;
-            const auto clearFlag = qScopeGuard([this] {
-                multipleFormsRun_ = false;
-                runProofs_ = nullptr;
-            });
-            for (int i = 0; i < *count && completed; ++i)
-                completed = printOrStore();
-        }
-        if (!proofs.warning().isEmpty())
-            MessageService::show(MessageKind::Warning, proofs.warning(), QMessageBox::Ok, this);
-        if (completed)
-            MessageService::information(multipleFormsMessage(*count), this);
+        BusyCursor busy;
+        multipleFormsRun_ = true;
+        runProofs_ = &proofs;
+        const auto clearFlag = qScopeGuard([this] {
+            multipleFormsRun_ = false;
+            runProofs_ = nullptr;
+        });
+        completed = true;
+        for (int i = 0; i < *count && completed; ++i)
+            completed = printOrStore();
     });
+    // The mailers printed before an error that ended the run are told of too.
+    if (!proofs.warning().isEmpty())
+        MessageService::show(MessageKind::Warning, proofs.warning(), QMessageBox::Ok, this);
+    if (completed)
+        MessageService::information(multipleFormsMessage(*count), this);
 }

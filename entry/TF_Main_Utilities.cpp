@@ -62,6 +62,8 @@ void TF_Main::connectUtilityCommands()
     connect(miImport3, &QAction::triggered, this, &TF_Main::miImport3Click);
     connect(miImportPro3, &QAction::triggered, this, &TF_Main::miImportPro3Click);
     connect(Track, &QAction::triggered, this, &TF_Main::TrackClick);
+    connect(miBackUp, &QAction::triggered, this, &TF_Main::miBackUpClick);
+    connect(miRestore, &QAction::triggered, this, &TF_Main::miRestoreClick);
 }
 
 void TF_Main::miImportPro25Click()

@@ -170,11 +170,6 @@ QString logSelectSql(const QString& where)
     return "select * from Log37 where " + where + " order by DATETIME";
 }
 
-QString deleteSqlFor(const QString& selectSql)
-{
-    return QString(selectSql).replace("select * from", "delete from").replace("order by DATETIME", "");
-}
-
 QString dateTimeValue(const QDateTime& when, const QLocale& locale)
 {
     return locale.toString(when.date(), dateFormat(locale)) + " " + locale.toString(when.time(), timeFormat(locale));

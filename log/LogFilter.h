@@ -54,8 +54,6 @@ QString whereClause(const QList<TFilterLineRec>& lines, const QString& combinati
 
 // The log window's query: the whole log, or the rows of a where-clause, oldest first.
 QString logSelectSql(const QString& where = QString());
-// The statement that deletes exactly the rows a log query shows.
-QString deleteSqlFor(const QString& selectSql);
 
 // A Date/Time value as stored: the date in the short date format (years always with four
 // digits), one blank, the time in the long time format without its zone.

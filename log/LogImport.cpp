@@ -3,23 +3,29 @@
 #include "app/Settings.h"
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
+#include "engine/Query.h"
+#include "engine/Table.h"
 #include "engine/TableCopy.h"
 #include "log/TzDbfReport.h"
 #include "printing/MailerNumber.h"
 #include "printing/PrintRun.h"
 
 #include <QDate>
+#include <QFile>
 #include <QFileInfo>
+#include <QLocale>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <filesystem>
+#include <limits>
 
 namespace {
 
 constexpr int kGroupedLength = 20;
 constexpr int kLongNumberLength = 22;
 const QString kLongNumberPrefix = QStringLiteral("92071");
-// Rows per transaction: enough to make the commits cheap, few enough that another
-// workstation waiting to log a mailer waits only a moment.
+// Rows read between two reports of progress.
 constexpr int kBatchRows = 1000;
 
 bool isEmptyLine(const QString& line)
@@ -245,7 +251,8 @@ public:
     Pro3Source(const QString& folder, const QString& logFolder) : QuerySource(dmDovraPro->adsqLog)
     {
         QString readFolder = folder;
-        // Reading the table that the rows go to would meet the rows as they arrive.
+        // Reading the log itself all through the import would keep other workstations from
+        // logging mailers: a copy taken at the start is read.
         if (sameFile(folder + "/Log37.adt", logFolder + "/Log37.adt")) {
             snapshot_ = std::make_unique<QTemporaryDir>(logFolder + "/import-XXXXXX");
             if (!snapshot_->isValid())
@@ -375,69 +382,214 @@ std::unique_ptr<LogImportSource> OpenPro3Log(const QString& folder, const QStrin
 
 // ---- the import ----------------------------------------------------------------------------
 
-ImportStoppedError::ImportStoppedError(const std::string& cause, int stored)
-    : std::runtime_error(cause + "\n\n" +
-                         QStringLiteral("%1 records had been imported to your Log file when the import stopped.")
-                             .arg(stored)
-                             .toStdString()),
-      stored(stored)
+ImportStoppedError::ImportStoppedError(const std::string& cause)
+    : std::runtime_error(cause + "\n\nThe import stopped; none of its records have been imported to your Log file.")
 {
 }
 
-int ImportLogRows(LogImportSource& source, const Settings& settings, const ImportProgress& progress)
+namespace {
+
+// The rows of an import gathered beside the log before they go in. Its file also tells a
+// stopped import at the next start: while the import runs, its exclusive open holds it.
+const std::string kStagingTable = "LogImport";
+
+// Log37's columns but its key, quoted, joined for an insert and its select.
+std::string logColumnList()
 {
-    LogTableSession log(settings);
-    engine::Table& table = log.table();
-    const int total = source.rowCount();
-    int stored = 0;  // committed
-    int pending = 0; // posted in the open transaction
-    int inBatch = 0; // tried in the open transaction
-    int read = 0;
-    const auto commit = [&] {
-        if (table.inTransaction()) {
-            try {
-                table.commit();
-            } catch (const std::exception& e) {
-                throw ImportStoppedError(e.what(), stored);
+    std::string columns;
+    for (const engine::FieldDef& field : engine::parseDefinition(schema::Log37))
+        if (field.name != "LID")
+            columns += (columns.empty() ? "\"" : ", \"") + field.name + "\"";
+    return columns;
+}
+
+int execute(engine::Query& query, const std::string& sql)
+{
+    query.setSql(sql);
+    return query.execSql();
+}
+
+// The mark an import leaves in a table file's header (SQLite's user version): the staging
+// table gets its import's mark when made, the log the same mark in the transaction that
+// takes the rows, so after a stop the two tell whether that transaction was committed.
+std::int64_t importMark(engine::Query& query, const std::string& table)
+{
+    execute(query, "select 1 from " + table + " limit 0"); // attaches the table's file
+    query.setSql("pragma " + table + ".user_version");
+    query.open();
+    const std::int64_t mark = query.asInteger(query.fieldName(0));
+    query.close();
+    return mark;
+}
+
+void removeStagingFiles(const QString& logFolder)
+{
+    const QString file = fromStd(engine::tableFile(toStd(logFolder), kStagingTable));
+    for (const char* suffix : {"", "-journal", ".lck"})
+        QFile::remove(file + suffix);
+}
+
+// Opens the staging table exclusively; false when another import holds it (or it cannot be
+// opened at all), without waiting.
+bool openStagingExclusively(engine::Table& staging, const QString& logFolder)
+{
+    staging.setFolder(toStd(logFolder));
+    staging.setTableName(kStagingTable);
+    staging.setExclusive(true);
+    const int wait = engine::lockWaitMs();
+    engine::setLockWaitMs(0);
+    try {
+        staging.open();
+    } catch (const engine::EngineError&) {
+        engine::setLockWaitMs(wait);
+        return false;
+    }
+    engine::setLockWaitMs(wait);
+    return true;
+}
+
+engine::EngineError anotherImportRunning(const QString& logFolder)
+{
+    return engine::EngineError("Another import into the log " + toStd(logFolder) +
+                               "/Log37.adt is running. Import when it has ended.");
+}
+
+// Every gathered row into Log37 in one transaction with the import's mark; the count stored.
+// A row the log refuses is left out: at once when the log ignores it (a unique index), else
+// row by row, each in a savepoint, when a rule of the log refuses the statement.
+int storeGatheredRows(const QString& logFolder, std::int64_t mark)
+{
+    engine::Query log;
+    log.setFolder(toStd(logFolder));
+    const auto letGo = qScopeGuard([&log] { log.disconnect(); });
+    const std::string columns = logColumnList();
+    const std::string insert =
+        "insert or ignore into Log37 (" + columns + ") select " + columns + " from " + kStagingTable;
+    execute(log, "select 1 from Log37 limit 0; select 1 from " + kStagingTable + " limit 0");
+    execute(log, "begin immediate");
+    try {
+        int stored = 0;
+        try {
+            execute(log, "savepoint whole");
+            stored = execute(log, insert + " order by LID");
+            execute(log, "release whole");
+        } catch (const engine::EngineError&) {
+            execute(log, "rollback to whole; release whole");
+            stored = 0;
+            log.setSql("select LID from " + kStagingTable + " order by LID");
+            std::vector<std::int64_t> keys;
+            for (log.open(); !log.eof(); log.next())
+                keys.push_back(log.asInteger(log.fieldName(0)));
+            log.close();
+            for (const std::int64_t key : keys) {
+                execute(log, "savepoint one");
+                try {
+                    stored += execute(log, insert + " where LID = " + std::to_string(key));
+                } catch (const engine::EngineError&) {
+                    // Throws when the failure took the transaction with it.
+                    execute(log, "rollback to one");
+                }
+                execute(log, "release one");
             }
         }
-        stored += pending;
-        pending = inBatch = 0;
-        if (progress)
-            progress(read, total);
-    };
-    ImportedLogRow row;
-    for (;;) {
-        bool more = false;
+        execute(log, "pragma Log37.user_version = " + std::to_string(mark));
+        execute(log, "commit");
+        return stored;
+    } catch (const std::exception& e) {
         try {
-            more = source.next(row);
-        } catch (const std::exception& e) {
-            commit(); // the rows before the one that stopped the import stay
-            throw ImportStoppedError(e.what(), stored);
+            execute(log, "rollback");
+        } catch (const engine::EngineError&) {
         }
-        if (!more)
-            break;
-        ++read;
-        if (!table.inTransaction())
-            table.startTransaction();
-        table.append();
-        try {
-            for (const auto& [column, value] : row.values())
-                table.setValue(column, value);
-            table.post();
-            ++pending;
-        } catch (const engine::EngineError& e) {
-            table.cancel();
-            // A refusal of the row alone leaves the batch open; a failure that ended the
-            // transaction took the batch's rows with it.
-            if (!table.inTransaction())
-                throw ImportStoppedError(e.what(), stored);
-        }
-        if (++inBatch == kBatchRows)
-            commit();
+        throw ImportStoppedError(e.what());
     }
-    commit();
+}
+
+} // namespace
+
+int ImportLogRows(LogImportSource& source, const Settings& settings, const ImportProgress& progress)
+{
+    const QString folder = settings.logDB;
+    {
+        LogTableSession log(settings); // the log opens and can be written
+    }
+    if (engine::tableExists(toStd(folder), kStagingTable)) {
+        const QString stopped = TakeStoppedLogImport(folder);
+        if (!stopped.isEmpty())
+            throw std::runtime_error(toStd(stopped + "\n\nNothing has been imported now; start the import again."));
+        if (engine::tableExists(toStd(folder), kStagingTable))
+            throw anotherImportRunning(folder);
+    }
+    // Held from the moment it exists, so that no start of another workstation takes it for
+    // the leftover of a stopped import.
+    engine::createTable(toStd(folder), kStagingTable, schema::Log37);
+    engine::Table staging;
+    if (!openStagingExclusively(staging, folder))
+        throw anotherImportRunning(folder);
+    const auto tidyUp = qScopeGuard([&] {
+        staging.close();
+        removeStagingFiles(folder);
+    });
+    const std::int64_t mark = QRandomGenerator::global()->bounded(1, std::numeric_limits<int>::max());
+    {
+        engine::Query query;
+        query.setFolder(toStd(folder));
+        execute(query, "select 1 from " + kStagingTable + " limit 0; pragma " + kStagingTable +
+                           ".user_version = " + std::to_string(mark));
+    }
+
+    const int total = source.rowCount();
+    int read = 0;
+    ImportedLogRow row;
+    try {
+        staging.startTransaction();
+        while (source.next(row)) {
+            staging.append();
+            for (const auto& [column, value] : row.values())
+                staging.setValue(column, value);
+            staging.post();
+            if (++read % kBatchRows == 0 && progress)
+                progress(read, total);
+        }
+        staging.commit();
+    } catch (const std::exception& e) {
+        throw ImportStoppedError(e.what());
+    }
+    const int stored = storeGatheredRows(folder, mark);
+    if (progress)
+        progress(read, total);
     return stored;
+}
+
+QString TakeStoppedLogImport(const QString& logFolder)
+{
+    const std::string folder = toStd(logFolder);
+    if (!engine::tableExists(folder, kStagingTable))
+        return QString();
+    engine::Table staging;
+    if (!openStagingExclusively(staging, logFolder))
+        return QString(); // an import running now, or nothing this workstation may judge
+    const QString when =
+        QLocale::system().toString(QFileInfo(fromStd(staging.fileName())).lastModified(), QLocale::ShortFormat);
+    std::int64_t gathered = 0, logged = -1;
+    {
+        engine::Query query;
+        query.setFolder(folder);
+        try {
+            gathered = importMark(query, kStagingTable);
+            logged = importMark(query, "Log37");
+        } catch (const engine::EngineError&) {
+            // A log that does not open took none of the rows.
+        }
+    }
+    staging.close();
+    removeStagingFiles(logFolder);
+    const QString log = logFolder + "/Log37.adt";
+    if (gathered != 0 && gathered == logged)
+        return "An import of an earlier log into your Log file " + log + " was stopped on " + when +
+               " after all of its records had been stored. Do not import that log again: its mailers are in "
+               "your Log file.";
+    return "An import of an earlier log into your Log file " + log + " was stopped on " + when +
+           " before it ended. None of its records have been stored; import that log again to add them.";
 }
 
 // ---- the three commands' texts -------------------------------------------------------------

@@ -90,19 +90,28 @@ public:
 // After each batch of rows: records read so far and the source's record count.
 using ImportProgress = std::function<void(int read, int total)>;
 
-// An error that stopped an import part-way; the rows stored before it stay.
+// An error that stopped an import: nothing of it is in the log.
 class ImportStoppedError : public std::runtime_error {
 public:
-    ImportStoppedError(const std::string& cause, int stored);
-    int stored;
+    explicit ImportStoppedError(const std::string& cause);
 };
 
-// Appends every source record to Log37 in the settings' log folder, one transaction per
-// batch of rows, so that other workstations can log mailers between batches. A row that
-// cannot be stored is skipped and not counted. Returns the count stored. Throws
-// ImportStoppedError when a source record does not read or a batch cannot be committed,
-// and the engine's error when the log table cannot be opened (nothing stored).
+// Appends every source record to Log37 in the settings' log folder, all or nothing. The
+// rows are first gathered in a table of their own beside the log (LogImport), so the log is
+// locked only for the moment it takes them all in one transaction and other workstations
+// go on logging mailers meanwhile. A row the log refuses is skipped and not counted.
+// Returns the count stored. Throws ImportStoppedError when a source record does not read or
+// the rows cannot be stored, the engine's error when the log table cannot be opened, and
+// an error with the stopped import's message when an earlier import into this log was
+// stopped (see TakeStoppedLogImport): in every such case no row of this import is stored.
 int ImportLogRows(LogImportSource& source, const Settings& settings, const ImportProgress& progress = {});
+
+// At start: an import into the log of logFolder that was stopped (the program killed, the
+// machine off) left its table of gathered rows behind. Removes it and returns what
+// happened, for the user: either none of its rows were stored, or (stopped between storing
+// them and tidying up) all were. Empty when there is nothing to tell, also while an import
+// of another workstation is running.
+QString TakeStoppedLogImport(const QString& logFolder);
 
 // ---- the three commands' texts -------------------------------------------------------------
 

@@ -2,6 +2,8 @@
 
 #include "log/LogFilter.h"
 
+#include <QScopeGuard>
+
 namespace {
 
 // The grid's columns: caption and log column.
@@ -53,23 +55,27 @@ void LogModel::setWhere(const QString& where)
     refresh();
 }
 
+QString LogModel::deleteSql() const
+{
+    return "delete from Log37" + whereWith(QString());
+}
+
 QString LogModel::whereWith(const QString& extra) const
 {
-    QStringList parts;
+    QStringList parts{"LID <= " + QString::number(lastLid_)};
     if (!where_.isEmpty())
         parts << "(" + where_ + ")";
     if (!extra.isEmpty())
         parts << "(" + extra + ")";
-    return parts.isEmpty() ? QString() : " where " + parts.join(" and ");
+    return " where " + parts.join(" and ");
 }
 
 int LogModel::countWhere(const QString& condition) const
 {
+    const auto closeQuery = qScopeGuard([this] { query_.close(); });
     query_.setSql(("select count(*) from Log37" + whereWith(condition)).toStdString());
     query_.open();
-    const int n = query_.eof() ? 0 : static_cast<int>(query_.asInteger(query_.fieldName(0)));
-    query_.close();
-    return n;
+    return query_.eof() ? 0 : static_cast<int>(query_.asInteger(query_.fieldName(0)));
 }
 
 void LogModel::refresh()
@@ -78,6 +84,7 @@ void LogModel::refresh()
     pages_.clear();
     rows_ = 0;
     try {
+        const auto closeQuery = qScopeGuard([this] { query_.close(); });
         // Column names first, so a view without rows still knows its fields.
         query_.setSql("select * from Log37 limit 0");
         query_.open();
@@ -87,6 +94,9 @@ void LogModel::refresh()
             columns_ << QString::fromStdString(query_.fieldName(i));
             columnIndex_.insert(columns_.last().toLower(), i);
         }
+        query_.setSql("select ifnull(max(LID), 0) from Log37");
+        query_.open();
+        lastLid_ = query_.asInteger(query_.fieldName(0));
         query_.close();
         rows_ = countWhere(QString());
     } catch (...) {
@@ -117,6 +127,7 @@ const LogModel::Page& LogModel::page(int index) const
             pages_.erase(oldest);
         }
         Page fresh;
+        const auto closeQuery = qScopeGuard([this] { query_.close(); });
         query_.setSql(("select * from Log37" + whereWith(QString()) + kOrder + " limit " + QString::number(PageSize) +
                        " offset " + QString::number(qint64(index) * PageSize))
                           .toStdString());
@@ -129,7 +140,6 @@ const LogModel::Page& LogModel::page(int index) const
                 row << QString::fromStdString(query_.asString(i));
             fresh.rows << row;
         }
-        query_.close();
         it = pages_.insert(index, fresh);
     }
     it->used = ++clock_;
@@ -202,11 +212,11 @@ std::optional<int> LogModel::findRow(int start, const QString& condition, bool i
         query_.setSql(("select " + kSortKeyDate + ", LID from Log37" + whereWith(condition + ") and (" + range) +
                        " order by " + kSortKeyDate + ", LID limit 1")
                           .toStdString());
+        const auto closeQuery = qScopeGuard([this] { query_.close(); });
         query_.open();
         std::optional<std::pair<QString, qint64>> found;
         if (!query_.eof())
             found.emplace(QString::fromStdString(query_.asString(0)), query_.asInteger(query_.fieldName(1)));
-        query_.close();
         return found;
     };
     // From the start row (or the row after it) to the last, then from the first row on.

@@ -28,6 +28,9 @@ public:
     QString where() const { return where_; }
     // The statement behind the rows shown, as the window states it.
     QString selectSql() const;
+    // The statement that deletes exactly the rows shown: the same where-clause, and no row
+    // another workstation added since the rows were read.
+    QString deleteSql() const;
     // Reads the rows again (after rows were changed or deleted).
     void refresh();
     // Lets go of the table (the window closes).
@@ -63,6 +66,7 @@ private:
     engine::Query& query_;
     QString folder_, where_;
     int rows_ = 0;
+    qint64 lastLid_ = 0; // the highest key when the rows were read; later rows are not shown
     QStringList columns_;
     QHash<QString, int> columnIndex_; // lower-case name -> position
     mutable QHash<int, Page> pages_;

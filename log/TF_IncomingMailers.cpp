@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QScopeGuard>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -174,18 +175,24 @@ bool TF_IncomingMailers::trackByNumber(bool quietWhenMissing)
         return false;
     }
     const QString grouped = GroupMailerNumber(*digits);
-    engine::Query& q = statementHandle();
-    q.setSql(logmailers::trackByNumberSql(grouped).toStdString());
-    q.open();
-    if (q.eof()) {
-        q.close();
+    qint64 lid = 0;
+    QString name;
+    {
+        // Ended before any message box: a box left open must not hold the log.
+        engine::Query& q = statementHandle();
+        q.setSql(logmailers::trackByNumberSql(grouped).toStdString());
+        const auto closeQuery = qScopeGuard([&q] { q.close(); });
+        q.open();
+        if (!q.eof()) {
+            lid = q.asInteger("LID");
+            name = QString::fromStdString(q.asString("ToAddress1"));
+        }
+    }
+    if (lid == 0) {
         if (!quietWhenMissing)
             MessageService::error("Mailer Number not found.", this);
         return false;
     }
-    const qint64 lid = q.asInteger("LID");
-    const QString name = QString::fromStdString(q.asString("ToAddress1"));
-    q.close();
     AddMailerToList(lid, grouped, name);
     QApplication::beep();
     maskeditMailerNum->clear();
@@ -205,6 +212,7 @@ void TF_IncomingMailers::trackByName()
         BusyCursor busy;
         engine::Query& q = statementHandle();
         q.setSql(logmailers::trackByNameSql(text).toStdString());
+        const auto closeQuery = qScopeGuard([&q] { q.close(); });
         for (q.open(); !q.eof(); q.next()) {
             TMailerRec rec;
             rec.lid = QString::fromStdString(q.asString("LID"));
@@ -216,7 +224,6 @@ void TF_IncomingMailers::trackByName()
             rec.toZip = QString::fromStdString(q.asString("ToZip"));
             found << rec;
         }
-        q.close();
     }
     if (found.isEmpty()) {
         MessageService::error("Addressee name not found.", this);

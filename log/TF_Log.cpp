@@ -31,6 +31,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QSignalBlocker>
 #include <QTableView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -435,14 +437,13 @@ void TF_Log::ReloadLogWindow()
     q.setFolder(folder().toStdString());
     q.setSql(logfilter::selectFiltersSql().toStdString());
     resetFilterControls();
-    lvFilters->blockSignals(true);
+    const QSignalBlocker quiet(lvFilters);
+    const auto closeQuery = qScopeGuard([&q] { q.close(); });
     lvFilters->clear();
     for (q.open(); !q.eof(); q.next()) {
         auto item = new QListWidgetItem(QString::fromStdString(q.asString(0)), lvFilters);
         item->setData(kRecordRole, QString::fromStdString(q.asString(1)));
     }
-    lvFilters->blockSignals(false);
-    q.close();
     gridLog->setColumnWidth(2, 150);
     gridLog->setColumnWidth(3, 150);
 }
@@ -519,6 +520,7 @@ void TF_Log::reloadLines()
     engine::Query& q = dmDovraPro->adsqLog2;
     q.close();
     q.setSql(logfilter::selectLinesSql(filter->text()).toStdString());
+    const auto closeQuery = qScopeGuard([&q] { q.close(); });
     for (q.open(); !q.eof(); q.next()) {
         const TFilterLineRec line{QString::fromStdString(q.asString("FieldName")),
                                   QString::fromStdString(q.asString("Operator")),
@@ -526,7 +528,6 @@ void TF_Log::reloadLines()
         auto item = new QListWidgetItem(logfilter::lineCaption(line), lvFilterDetails);
         item->setData(kRecordRole, QStringList{line.fieldName, line.op, line.value});
     }
-    q.close();
     btnEditFilterLine->setEnabled(false);
     btnDeleteFilterLine->setEnabled(false);
 }
@@ -708,9 +709,10 @@ void TF_Log::btnDeleteAllRecordsClick()
         return;
     {
         BusyCursor busy;
+        // The view's own where-clause: no value a filter holds can reach past it.
         engine::Query& q = dmDovraPro->adsqLog;
         q.close();
-        q.setSql(logfilter::deleteSqlFor(model_->selectSql()).toStdString());
+        q.setSql(model_->deleteSql().toStdString());
         q.execSql();
     }
     if (filtered)

@@ -3,9 +3,12 @@
 #include "printing/PageCanvas.h"
 #include "printing/TrueTypeSubset.h"
 
+#include <QGlyphRun>
 #include <QHash>
+#include <QMutex>
 #include <QRecursiveMutex>
 #include <QSet>
+#include <QTextLayout>
 #include <fontconfig/fontconfig.h>
 #include <map>
 #include <stdexcept>
@@ -98,8 +101,61 @@ std::optional<EmbeddedFace> sameFaceElsewhere(const QRawFont& drawn, const std::
 
 } // namespace
 
+bool hasFace(const QRawFont& font)
+{
+    // The stand-in's size is never set: a default font definition's -1.
+    return font.isValid() && font.pixelSize() > 0;
+}
+
+bool needsGlyph(char32_t character)
+{
+    return character != 0 && !QChar::isSpace(character) && QChar::category(character) != QChar::Other_Format;
+}
+
+QString charactersWithoutFace(const QString& text, const QFont& font)
+{
+    // Most text is all in the font's own face, found at once without laying it out.
+    static QHash<QString, QRawFont> ownFaces;
+    static QMutex mutex;
+    {
+        const QMutexLocker lock(&mutex);
+        auto own = ownFaces.find(font.key());
+        if (own == ownFaces.end())
+            own = ownFaces.insert(font.key(), QRawFont::fromFont(font));
+        const QList<uint> characters = text.toUcs4();
+        if (std::all_of(characters.begin(), characters.end(),
+                        [&](uint c) { return !needsGlyph(c) || own->supportsCharacter(c); }))
+            return {};
+    }
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    QString missing;
+    int length = 1;
+    for (qsizetype i = 0; i < text.size(); i += length) {
+        length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString character = text.mid(i, length);
+        const char32_t c = character.toUcs4().value(0);
+        if (!needsGlyph(c) || missing.contains(character))
+            continue;
+        for (const QGlyphRun& run : layout.glyphRuns(int(i), length)) {
+            if (!hasFace(run.rawFont()) || run.glyphIndexes().contains(0)) {
+                missing += character;
+                break;
+            }
+        }
+    }
+    return missing;
+}
+
 std::optional<FaceFile> faceFileOf(const QRawFont& font)
 {
+    if (!hasFace(font))
+        return std::nullopt;
     const std::vector<Candidate> files = filesOf(font.familyName(), font.styleName());
     if (files.empty())
         return std::nullopt;
@@ -121,6 +177,8 @@ EmbeddedFace embeddedFaceFor(const QRawFont& drawn)
     static QHash<QRawFont, EmbeddedFace> resolved;
     if (const auto found = resolved.constFind(drawn); found != resolved.cend())
         return *found;
+    if (!hasFace(drawn))
+        throw std::runtime_error("Text was laid out without a face.");
 
     const std::optional<FaceFile> file = faceFileOf(drawn);
     EmbeddedFace embedded;

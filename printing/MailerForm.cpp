@@ -1,9 +1,13 @@
 #include "printing/MailerForm.h"
 
+#include "app/Settings.h"
+#include "printing/FontFaces.h"
 #include "printing/MailerNumber.h"
 #include "printing/RecentCache.h"
 #include "printing/TBarcodeBmp.h"
 
+#include <QTextBoundaryFinder>
+#include <algorithm>
 #include <cmath>
 
 void LabelPosition::advance()
@@ -29,6 +33,10 @@ struct FontChoice {
 };
 
 const FontChoice kBaseFont{kArial, 8, 0};
+
+// Alignment offsets as the Printer Alignment dialog allows them: three times one beyond
+// them could exceed an int.
+constexpr int kAlignLimit = Settings::kAlignmentLimit;
 
 // Halves go to the even neighbour: round(4.5) = 4.
 int roundHalfEven(double value)
@@ -80,7 +88,9 @@ RenderedBarcode renderBarcode(const BarcodeRender& how, const QString& text)
 class Sheet {
 public:
     Sheet(PageCanvas& canvas, const MailerPrintData& data)
-        : canvas_(canvas), dpi_(canvas.DotsPerInch()), leftRight_(data.leftRight), topBottom_(data.topBottom)
+        : canvas_(canvas), dpi_(canvas.DotsPerInch()),
+          leftRight_(std::clamp(data.leftRight, -kAlignLimit, kAlignLimit)),
+          topBottom_(std::clamp(data.topBottom, -kAlignLimit, kAlignLimit))
     {
         const QPoint offset = canvas.PrintableOffset();
         offsetX_ = static_cast<double>(offset.x()) / dpi_.x;
@@ -113,6 +123,38 @@ public:
         canvas_.DrawText(X(x), Y(y), text);
     }
 
+    // Lines of the mailer's own text, each at its place (x, y in inches) with the room the
+    // places have: the length along the text from the place, in inches, up to the edge of the
+    // printable area. Lines too long for it set the lines, all alike, in a smaller size, down
+    // to the smallest legible size of the face; a line that does not fit even then is cut at
+    // the last character that fits.
+    void fittedLines(const FontChoice& font, const QList<QPointF>& places, double room, const QStringList& texts)
+    {
+        QList<int> rooms;
+        for (const QPointF& place : places)
+            rooms.append(roomInDots(font.angle, place.x(), place.y(), room));
+        FontChoice size = font;
+        const auto allFit = [&] {
+            use(size);
+            for (qsizetype i = 0; i < texts.size(); ++i)
+                if (canvas_.TextWidth(texts[i]) > rooms[i])
+                    return false;
+            return true;
+        };
+        while (!allFit() && size.points > smallestLegible(font.face))
+            --size.points;
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            const QString& text = texts[i];
+            canvas_.DrawText(X(places[i].x()), Y(places[i].y()),
+                             canvas_.TextWidth(text) <= rooms[i] ? text : longestStartThatFits(text, rooms[i]));
+        }
+    }
+
+    void fitted(const FontChoice& font, double x, double y, double room, const QString& text)
+    {
+        fittedLines(font, {QPointF(x, y)}, room, {text});
+    }
+
     // Turned by 180 degrees, the text lies left of its reference point; putting that point one
     // text width right of x makes the text cover the sheet from x onward.
     void amountFrom(const FontChoice& font, double x, double y, const QString& amount)
@@ -127,6 +169,31 @@ public:
     }
 
 private:
+    static int smallestLegible(const QString& face) { return face == kOcr ? 6 : 4; }
+
+    // The room in dots, kept on the printable area: text turned by 180 degrees runs towards
+    // its left edge, text at 270 degrees towards its bottom edge.
+    int roomInDots(int angle, double x, double y, double room) const
+    {
+        if (angle == 2700)
+            return std::min(Y(y + room), canvas_.PageSize().height()) - Y(y);
+        return X(x) - std::max(X(x - room), 0);
+    }
+
+    // The longest start of the text, cut between characters as a reader sees them, that
+    // fits the room in the font in use.
+    QString longestStartThatFits(const QString& text, int roomDots) const
+    {
+        QTextBoundaryFinder boundaries(QTextBoundaryFinder::Grapheme, text);
+        QString fitting;
+        for (qsizetype end = boundaries.toNextBoundary(); end > 0; end = boundaries.toNextBoundary()) {
+            if (canvas_.TextWidth(text.left(end)) > roomDots)
+                break;
+            fitting = text.left(end);
+        }
+        return fitting;
+    }
+
     PageCanvas& canvas_;
     Resolution dpi_;
     int leftRight_;
@@ -152,10 +219,26 @@ int mailerNumberLength(const Sheet& sheet)
 using Lines = std::array<QString, 5>;
 using LineSpots = std::array<double, 5>;
 
+// Capital letters as the form prints them. Georgian keeps the letters it is written in:
+// its capitals (Mtavruli) are a recent addition to Unicode that few faces have.
+QString capitals(const QString& text)
+{
+    const QList<uint> characters = text.toUcs4();
+    if (std::none_of(characters.begin(), characters.end(),
+                     [](uint c) { return QChar::script(c) == QChar::Script_Georgian; }))
+        return text.toUpper();
+    QString upper;
+    for (const char32_t c : characters) {
+        const QString character = QString::fromUcs4(&c, 1);
+        upper += QChar::script(c) == QChar::Script_Georgian ? character : character.toUpper();
+    }
+    return upper;
+}
+
 Lines upperCase(Lines lines)
 {
     for (QString& line : lines)
-        line = line.toUpper();
+        line = capitals(line);
     return lines;
 }
 
@@ -198,42 +281,61 @@ void formZipBarcodes(Sheet& sheet, const MailerPrintData& data)
     }
 }
 
+// The room of each line of the mailer's own text, in inches along the text: up to the
+// nearest other text, bar code or sheet edge the line would otherwise run into.
+namespace room {
+constexpr double kSenderTop = 2.75;         // towards the sender's lines turned a quarter
+constexpr double kSenderSide = 2.95;        // towards the number under the return receipt's bar code
+constexpr double kRecipientTop = 4.25;      // towards the extra label
+constexpr double kRecipientReceipt = 3.4;   // towards the receipt's captions
+constexpr double kExtraLabel = 2.7;         // towards the sheet's edge
+constexpr double kSenderTurned = 2.15;      // towards the recipient's lines
+constexpr double kReAndCommentTurned = 7.1; // towards the sheet's edge
+constexpr double kReceipt = 1.35;           // towards the sheet's edge
+constexpr double kLabel = 3.0;              // towards the next label
+} // namespace room
+
 void formTextBlock(Sheet& sheet, const MailerPrintData& data)
 {
-    const auto lines = [&sheet](const FontChoice& font, double x, const LineSpots& ys, const Lines& texts) {
-        for (int i = 0; i < 5; ++i)
-            sheet.text(font, x, ys[i], texts[i]);
+    const auto lines = [&sheet](const FontChoice& font, double x, const LineSpots& ys, double room,
+                                const Lines& texts) {
+        QList<QPointF> places;
+        for (const double y : ys)
+            places.append(QPointF(x, y));
+        sheet.fittedLines(font, places, room, QStringList(texts.begin(), texts.end()));
     };
     const Lines senderUpper = upperCase(data.senderLines);
     const Lines recipientUpper = upperCase(data.recipientLines);
     const QString re = "RE: " + data.re;
 
     const FontChoice ocr180{kOcr, 10, 1800};
-    lines(ocr180, 7.1, {4.5, 4.35, 4.2, 4.05, 3.9}, senderUpper);
-    lines(ocr180, 7.55, {3.45, 3.3, 3.15, 3.0, 2.85}, senderUpper);
-    lines(ocr180, 7.1, {6.7, 6.55, 6.4, 6.25, 6.1}, recipientUpper);
-    lines(ocr180, 4.9, {1.45, 1.3, 1.15, 1.0, 0.85}, recipientUpper);
+    lines(ocr180, 7.1, {4.5, 4.35, 4.2, 4.05, 3.9}, room::kSenderTop, senderUpper);
+    lines(ocr180, 7.55, {3.45, 3.3, 3.15, 3.0, 2.85}, room::kSenderSide, senderUpper);
+    lines(ocr180, 7.1, {6.7, 6.55, 6.4, 6.25, 6.1}, room::kRecipientTop, recipientUpper);
+    lines(ocr180, 4.9, {1.45, 1.3, 1.15, 1.0, 0.85}, room::kRecipientReceipt, recipientUpper);
     if (data.extraLabel == "Yes")
-        lines(ocr180, 2.8, {6.6, 6.45, 6.3, 6.15, 6.0},
+        lines(ocr180, 2.8, {6.6, 6.45, 6.3, 6.15, 6.0}, room::kExtraLabel,
               data.extraLabelAddress == "Addressed To" ? recipientUpper : senderUpper);
-    sheet.text(ocr180, 7.1, 4.72, re);
+    sheet.fitted(ocr180, 7.1, 4.72, room::kSenderTop, re);
 
     const FontChoice ocr270{kOcr, 10, 2700};
     const LineSpots senderXs{4.3, 4.15, 4.0, 3.85, 3.7};
-    for (int i = 0; i < 5; ++i)
-        sheet.text(ocr270, senderXs[i], 3.8, senderUpper[i]);
-    sheet.text(ocr270, 8.21, 3.8, re);
-    sheet.text(ocr270, 8.06, 3.8, data.comment);
+    QList<QPointF> senderTurned;
+    for (const double x : senderXs)
+        senderTurned.append(QPointF(x, 3.8));
+    sheet.fittedLines(ocr270, senderTurned, room::kSenderTurned, QStringList(senderUpper.begin(), senderUpper.end()));
+    sheet.fitted(ocr270, 8.21, 3.8, room::kReAndCommentTurned, re);
+    sheet.fitted(ocr270, 8.06, 3.8, room::kReAndCommentTurned, data.comment);
 
     const FontChoice small{kArial, 6, 1800};
-    sheet.text(small, 1.45, 2.88, data.senderLines[0]);
-    sheet.text(small, 1.45, 2.78, re);
-    sheet.text(small, 1.45, 2.68, data.comment);
+    sheet.fitted(small, 1.45, 2.88, room::kReceipt, data.senderLines[0]);
+    sheet.fitted(small, 1.45, 2.78, room::kReceipt, re);
+    sheet.fitted(small, 1.45, 2.68, room::kReceipt, data.comment);
     if (data.department != "-1")
-        sheet.text(small, 1.45, 2.58, "DP: " + data.department);
+        sheet.fitted(small, 1.45, 2.58, room::kReceipt, "DP: " + data.department);
     if (data.processedBy != "-1")
-        sheet.text(small, 1.45, 2.48, "PB: " + data.processedBy);
-    lines(small, 1.45, {2.13, 2.03, 1.93, 1.83, 1.73}, data.recipientLines);
+        sheet.fitted(small, 1.45, 2.48, room::kReceipt, "PB: " + data.processedBy);
+    lines(small, 1.45, {2.13, 2.03, 1.93, 1.83, 1.73}, room::kReceipt, data.recipientLines);
     const std::array<double, 4> feeYs{1.43, 1.33, 1.23, 1.13};
     const std::array<QString, 4> fees{data.postage, data.certifiedFee, data.returnFee, data.restrictedFee};
     for (int i = 0; i < 4; ++i)
@@ -264,8 +366,8 @@ void labelNumberBlock(Sheet& sheet, const QString& numberT, double a, double b)
 void labelTextBlock(Sheet& sheet, const MailerPrintData& data, double a, double b)
 {
     const FontChoice ocr8{kOcr, 8, 2700};
-    sheet.text(ocr8, 8.0 - a, b + 0.5, data.recipientLines[0].left(40));
-    sheet.text(ocr8, 7.9 - a, b + 0.5, data.recipientLines[1].left(40));
+    sheet.fittedLines(ocr8, {QPointF(8.0 - a, b + 0.5), QPointF(7.9 - a, b + 0.5)}, room::kLabel,
+                      {data.recipientLines[0].left(40), data.recipientLines[1].left(40)});
 }
 
 // Draws the mailer on the page under way and returns its kind "T" Mailer Number.
@@ -338,4 +440,61 @@ QString PrintMailerForm(PageCanvas& canvas, const MailerPrintData& data, MailerL
         canvas.BeginDocument();
     }
     return numberT;
+}
+
+QList<UnprintableLine> unprintableLines(const MailerPrintData& data, MailerLayout layout)
+{
+    // Printers differ in resolution, not in the faces that have a character.
+    constexpr int kDotsPerInch = 600;
+    const QFont ocr = canvasFont(kOcr, 10, kDotsPerInch);
+    const QFont small = canvasFont(kArial, 6, kDotsPerInch);
+    QList<std::pair<QString, QString>> printed;
+    const bool form = layout == MailerLayout::Form;
+    for (int i = 0; i < (form ? 5 : 2); ++i)
+        printed.append({QStringLiteral("Recipient line %1").arg(i + 1), data.recipientLines[i]});
+    if (form) {
+        for (int i = 0; i < 5; ++i)
+            printed.append({QStringLiteral("Sender line %1").arg(i + 1), data.senderLines[i]});
+        printed.append({QStringLiteral("RE"), data.re});
+        printed.append({QStringLiteral("Comment"), data.comment});
+        if (data.department != "-1")
+            printed.append({QStringLiteral("Department"), data.department});
+        if (data.processedBy != "-1")
+            printed.append({QStringLiteral("Processed By"), data.processedBy});
+    }
+    QList<UnprintableLine> found;
+    for (const auto& [line, text] : printed) {
+        // The form prints most lines in capitals in the OCR face and some as they are in the
+        // small face; the label only the former, as typed.
+        QString missing = charactersWithoutFace(form ? capitals(text) : text, ocr);
+        if (form) {
+            for (const char32_t c : charactersWithoutFace(text, small).toUcs4()) {
+                const QString character = QString::fromUcs4(&c, 1);
+                if (!missing.contains(character))
+                    missing += character;
+            }
+        }
+        if (!missing.isEmpty())
+            found.append({line, missing});
+    }
+    return found;
+}
+
+QString unprintableLinesQuestion(const QList<UnprintableLine>& lines)
+{
+    if (lines.isEmpty())
+        return {};
+    QStringList listed;
+    // The screen may lack the face as well: each character is also named by its number.
+    for (const UnprintableLine& line : lines) {
+        QStringList numbers;
+        for (const char32_t c : line.characters.toUcs4())
+            numbers.append(QStringLiteral("U+%1").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper());
+        // On a line of their own: a character of a script without a face draws the blanks and
+        // brackets next to it as boxes too.
+        listed.append(line.line + ": " + line.characters + "\n(" + numbers.join(' ') + ")");
+    }
+    return QStringLiteral("These characters cannot be printed with the fonts installed on this computer; a mark "
+                          "stands in for each of them:\n\n%1\n\nPrint anyway?")
+        .arg(listed.join('\n'));
 }

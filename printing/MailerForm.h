@@ -5,6 +5,7 @@
 
 #include "printing/PageCanvas.h"
 
+#include <QList>
 #include <QString>
 #include <array>
 
@@ -58,3 +59,15 @@ QString PrintMailerForm(PageCanvas& canvas, const MailerPrintData& data, MailerL
 // offsets) as one print job of one page; nothing else of the form. Returns the kind "T"
 // number. A job that fails part-way is taken back.
 QString PrintFormNumberBlock(PageCanvas& canvas, const MailerPrintData& data);
+
+// A line of a mailer with characters that no installed face can draw: they print as
+// replacement marks.
+struct UnprintableLine {
+    QString line;       // as the user knows it: "Recipient line 1", "Comment", ...
+    QString characters; // each once, in the order of the line
+};
+
+// The lines of the mailer that the layout prints and that hold such characters.
+QList<UnprintableLine> unprintableLines(const MailerPrintData& data, MailerLayout layout);
+// The question asked before such a mailer takes its number; empty when there are none.
+QString unprintableLinesQuestion(const QList<UnprintableLine>& lines);

@@ -3,6 +3,7 @@
 #include "app/Settings.h"
 #include "app/datamodule/TdmDovraPro.h"
 #include "engine/Engine.h"
+#include "engine/Query.h"
 
 const QString NoCustomerIdMessage =
     QStringLiteral("You can not print a Mailer with \"00-000-0000\" as a Customer ID.\r\r"
@@ -60,7 +61,13 @@ bool OpenNumberCounter(const Settings& settings, TNumberState& state, QString& r
 {
     refusal.clear();
     CloseUnlessKept guard;
-    OpenCounterTableExclusive(settings);
+    try {
+        OpenCounterTableExclusive(settings);
+    } catch (const engine::BusyError& e) {
+        throw engine::BusyError(engine::inUseMessage(engine::tableFile(toStd(settings.mailerNumDB), "MailerNum"),
+                                                     e.what()) +
+                                "\n\nNothing has been printed; no Mailer Number was used.");
+    }
     const engine::Table& table = counterTable();
     // A counter without its row would hand out numbers it cannot record.
     if (table.eof())
@@ -103,4 +110,75 @@ void CloseNumberCounter()
     engine::Table& table = counterTable();
     table.close();
     table.setExclusive(false);
+}
+
+LoggedSerials SerialsInLog(const QString& logFolder, const QString& customerId)
+{
+    LoggedSerials logged;
+    const QString id = CustomerIdWithoutDashes(customerId);
+    if (!engine::tableExists(toStd(logFolder), "Log37"))
+        return logged;
+    engine::Query q;
+    q.setFolder(toStd(logFolder));
+    // Rows brought in from earlier editions write the Customer ID with dashes.
+    q.setSql("select count(*) as Rows, min(SerialNum) as Lowest, max(SerialNum) as Highest from Log37 "
+             "where replace(CustID, '-', '') = " +
+             engine::quoted(toStd(id)) + " and SerialNum is not null and MailerNum is not null");
+    q.open();
+    if (!q.eof()) {
+        logged.count = int(q.asInteger("Rows"));
+        if (logged.count > 0) {
+            logged.lowest = int(q.asInteger("Lowest"));
+            logged.highest = int(q.asInteger("Highest"));
+        }
+    }
+    q.close();
+    return logged;
+}
+
+QString UnusedSerialFrom(const LoggedSerials& logged, const QString& serial, SerialDirection direction)
+{
+    if (logged.count == 0)
+        return {};
+    const auto seven = [](int value) { return QString("%1").arg(value, 7, 10, QChar('0')); };
+    const int value = serial.toInt();
+    if (direction == SerialDirection::Up)
+        return value > logged.highest ? QString() : AdvanceSerial(seven(logged.highest), direction);
+    return value < logged.lowest ? QString() : AdvanceSerial(seven(logged.lowest), direction);
+}
+
+QString SerialUsedQuestion(const QString& logFolder, const QString& customerId, const LoggedSerials& logged,
+                           const QString& serial, const QString& proposed)
+{
+    return QStringLiteral("The log %1 already holds %2 Mailer Numbers with the Mailer ID %3, serials %4 to %5, so "
+                          "counting on from serial %6 would hand out a number a second time.\n\n"
+                          "Use the next serial the log has not used, %7?")
+        .arg(logFolder + "/Log37.adt")
+        .arg(logged.count)
+        .arg(CustomerIdWithoutDashes(customerId))
+        .arg(logged.lowest, 7, 10, QChar('0'))
+        .arg(logged.highest, 7, 10, QChar('0'))
+        .arg(serial, proposed);
+}
+
+bool LogHoldsPrintedMailers(const QString& logFolder)
+{
+    if (!engine::tableExists(toStd(logFolder), "Log37"))
+        return false;
+    engine::Query q;
+    q.setFolder(toStd(logFolder));
+    q.setSql("select 1 from Log37 where MailerNum is not null and SerialNum is not null limit 1");
+    q.open();
+    const bool any = !q.eof();
+    q.close();
+    return any;
+}
+
+QString CounterMadeAnewMessage(const QString& counterFolder)
+{
+    return QStringLiteral("The Mailer Number counter %1 was missing or empty and has been made anew, with no Mailer "
+                          "ID and the serial 0000000. Nothing is printed with it until the Mailer ID and the next "
+                          "serial are entered under Options, Mailer Number; the log already holds Mailer Numbers, "
+                          "and the serials it holds are not handed out again.")
+        .arg(counterFolder + "/MailerNum.adt");
 }

@@ -58,3 +58,27 @@ public:
     TNumberCounterRelease(const TNumberCounterRelease&) = delete;
     TNumberCounterRelease& operator=(const TNumberCounterRelease&) = delete;
 };
+
+// The log is the witness of every number handed out: the serials it holds for one Customer ID,
+// whether printed by this program or brought in from the log of an earlier edition.
+struct LoggedSerials {
+    int count = 0;
+    int lowest = 0;
+    int highest = 0;
+};
+LoggedSerials SerialsInLog(const QString& logFolder, const QString& customerId);
+
+// The serial to start from instead of serial so that counting on from it never meets one the
+// log holds: counting up, one past the highest; counting down, one below the lowest. Empty when
+// serial is clear of them already.
+QString UnusedSerialFrom(const LoggedSerials& logged, const QString& serial, SerialDirection direction);
+
+// The question put when a counter is set to serial although the log holds later ones.
+QString SerialUsedQuestion(const QString& logFolder, const QString& customerId, const LoggedSerials& logged,
+                           const QString& serial, const QString& proposed);
+
+// Whether the log holds any mailer printed with a number.
+bool LogHoldsPrintedMailers(const QString& logFolder);
+
+// Said at start when the counter had to be made anew while the log holds numbers already.
+QString CounterMadeAnewMessage(const QString& counterFolder);

@@ -1,6 +1,7 @@
 #include "printing/PdfCanvas.h"
 
 #include "app/ProgramFolder.h"
+#include "engine/Engine.h"
 #include "printing/RecentCache.h"
 #include "printing/TrueTypeSubset.h"
 
@@ -349,7 +350,8 @@ QByteArray toUnicodeCMap(const std::vector<char32_t>& textOf)
 // is gathered in memory.
 class PdfJobCanvas::Job {
 public:
-    QFile file;
+    QFile file;      // written under a hidden name, put under finalPath once whole
+    QString finalPath;
     PdfBytes content;
     QStringList title;
     QString subject;
@@ -475,6 +477,9 @@ public:
             throw PrintError(finishError());
         file.close();
         if (file.error() != QFileDevice::NoError)
+            throw PrintError(finishError());
+        // Only a whole job appears under its name: a job cut short leaves no part of one there.
+        if (engine::placeWithoutReplacing(file.fileName().toStdString(), finalPath.toStdString()) != 0)
             throw PrintError(finishError());
     }
 
@@ -662,7 +667,7 @@ PdfJobCanvas::Job& PdfJobCanvas::page()
         throw PrintError(QStringLiteral("Drawing outside a print job."));
     auto job = std::make_unique<Job>();
     try {
-        openJobFile(job->file);
+        openJobFile(job->file, job->finalPath);
     } catch (const PrintError&) {
         jobOpen_ = false;
         throw;
@@ -672,7 +677,7 @@ PdfJobCanvas::Job& PdfJobCanvas::page()
     return *job_;
 }
 
-void PdfJobCanvas::openJobFile(QFile& file)
+void PdfJobCanvas::openJobFile(QFile& file, QString& finalPath)
 {
     // The number of the next file in each folder printed to by this process: a folder is
     // read at its first job, and again only when another program has taken the name.
@@ -683,10 +688,13 @@ void PdfJobCanvas::openJobFile(QFile& file)
     for (int attempt = 1;; ++attempt) {
         if (next == 0)
             next = firstFreeNumber();
-        const QString path = folder_ + QStringLiteral("/print-%1.pdf").arg(next, 8, 10, QLatin1Char('0'));
-        file.setFileName(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        const QString number = QStringLiteral("%1").arg(next, 8, 10, QLatin1Char('0'));
+        const QString path = folder_ + QStringLiteral("/print-") + number + QStringLiteral(".pdf");
+        // The hidden file being written holds the number until the job is whole.
+        file.setFileName(folder_ + QStringLiteral("/.print-") + number + QStringLiteral(".pdf.part"));
+        if (!QFileInfo::exists(path) && file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             lastFile_ = path;
+            finalPath = path;
             ++next;
             return;
         }
@@ -703,10 +711,11 @@ int PdfJobCanvas::firstFreeNumber() const
     QDir dir(folder_);
     if (!dir.mkpath(QStringLiteral(".")))
         throw PrintError(QStringLiteral("The folder \"%1\" for printed files could not be created.").arg(folder_));
-    static const QRegularExpression numbered(QStringLiteral("^print-(\\d+)\\.pdf$"));
+    static const QRegularExpression numbered(QStringLiteral("^\\.?print-(\\d+)\\.pdf(\\.part)?$"));
     int highest = 0;
-    // Any kind of entry holds its name.
-    for (const QString& name : dir.entryList({QStringLiteral("print-*.pdf")}, QDir::AllEntries | QDir::System)) {
+    // Any kind of entry holds its name, and so does a job being written.
+    for (const QString& name : dir.entryList({QStringLiteral("print-*.pdf"), QStringLiteral(".print-*.pdf.part")},
+                                             QDir::AllEntries | QDir::System | QDir::Hidden)) {
         const QRegularExpressionMatch match = numbered.match(name);
         if (match.hasMatch())
             highest = std::max(highest, match.captured(1).toInt());
@@ -750,8 +759,37 @@ const PdfJobCanvas::Font& PdfJobCanvas::fontOf(const QString& face, int points)
         font.pixelSize = font.font.pixelSize();
         font.ascent = drawn.ascent();
         font.height = qRound(drawn.ascent() + drawn.descent());
+        setReplacement(font);
     }
     return font;
+}
+
+void PdfJobCanvas::setReplacement(Font& font)
+{
+    constexpr char32_t kReplacementCharacter = 0xFFFD;
+    QTextLayout layout(QString(QChar(kReplacementCharacter)), font.font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QRawFont raw = run.rawFont();
+        if (!hasFace(raw) || run.glyphIndexes().isEmpty() || run.glyphIndexes().first() == 0)
+            continue;
+        try {
+            font.replacementFace = embeddedFaceFor(raw);
+        } catch (const std::runtime_error&) {
+            continue;
+        }
+        font.replacementGlyph = font.replacementFace.sameGlyphs
+                                    ? run.glyphIndexes().first()
+                                    : glyphOf(font.replacementFace.raw, kReplacementCharacter);
+        font.replacementPixelSize = raw.pixelSize();
+        if (font.replacementGlyph != 0)
+            return;
+    }
+    font.replacementFace = font.embedded;
+    font.replacementGlyph = glyphOf(font.embedded.raw, U'?');
+    font.replacementPixelSize = font.pixelSize;
 }
 
 const PdfJobCanvas::Font& PdfJobCanvas::font() const
@@ -867,8 +905,26 @@ void PdfJobCanvas::layOutByQt(SetText& set) const
         }
         i += pair ? 1 : 0;
     }
+    // Characters no installed face has come as glyphs of no face, or as glyph 0 of a face
+    // without them; each shows as the replacement mark.
+    GlyphRun replaced;
+    replaced.face = current.replacementFace.face;
+    replaced.pixelSize = current.replacementPixelSize;
+    const auto replace = [&](const QPointF& position) {
+        replaced.glyphs.push_back(current.replacementGlyph);
+        replaced.characters.push_back(0xFFFD);
+        replaced.positions.push_back(position - QPointF(0, line.ascent()));
+    };
     for (const QGlyphRun& qtRun : layout.glyphRuns()) {
         const QRawFont drawn = qtRun.rawFont();
+        const QList<quint32> glyphs = qtRun.glyphIndexes();
+        const QList<QPointF> positions = qtRun.positions();
+        if (!hasFace(drawn)) {
+            for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
+                if (needsGlyph(characterOf.value(place(glyphs[i], positions[i]), U'?')))
+                    replace(positions[i]);
+            continue;
+        }
         EmbeddedFace embedded;
         try {
             embedded = embeddedFaceFor(drawn);
@@ -879,11 +935,13 @@ void PdfJobCanvas::layOutByQt(SetText& set) const
         GlyphRun run;
         run.face = embedded.face;
         run.pixelSize = drawn.pixelSize();
-        const QList<quint32> glyphs = qtRun.glyphIndexes();
-        const QList<QPointF> positions = qtRun.positions();
         for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
-            // A stand-in face takes its own glyph for the character.
             const char32_t c = characterOf.value(place(glyphs[i], positions[i]));
+            if (glyphs[i] == 0 && needsGlyph(c)) {
+                replace(positions[i]);
+                continue;
+            }
+            // A stand-in face takes its own glyph for the character.
             const quint32 glyph = embedded.sameGlyphs ? glyphs[i] : (c ? glyphOf(embedded.raw, c) : 0);
             run.glyphs.push_back(glyph);
             run.characters.push_back(c);
@@ -891,6 +949,8 @@ void PdfJobCanvas::layOutByQt(SetText& set) const
         }
         set.runs.push_back(std::move(run));
     }
+    if (!replaced.glyphs.empty())
+        set.runs.push_back(std::move(replaced));
 }
 
 int PdfJobCanvas::TextWidth(const QString& text) const

@@ -1,7 +1,8 @@
 // The page canvas as PDF files, one per print job, written by the program itself: a job holds
 // only what it drew, so a one-page form costs a fraction of a millisecond to write. Fonts
 // are embedded as subsets of the installed TrueType faces (CFF faces whole); a character the
-// chosen face lacks is drawn from the fallback face Qt's painter would take.
+// chosen face lacks is drawn from the fallback face Qt's painter would take, and one that no
+// installed face has as a replacement mark, its text kept for copying and searching.
 #pragma once
 
 #include "printing/PageCanvas.h"
@@ -62,6 +63,11 @@ private:
         int pixelSize = 0;
         double ascent = 0;
         int height = 0;
+        // What stands for a character no installed face has: the replacement character
+        // "\uFFFD" from the face Qt takes for it, or else "?" of the font's own face.
+        EmbeddedFace replacementFace;
+        quint32 replacementGlyph = 0;
+        double replacementPixelSize = 0;
     };
     // Glyphs of one face, in the order they are drawn.
     struct GlyphRun {
@@ -87,6 +93,7 @@ private:
     // The font of a face name and size, looked up once per program run: the main window opens
     // a canvas for every print command.
     static const Font& fontOf(const QString& face, int points);
+    static void setReplacement(Font& font);
     // Text the face has a glyph for, in the scripts that need no shaping, goes glyph by glyph
     // with the face's own advances; any other is laid out by Qt, with fallback faces. The
     // last text set is kept, as TextWidth is mostly followed by DrawText of the same text.
@@ -95,7 +102,7 @@ private:
     // The open job; its file is created at the first drawing, so that a job with nothing
     // drawn (the one left open after the last label of a sheet) leaves no file.
     Job& page();
-    void openJobFile(QFile& file);
+    void openJobFile(QFile& file, QString& finalPath);
     int firstFreeNumber() const;
     // Removes the file of a job that could not be written.
     void abandonJob();

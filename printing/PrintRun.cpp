@@ -10,6 +10,8 @@
 #include <malloc.h>
 #include <optional>
 
+void (*NumberStepProbe)(const char* step) = nullptr;
+
 const QString BatchStoredMessage = QStringLiteral("Record has been added to the Batch File.");
 const QString NoBatchRecordsMessage = QStringLiteral("There are no records in the Batch file.");
 const QString ClearBatchQuestion = QStringLiteral("Are you sure you want to clear the Batch file?");
@@ -170,44 +172,81 @@ private:
 };
 
 // Takes the mailer's number for good before it is printed. The log is held first and the
-// number's row written into it, then the counter's next serial is posted through the counter
-// handle the run holds exclusively, then the row is committed:
+// number's row written into it and read back, then the counter's next serial is posted
+// through the counter handle the run holds exclusively, then the row is committed:
 // a crash at any instant leaves the counter past every number logged (a crash between the
 // two commits leaves an unused number, never a number used twice), and a counter or log
 // that cannot be written refuses the mailer while nothing is on paper. Two commits of one
 // file each cost far fewer syncs than one commit across both. logRow writes the row (a new
-// one, or a batch row completed) and returns the rows it changed; none means the mailer is
-// not to be printed, and nothing is written.
-bool reserveNumber(const Settings& settings, const QString& nextSerial,
-                   const std::function<int(engine::MultiTableWrite&)>& logRow)
+// one, or a batch row completed) and returns its key; none means the mailer is not to be
+// printed, and nothing is written. The log takes a number it holds already for no second
+// row, so a counter set back to used serials refuses the mailer instead of printing it.
+engine::EngineError heldByAnother(const std::string& file, const engine::BusyError& e)
+{
+    return engine::EngineError(engine::inUseMessage(file, e.what()));
+}
+
+void reachedStep(const char* step)
+{
+    if (NumberStepProbe)
+        NumberStepProbe(step);
+}
+
+bool reserveNumber(const Settings& settings, const QString& number, const QString& nextSerial,
+                   const std::function<std::int64_t(engine::MultiTableWrite&)>& logRow)
 {
     engine::Table& counter = dmDovraPro->adstMailerNum;
     const engine::MultiTableWrite::TableRef logTable{toStd(settings.logDB), kLogTable};
+    const std::string logFile = engine::tableFile(logTable.folder, logTable.table);
     try {
         engine::requireWritable(counter.folder(), counter.tableName());
         engine::requireWritable(logTable.folder, logTable.table);
-        const auto held = [](const std::string& file, const engine::BusyError& e) {
-            return engine::EngineError("The table " + file +
-                                       " is in use by another program or workstation and cannot be written (" +
-                                       e.what() + ")");
-        };
+        engine::requireSound(counter.folder(), counter.tableName());
+        engine::requireSound(logTable.folder, logTable.table);
         std::optional<engine::MultiTableWrite> log;
         try {
             log.emplace(std::vector{logTable});
         } catch (const engine::BusyError& e) {
-            throw held(engine::tableFile(logTable.folder, logTable.table), e);
+            throw heldByAnother(logFile, e);
         }
-        if (logRow(*log) == 0)
+        std::int64_t logId = 0;
+        try {
+            logId = logRow(*log);
+        } catch (const engine::UniqueKeyError&) {
+            throw engine::EngineError(
+                "The Mailer Number " + toStd(GroupMailerNumber(number)) + " is already in the log " + logFile +
+                ": the Mailer Number counter stands at a serial that has been used before. Set the next serial "
+                "in Options, Mailer Number; it proposes the next serial the log has not used.");
+        }
+        if (logId == 0)
             return false;
+        // A row that does not read back went where the log cannot show it.
+        std::optional<engine::Value> stored;
+        try {
+            stored = log->firstValue("SELECT MailerNum FROM " + kLogTable + " WHERE LID = ?", {logId});
+        } catch (const engine::BusyError&) {
+            throw;
+        } catch (const engine::EngineError& e) {
+            throw engine::EngineError("The log " + logFile + " cannot read back the row just written (" + e.what() +
+                                      "): it is damaged. Restore it from a backup copy.");
+        }
+        const auto* storedText = stored ? std::get_if<std::string>(&*stored) : nullptr;
+        if (!storedText || QString::fromStdString(*storedText).remove(' ') != number)
+            throw engine::EngineError("The log " + logFile +
+                                      " does not read back the row just written: it is damaged. Restore it from a "
+                                      "backup copy.");
+        reachedStep("log row written");
         try {
             counter.edit();
             counter.setText("SerialNum", toStd(nextSerial.left(7)));
             counter.post();
         } catch (const engine::BusyError& e) {
             counter.cancel();
-            throw held(counter.fileName(), e);
+            throw heldByAnother(counter.fileName(), e);
         }
+        reachedStep("counter posted");
         log->commit();
+        reachedStep("number taken");
         return true;
     } catch (const engine::EngineError& e) {
         throw engine::EngineError(std::string(e.what()) + "\n\nNothing has been printed; no Mailer Number was used.");
@@ -325,14 +364,15 @@ PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData
     const QString number = MailerNumberOf(state);
 
     std::int64_t logId = 0;
-    reserveNumber(settings, AdvanceSerial(state.Serial, state.direction()), [&](engine::MultiTableWrite& write) {
-        LogFields row = entryFields(entry);
-        const LogFields printed = printedFields(GroupMailerNumber(number), number, state.CustomerId);
-        row.insert(row.end(), printed.begin(), printed.end());
-        const int added = write.run(insertLogRowSql(row), valuesOf(row));
-        logId = write.lastInsertId();
-        return added;
-    });
+    reserveNumber(settings, number, AdvanceSerial(state.Serial, state.direction()),
+                  [&](engine::MultiTableWrite& write) {
+                      LogFields row = entryFields(entry);
+                      const LogFields printed = printedFields(GroupMailerNumber(number), number, state.CustomerId);
+                      row.insert(row.end(), printed.begin(), printed.end());
+                      if (write.run(insertLogRowSql(row), valuesOf(row)) > 0)
+                          logId = write.lastInsertId();
+                      return logId;
+                  });
 
     const LabelPosition position = labelPosition(settings);
     try {
@@ -396,8 +436,8 @@ void printBatchRows(PageCanvas& canvas, Settings& settings, MailerLayout layout,
         std::vector<engine::Value> values = valuesOf(printed);
         values.push_back(logId);
         // A row another workstation has printed meanwhile is passed over.
-        if (!reserveNumber(settings, next, [&](engine::MultiTableWrite& write) {
-                return write.run(updateLogRowSql(printed, "Batch"), values);
+        if (!reserveNumber(settings, number, next, [&](engine::MultiTableWrite& write) {
+                return write.run(updateLogRowSql(printed, "Batch"), values) > 0 ? logId : std::int64_t(0);
             }))
             continue;
         state.Serial = next;

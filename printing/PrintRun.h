@@ -122,3 +122,7 @@ QString multipleFormsMessage(int count);
 extern const QString BatchStoredMessage;
 extern const QString NoBatchRecordsMessage;
 extern const QString ClearBatchQuestion;
+
+// Called at the named moments of taking a number ("log row written", "counter posted",
+// "number taken"), so that the crash tests can stop the program exactly there. Unset in use.
+extern void (*NumberStepProbe)(const char* step);

@@ -9,13 +9,11 @@
 
 namespace {
 
-constexpr int kLimit = 999;
-
 QSpinBox* offsetBox(const char* name, int value, QWidget* parent, int x)
 {
     auto box = new QSpinBox(parent);
     box->setObjectName(name);
-    box->setRange(-kLimit, kLimit);
+    box->setRange(-Settings::kAlignmentLimit, Settings::kAlignmentLimit);
     box->setValue(value);
     box->setGeometry(x, 112, 80, 24);
     return box;

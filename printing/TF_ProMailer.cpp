@@ -331,6 +331,8 @@ void TF_ProMailer::btnOKClick()
         editMailerNumOLD->setFocus();
         return;
     }
+    if (!serialClearOfLog(barCodes, custId, serial))
+        return;
     const bool written = guarded([&] {
         engine::Table& table = counterTable();
         table.edit();
@@ -344,6 +346,32 @@ void TF_ProMailer::btnOKClick()
     });
     if (written)
         accept();
+}
+
+// The counter never hands out a serial that the log already holds for its Customer ID: where the
+// values set would, the next unused serial is proposed, and nothing is stored unless it is taken.
+bool TF_ProMailer::serialClearOfLog(bool barCodes, QString& custId, QString& serial)
+{
+    bool clear = true;
+    guarded([&] {
+        const engine::Table& table = counterTable();
+        const QString id = custId.isEmpty() ? fromStd(table.asString("CustID")) : custId;
+        const QString from = custId.isEmpty() ? fromStd(table.asString("SerialNum")).left(7) : serial;
+        const SerialDirection direction = CountingDirection(barCodes, rbIncrement->isChecked());
+        const LoggedSerials logged = SerialsInLog(settings_.logDB, id);
+        const QString proposed = UnusedSerialFrom(logged, from, direction);
+        if (proposed.isEmpty())
+            return;
+        clear = false;
+        if (!MessageService::confirmYesNo(SerialUsedQuestion(settings_.logDB, id, logged, from, proposed), this))
+            return;
+        custId = id;
+        serial = proposed;
+        if (barCodes)
+            EditSerialNum->setText(proposed);
+        clear = true;
+    });
+    return clear;
 }
 
 void TF_ProMailer::done(int result)

@@ -60,6 +60,7 @@ public slots:
     void EditSerialNumExit();
     void btnChangeYourDBClick();
     void btnOKClick();
+    bool serialClearOfLog(bool barCodes, QString& custId, QString& serial);
 
 public:
     // Every way of closing (OK, Cancel, Esc, the close box) releases the counter.

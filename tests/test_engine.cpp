@@ -10,6 +10,10 @@
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 using namespace engine;
@@ -525,6 +529,101 @@ private slots:
         setLockWaitMs(5000);
         t.open();
         QCOMPARE(QString::fromStdString(t.asString("CustID")), QString("000000000"));
+    }
+
+    // A table is judged as a writer would find it: a change cut short by a crash is undone first,
+    // a table another connection holds is busy, not damaged, and damage is named as such.
+    void tablesAreJudgedAsAWriterFindsThem_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<int>("state");
+        QTest::newRow("change cut short") << "hot journal" << int(TableFileState::Present);
+        QTest::newRow("held by another connection") << "held" << int(TableFileState::Busy);
+        QTest::newRow("not a table file") << "garbage" << int(TableFileState::Damaged);
+        QTest::newRow("a page overwritten") << "page" << int(TableFileState::Damaged);
+        QTest::newRow("change cut short, this user cannot undo it") << "hot journal, read-only user"
+                                                                    << int(TableFileState::NeedsRecovery);
+    }
+    void tablesAreJudgedAsAWriterFindsThem()
+    {
+        QFETCH(QString, situation);
+        QFETCH(int, state);
+        TdmDovraPro dm;
+        dm.CreateTable(folder_, "Log37", schema::Log37);
+        for (int i = 0; i < 300; ++i)
+            exec(folder_, QString("insert into Log37 (ToAddress1, Comment) values ('Recipient %1', 'x')").arg(i));
+        const QString file = folder_ + "/Log37.adt";
+        const std::string folder = folder_.toStdString();
+        setLockWaitMs(200);
+        sqlite3* holding = nullptr;
+        if (situation.startsWith("hot journal")) {
+            testsupport::leaveChangeCutShort(file);
+        } else if (situation == "held") {
+            // As another workstation holds it while it commits.
+            QCOMPARE(sqlite3_open(qPrintable(file), &holding), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(holding, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        } else if (situation == "garbage") {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QByteArray(5000, 'x'));
+        } else {
+            testsupport::damagePage(file, 5);
+        }
+        TableCheck check;
+        if (situation.endsWith("read-only user")) {
+            if (::geteuid() != 0)
+                QSKIP("playing another user needs root");
+            // Another user, who may read the folder but not write it.
+            QVERIFY(::chmod(qPrintable(dir_.path()), 0755) == 0 && ::chmod(qPrintable(folder_), 0755) == 0);
+            int pipe[2];
+            QVERIFY(::pipe(pipe) == 0);
+            const pid_t child = ::fork();
+            if (child == 0) {
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(1);
+                const int found = int(checkTableFile(folder, "Log37").state);
+                ::write(pipe[1], &found, sizeof found);
+                ::_exit(0);
+            }
+            int found = -1;
+            QCOMPARE(::read(pipe[0], &found, sizeof found), ssize_t(sizeof found));
+            ::waitpid(child, nullptr, 0);
+            ::close(pipe[0]);
+            ::close(pipe[1]);
+            check.state = TableFileState(found);
+        } else {
+            check = checkTableFile(folder, "Log37", true);
+        }
+        sqlite3_close(holding);
+        setLockWaitMs(5000);
+        QCOMPARE(int(check.state), state);
+        if (situation == "hot journal") // undone: the rows as they were before the change
+            QCOMPARE(exec(folder_, "select * from Log37"), 0);
+        if (situation == "page") { // a write into it is refused until it is sound again
+            QVERIFY_THROWS_EXCEPTION(EngineError, requireSound(folder, "Log37"));
+            // Its rows read slice by slice find the damage too.
+            RowScan scan{1, {}};
+            while (scan.next != 0)
+                scan = scanTableRows(folder, "Log37", scan.next, 50);
+            QCOMPARE(int(scan.check.state), int(TableFileState::Damaged));
+        }
+    }
+
+    void aSoundTableIsReadToItsEndSliceBySlice()
+    {
+        TdmDovraPro dm;
+        dm.CreateTable(folder_, "Log37", schema::Log37);
+        for (int i = 0; i < 120; ++i)
+            exec(folder_, QString("insert into Log37 (ToAddress1) values ('Recipient %1')").arg(i));
+        RowScan scan{1, {}};
+        int slices = 0;
+        while (scan.next != 0) {
+            scan = scanTableRows(folder_.toStdString(), "Log37", scan.next, 50);
+            ++slices;
+        }
+        QCOMPARE(slices, 3);
+        QCOMPARE(int(scan.check.state), int(TableFileState::Present));
+        requireSound(folder_.toStdString(), "Log37");
     }
 
     void zipCodeTableIsShippedBesideThePrograms()

@@ -1,11 +1,13 @@
 // Where the form and label layouts put each text, number and bar code, read from the
 // recording canvas in printer dots.
 #include "printing/MailerForm.h"
+#include "printing/PdfCanvas.h"
 #include "printing/RecordingCanvas.h"
 #include "tests/support/TestSupport.h"
 
 #include <QtTest>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -49,6 +51,68 @@ struct ExpectedText {
     QString text;
 };
 
+// A recording canvas that also keeps the cell of every text and the rectangle of every image
+// on the sheet, with the text measured either fixed-pitch or as the PDF print jobs set it.
+class InkBoxCanvas : public RecordingCanvas {
+public:
+    explicit InkBoxCanvas(bool pdfMetrics) : pdfMetrics_(pdfMetrics) {}
+
+    QList<QRect> boxes;
+    QStringList drawn; // the operation of each box
+
+    void SetFont(const QString& face, int points, int angle) override
+    {
+        RecordingCanvas::SetFont(face, points, angle);
+        pdf_.SetFont(face, points, angle);
+    }
+    int TextWidth(const QString& text) const override
+    {
+        return pdfMetrics_ ? pdf_.TextWidth(text) : RecordingCanvas::TextWidth(text);
+    }
+    int TextHeight(const QString& text) const override
+    {
+        return pdfMetrics_ ? pdf_.TextHeight(text) : RecordingCanvas::TextHeight(text);
+    }
+    void DrawText(int x, int y, const QString& text) override
+    {
+        RecordingCanvas::DrawText(x, y, text);
+        drawn.append(ops().last().toString());
+        const int w = TextWidth(text);
+        const int h = TextHeight(text);
+        switch (ops().last().angle) {
+        case 1800:
+            boxes.append(QRect(x - w, y - h, w, h));
+            break;
+        case 2700:
+            boxes.append(QRect(x - h, y, h, w));
+            break;
+        default:
+            boxes.append(QRect(x, y, w, h));
+        }
+    }
+    void DrawImage(int x, int y, int width, int height, const QImage& image) override
+    {
+        RecordingCanvas::DrawImage(x, y, width, height, image);
+        drawn.append(ops().last().toString());
+        boxes.append(QRect(x, y, width, height));
+    }
+
+    // The pairs of boxes that share dots, by their order of drawing.
+    QSet<QPair<int, int>> overlaps() const
+    {
+        QSet<QPair<int, int>> found;
+        for (int i = 0; i < boxes.size(); ++i)
+            for (int j = i + 1; j < boxes.size(); ++j)
+                if (!boxes[i].isEmpty() && !boxes[j].isEmpty() && boxes[i].intersects(boxes[j]))
+                    found.insert({i, j});
+        return found;
+    }
+
+private:
+    bool pdfMetrics_;
+    PdfJobCanvas pdf_{QDir::tempPath()}; // measures only: it never begins a job
+};
+
 } // namespace
 
 class TestFormLayout : public QObject {
@@ -69,6 +133,8 @@ private slots:
     void departmentAndProcessedByLines();
     void amountsEndAtPointThreeInch();
     void longRecipientLine();
+    void longLinesStayInTheirPlaces_data();
+    void longLinesStayInTheirPlaces();
     void barCodesOffDrawsNoNumber();
     void labelDrawsNumberAndTwoLines();
     void labelSheetEndsAfterNinthLabel_data();
@@ -168,6 +234,11 @@ void TestFormLayout::alignmentShiftsTheSheet_data()
     QTest::addColumn<int>("receiptLine4Y");
     QTest::newRow("no offsets") << 0 << 0 << 2550 << 450;
     QTest::newRow("right 5, up 2") << 5 << -2 << 2565 << 444;
+    // Offsets beyond the dialog's range, as a settings file edited by hand may hold them, move
+    // the sheet as far as the dialog's limits do.
+    QTest::newRow("at the limits") << 999 << -999 << 2550 + 2997 << 450 - 2997;
+    QTest::newRow("int extremes") << std::numeric_limits<int>::max() << std::numeric_limits<int>::min() << 2550 + 2997
+                                  << 450 - 2997;
 }
 
 void TestFormLayout::alignmentShiftsTheSheet()
@@ -185,11 +256,11 @@ void TestFormLayout::alignmentShiftsTheSheet()
     // Images: four Mailer Numbers, then the sender's ZIP+4.
     const CanvasOp senderZip = canvas.ops(CanvasOp::DrawImage).at(4);
     QCOMPARE(senderZip.x, zipX);
-    QCOMPARE(senderZip.y, 3 * topBottom + dots(3.55));
+    QCOMPARE(senderZip.y, receiptLine4Y - dots(1.0) + dots(3.55));
 
     bool found = false;
     for (const CanvasOp& op : drawnTexts(canvas))
-        if (op.text == "APT 2" && op.x == 3 * leftRight + dots(4.9))
+        if (op.text == "APT 2" && op.x == zipX - dots(4.5) + dots(4.9))
             found = op.y == receiptLine4Y;
     QVERIFY(found);
 }
@@ -402,6 +473,93 @@ void TestFormLayout::longRecipientLine()
     QCOMPARE(texts.size(), 4);
     QCOMPARE(texts[2].text, line.left(40)); // labels cut to 40 characters, keeping the case
     QCOMPARE(texts[3].text, line.toLower().left(40));
+}
+
+void TestFormLayout::longLinesStayInTheirPlaces_data()
+{
+    QTest::addColumn<bool>("pdfMetrics");
+    QTest::addColumn<bool>("form");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("col");
+    QTest::newRow("form, fixed pitch") << false << true << 0 << 0;
+    QTest::newRow("form, PDF faces") << true << true << 0 << 0;
+    QTest::newRow("first label, fixed pitch") << false << false << 0 << 0;
+    QTest::newRow("first label, PDF faces") << true << false << 0 << 0;
+    QTest::newRow("last label, PDF faces") << true << false << 2 << 2;
+}
+
+void TestFormLayout::longLinesStayInTheirPlaces()
+{
+    QFETCH(bool, pdfMetrics);
+    QFETCH(bool, form);
+    QFETCH(int, row);
+    QFETCH(int, col);
+    const MailerLayout layout = form ? MailerLayout::Form : MailerLayout::Label;
+    InkBoxCanvas shortLines(pdfMetrics);
+    PrintMailerForm(shortLines, sampleMailerPrintData(), layout, {row, col});
+
+    // A law firm writes in capitals, to the field's full width of 50 characters.
+    MailerPrintData data = sampleMailerPrintData();
+    const QString firm = "BARTHOLOMEW, WINTERBOURNE, MCALISTER & KWIATKOWSKI";
+    QCOMPARE(firm.size(), 50);
+    data.recipientLines = {
+        firm, "ATTN: MANAGING PARTNER, LITIGATION DEPARTMENT W-12", "ONE THOUSAND WESTMINSTER BOULEVARD, SUITE 4400 NW",
+        "BUILDING C, FLOOR 17, MAIL STOP 17-204-WEST-WING", "SOUTH WILLIAMSPORT HEIGHTS, MA 01234-5678901234"};
+    data.recipientZip = "01234-5678901234";
+    data.senderLines = data.recipientLines;
+    data.senderZip = data.recipientZip;
+    data.re = firm.left(25);
+    data.comment = firm;
+    data.department = firm;
+    data.processedBy = firm;
+    InkBoxCanvas longLines(pdfMetrics);
+    PrintMailerForm(longLines, data, layout, {row, col});
+
+    // The same pieces in the same order; none runs into a piece it keeps clear of with
+    // short lines, or off the sheet.
+    QCOMPARE(longLines.boxes.size(), shortLines.boxes.size());
+    const QSet<QPair<int, int>> allowed = shortLines.overlaps();
+    for (const auto& [i, j] : longLines.overlaps())
+        QVERIFY2(allowed.contains({i, j}), qPrintable(longLines.drawn[i] + "\nruns into\n" + longLines.drawn[j]));
+    const QRect sheet(QPoint(0, 0), longLines.PageSize());
+    for (int i = 0; i < longLines.boxes.size(); ++i)
+        QVERIFY2(sheet.contains(longLines.boxes[i]), qPrintable(longLines.drawn[i]));
+    // A label's lines stay on their own label.
+    if (!form) {
+        const int nextLabel = int((3.7 * col + 3.7) * 600);
+        for (int i = 0; i < longLines.boxes.size(); ++i)
+            QVERIFY2(longLines.boxes[i].bottom() < nextLabel, qPrintable(longLines.drawn[i]));
+    }
+
+    // Each line is set smaller before it is cut, and cut only at the smallest size.
+    QStringList full;
+    for (const QString& line : data.recipientLines)
+        full << line << line.toUpper() << line.left(40);
+    full << "RE: " + data.re << data.comment << "DP: " + firm << "PB: " + firm;
+    int smaller = 0;
+    for (const CanvasOp& op : longLines.ops(CanvasOp::DrawText)) {
+        if (full.contains(op.text))
+            continue;
+        bool cut = false;
+        for (const QString& line : full)
+            cut = cut || (line.startsWith(op.text) && op.text.size() >= 10);
+        if (!cut)
+            continue; // a number, caption or amount
+        ++smaller;
+        QVERIFY2(op.points == (op.face == "Arial" ? 4 : 6), qPrintable(op.toString()));
+    }
+    if (form)
+        QVERIFY(smaller > 0); // the receipt's small print cannot hold 50 capitals at any legible size
+
+    // The lines of one address stay alike: the return receipt's five in one size.
+    if (form) {
+        QSet<int> sizes;
+        for (const CanvasOp& op : longLines.ops(CanvasOp::DrawText))
+            if (op.angle == 1800 && op.x == int(4.9 * 600) && op.y >= int(0.85 * 600) && op.y <= int(1.45 * 600))
+                sizes.insert(op.points);
+        QCOMPARE(sizes.size(), 1);
+        QVERIFY(*sizes.begin() < 10);
+    }
 }
 
 void TestFormLayout::barCodesOffDrawsNoNumber()

@@ -15,7 +15,11 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QProcess>
+#include <QThread>
 #include <QtTest>
+#include <csignal>
+#include <sqlite3.h>
 
 namespace {
 
@@ -147,6 +151,10 @@ private slots:
     void dateThatDoesNotReadStopsTheImport();
     void importsRunInBatchesWithProgress();
     void rowThatCannotBeStoredIsSkipped();
+    void killedImportIsAllOrNothing_data();
+    void killedImportIsAllOrNothing();
+    void stoppedImportLeftoversAtStart_data();
+    void stoppedImportLeftoversAtStart();
 
     void pro25RowsAreImported();
     void pro25MissingColumnIsInvalid();
@@ -375,8 +383,8 @@ void TestLogImport::dateThatDoesNotReadStopsTheImport_data()
     QTest::newRow("letters") << QByteArray("yesterda");
 }
 
-// The rows before the bad one stay (the batch they are in included); the message says how
-// many were stored.
+// Nothing of an import that stops at a bad record is stored, not even the rows before it;
+// the message says so.
 void TestLogImport::dateThatDoesNotReadStopsTheImport()
 {
     QFETCH(QByteArray, date);
@@ -391,15 +399,24 @@ void TestLogImport::dateThatDoesNotReadStopsTheImport()
         f.import(*source);
         QFAIL("the import went on past the bad date");
     } catch (const ImportStoppedError& e) {
-        QCOMPARE(e.stored, 1200);
         QVERIFY2(QString(e.what()).startsWith(QString("'%1' is not a valid date (record 1201)").arg(QString(date))),
                  e.what());
-        QVERIFY2(QString(e.what()).endsWith("1200 records had been imported to your Log file when the import stopped."),
-                 e.what());
+        QVERIFY2(
+            QString(e.what()).endsWith("The import stopped; none of its records have been imported to your Log file."),
+            e.what());
     }
-    const QList<LogRow> rows = f.rows();
-    QCOMPARE(rows.size(), 1200);
-    QCOMPARE(rows.last()["ToAddress1"], QString("Row 1199"));
+    QCOMPARE(f.rows().size(), 0);
+    // The log is free at once for another workstation's mailer.
+    sqlite3* other = nullptr;
+    QCOMPARE(sqlite3_open(qPrintable(f.logFolder() + "/Log37.adt"), &other), SQLITE_OK);
+    const int written =
+        sqlite3_exec(other, "insert into Log37 (MailerNum) values ('other')", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    QCOMPARE(written, SQLITE_OK);
+    QCOMPARE(f.rows().size(), 1);
+    // Nothing is left for the next start to report.
+    QCOMPARE(TakeStoppedLogImport(f.logFolder()), QString());
+    QCOMPARE(QDir(f.logFolder()).entryList(QDir::Files), QStringList({"Log37.adt"}));
 }
 
 // A source bigger than one batch: progress after each batch, every row stored once.
@@ -445,6 +462,211 @@ void TestLogImport::rowThatCannotBeStoredIsSkipped()
     QCOMPARE(rows.size(), 2);
     QCOMPARE(rows[0]["ToAddress1"], QString("A"));
     QCOMPARE(rows[1]["ToAddress1"], QString("C"));
+}
+
+namespace {
+
+constexpr int kBigLog = 30000;
+
+// An earlier edition's log of kBigLog mailers, each with a number of its own.
+QString writeBigDbase(const QString& folder)
+{
+    const QList<DbfField> fields = testsupport::report3Fields();
+    QByteArray bytes = testsupport::dbaseHeader(fields, kBigLog);
+    for (int i = 0; i < kBigLog; ++i)
+        bytes +=
+            testsupport::dbaseRecord(fields, report3("Row " + QByteArray::number(i),
+                                                     "92071123456789" + QByteArray::number(i).rightJustified(8, '0')));
+    bytes += testsupport::dbaseEnd();
+    return writeDbase(folder, bytes);
+}
+
+int countOf(const QString& folder, const QString& sql)
+{
+    engine::Query q;
+    q.setFolder(toStd(folder));
+    q.setSql(toStd(sql));
+    q.open();
+    return int(q.asInteger(q.fieldName(0)));
+}
+
+const QString kNoneStored = "None of its records have been stored; import that log again to add them.";
+const QString kAllStored = "Do not import that log again: its mailers are in your Log file.";
+
+} // namespace
+
+void TestLogImport::killedImportIsAllOrNothing_data()
+{
+    QTest::addColumn<int>("killAfterRead"); // the progress line after which the import is killed
+    QTest::addColumn<int>("delayMs");       // and how long after it
+    QTest::newRow("first rows read") << 1000 << 0;
+    QTest::newRow("half read") << kBigLog / 2 << 0;
+    QTest::newRow("every row read") << kBigLog << 0;
+    QTest::newRow("storing, 10 ms on") << kBigLog << 10;
+    QTest::newRow("storing, 40 ms on") << kBigLog << 40;
+    QTest::newRow("storing, 120 ms on") << kBigLog << 120;
+    QTest::newRow("storing, 300 ms on") << kBigLog << 300;
+    QTest::newRow("storing, 600 ms on") << kBigLog << 600;
+}
+
+// A second process imports a big log and is killed with SIGKILL part-way. The next start of
+// the program says what became of the import; the log holds none of the rows or all of
+// them; importing again as the message advises leaves every mailer in the log once.
+void TestLogImport::killedImportIsAllOrNothing()
+{
+    QFETCH(int, killAfterRead);
+    QFETCH(int, delayMs);
+    testsupport::TempProgramFolder home;
+    testsupport::prepareReadyProgramFolder(home.path());
+    const QString log = home.path() + "/Log";
+    {
+        TdmDovraPro dm;
+        TF_Main first;
+    }
+    QDir().mkpath(home.file("Reports"));
+    const QString dbf = writeBigDbase(home.file("Reports"));
+
+    QProcess worker;
+    worker.start(testsupport::binDir() + "/import_worker", {home.path(), dbf});
+    QVERIFY(worker.waitForStarted());
+    const QByteArray killLine = "read " + QByteArray::number(killAfterRead);
+    bool killed = false;
+    while (!killed && worker.state() == QProcess::Running) {
+        worker.waitForReadyRead(200);
+        while (worker.canReadLine()) {
+            if (worker.readLine().trimmed() == killLine) {
+                if (delayMs > 0)
+                    QThread::msleep(delayMs);
+                ::kill(worker.processId(), SIGKILL);
+                killed = true;
+                break;
+            }
+        }
+    }
+    QVERIFY(worker.waitForFinished(60000));
+    const bool ended = worker.exitStatus() == QProcess::NormalExit;
+    QVERIFY2(killed || ended, worker.readAllStandardError().constData());
+    // Killed after tidying up, the import had done all its work: nothing to tell.
+    const bool leftBehind = QFile::exists(log + "/LogImport.adt");
+    const bool logJournal = QFile::exists(log + "/Log37.adt-journal");
+
+    // The program starts again.
+    MessageService::clearShown();
+    {
+        TdmDovraPro dm;
+        TF_Main w;
+        const int rows = countOf(log, "select count(*) from Log37");
+        qInfo("%s, %s, the log's journal %s; %d rows in the log at the next start",
+              ended ? "ended before the kill" : "killed", leftBehind ? "gathered rows left" : "nothing left",
+              logJournal ? "left" : "not left", rows);
+        QVERIFY2(rows == 0 || rows == kBigLog, qPrintable(QString::number(rows)));
+        QStringList told;
+        for (const QString& text : shownMessageTexts())
+            if (text.startsWith("An import of an earlier log"))
+                told << text;
+            else
+                qInfo("also shown: %s", qPrintable(text));
+        if (!leftBehind) {
+            QCOMPARE(rows, kBigLog);
+            QCOMPARE(told, QStringList());
+        } else {
+            QCOMPARE(told.size(), 1);
+            QVERIFY2(
+                told[0].startsWith("An import of an earlier log into your Log file " + log + "/Log37.adt was stopped"),
+                qPrintable(told[0]));
+            QVERIFY2(told[0].endsWith(rows == 0 ? kNoneStored : kAllStored), qPrintable(told[0]));
+            for (const MessageService::Shown& box : MessageService::shown())
+                if (box.text == told[0])
+                    QCOMPARE(box.kind, MessageKind::Warning);
+        }
+        QVERIFY(!QFile::exists(log + "/LogImport.adt"));
+        if (rows == 0) {
+            // As the message advises: the same log imported again, through the menu.
+            MessageService::queueAnswer(QMessageBox::Yes);
+            FileDialogService::queueAnswer(dbf);
+            w.miImport3->trigger();
+            QCOMPARE(shownMessageTexts().last(), QString("30000 records have been imported to your Log file."));
+        }
+    }
+    QCOMPARE(countOf(log, "select count(*) from Log37"), kBigLog);
+    QCOMPARE(countOf(log, "select count(distinct MailerNum) from Log37"), kBigLog);
+    // The next start has nothing to tell.
+    MessageService::clearShown();
+    {
+        TdmDovraPro dm;
+        TF_Main again;
+    }
+    QCOMPARE(shownMessageTexts(), QStringList());
+}
+
+void TestLogImport::stoppedImportLeftoversAtStart_data()
+{
+    QTest::addColumn<QString>("leftover");
+    QTest::newRow("gathered rows only") << "gathered";
+    QTest::newRow("stopped after storing, before tidying up") << "stored";
+    QTest::newRow("an import running on another workstation") << "running";
+}
+
+// What an import leaves behind when it is stopped between its steps, judged at start; an
+// import running elsewhere is left alone, and a second import waits for it to end.
+void TestLogImport::stoppedImportLeftoversAtStart()
+{
+    QFETCH(QString, leftover);
+    LogFixture f;
+    const QString log = f.logFolder();
+    const QString dbf =
+        writeDbase(f.program.home.path(),
+                   testsupport::dbaseFile(testsupport::report3Fields(), {report3("A", "1"), report3("B", "2")}));
+    {
+        const auto source = OpenDbaseLog(dbf);
+        QCOMPARE(f.import(*source), 2);
+    }
+    // The table of gathered rows as a stopped import leaves it, with its mark: the log's own
+    // when the log took the rows, another when it did not.
+    engine::createTable(toStd(log), "LogImport", schema::Log37);
+    {
+        engine::Query q;
+        q.setFolder(toStd(log));
+        q.setSql("select 1 from Log37 limit 0; select 1 from LogImport limit 0");
+        q.execSql();
+        q.setSql("pragma Log37.user_version");
+        q.open();
+        const std::int64_t logMark = q.asInteger(q.fieldName(0));
+        q.close();
+        QVERIFY(logMark != 0);
+        q.setSql("insert into LogImport (ToAddress1) values ('A'); pragma LogImport.user_version = " +
+                 std::to_string(leftover == "stored" ? logMark : logMark + 1));
+        q.execSql();
+    }
+    engine::Table running;
+    if (leftover == "running") {
+        running.setFolder(toStd(log));
+        running.setTableName("LogImport");
+        running.setExclusive(true);
+        running.open();
+    }
+    testsupport::LockWait wait(100);
+    const QString told = TakeStoppedLogImport(log);
+    if (leftover == "running") {
+        QCOMPARE(told, QString());
+        QVERIFY(QFile::exists(log + "/LogImport.adt"));
+        const auto source = OpenDbaseLog(dbf);
+        try {
+            f.import(*source);
+            QFAIL("a second import ran beside the first");
+        } catch (const std::exception& e) {
+            QCOMPARE(QString(e.what()),
+                     "Another import into the log " + log + "/Log37.adt is running. Import when it has ended.");
+        }
+        QCOMPARE(f.rows().size(), 2);
+        running.close();
+        QVERIFY(!TakeStoppedLogImport(log).isEmpty());
+    } else {
+        QVERIFY2(told.endsWith(leftover == "stored" ? kAllStored : kNoneStored), qPrintable(told));
+        QCOMPARE(TakeStoppedLogImport(log), QString());
+    }
+    QCOMPARE(QDir(log).entryList(QDir::Files), QStringList({"Log37.adt"}));
+    QCOMPARE(f.rows().size(), 2);
 }
 
 void TestLogImport::pro25RowsAreImported()

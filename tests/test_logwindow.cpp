@@ -35,6 +35,8 @@
 using testsupport::clickButton;
 using testsupport::ModalDriver;
 
+Q_DECLARE_METATYPE(logfilter::TFilterLineRec)
+
 namespace {
 
 const QString k20 = "9214 7123 4567 8900 0001";
@@ -504,6 +506,87 @@ private slots:
         QTest::keyClick(w.gridLog, Qt::Key_F3);
         QCOMPARE(f.lastMessage(), QString("Mailer not found."));
         QCOMPARE(w.currentRow(), 1);
+    }
+
+    // Delete All Records under a filter deletes the rows the filter shows and no other,
+    // whatever the values hold: SQL words, quotes, the wildcards of like.
+    void deleteAllDeletesWhatTheFilterShows_data()
+    {
+        QTest::addColumn<QList<logfilter::TFilterLineRec>>("lines");
+        QTest::addColumn<QString>("combination");
+        QTest::addColumn<QStringList>("shown");
+        using Lines = QList<logfilter::TFilterLineRec>;
+        QTest::newRow("order by in a comment") << Lines{{"15", "=", "order by DATETIME"}} << "AND" << QStringList{"1"};
+        QTest::newRow("select in a department") << Lines{{"12", "=", "select * from"}} << "AND" << QStringList{"2"};
+        QTest::newRow("delete statement as value") << Lines{{"12", "=", "delete from"}} << "AND" << QStringList{"5"};
+        QTest::newRow("quotes") << Lines{{"12", "=", "O'Brien's"}} << "AND" << QStringList{"3"};
+        QTest::newRow("quote that would end the text") << Lines{{"15", "=", "') or ('1'='1"}} << "AND" << QStringList{};
+        QTest::newRow("percent inside") << Lines{{"15", "=", "50% off"}} << "AND" << QStringList{"3"};
+        QTest::newRow("percent alone matches every comment")
+            << Lines{{"15", "=", "%"}} << "AND" << QStringList{"1", "2", "3", "4", "5"};
+        QTest::newRow("underscore matches one character")
+            << Lines{{"12", "=", "x_y"}} << "AND" << QStringList{"4", "5"};
+        QTest::newRow("two SQL words joined by OR")
+            << Lines{{"15", "=", "order by DATETIME"}, {"12", "=", "select * from"}} << "OR" << QStringList{"1", "2"};
+        QTest::newRow("two SQL words joined by AND")
+            << Lines{{"15", "=", "order by DATETIME"}, {"12", "=", "select * from"}} << "AND" << QStringList{};
+        QTest::newRow("seven columns with a statement")
+            << Lines{{"4", "=", "select * from Log37 order by DATETIME"}} << "AND" << QStringList{"4"};
+    }
+    void deleteAllDeletesWhatTheFilterShows()
+    {
+        QFETCH(QList<logfilter::TFilterLineRec>, lines);
+        QFETCH(QString, combination);
+        QFETCH(QStringList, shown);
+        LogFixture f;
+        f.add({{"Comment", "order by DATETIME"}, {"Department", "Sales"}});
+        f.add({{"Comment", "plain"}, {"Department", "select * from"}});
+        f.add({{"Comment", "it's 50% off"}, {"Department", "O'Brien's"}});
+        f.add({{"Comment", "100%"}, {"Department", "x_y"}, {"ToAddress1", "select * from Log37 order by DATETIME"}});
+        f.add({{"Comment", "none"}, {"Department", "delete from xAy"}});
+        const QStringList all = f.column("select LID from Log37 order by LID");
+        f.addFilter("case", combination, lines);
+        TF_Log w(f.settings);
+        selectFilter(w, "case");
+        w.btnSetFilter->click();
+        QCOMPARE(w.btnSetFilter->text(), QString("Undo Filter"));
+        QStringList inView;
+        for (int row = 0; row < w.model()->rowCount(); ++row)
+            inView << QString::number(w.model()->lid(row));
+        inView.sort();
+        QCOMPARE(inView, shown);
+        MessageService::queueAnswer(QMessageBox::Yes);
+        w.btnDeleteAllRecords->click();
+        QCOMPARE(f.lastMessage(), QString("Records deleted."));
+        QStringList left = all;
+        for (const QString& lid : inView)
+            left.removeOne(lid);
+        QCOMPARE(f.column("select LID from Log37 order by LID"), left);
+        QCOMPARE(w.model()->rowCount(), int(left.size()));
+    }
+
+    // A mailer another workstation logs while the window is open is not among the rows the
+    // window shows, so Delete All Records leaves it, with or without a filter.
+    void deleteAllLeavesRowsLoggedSinceTheView()
+    {
+        LogFixture f;
+        f.add({{"Department", "Sales"}});
+        f.add({{"Department", "Legal"}});
+        f.addFilter("sales", "AND", {{"12", "=", "Sales"}});
+        TF_Log w(f.settings);
+        selectFilter(w, "sales");
+        w.btnSetFilter->click();
+        QCOMPARE(w.model()->rowCount(), 1);
+        f.add({{"Department", "Sales"}});
+        MessageService::queueAnswer(QMessageBox::Yes);
+        w.btnDeleteAllRecords->click();
+        QCOMPARE(f.column("select LID from Log37 order by LID"), QStringList({"2", "3"}));
+        QCOMPARE(w.model()->rowCount(), 2);
+        f.add({{"Department", "Legal"}});
+        MessageService::queueAnswer(QMessageBox::Yes);
+        w.btnDeleteAllRecords->click();
+        QCOMPARE(f.column("select LID from Log37 order by LID"), QStringList({"4"}));
+        QCOMPARE(w.model()->rowCount(), 1);
     }
 
     void deleteRecordAndALockedLog()

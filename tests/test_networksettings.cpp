@@ -186,6 +186,62 @@ private slots:
                                     "Reports.adt"}));
     }
 
+    // Pointed at a folder without the table while one is in use, Create offers to move it there:
+    // the counter goes with its Mailer ID and serial, and the one left behind hands out nothing.
+    void createWhileATableIsInUseOffersToMoveIt_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("moved") << "yes";
+        QTest::newRow("blank one made instead") << "no";
+        QTest::newRow("cancelled") << "cancel";
+    }
+    void createWhileATableIsInUseOffersToMoveIt()
+    {
+        QFETCH(QString, answer);
+        Fixture f;
+        f.dm.CreateTable(f.home.path(), "MailerNum", schema::MailerNum);
+        f.dm.CreateTable(f.home.path() + "/Log", "Log37", schema::Log37);
+        testsupport::writeRow(f.home.path(), {"123456789", "0000500", true, true});
+        const QString shared = f.mkdir("shared");
+        TF_NetworkSettings dialog(f.settings);
+        MessageService::clearShown();
+        MessageService::queueAnswer(answer == "yes" ? QMessageBox::Yes
+                                    : answer == "no" ? QMessageBox::No
+                                                     : QMessageBox::Cancel);
+        FileDialogService::queueAnswer(shared + "/MailerNum.adt");
+        clickButton(&dialog, "btnCreateMailerNumber");
+        QCOMPARE(MessageService::shown().size(), 1);
+        QVERIFY(lastMessage().contains("The Mailer Number counter in use, " + f.home.path() + "/MailerNum.adt"));
+        QVERIFY(lastMessage().contains("No: create a blank counter there instead, with no Mailer ID"));
+        if (answer == "cancel") {
+            QVERIFY(!QFile::exists(shared + "/MailerNum.adt"));
+            QCOMPARE(testsupport::readRow(f.home.path()).serialNum, QString("0000500"));
+            return;
+        }
+        QCOMPARE(dialog.lblMailerNumber->text(), shared + "/MailerNum.adt");
+        const testsupport::CounterRow moved = testsupport::readRow(shared);
+        if (answer == "no") {
+            QCOMPARE(moved.custId, QString("000000000"));
+            QCOMPARE(testsupport::readRow(f.home.path()).serialNum, QString("0000500"));
+            return;
+        }
+        QCOMPARE(moved.custId, QString("123456789"));
+        QCOMPARE(moved.serialNum, QString("0000500"));
+        // Moved for good, whatever way the dialog is left.
+        QCOMPARE(f.settings.mailerNumDB, shared);
+        dialog.reject();
+        QCOMPARE(f.settings.mailerNumDB, shared);
+        // What is left behind holds no Mailer ID, under another name; no new counter is made there.
+        QVERIFY(!QFile::exists(f.home.path() + "/MailerNum.adt"));
+        QVERIFY(QFile::exists(f.home.path() + "/MailerNum.adt.moved"));
+        try {
+            f.dm.EnsureTable(f.home.path(), "MailerNum", schema::MailerNum);
+            QFAIL("a counter was made where one was moved away");
+        } catch (const engine::EngineError& e) {
+            QVERIFY2(QString(e.what()).contains("has been moved to another folder"), e.what());
+        }
+    }
+
     void createCounterSeedsItsRow()
     {
         Fixture f;

@@ -48,6 +48,8 @@ private slots:
     void textRunsAtItsAngle_data();
     void textRunsAtItsAngle();
     void textCellsAndImagesAreOpaque();
+    void recipientInEveryScriptPrints_data();
+    void recipientInEveryScriptPrints();
     void everyCharacterReachesThePage_data();
     void everyCharacterReachesThePage();
     void faceThatCannotBeEmbeddedGivesWay();
@@ -199,6 +201,74 @@ void TestPdfCanvas::textCellsAndImagesAreOpaque()
     QVERIFY(gray(2100, 1200) > 192);                                // the white image
     QVERIFY(gray(1800, 2400) < 192);                                // the line
     QVERIFY(gray(1800, 2460) > 192);
+}
+
+void TestPdfCanvas::recipientInEveryScriptPrints_data()
+{
+    // The recipient's name, the language fontconfig knows the script by, and whether an
+    // installed face has the script (a machine that differs skips the row).
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<bool>("covered");
+    QTest::newRow("Latin") << QString("Zoë Müller-Łukasiewicz") << "pl" << true;
+    QTest::newRow("Greek") << QString("Γιώργος Παπαδόπουλος") << "el" << true;
+    QTest::newRow("Cyrillic") << QString("Светлана Иванова") << "ru" << true;
+    QTest::newRow("Armenian") << QString("Արամ Խաչատրյան") << "hy" << true;
+    QTest::newRow("Georgian") << QString("ნინო ბერიძე") << "ka" << true;
+    QTest::newRow("Hebrew") << QString("דוד לוי") << "he" << true;
+    QTest::newRow("Arabic") << QString("محمد علي") << "ar" << true;
+    QTest::newRow("Chinese") << QString("王小明") << "zh" << true;
+    QTest::newRow("Japanese") << QString("やまだ たろう") << "ja" << true;
+    QTest::newRow("Devanagari") << QString("राम शर्मा") << "hi" << false;
+    QTest::newRow("Gujarati") << QString("ૐ પટેલ") << "gu" << false;
+    QTest::newRow("Bengali") << QString("অমিত রায়") << "bn" << false;
+    QTest::newRow("Tamil") << QString("முருகன்") << "ta" << false;
+    QTest::newRow("Sinhala") << QString("සුනිල් පෙරේරා") << "si" << false;
+    QTest::newRow("Khmer") << QString("សុខ ចាន់") << "km" << false;
+}
+
+void TestPdfCanvas::recipientInEveryScriptPrints()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, language);
+    QFETCH(bool, covered);
+    if (runTool("fc-list", {":lang=" + language}).trimmed().isEmpty() == covered)
+        QSKIP(qPrintable(QString("The faces for \"%1\" differ on this machine.").arg(language)));
+    MailerPrintData data = sampleMailerPrintData();
+    data.recipientLines[0] = name;
+
+    // Told before printing, and only then.
+    const QList<UnprintableLine> unprintable = unprintableLines(data, MailerLayout::Form);
+    if (covered) {
+        QVERIFY(unprintable.isEmpty());
+    } else {
+        QCOMPARE(unprintable.size(), 1);
+        QCOMPARE(unprintable[0].line, QString("Recipient line 1"));
+        QString letters; // each once, in the order of the name
+        for (const QChar c : name)
+            if (c != ' ' && !letters.contains(c))
+                letters += c;
+        QCOMPARE(unprintable[0].characters, letters);
+    }
+
+    // Form and label both print, every character kept in the file's text.
+    PdfFolder folder;
+    PdfJobCanvas canvas(folder.path());
+    PrintMailerForm(canvas, data, MailerLayout::Form);
+    canvas.BeginDocument();
+    PrintMailerForm(canvas, data, MailerLayout::Label, {0, 0});
+    canvas.EndDocument();
+    QCOMPARE(folder.files().size(), 2);
+    for (const QString& file : folder.files()) {
+        const QString text =
+            runTool("pdftotext", {folder.path() + "/" + file, "-"}).remove(QRegularExpression("[\\x{202A}-\\x{202E}]"));
+        QVERIFY2(text.contains(name) || text.contains(name.toUpper()), qPrintable(text));
+    }
+
+    // The recipient's line on the address panel carries ink: glyphs, or marks for the
+    // characters no face has.
+    const QImage page = rasterisePdf(folder.path() + "/" + folder.files().first(), 100);
+    QVERIFY(!inkBox(page.copy(QRect(QPoint(560, 655), QPoint(709, 669)))).isEmpty());
 }
 
 void TestPdfCanvas::everyCharacterReachesThePage_data()

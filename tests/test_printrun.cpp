@@ -144,6 +144,25 @@ class TestPrintRun : public QObject {
     Q_OBJECT
 
 private slots:
+    // A counter set back onto a serial already printed refuses the mailer: the log takes each
+    // printed number once, whatever wrote the counter.
+    void numberTheLogHoldsIsRefused()
+    {
+        PrintFixture f;
+        QVERIFY(f.w.btnPrintClick());
+        f.setCounter("123456789", "0000041", true, true); // as a restored or hand-edited counter would
+        MessageService::clearShown();
+        QVERIFY(!f.w.btnPrintClick());
+        const QStringList messages = f.messages();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].contains(GroupMailerNumber(numberT("0000041")) + " is already in the log") &&
+                     messages[0].contains("Nothing has been printed"),
+                 qPrintable(messages[0]));
+        QCOMPARE(f.pdfFiles().size(), 1);
+        QCOMPARE(f.logRows().size(), 1);
+        QCOMPARE(f.counterSerial(), QString("0000041"));
+    }
+
     void formReachesPaperLogAndCounter();
     void serialSequences_data();
     void serialSequences();
@@ -166,6 +185,9 @@ private slots:
     void proofCopiesThatCannotBeKeptWarnOnce();
     void reprintedNumberKeepsTheFirstProof();
     void logWindowOpensTheProofOfTheCurrentRow();
+    void unprintableCharactersAskBeforeTheNumber_data();
+    void unprintableCharactersAskBeforeTheNumber();
+    void longNamePrintsAndTheLogKeepsItWhole();
 };
 
 void TestPrintRun::formReachesPaperLogAndCounter()
@@ -876,6 +898,78 @@ void TestPrintRun::logWindowOpensTheProofOfTheCurrentRow()
     QCOMPARE(MessageService::shown().size(), 1);
     QVERIFY2(MessageService::shown()[0].text.contains(QDir::toNativeSeparators(proof)),
              qPrintable(MessageService::shown()[0].text));
+}
+
+void TestPrintRun::unprintableCharactersAskBeforeTheNumber_data()
+{
+    QTest::addColumn<bool>("batch");
+    QTest::newRow("printed") << false;
+    QTest::newRow("batch mode") << true;
+}
+
+void TestPrintRun::unprintableCharactersAskBeforeTheNumber()
+{
+    QFETCH(bool, batch);
+    if (!testsupport::runTool("fc-list", {":lang=hi"}).trimmed().isEmpty())
+        QSKIP("A Devanagari face is installed here.");
+    PrintFixture f;
+    if (batch)
+        f.w.miBatchOnClick();
+    // A recipient typed in Hindi, on a machine without a Devanagari face.
+    const QString name = QString("राम शर्मा");
+    f.compose(name);
+    const QString question =
+        "These characters cannot be printed with the fonts installed on this computer; a mark "
+        "stands in for each of them:\n\nRecipient line 1: रामश्\n(U+0930 U+093E U+092E U+0936 U+094D)\n\n"
+        "Print anyway?";
+
+    // No: nothing takes a number, nothing is stored or printed.
+    MessageService::queueAnswer(QMessageBox::No);
+    QVERIFY(!f.w.btnPrintClick());
+    const QList<MessageService::Shown> asked = MessageService::shown();
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked[0].kind, MessageKind::Confirmation);
+    QCOMPARE(asked[0].text, question);
+    QCOMPARE(asked[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    QVERIFY(f.logRows().isEmpty());
+    QVERIFY(f.pdfFiles().isEmpty());
+    QCOMPARE(f.counterSerial(), QString("0000041"));
+
+    // Yes: the mailer goes its usual way, its name whole in the log and in the file's text.
+    MessageService::clearShown();
+    MessageService::queueAnswer(QMessageBox::Yes);
+    QVERIFY(f.w.btnPrintClick());
+    if (batch)
+        f.w.miPrintBatchClick();
+    QCOMPARE(f.messages().first(), question);
+    QCOMPARE(f.pdfFiles().size(), 1);
+    QCOMPARE(f.counterSerial(), QString("0000042"));
+    const QList<LogRow> rows = f.logRows();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0]["ToAddress1"], name);
+    const QString pdf = f.pdfFolder() + "/" + f.pdfFiles().first();
+    QVERIFY(testsupport::runTool("pdftotext", {pdf, "-"}).contains(name));
+    QVERIFY(decodedSymbols(pdf).contains("CODE-128:" + numberT("0000041")));
+    // The proof copy too.
+    const QString proof = ProofArchive::proofFile(f.home.path() + "/Proofs", numberT("0000041"));
+    QVERIFY(testsupport::runTool("pdftotext", {proof, "-"}).contains(name));
+}
+
+void TestPrintRun::longNamePrintsAndTheLogKeepsItWhole()
+{
+    PrintFixture f;
+    const QString firm = "BARTHOLOMEW, WINTERBOURNE, MCALISTER & KWIATKOWSKI";
+    f.compose(firm);
+    f.w.editToCity->setText("SOUTH WILLIAMSPORT HEIGHTS");
+    QVERIFY(f.w.btnPrintClick());
+    QVERIFY(f.messages().isEmpty());
+    const QList<LogRow> rows = f.logRows();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0]["ToAddress1"], firm);
+    QCOMPARE(rows[0]["ToCity"], QString("SOUTH WILLIAMSPORT HEIGHTS"));
+    // The address panel, where the line fits, prints it whole.
+    const QString text = testsupport::runTool("pdftotext", {f.pdfFolder() + "/" + f.pdfFiles().first(), "-"});
+    QVERIFY2(text.contains(firm), qPrintable(text));
 }
 
 QTEST_MAIN(TestPrintRun)

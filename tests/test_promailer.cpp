@@ -5,6 +5,7 @@
 #include "app/TF_NetworkSettings.h"
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
+#include "engine/Query.h"
 #include "entry/TF_Main.h"
 #include "printing/TF_ProMailer.h"
 #include "tests/support/TestSupport.h"
@@ -59,6 +60,8 @@ private slots:
     void counterLockedElsewhere();
     void changeReloadsFromTheNewFolder();
     void mainWindowOpensTheDialog();
+    void serialsTheLogHoldsAreNotSetAgain_data();
+    void serialsTheLogHoldsAreNotSetAgain();
 
 private:
     QString folder() const { return program_->home.path(); }
@@ -415,6 +418,80 @@ void TestProMailer::mainWindowOpensTheDialog()
     QVERIFY(lockedWhileOpen);
     QVERIFY(counterIsFree(window.settings.mailerNumDB));
     window.close();
+}
+
+// The log is the witness of the numbers used: the dialog never sets the counter back onto a
+// serial the log holds for that Mailer ID, however the rows came there.
+void TestProMailer::serialsTheLogHoldsAreNotSetAgain_data()
+{
+    QTest::addColumn<QString>("custId");
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<bool>("barCodes");
+    QTest::addColumn<bool>("increment");
+    QTest::addColumn<QString>("answer");   // to the question, when one is put
+    QTest::addColumn<QString>("proposed"); // empty: no question
+    QTest::addColumn<QString>("stored");   // the counter's serial afterwards; empty: dialog stays open
+    // The log holds serials 20-24 of 123456789 printed here and 40 imported (written 12-345-6789).
+    QTest::newRow("set back, proposal taken") << "123456789" << "0000021" << true << true << "yes" << "0000041"
+                                              << "0000041";
+    QTest::newRow("set back, proposal refused") << "123456789" << "0000021" << true << true << "no" << "0000041"
+                                                << "";
+    QTest::newRow("onto the imported row") << "123456789" << "0000040" << true << true << "yes" << "0000041"
+                                           << "0000041";
+    QTest::newRow("past every row") << "123456789" << "0000041" << true << true << "" << "" << "0000041";
+    QTest::newRow("another Mailer ID") << "987654321" << "0000001" << true << true << "" << "" << "0000001";
+    // Counting down, the lowest serial bounds it: the mirror rule.
+    QTest::newRow("counting down onto used serials") << "" << "" << false << false << "yes" << "0000019"
+                                                     << "0000019";
+}
+
+void TestProMailer::serialsTheLogHoldsAreNotSetAgain()
+{
+    QFETCH(QString, custId);
+    QFETCH(QString, serial);
+    QFETCH(bool, barCodes);
+    QFETCH(bool, increment);
+    QFETCH(QString, answer);
+    QFETCH(QString, proposed);
+    QFETCH(QString, stored);
+    const QString log = program_->settings.logDB;
+    QDir().mkpath(log);
+    program_->dm.CreateTable(log, "Log37", schema::Log37);
+    engine::Query q;
+    q.setFolder(toStd(log));
+    for (int s = 20; s <= 24; ++s) {
+        q.setSql("insert into Log37 (MailerNum, CustID, SerialNum, Batch) values ('" +
+                 toStd(GroupMailerNumber(BuildMailerNumber("123456789", QString::number(s), "T"))) +
+                 "', '123456789', " + std::to_string(s) + ", False)");
+        q.execSql();
+    }
+    q.setSql("insert into Log37 (MailerNum, CustID, SerialNum, Batch) values ('9214 7123 4567 8900 0004 02', "
+             "'12-345-6789', 40, False)");
+    q.execSql();
+    writeRow(folder(), {"123456789", "0000022", true, true});
+
+    TF_ProMailer dialog(program_->settings);
+    dialog.show();
+    dialog.cbPrintBarCodes->setChecked(barCodes);
+    if (barCodes) {
+        dialog.editCustID->setText(custId);
+        dialog.EditSerialNum->setText(serial);
+    }
+    (increment ? dialog.rbIncrement : dialog.rbDecrement)->setChecked(true);
+    if (!answer.isEmpty())
+        MessageService::queueAnswer(answer == "yes" ? QMessageBox::Yes : QMessageBox::No);
+    QTest::mouseClick(dialog.btnOK, Qt::LeftButton);
+
+    const auto shown = MessageService::shown();
+    if (proposed.isEmpty()) {
+        QVERIFY2(shown.isEmpty(), qPrintable(shown.value(0).text));
+    } else {
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.contains(proposed), qPrintable(shown[0].text));
+    }
+    QCOMPARE(dialog.result(), int(stored.isEmpty() ? QDialog::Rejected : QDialog::Accepted));
+    QCOMPARE(dialog.isVisible(), stored.isEmpty());
+    QCOMPARE(readRow(folder()).serialNum, stored.isEmpty() ? QString("0000022") : stored);
 }
 
 QTEST_MAIN(TestProMailer)

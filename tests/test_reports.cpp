@@ -154,6 +154,7 @@ private slots:
     void noRowsNoWindow();
     void printUserReportToPdf();
     void printLandscapeProjectReportToPdf();
+    void addresseeInAScriptWithoutAFacePrints();
     void previewMaximisedAtFullSize();
     void missingProjectFileSaysWhyOnce();
     void mainMenuOpensReports();
@@ -724,6 +725,25 @@ void TestReports::printUserReportToPdf()
     window.btnPrint->click();
     QCOMPARE(lastMessage(), QString("Error with report \"O'Brien\""));
     QCOMPARE(QDir(out.path()).entryList({"*.pdf"}).size(), 1);
+}
+
+void TestReports::addresseeInAScriptWithoutAFacePrints()
+{
+    LogFixture f;
+    f.addRows(2, "2.50");
+    const QString name = QString("\u0AD0 राम शर्मा");
+    f.run("update Log37 set ToAddress1 = " + LogFixture::q(name) + " where LID = 1");
+    f.defineReport("Hindi", "0", {"MailerNum", "ToAddress1", "Total"});
+    QTemporaryDir out;
+    testsupport::EnvironmentValue pdfDir("DOVRA_PDF_DIR", out.path());
+    TF_Report window(f.settings, QString());
+    window.lvReports->setCurrentItem(window.lvReports->findItems("Hindi", Qt::MatchExactly).first());
+    window.btnPrint->click();
+    QVERIFY(messages().isEmpty());
+    const QStringList files = QDir(out.path()).entryList({"*.pdf"});
+    QCOMPARE(files.size(), 1);
+    const QString text = testsupport::runTool("pdftotext", {out.filePath(files.first()), "-"});
+    QVERIFY2(text.contains(name) && text.contains("Addressee 2"), qPrintable(text));
 }
 
 void TestReports::printLandscapeProjectReportToPdf()

@@ -7,6 +7,7 @@
 #include "app/datamodule/TdmDovraPro.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
+#include "entry/ButtonDialog.h"
 #include "entry/TF_About.h"
 #include "entry/TF_Main.h"
 #include "tests/support/TestSupport.h"
@@ -19,6 +20,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,6 +54,30 @@ void writeIni(const QString& path, const QByteArray& text)
     f.write(text);
 }
 
+// Overwrites the first page of the log's rows with garbage, as a failing disk would.
+void damageLogPage(const QString& logFolder)
+{
+    const QString file = logFolder + "/Log37.adt";
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(qPrintable(file), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "select rootpage from sqlite_master where name = 'Log37'", -1, &stmt, nullptr);
+    const int page = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int(stmt, 0) : 0;
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    QVERIFY(page > 1);
+    testsupport::damagePage(file, page);
+}
+
+void composeAndPrint(TF_Main& w, const QString& name)
+{
+    w.memoToAddress->setPlainText(name + "\n4 Elm St");
+    w.editToCity->setText("Dover");
+    w.editToState->setText("DE");
+    w.editToZip->setText("19901-0001");
+    w.btnPrintClick();
+}
+
 // A program folder that a second start finds ready, with the data module.
 struct ReadyProgram {
     testsupport::TempProgramFolder home;
@@ -63,7 +91,102 @@ class TestStartup : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { MessageService::setScripted(true); }
+    void init()
+    {
+        MessageService::setScripted(true);
+        MessageService::clearShown();
+        ButtonDialogService::setScripted(true);
+    }
+
+    // A change that a crash cut short is undone as the program starts, before any table is
+    // judged: the start says nothing, and the next mailer prints.
+    void changeCutShortByACrashIsUndoneAtStart_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::newRow("counter") << "MailerNum.adt";
+        QTest::newRow("sender list") << "Addresses/YourAddress.adt";
+        QTest::newRow("log") << "Log/Log37.adt";
+    }
+    void changeCutShortByACrashIsUndoneAtStart()
+    {
+        QFETCH(QString, table);
+        ReadyProgram ready;
+        const testsupport::EnvironmentValue pdf("DOVRA_PDF_DIR", ready.home.file("Printed"));
+        {
+            TF_Main w;
+            composeAndPrint(w, "Jane Roe");
+            w.close();
+        }
+        testsupport::leaveChangeCutShort(ready.home.file(table));
+        MessageService::clearShown();
+        {
+            TF_Main w;
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            QCoreApplication::processEvents(); // the first showing's steps
+            QVERIFY2(MessageService::shown().isEmpty(), qPrintable(MessageService::shown().value(0).text));
+            composeAndPrint(w, "John Doe");
+            w.close();
+        }
+        QCOMPARE(firstValue(ready.home.file("Log"), "select count(*) from Log37"), QString("2"));
+        QCOMPARE(firstValue(ready.home.path(), "select SerialNum from MailerNum"), QString("0000002"));
+        QCOMPARE(QDir(ready.home.file("Printed")).entryList({"*.pdf"}).size(), 2);
+        QCOMPARE(engine::checkTableFile(toStd(QFileInfo(ready.home.file(table)).path()),
+                                        toStd(QFileInfo(table).baseName()), true)
+                     .state,
+                 engine::TableFileState::Present);
+    }
+
+    // A log whose pages do not read is named at start, and no number is taken into it.
+    void damagedLogIsNamedAndRefusesPrinting()
+    {
+        ReadyProgram ready;
+        const testsupport::EnvironmentValue pdf("DOVRA_PDF_DIR", ready.home.file("Printed"));
+        {
+            TF_Main w;
+            for (int i = 0; i < 40; ++i)
+                composeAndPrint(w, QString("Recipient %1 with a name long enough to fill pages").arg(i));
+            w.close();
+        }
+        damageLogPage(ready.home.file("Log"));
+        MessageService::clearShown();
+        TF_Main w;
+        auto shown = testsupport::shownMessageTexts();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].contains("Log37.adt is damaged"), qPrintable(shown[0]));
+        QVERIFY2(shown[0].contains("rows it holds are still in that file"), qPrintable(shown[0]));
+        MessageService::clearShown();
+        composeAndPrint(w, "Jane Roe");
+        shown = testsupport::shownMessageTexts();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].contains("Log37.adt is damaged") && shown[0].contains("Nothing has been printed"),
+                 qPrintable(shown[0]));
+        QCOMPARE(QDir(ready.home.file("Printed")).entryList({"*.pdf"}).size(), 40);
+        QCOMPARE(firstValue(ready.home.path(), "select SerialNum from MailerNum"), QString("0000040"));
+        w.close();
+    }
+
+    // A counter made anew at start while the log holds numbers says so; it prints nothing until
+    // its Mailer ID is set, and the serials the log holds are not handed out again.
+    void counterMadeAnewBesideALogWithNumbersIsNamed()
+    {
+        ReadyProgram ready;
+        const testsupport::EnvironmentValue pdf("DOVRA_PDF_DIR", ready.home.file("Printed"));
+        {
+            TF_Main w;
+            composeAndPrint(w, "Jane Roe");
+            w.close();
+        }
+        QFile counter(ready.home.file("MailerNum.adt"));
+        QVERIFY(counter.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        counter.close();
+        MessageService::clearShown();
+        TF_Main w;
+        const QStringList shown = testsupport::shownMessageTexts();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].contains("MailerNum.adt was missing or empty and has been made anew"), qPrintable(shown[0]));
+        w.close();
+    }
 
     void firstStartMakesTheFoldersAndTablesThenASecondMakesNothing()
     {
@@ -209,7 +332,8 @@ private slots:
         for (const char* t : {"Log37", "LogFilters", "LogFiltersDetail", "Reports", "Report_Detail"})
             QVERIFY2(QFile::exists(home.file(QString("shared/%1.adt").arg(t))), t);
         QVERIFY(!QFile::exists(home.file("Log/Log37.adt")));
-        QCOMPARE(IniFile(home.file("dovra3.ini")).readString("System Path", "LogDB", ""), home.file("shared"));
+        // Stored relative to the program folder, which it lies in.
+        QCOMPARE(IniFile(home.file("dovra3.ini")).readString("System Path", "LogDB", ""), QString("shared"));
         QVERIFY(MessageService::shown().isEmpty());
     }
 

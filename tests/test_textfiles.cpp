@@ -3,12 +3,18 @@
 // in a temporary program folder.
 #include "addressbook/AddressBook.h"
 #include "addressbook/TextFiles.h"
+#include "app/Services.h"
 #include "app/datamodule/Schemas.h"
 #include "engine/Query.h"
+#include "entry/TF_Main.h"
 #include "tests/support/TestSupport.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
 #include <QtTest>
 #include <ctime>
 
@@ -500,6 +506,74 @@ private slots:
             labels << lines[i].section(" = ", 0, 0);
         QCOMPARE(labels.mid(18, 5), (QStringList{"Postage Fee", "Certified Fee", "Return Receipt Fee",
                                                  "Restricted Delivery", "Total Fee"}));
+    }
+    // A log export that fails part-way lets go of the log: this window's next Print, and a
+    // second process writing the log as another workstation does, go ahead at once.
+    void failedLogExportLeavesTheLogFree_data()
+    {
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("disk full") << "disk full";
+        QTest::newRow("a date that does not read") << "bad date";
+    }
+    void failedLogExportLeavesTheLogFree()
+    {
+        QFETCH(QString, cause);
+        if (cause == "disk full" && !QFile::exists("/dev/full"))
+            QSKIP("no /dev/full here");
+        testsupport::TempProgramFolder home;
+        testsupport::EnvironmentValue pdfDir("DOVRA_PDF_DIR", home.path() + "/Printed");
+        testsupport::prepareReadyProgramFolder(home.path());
+        MessageService::setScripted(true);
+        MessageService::clearShown();
+        FileDialogService::setScripted(true);
+        TdmDovraPro dm;
+        TF_Main w;
+        const QString log = w.settings.logDB;
+        engine::Query q;
+        q.setFolder(log.toStdString());
+        // More rows than one step of the export reads, so the failure comes mid-way.
+        q.setSql("with recursive n(i) as (select 1 union all select i + 1 from n where i < 5000) "
+                 "insert into Log37 (DateTime, MailerNum, ToAddress1, Batch, Result) "
+                 "select '2026-03-01 08:00:00', 'm' || i, 'Recipient ' || i, False, 'None' from n");
+        q.execSql();
+        if (cause == "bad date") {
+            q.setSql("insert into Log37 (DateTime, MailerNum, Batch, Result) values ('2026-03-02 someday', 'x', "
+                     "False, 'None')");
+            q.execSql();
+        }
+        q.disconnect();
+        const QString target = home.file("export.txt");
+        if (cause == "disk full")
+            QVERIFY(QFile::link("/dev/full", target));
+        FileDialogService::queueAnswer(target);
+        w.miLogExport->trigger();
+        const QStringList shown = testsupport::shownMessageTexts();
+        QVERIFY(!shown.isEmpty());
+        QVERIFY2(!shown.last().startsWith("Export completed"), qPrintable(shown.last()));
+
+        // Another workstation logs a mailer: no waiting for a lock.
+        QProcess other;
+        other.start("sqlite3", {"-bail", log + "/Log37.adt",
+                                "insert into Log37 (DateTime, MailerNum, Batch, Result) values "
+                                "('2026-03-03 09:00:00', 'other', False, 'None')"});
+        QVERIFY(other.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(other.readAllStandardError()), QString());
+        QCOMPARE(other.exitCode(), 0);
+
+        // And this window prints.
+        testsupport::LockWait wait(200);
+        MessageService::clearShown();
+        w.memoToAddress->setPlainText("Jane Roe\n4 Elm St");
+        w.editToCity->setText("Dover");
+        w.editToState->setText("DE");
+        w.editToZip->setText("19901-0001");
+        QVERIFY2(w.btnPrintClick(), qPrintable(testsupport::shownMessageTexts().join(" | ")));
+        for (const QString& text : testsupport::shownMessageTexts())
+            QVERIFY2(!text.contains("locked"), qPrintable(text));
+        q.setFolder(log.toStdString());
+        q.setSql("select count(*) from Log37 where MailerNum like '9214 %'");
+        q.open();
+        QCOMPARE(q.asInteger(q.fieldName(0)), std::int64_t(1));
     }
 };
 

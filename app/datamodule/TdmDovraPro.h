@@ -8,6 +8,8 @@
 
 class TdmDovraPro {
 public:
+    static constexpr qint64 WholeCheckBytes = qint64(32) << 20;
+
     TdmDovraPro();
     ~TdmDovraPro();
 
@@ -41,8 +43,16 @@ public:
     void CreateTable(const QString& folder, const QString& tableName, const QString& definition);
     // Creates the table when its file is missing, or empty as a crash while it was made
     // leaves it; returns whether it did. A file holding anything else is never touched:
-    // one that is not the table throws an error that names it.
+    // one that is not the table throws an error that names it. A change that a crash cut short
+    // is undone first; a file up to WholeCheckBytes has every page read (a larger one is read
+    // in slices after the start, see TablePageScan).
     bool EnsureTable(const QString& folder, const QString& tableName, const QString& definition);
+    // Moves a table in use (with the log's filters and reports) to another folder: each file is
+    // copied whole there, and only then is anything else changed. A counter's row goes with it,
+    // and the counter left behind is emptied of its Customer ID and renamed "MailerNum.adt.moved",
+    // so that no workstation still pointed at the old folder hands out the numbers the moved one
+    // hands out.
+    void MoveTable(const QString& fromFolder, const QString& toFolder, const QString& tableName);
     void CloseTables();
 };
 

@@ -12,6 +12,9 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QtTest>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -58,6 +61,33 @@ void prepareReadyProgramFolder(const QString& programFolder, const QString& cust
     QFile ini(programFolder + "/dovra3.ini");
     ini.open(QIODevice::WriteOnly | QIODevice::Append);
     ini.write("[YourAddress]\r\nID=1\r\n[Type]\r\nBarCodeApp=0\r\n");
+}
+
+void leaveChangeCutShort(const QString& file)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(qPrintable(file), &db, SQLITE_OPEN_READWRITE, nullptr);
+        // A cache of one page spills the change into the file before any commit.
+        sqlite3_exec(db,
+                     "PRAGMA cache_size=1; BEGIN; CREATE TABLE Spill(x); "
+                     "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 200) "
+                     "INSERT INTO Spill SELECT randomblob(500) FROM c;",
+                     nullptr, nullptr, nullptr);
+        ::_exit(0); // killed: no commit, no rollback
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    QVERIFY(QFileInfo(file + "-journal").size() > 0);
+}
+
+void damagePage(const QString& file, int pageNumber)
+{
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.seek(qint64(pageNumber - 1) * 4096 + 8));
+    f.write(QByteArray(4000, '\x5a'));
 }
 
 LockWait::LockWait(int ms) : previous_(engine::lockWaitMs())

@@ -63,6 +63,13 @@ struct ProgramFixture {
 // Customer ID set and the postal notice turned off, so the first showing asks nothing.
 void prepareReadyProgramFolder(const QString& programFolder, const QString& customerId = "123456789");
 
+// What a program killed in the middle of a change leaves behind: the table's file partly
+// rewritten and, beside it, the journal that undoes that (a hot journal).
+void leaveChangeCutShort(const QString& file);
+
+// Overwrites most of a page of a table file (numbered from 1) with garbage, as a failing disk would.
+void damagePage(const QString& file, int pageNumber);
+
 // The engine's wait for a locked table, changed for the life of the object.
 class LockWait {
 public:

@@ -1,0 +1,110 @@
+// A clerk's workstation for the crash tests: the program started as it always is, through its
+// own start-up in the program folder given, then Print pressed again and again, each mailer to
+// another recipient, every job written as a PDF file into <program folder>/Printed.
+//
+//   crash_workstation <program folder> loop           print until killed
+//   crash_workstation <program folder> once           print one mailer, then end
+//   crash_workstation <program folder> die-at <step>  killed at that moment of taking the first number
+//
+// Every message the start shows, and every message a print shows other than the notice that the
+// mailer went to the printer, is written to standard error; the program then ends with 4 (start)
+// or 5 (print).
+#include "app/Services.h"
+#include "app/Startup.h"
+#include "entry/ButtonDialog.h"
+#include "entry/TF_Main.h"
+#include "printing/PrintRun.h"
+
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+QByteArray g_dieAt;
+
+void stopAtStep(const char* step)
+{
+    if (g_dieAt == step)
+        std::raise(SIGKILL);
+}
+
+bool reportMessages(const char* when)
+{
+    bool any = false;
+    for (const auto& shown : MessageService::shown()) {
+        if (shown.text.startsWith("Mailer has been sent to printer"))
+            continue;
+        std::fprintf(stderr, "%s: %s\n", when, qPrintable(shown.text));
+        any = true;
+    }
+    MessageService::clearShown();
+    static qsizetype buttonDialogs = 0;
+    const auto asked = ButtonDialogService::shown();
+    for (; buttonDialogs < asked.size(); ++buttonDialogs) {
+        if (asked[buttonDialogs].message.startsWith("Mailer has been sent to printer"))
+            continue;
+        std::fprintf(stderr, "%s: %s\n", when, qPrintable(asked[buttonDialogs].message));
+        any = true;
+    }
+    return any;
+}
+
+void compose(TF_Main& w, int i)
+{
+    w.memoToAddress->setPlainText(QString("Recipient %1\n4 Elm St").arg(i));
+    w.editToCity->setText("Dover");
+    w.editToState->setText("DE");
+    w.editToZip->setText("19901-0001");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: crash_workstation <program folder> loop|once|die-at <step>\n");
+        return 2;
+    }
+    const QByteArray home = argv[1];
+    const QByteArray mode = argv[2];
+    if (mode == "die-at" && argc > 3)
+        g_dieAt = argv[3];
+    qputenv("DOVRA_HOME", home);
+    qputenv("DOVRA_PDF_DIR", home + "/Printed");
+    qputenv("DOVRA_SPLASH_MS", "0");
+    NumberStepProbe = stopAtStep;
+    MessageService::setScripted(true);
+    ButtonDialogService::setScripted(true);
+    int programArgc = 1;
+    char* programArgv[] = {argv[0], nullptr};
+    return runDovra(programArgc, programArgv, [mode](TF_Main& w) {
+        // The first showing runs its steps from the event loop: the clerk starts after them.
+        QTimer::singleShot(0, &w, [&w, mode] {
+            if (reportMessages("start")) {
+                QCoreApplication::exit(4);
+                return;
+            }
+            std::puts("printing");
+            std::fflush(stdout);
+            auto print = w.findChild<QPushButton*>("btnPrint");
+            for (int i = 0;; ++i) {
+                compose(w, i);
+                QTest::mouseClick(print, Qt::LeftButton);
+                if (reportMessages("print")) {
+                    QCoreApplication::exit(5);
+                    return;
+                }
+                if (mode != "loop")
+                    break;
+            }
+            w.close();
+            QCoreApplication::exit(0);
+        });
+    });
+}
