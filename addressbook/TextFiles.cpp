@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QScopeGuard>
+#include <QStringDecoder>
 #include <QTimeZone>
 #include <algorithm>
 #include <limits>
@@ -431,7 +432,14 @@ QString AddressFileIndex::lineText(qsizetype line) const
         throw ioError("Cannot read the file", fileName_, file_->errorString());
     while (!bytes.isEmpty() && (bytes.back() == '\n' || bytes.back() == '\r'))
         bytes.chop(1);
-    return encoding_ == TextEncoding::Utf8 ? QString::fromUtf8(bytes) : fromWindows1252(bytes);
+    if (encoding_ == TextEncoding::Windows1252)
+        return fromWindows1252(bytes);
+    // A byte-order mark that opens a line is dropped (files joined one after the other),
+    // one mark only: a second is a character of the line, as anywhere else in it.
+    if (bytes.startsWith(kByteOrderMark))
+        bytes.remove(0, 3);
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return utf8.decode(bytes);
 }
 
 TAddressLines AddressFileIndex::address(qsizetype line) const

@@ -222,6 +222,22 @@ private slots:
             QCOMPARE(fieldsOf(index.address(i)), fieldsOf(readAddressLine(lines[i])));
     }
 
+    // Files joined one after the other: the byte-order mark that opens a later line is
+    // dropped, once.
+    void dropsAMarkOpeningALaterLine()
+    {
+        QTemporaryDir dir;
+        const QString name = dir.filePath("joined.csv");
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("a\r\n\xEF\xBB\xBFz,Erie\n\xEF\xBB\xBF\xEF\xBB\xBFq\n");
+        file.close();
+        const AddressFileIndex index(name);
+        QCOMPARE(index.lineCount(), 3);
+        QCOMPARE(fieldsOf(index.address(1)), QString("z|Erie|||||"));
+        QCOMPARE(index.address(2).address[0], QString(QChar(0xFEFF)) + "q");
+    }
+
     // A UTF-8 character across the index's reading steps, and a file changed after it was
     // indexed.
     void indexesALargeFileAndNoticesAChange()
