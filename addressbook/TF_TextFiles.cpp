@@ -14,41 +14,59 @@
 #include <QStyleOptionButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <unordered_map>
 
-// The grid's rows: one per line of the file, with its check mark in column 0.
+// The grid's rows: the lines of the file, read from it as the grid shows them, then rows
+// added one by one; each with its check mark in column 0.
 class TextImportModel : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
 
-    struct Row {
-        TAddressLines address;
-        bool checked = false;
-    };
-    std::vector<Row> rows;
+    std::shared_ptr<const AddressFileIndex> file;
+    std::vector<TAddressLines> added;
+    std::vector<char> checked;
 
+    int fileRows() const { return file ? static_cast<int>(file->lineCount()) : 0; }
+
+    void setFile(std::shared_ptr<const AddressFileIndex> index)
+    {
+        beginResetModel();
+        file = std::move(index);
+        added.clear();
+        cache_.clear();
+        checked.assign(fileRows(), 0);
+        endResetModel();
+    }
     void append(const TAddressLines& address)
     {
-        const int row = static_cast<int>(rows.size());
+        const int row = static_cast<int>(checked.size());
         beginInsertRows({}, row, row);
-        rows.push_back({address, false});
+        added.push_back(address);
+        checked.push_back(0);
         endInsertRows();
+    }
+    TAddressLines addressAt(int row) const
+    {
+        if (row >= fileRows())
+            return added.at(row - fileRows());
+        return file->address(row);
     }
     void changed(int first, int last) { emit dataChanged(index(first, 0), index(last, 0), {Qt::CheckStateRole}); }
 
     int rowCount(const QModelIndex& parent = {}) const override
     {
-        return parent.isValid() ? 0 : static_cast<int>(rows.size());
+        return parent.isValid() ? 0 : static_cast<int>(checked.size());
     }
     int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 8; }
     QVariant data(const QModelIndex& index, int role) const override
     {
         if (!index.isValid())
             return {};
-        const Row& r = rows[index.row()];
         if (index.column() == 0)
-            return role == Qt::CheckStateRole ? QVariant(r.checked ? Qt::Checked : Qt::Unchecked) : QVariant();
+            return role == Qt::CheckStateRole ? QVariant(checked[index.row()] ? Qt::Checked : Qt::Unchecked)
+                                              : QVariant();
         if (role == Qt::DisplayRole)
-            return addressField(r.address, index.column() - 1);
+            return addressField(shown(index.row()), index.column() - 1);
         return {};
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
@@ -63,6 +81,26 @@ public:
     {
         return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
     }
+
+private:
+    // The rows the grid shows are read once for their seven cells; a few screens' worth
+    // are kept.
+    const TAddressLines& shown(int row) const
+    {
+        auto it = cache_.find(row);
+        if (it != cache_.end())
+            return it->second;
+        if (cache_.size() > 2048)
+            cache_.clear();
+        TAddressLines address;
+        try {
+            address = addressAt(row);
+        } catch (const std::exception&) {
+            // A file that can no longer be read shows empty rows; Add to Database says why.
+        }
+        return cache_.emplace(row, std::move(address)).first->second;
+    }
+    mutable std::unordered_map<int, TAddressLines> cache_;
 };
 
 namespace {
@@ -150,6 +188,11 @@ TF_TextFiles::TF_TextFiles(engine::Query& query, const std::string& table, QWidg
     resize(boxWidth + 8 + 5 * 120 + 40 + 80 + 40, 420);
 }
 
+void TF_TextFiles::setImportFile(std::shared_ptr<const AddressFileIndex> file)
+{
+    model_->setFile(std::move(file));
+}
+
 void TF_TextFiles::AddImportRow(const TAddressLines& address)
 {
     model_->append(address);
@@ -162,20 +205,19 @@ int TF_TextFiles::rowCount() const
 
 bool TF_TextFiles::rowChecked(int row) const
 {
-    return model_->rows.at(row - 1).checked;
+    return model_->checked.at(row - 1) != 0;
 }
 
 void TF_TextFiles::ToggleImportCheck(int row)
 {
     if (row == 0) {
         headerChecked_ = !headerChecked_;
-        for (auto& r : model_->rows)
-            r.checked = headerChecked_;
-        if (!model_->rows.empty())
+        std::fill(model_->checked.begin(), model_->checked.end(), headerChecked_ ? 1 : 0);
+        if (!model_->checked.empty())
             model_->changed(0, rowCount() - 1);
     } else {
-        auto& r = model_->rows.at(row - 1);
-        r.checked = !r.checked;
+        char& checked = model_->checked.at(row - 1);
+        checked = !checked;
         model_->changed(row - 1, row - 1);
         SyncHeaderCheck();
     }
@@ -184,7 +226,7 @@ void TF_TextFiles::ToggleImportCheck(int row)
 
 void TF_TextFiles::SyncHeaderCheck()
 {
-    headerChecked_ = std::all_of(model_->rows.begin(), model_->rows.end(), [](const auto& r) { return r.checked; });
+    headerChecked_ = std::all_of(model_->checked.begin(), model_->checked.end(), [](char c) { return c != 0; });
 }
 
 void TF_TextFiles::showEvent(QShowEvent* event)
@@ -216,14 +258,16 @@ bool TF_TextFiles::eventFilter(QObject* watched, QEvent* event)
 
 void TF_TextFiles::btnAddtoDBClick()
 {
-    std::vector<TAddressLines> checked;
-    for (const auto& r : model_->rows)
-        if (r.checked)
-            checked.push_back(r.address);
+    std::vector<int> rows;
+    for (int row = 0; row < rowCount(); ++row)
+        if (model_->checked[row])
+            rows.push_back(row);
     {
         BusyCursor busy;
-        insertAddresses(query_, table_, checked);
+        if (model_->file)
+            model_->file->checkUnchanged();
+        insertAddresses(query_, table_, rows.size(), [this, &rows](size_t i) { return model_->addressAt(rows[i]); });
     }
-    MessageService::information(addressesAddedMessage(static_cast<int>(checked.size())), this);
+    MessageService::information(addressesAddedMessage(static_cast<int>(rows.size())), this);
     accept();
 }

@@ -5,12 +5,14 @@
 #include "entry/AddressLines.h"
 
 #include <QDialog>
+#include <memory>
 #include <string>
 #include <vector>
 
 class QLabel;
 class QPushButton;
 class QTableView;
+class AddressFileIndex;
 class TextImportModel;
 
 namespace engine {
@@ -23,6 +25,8 @@ public:
     // query: the handle on the folder of the table ("Address" or "YourAddress").
     TF_TextFiles(engine::Query& query, const std::string& table, QWidget* parent = nullptr);
 
+    // The file's lines, read from it as they are shown and added.
+    void setImportFile(std::shared_ptr<const AddressFileIndex> file);
     void AddImportRow(const TAddressLines& address);
     // Row 0 is the header (every row at once), data rows count from 1 as in the grid.
     void ToggleImportCheck(int row);

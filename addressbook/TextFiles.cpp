@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QScopeGuard>
 #include <QStringDecoder>
@@ -37,6 +38,7 @@ int fieldIndexOf(const engine::RowSource& row, const std::string& field)
     for (int i = 0; i < row.fieldCount(); ++i)
         if (QString::fromStdString(row.fieldName(i)).compare(QString::fromStdString(field), Qt::CaseInsensitive) == 0)
             return i;
+    (void)row.value(field); // throws the row's own error, naming its file
     throw engine::EngineError("Column not found: " + field);
 }
 
@@ -144,21 +146,6 @@ QString addressTextLine(const TAddressLines& address)
     return line;
 }
 
-QString decodeTextFile(const QByteArray& bytes)
-{
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(bytes.mid(3));
-    // Windows-1252 differs from Latin-1 only in 0x80-0x9F; without those bytes the much
-    // quicker Latin-1 conversion gives the same text.
-    if (std::none_of(bytes.begin(), bytes.end(), [](char c) {
-            const auto b = static_cast<unsigned char>(c);
-            return b >= 0x80 && b <= 0x9F;
-        }))
-        return QString::fromLatin1(bytes);
-    QStringDecoder decoder("windows-1252");
-    return decoder.decode(bytes);
-}
-
 QStringList textFileLines(const QString& text)
 {
     QStringList lines;
@@ -183,11 +170,14 @@ QString exportFileName(const QString& chosen)
     return chosen.contains(".txt") ? chosen : chosen + ".txt";
 }
 
-TextFileWriter::TextFileWriter(const QString& fileName) : fileName_(fileName)
+TextFileWriter::TextFileWriter(const QString& fileName, TextEncoding encoding)
+    : fileName_(fileName), encoding_(encoding)
 {
     auto file = std::make_unique<QFile>(fileName);
     if (!file->open(QIODevice::WriteOnly | QIODevice::Append))
         throw ioError("Cannot open the file", fileName, file->errorString());
+    if (encoding_ == TextEncoding::Utf8 && file->size() == 0)
+        appendAscii(kByteOrderMark, 3);
     file_ = std::move(file);
 }
 
@@ -212,8 +202,18 @@ void TextFileWriter::write(QStringView text)
         const qsizetype at = pending_.size();
         pending_.resize(at + size);
         std::transform(units, units + size, pending_.data() + at, [](char16_t c) { return static_cast<char>(c); });
+    } else if (encoding_ == TextEncoding::Utf8) {
+        pending_ += text.toUtf8();
     } else {
-        pending_ += encoder_.encode(text);
+        for (const char16_t c : std::u16string_view(units, size)) {
+            const int byte = windows1252Byte(c);
+            if (byte < 0)
+                throw ioError("Cannot write the file", fileName_,
+                              "the Windows code page has no character " + QString(QChar(c)) + " (U+" +
+                                  QString::number(c, 16).toUpper().rightJustified(4, u'0') + ") of the text \"" +
+                                  text.toString() + "\"");
+            pending_ += static_cast<char>(byte);
+        }
     }
 }
 
@@ -221,8 +221,10 @@ void TextFileWriter::writeUtf8(std::string_view text)
 {
     if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         appendAscii(text.data(), static_cast<qsizetype>(text.size()));
+    else if (encoding_ == TextEncoding::Utf8)
+        appendAscii(text.data(), static_cast<qsizetype>(text.size()));
     else
-        pending_ += encoder_.encode(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        write(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void TextFileWriter::endLine()
@@ -325,12 +327,19 @@ int exportLog(engine::Query& query, TextFileWriter& out, const ExportProgress& p
 
 void insertAddresses(engine::Query& query, const std::string& table, const std::vector<TAddressLines>& addresses)
 {
+    insertAddresses(query, table, addresses.size(), [&addresses](size_t row) { return addresses[row]; });
+}
+
+void insertAddresses(engine::Query& query, const std::string& table, size_t count,
+                     const std::function<TAddressLines(size_t)>& addressAt)
+{
     query.close();
     query.setSql("insert into " + table +
                  " (Address1, Address2, Address3, Address4, City, State, Zip) values (?, ?, ?, ?, ?, ?, ?)");
-    query.execEach(addresses.size(), [&addresses](size_t row, std::vector<engine::Value>& values) {
+    query.execEach(count, [&addressAt](size_t row, std::vector<engine::Value>& values) {
+        const TAddressLines address = addressAt(row);
         for (int i = 0; i < 7; ++i)
-            values.emplace_back(addressField(addresses[row], i).toStdString());
+            values.emplace_back(addressField(address, i).toStdString());
     });
     query.close();
 }
@@ -343,4 +352,210 @@ QString exportCompletedMessage(const QString& fileName)
 QString addressesAddedMessage(int count)
 {
     return QString::number(count) + " addresses have been added to the database.";
+}
+
+// ---- the import file's index ---------------------------------------------------------------
+
+AddressFileIndex::AddressFileIndex(const QString& fileName) : fileName_(fileName)
+{
+    auto file = std::make_unique<QFile>(fileName);
+    if (!file->open(QIODevice::ReadOnly))
+        throw ioError("Cannot read the file", fileName, file->errorString());
+    size_ = file->size();
+    modified_ = file->fileTime(QFileDevice::FileModificationTime);
+    if (size_ > kMaxBytes)
+        throw std::runtime_error(("The file \"" + fileName + "\" is too large to preview: it holds " +
+                                  QString::number(size_ / (1024 * 1024)) +
+                                  " MB, and the preview takes files of up to 2047 MB. Split it into smaller "
+                                  "files and import them one by one. Nothing was read.")
+                                     .toStdString());
+    constexpr qint64 kChunk = 4 << 20;
+    QByteArray chunk;
+    Utf8Check utf8;
+    qint64 at = 0; // the file offset of chunk[0]
+    bool afterCr = false;
+    starts_.push_back(0);
+    while (at < size_) {
+        chunk = file->read(kChunk);
+        if (chunk.isEmpty())
+            throw ioError("Cannot read the file", fileName, file->errorString());
+        qsizetype from = 0;
+        if (at == 0 && chunk.startsWith(kByteOrderMark)) {
+            from = 3;
+            starts_[0] = 3;
+        }
+        if (chunk.indexOf('\0') >= 0)
+            throw std::runtime_error(
+                ("The file \"" + fileName + "\" is not a text file: it holds binary data. Nothing was read.")
+                    .toStdString());
+        utf8.feed(chunk.constData() + from, chunk.size() - from);
+        const char* bytes = chunk.constData();
+        for (qsizetype i = from; i < chunk.size(); ++i) {
+            const char c = bytes[i];
+            if (c != '\r' && c != '\n') {
+                afterCr = false;
+                continue;
+            }
+            const auto next = static_cast<quint32>(at + i + 1);
+            if (c == '\n' && afterCr)
+                starts_.back() = next; // the LF of a CR LF pair
+            else
+                starts_.push_back(next);
+            afterCr = c == '\r';
+            if (static_cast<qsizetype>(starts_.size()) > kMaxLines + 1)
+                throw std::runtime_error(("The file \"" + fileName + "\" is too large to preview: it holds more than " +
+                                          QLocale::c().toString(kMaxLines) +
+                                          " lines. Split it into smaller files and import them one by one. Nothing "
+                                          "was added.")
+                                             .toStdString());
+        }
+        at += chunk.size();
+    }
+    // A last line without its end counts; the end of the file closes the last line.
+    if (starts_.back() != static_cast<quint32>(size_))
+        starts_.push_back(static_cast<quint32>(size_));
+    starts_.shrink_to_fit();
+    encoding_ = utf8.valid() ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+    file_ = std::move(file);
+}
+
+AddressFileIndex::~AddressFileIndex() = default;
+
+QString AddressFileIndex::lineText(qsizetype line) const
+{
+    const qint64 start = starts_.at(line);
+    qint64 length = starts_.at(line + 1) - start;
+    if (!file_->seek(start))
+        throw ioError("Cannot read the file", fileName_, file_->errorString());
+    QByteArray bytes = file_->read(length);
+    if (bytes.size() != length)
+        throw ioError("Cannot read the file", fileName_, file_->errorString());
+    while (!bytes.isEmpty() && (bytes.back() == '\n' || bytes.back() == '\r'))
+        bytes.chop(1);
+    if (encoding_ == TextEncoding::Windows1252)
+        return fromWindows1252(bytes);
+    // A byte-order mark that opens a line is dropped (files joined one after the other),
+    // one mark only: a second is a character of the line, as anywhere else in it.
+    if (bytes.startsWith(kByteOrderMark))
+        bytes.remove(0, 3);
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return utf8.decode(bytes);
+}
+
+TAddressLines AddressFileIndex::address(qsizetype line) const
+{
+    return readAddressLine(lineText(line));
+}
+
+void AddressFileIndex::checkUnchanged() const
+{
+    const QFileInfo now(fileName_);
+    if (!now.exists() || now.size() != size_ || now.lastModified() != modified_)
+        throw std::runtime_error(("The file \"" + fileName_ +
+                                  "\" was changed after it was read for the preview. Nothing was added; import "
+                                  "the file again.")
+                                     .toStdString());
+}
+
+// ---- the encoding of exports ---------------------------------------------------------------
+
+TextEncoding exportEncodingOf(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return TextEncoding::Windows1252;
+    Utf8Check utf8;
+    bool beyondAscii = false;
+    bool first = true;
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(1 << 20);
+        if (chunk.isEmpty())
+            break;
+        if (first && chunk.startsWith(kByteOrderMark))
+            return TextEncoding::Utf8;
+        first = false;
+        utf8.feed(chunk.constData(), chunk.size());
+        beyondAscii = beyondAscii || std::any_of(chunk.begin(), chunk.end(), [](char c) { return c & 0x80; });
+        if (!utf8.valid())
+            return TextEncoding::Windows1252;
+    }
+    return beyondAscii && utf8.valid() ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+}
+
+namespace {
+
+bool bytesCarried(std::string_view text)
+{
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return true;
+    return windows1252Carries(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+// Notes each row of the table that holds a text Windows-1252 lacks, told by describe. The
+// engine passes on only the rows with a character beyond ASCII in one of the columns (its
+// text is then longer in bytes than in characters), so that a large log is checked quickly.
+RowsOutsideEncoding rowsOutside(engine::Query& query, const std::string& table, const std::vector<std::string>& columns,
+                                const std::string& orderBy, int limit,
+                                const std::function<QString(const engine::RowSource&)>& describe)
+{
+    std::string beyondAscii;
+    for (const std::string& column : columns)
+        beyondAscii +=
+            (beyondAscii.empty() ? "" : " or ") + ("length(cast(" + column + " as blob)) <> length(" + column + ")");
+    RowsOutsideEncoding found;
+    query.close();
+    query.setSql("select * from " + table + " where " + beyondAscii + " order by " + orderBy);
+    query.open();
+    const int fields = query.fieldCount();
+    for (; !query.eof(); query.next()) {
+        for (int i = 0; i < fields; ++i) {
+            if (!bytesCarried(query.asString(i))) {
+                if (found.count++ < limit)
+                    found.shown << describe(query);
+                break;
+            }
+        }
+    }
+    query.close();
+    return found;
+}
+
+QString textOf(const engine::RowSource& row, const char* field)
+{
+    return QString::fromStdString(row.asString(std::string(field))).trimmed();
+}
+
+} // namespace
+
+RowsOutsideEncoding addressesOutsideWindows1252(engine::Query& query, const std::string& table, int limit)
+{
+    static const std::vector<std::string> columns = {"Address1", "Address2", "Address3", "Address4",
+                                                     "City",     "State",    "Zip"};
+    return rowsOutside(query, table, columns, "A_ID", limit, [](const engine::RowSource& row) {
+        return "address " + textOf(row, "A_ID") + ": " + textOf(row, "Address1");
+    });
+}
+
+RowsOutsideEncoding logRowsOutsideWindows1252(engine::Query& query, int limit)
+{
+    std::vector<std::string> columns;
+    for (const ReportColumnEntry& column : reportColumnTable())
+        columns.push_back(column.logColumn);
+    return rowsOutside(query, "Log37", columns, "DateTime", limit, [](const engine::RowSource& row) {
+        return "mailer " + textOf(row, "MailerNum") + " of " + textOf(row, "DateTime") + ": " +
+               textOf(row, "ToAddress1");
+    });
+}
+
+QString encodingQuestion(const RowsOutsideEncoding& rows, const QString& fileName)
+{
+    QString text = (rows.count == 1 ? QString("1 record holds") : QString::number(rows.count) + " records hold") +
+                   " characters that the Windows code page (Windows-1252) cannot carry:\n";
+    for (const QString& row : rows.shown)
+        text += "\n" + row;
+    if (rows.count > rows.shown.size())
+        text += "\n... and " + QString::number(rows.count - rows.shown.size()) + " more";
+    text += "\n\nWrite \"" + fileName +
+            "\" as UTF-8, which carries every character? No ends the export and writes nothing.";
+    return text;
 }

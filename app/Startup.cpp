@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 #include "app/ErrorBoundary.h"
+#include "app/TextEncoding.h"
 #include "app/datamodule/TdmDovraPro.h"
 #include "entry/TF_About.h"
 #include "entry/TF_Main.h"
@@ -22,7 +23,11 @@ int runDovra(int argc, char** argv, const std::function<void(TF_Main&)>& started
     qApp->setProperty("helpFile", QString());
 
     TdmDovraPro dataModule;
-    QStringList arguments = QApplication::arguments().mid(1);
+    // The arguments as given: UTF-8 when they are UTF-8, else the Windows code page, never
+    // with a replacement character (Qt has taken its own options out of argv).
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << decodeText(QByteArrayView(argv[i]));
     TF_Main mainWindow(arguments, splash);
     mainWindow.show();
     if (started)

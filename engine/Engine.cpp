@@ -169,12 +169,31 @@ std::string quoted(std::string_view text)
 {
     std::string out = "'";
     for (char c : text) {
+        if (c == '\0') {
+            // SQLite reads a statement up to its first NUL, so a NUL inside a value would
+            // cut the statement short; the value is joined around it instead.
+            out += "' || char(0) || '";
+            continue;
+        }
         out += c;
         if (c == '\'')
             out += '\'';
     }
     out += '\'';
     return out;
+}
+
+std::string damagedTableMessage(const std::string& path, bool notATable)
+{
+    return "The table file \"" + path + "\" is damaged: " +
+           (notATable ? std::string("it is not a table file") : std::string("its contents are malformed")) +
+           ". Restore it from a backup copy.";
+}
+
+std::string missingColumnMessage(const std::string& path, const std::string& column)
+{
+    return "The table file \"" + path + "\" has no column " + column +
+           ": the file is damaged or holds a table of another program.";
 }
 
 std::string inUseMessage(const std::string& file, const std::string& cause)

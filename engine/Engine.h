@@ -63,8 +63,14 @@ struct DateTime {
 // A field value as read from or written to a row.
 using Value = std::variant<std::monostate, std::int64_t, double, std::string>;
 
-// Text in single quotes with embedded single quotes doubled: O'Brien -> 'O''Brien'.
+// Text in single quotes with embedded single quotes doubled: O'Brien -> 'O''Brien'. A NUL
+// character becomes ' || char(0) || ', so that the text stays whole in any statement.
 std::string quoted(std::string_view text);
+
+// The message for a table file that SQLite finds damaged (notATable: not an SQLite file at
+// all) or that lacks a column the program reads.
+std::string damagedTableMessage(const std::string& path, bool notATable);
+std::string missingColumnMessage(const std::string& path, const std::string& column);
 
 // folder + "/" + table + ".adt"
 std::string tableFile(const std::string& folder, const std::string& table);

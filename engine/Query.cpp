@@ -107,14 +107,41 @@ bool Query::attachFor(const std::string& message)
     sqlite3_bind_text(attach, 1, path.c_str(), -1, SQLITE_TRANSIENT);
     int rc = sqlite3_step(attach);
     sqlite3_finalize(attach);
-    if (rc != SQLITE_DONE)
+    if (rc != SQLITE_DONE) {
+        const int code = sqlite3_extended_errcode(db_) & 0xff;
+        if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
+            throw EngineError(damagedTableMessage(path, code == SQLITE_NOTADB));
         fail(db_, path);
+    }
     Attached a{path};
     identityOf(path, a.identity);
     attached_[table] = a;
     const std::string schema = quoteIdent(table);
     exec(db_, "PRAGMA " + schema + ".journal_mode=DELETE; PRAGMA " + schema + ".synchronous=FULL", path);
     return true;
+}
+
+void Query::failStatement()
+{
+    const int code = sqlite3_extended_errcode(db_);
+    const std::string message = sqlite3_errmsg(db_);
+    if ((code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB) {
+        // SQLite does not say which of the statement's files it found damaged: each is checked.
+        for (const auto& [table, file] : attached_) {
+            sqlite3_stmt* check = nullptr;
+            bool damaged = true;
+            if (sqlite3_prepare_v2(db_, ("PRAGMA " + quoteIdent(table) + ".quick_check(1)").c_str(), -1, &check,
+                                   nullptr) == SQLITE_OK &&
+                sqlite3_step(check) == SQLITE_ROW) {
+                const auto result = reinterpret_cast<const char*>(sqlite3_column_text(check, 0));
+                damaged = !result || std::string(result) != "ok";
+            }
+            sqlite3_finalize(check);
+            if (damaged)
+                throw EngineError(damagedTableMessage(file.path, (code & 0xff) == SQLITE_NOTADB));
+        }
+    }
+    detail::failCode(code, message, folder_);
 }
 
 sqlite3_stmt* Query::prepare(const char* sql, const char** tail)
@@ -125,7 +152,7 @@ sqlite3_stmt* Query::prepare(const char* sql, const char** tail)
             return stmt;
         const std::string message = sqlite3_errmsg(db_);
         if (!attachFor(message))
-            fail(db_, folder_);
+            failStatement();
     }
     throw EngineError("Too many tables in one statement");
 }
@@ -142,7 +169,7 @@ void Query::step()
     } else {
         eof_ = true;
         sqlite3_reset(stmt_);
-        fail(db_, folder_);
+        failStatement();
     }
 }
 
@@ -169,6 +196,11 @@ void Query::open()
         kinds.push_back(kindOf(sqlite3_column_decltype(stmt_, i)));
     }
     setColumns(std::move(names), std::move(kinds));
+    columnsFile_.clear();
+    if (n > 0)
+        if (const char* schema = sqlite3_column_database_name(stmt_, 0))
+            if (auto it = attached_.find(schema); it != attached_.end())
+                columnsFile_ = it->second.path;
     try {
         step();
     } catch (...) {
@@ -200,7 +232,7 @@ int Query::execSql()
             const bool writes = !sqlite3_stmt_readonly(stmt);
             sqlite3_finalize(stmt);
             if (rc != SQLITE_DONE)
-                fail(db_, folder_);
+                failStatement();
             changes = writes ? sqlite3_changes(db_) : 0;
         }
     } catch (...) {
@@ -232,7 +264,7 @@ int Query::execEach(size_t rows, const std::function<void(size_t row, std::vecto
             for (size_t i = 0; i < values.size(); ++i)
                 bindValue(stmt.get(), static_cast<int>(i + 1), values[i]);
             if (sqlite3_step(stmt.get()) != SQLITE_DONE)
-                fail(db_, folder_);
+                failStatement();
             changes += sqlite3_changes(db_);
             sqlite3_reset(stmt.get());
         }
@@ -261,6 +293,31 @@ void Query::next()
         throw EngineError("The query is not open");
     if (!eof_)
         step();
+}
+
+std::optional<std::string> tableDamage(const std::string& folder, const std::string& table, std::string_view definition)
+{
+    if (tableFileState(folder, table) == TableFileState::Missing)
+        return std::nullopt;
+    try {
+        Query q;
+        q.setFolder(folder);
+        q.setSql("select count(*) from " + table); // every page of the table
+        q.open();
+        q.setSql("PRAGMA " + detail::quoteIdent(table) + ".quick_check(1)");
+        q.open();
+        const std::string path = detail::findTableFile(folder, table);
+        if (q.asString(0) != "ok")
+            return damagedTableMessage(path, false);
+        q.setSql("select * from " + table + " limit 1");
+        q.open();
+        for (const FieldDef& field : parseDefinition(definition))
+            if (!q.hasField(field.name))
+                return missingColumnMessage(path, field.name);
+    } catch (const EngineError& e) {
+        return std::string(e.what());
+    }
+    return std::nullopt;
 }
 
 } // namespace engine

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 struct sqlite3;
@@ -45,6 +46,9 @@ private:
     sqlite3_stmt* prepare(const char* sql, const char** tail);
     bool attachFor(const std::string& message);
     void step();
+    // Throws the engine's error for the statement that failed; a damaged table file is
+    // named, with what is wrong with it, rather than given as SQLite's text.
+    [[noreturn]] void failStatement();
 
     std::string folder_, sql_;
     sqlite3* db_ = nullptr;
@@ -56,5 +60,11 @@ private:
     void dropStaleFiles();
     std::map<std::string, Attached> attached_; // schema (the table name) -> its file
 };
+
+// Reads a table through once and compares its columns with its definition string: what is
+// wrong with its file, named, or nothing for a sound table and for one that does not exist.
+// For the windows that show a table only on demand, so that its damage is told when they open.
+std::optional<std::string> tableDamage(const std::string& folder, const std::string& table,
+                                       std::string_view definition);
 
 } // namespace engine

@@ -57,7 +57,8 @@ int RowSource::fieldIndex(const std::string& name) const
 {
     int i = findField(name);
     if (i < 0)
-        throw EngineError("Column not found: " + name);
+        throw EngineError(columnsFile_.empty() ? "Column not found: " + name
+                                               : missingColumnMessage(columnsFile_, name));
     return i;
 }
 

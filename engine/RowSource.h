@@ -39,6 +39,7 @@ protected:
     std::vector<Kind> kinds_;
     std::vector<Value> row_;
     bool eof_ = true;
+    std::string columnsFile_; // the table file the columns come from, when one is known
 };
 
 } // namespace engine

@@ -197,6 +197,7 @@ void Table::open()
         if (names.empty())
             throw EngineError("The file " + path_ + " does not hold the table " + name_);
         setColumns(std::move(names), std::move(kinds));
+        columnsFile_ = path_;
         state_ = State::Browse;
         pending_.clear();
         first();

@@ -1,16 +1,86 @@
 #include "entry/AddressFields.h"
 #include "entry/ZipLookup.h"
 
+#include <QApplication>
 #include <QClipboard>
-#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QToolTip>
+
+namespace {
+
+const QString kDigitsOnly = QStringLiteral("A ZIP code takes digits only: 5 digits, or 5 digits, a dash and 4.");
+
+void showZipHint(QLineEdit* zip, const QString& text)
+{
+    QApplication::beep();
+    QToolTip::showText(zip->mapToGlobal(QPoint(0, zip->height())), text, zip);
+}
+
+// Refuses, with the hint, what the mask would drop or cut without a word.
+class ZipGuard : public QObject {
+public:
+    explicit ZipGuard(QLineEdit* zip) : QObject(zip), zip_(zip) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != zip_ || event->type() != QEvent::KeyPress)
+            return false;
+        auto key = static_cast<QKeyEvent*>(event);
+        if (key == QKeySequence::Paste) {
+            const QString text = QGuiApplication::clipboard()->text();
+            AddressFields::setZip(zip_, text);
+            return true;
+        }
+        const QString typed = key->text();
+        if (typed.size() == 1 && typed[0].isPrint() && !typed[0].isDigit() && typed[0] != u'-' && typed[0] != u' ' &&
+            !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            showZipHint(zip_, kDigitsOnly);
+            return true;
+        }
+        return false;
+    }
+
+private:
+    QLineEdit* zip_;
+};
+
+} // namespace
 
 void AddressFields::setUpZipField(QLineEdit* zip)
 {
     zip->setInputMask("00000-0000;_");
+    zip->installEventFilter(new ZipGuard(zip));
+    zip->setContextMenuPolicy(Qt::NoContextMenu); // its Paste would go past the check
+}
+
+std::optional<QString> AddressFields::zipFieldText(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^(\\d{0,5})[- ]?(\\d{0,4})$"));
+    const QRegularExpressionMatch m = form.match(text.trimmed());
+    if (!m.hasMatch() || (m.captured(1).size() < 5 && !m.captured(2).isEmpty()))
+        return std::nullopt;
+    return m.captured(1) + "-" + m.captured(2);
+}
+
+QString AddressFields::notAZipMessage(const QString& text)
+{
+    return "\"" + text.trimmed() + "\" is not a ZIP code. " + kDigitsOnly;
+}
+
+bool AddressFields::setZip(QLineEdit* zip, const QString& text)
+{
+    const auto fieldText = zipFieldText(text);
+    if (!fieldText) {
+        showZipHint(zip, notAZipMessage(text));
+        return false;
+    }
+    zip->setText(*fieldText);
+    return true;
 }
 
 bool AddressFields::keepAddressLines(QPlainTextEdit* memo)
@@ -90,7 +160,7 @@ void AddressFields::paste()
     memo->setPlainText(lines.join('\n'));
     city->setText(a.city);
     state->setText(a.state);
-    zip->setText(a.zip);
+    setZip(zip, a.zip);
 }
 
 void AddressFields::lookupZip()

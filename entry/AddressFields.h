@@ -5,6 +5,9 @@
 
 #include "entry/AddressLines.h"
 
+#include <QString>
+#include <optional>
+
 class QLineEdit;
 class QPlainTextEdit;
 
@@ -17,8 +20,18 @@ struct AddressFields {
     QLineEdit* state = nullptr;
     QLineEdit* zip = nullptr;
 
-    // Five digits, "-", four digits, each digit optional; "_" marks an open place.
+    // Five digits, "-", four digits, each digit optional; "_" marks an open place. A key
+    // that is not a digit, and a pasted text that is not a ZIP code, are refused with a hint
+    // at the field, rather than dropped or cut without a word.
     static void setUpZipField(QLineEdit* zip);
+    // The field's text for a ZIP code given whole (pasted, on the command line): up to five
+    // digits, then up to four after a dash, a blank or nothing. Nothing when the text is not
+    // such a ZIP code (letters, more digits).
+    static std::optional<QString> zipFieldText(const QString& text);
+    // Puts a ZIP code given whole into the field; one that is not a ZIP code leaves the
+    // field as it was, shows the hint and gives false.
+    static bool setZip(QLineEdit* zip, const QString& text);
+    static QString notAZipMessage(const QString& text);
     // A memo keeps four lines of kLineWidth characters at most, so that what is printed is
     // what is stored: whatever follows the fourth line or the width of a line is removed at
     // once, typed, pasted or set alike. Returns true when it removed something (the memo has

@@ -131,3 +131,13 @@ std::optional<QString> addressCopyText(const TAddressLines& address)
         return std::nullopt;
     return text;
 }
+
+QString oneLine(const QString& text)
+{
+    QString line = text;
+    for (QChar& c : line)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
+            c.category() == QChar::Separator_Paragraph)
+            c = u' ';
+    return line;
+}

@@ -6,6 +6,10 @@
 #include <array>
 #include <optional>
 
+// Text for one line of an address: line breaks, line and paragraph separators and other
+// control characters become blanks, so that the text cannot add or move a line.
+QString oneLine(const QString& text);
+
 // The seven address fields of a sender or recipient.
 struct TAddressLines {
     QString address[4];

@@ -2,7 +2,6 @@
 #include "app/DialogParts.h"
 #include "app/ErrorBoundary.h"
 #include "app/Services.h"
-#include "entry/FieldExit.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -89,7 +88,7 @@ TF_Address::TF_Address(const TAddressLines& address, QWidget* parent) : QDialog(
     fields_.showAddress(address);
     connect(memoAddress, &QPlainTextEdit::textChanged, this, [this] { AddressFields::keepAddressLines(memoAddress); });
     for (QWidget* field : std::initializer_list<QWidget*>{editCity, editState, editZip})
-        onFieldExit(field, [this] { addressFieldExit(); });
+        fieldExits_.add(field, [this] { addressFieldExit(); });
     connect(btnClear, &QPushButton::clicked, this, &TF_Address::btnClearClick);
     connect(btnCopy, &QPushButton::clicked, this, &TF_Address::btnCopyClick);
     connect(btnPaste, &QPushButton::clicked, this, &TF_Address::btnPasteClick);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "entry/AddressFields.h"
+#include "entry/FieldExit.h"
 
 #include <QDialog>
 #include <functional>
@@ -53,4 +54,5 @@ public slots:
 
 private:
     AddressFields fields_;
+    FieldExits fieldExits_;
 };

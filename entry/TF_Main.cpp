@@ -57,6 +57,7 @@ TF_Main::TF_Main(const QStringList& arguments, TF_About* splash, QWidget* parent
 
 TF_Main::~TF_Main()
 {
+    fieldExits_.stop();
     qApp->removeEventFilter(this);
     if (F_Main == this)
         F_Main = nullptr;

@@ -4,6 +4,7 @@
 
 #include "app/Settings.h"
 #include "entry/AddressLines.h"
+#include "entry/FieldExit.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -27,6 +28,7 @@ struct TAddressRec;
 struct MailerPrintData;
 struct MailerLogEntry;
 class TextFileWriter;
+struct RowsOutsideEncoding;
 namespace engine {
 class Query;
 }
@@ -287,10 +289,14 @@ private:
 
     // Text files (entry/TF_Main_TextFiles.cpp).
     void connectTextFileCommands();
+    // True while a 'To Address' database is open; else says so.
+    bool toAddressDatabaseOpen();
     // The open dialog and the preview; true when the preview added its rows.
     bool importAddressFile(engine::Query& query, const std::string& table);
     // The save dialog, then the lines written to the file and the message.
-    void exportTextFile(const std::function<void(TextFileWriter&)>& write);
+    // rowsOutside: the rows that Windows-1252 cannot carry, asked before anything is written.
+    void exportTextFile(const std::function<RowsOutsideEncoding()>& rowsOutside,
+                        const std::function<void(TextFileWriter&)>& write);
 
     QStringList arguments_;
     bool argumentsApplied_ = false;
@@ -300,6 +306,7 @@ private:
     bool savingSettings_ = false;
     bool entryPrinted_ = false;
     TF_About* splash_ = nullptr;
+    FieldExits fieldExits_;
 };
 
 // The one main window.

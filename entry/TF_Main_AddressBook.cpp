@@ -7,7 +7,9 @@
 #include "app/BusyCursor.h"
 #include "app/ErrorBoundary.h"
 #include "app/Services.h"
+#include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
+#include "engine/Query.h"
 #include "entry/TF_Main.h"
 
 #include <QAction>
@@ -93,6 +95,9 @@ void TF_Main::openAddressDatabase(bool askForFirstAddress)
         throw;
     }
     applyDatabaseLayout(true);
+    // Group membership is read only when a group is chosen: its damage is told now.
+    if (auto damage = engine::tableDamage(toStd(settings.addressDB), "Members", schema::Members))
+        MessageService::error(QString::fromStdString(*damage) + "\nThe groups' addresses cannot be shown.", this);
     if (askForFirstAddress && panelDB->addressModel()->rowCount() == 0)
         panelDB->tbtnNewAddressClick();
 }

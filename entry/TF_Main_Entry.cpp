@@ -2,9 +2,9 @@
 #include "entry/TF_Main.h"
 
 #include "app/ErrorBoundary.h"
+#include "app/Services.h"
 #include "entry/AddressFields.h"
 #include "entry/ButtonDialog.h"
-#include "entry/FieldExit.h"
 #include "entry/MoneyText.h"
 #include "entry/TF_CalculatePostage.h"
 #include "entry/TF_PostageFees.h"
@@ -171,7 +171,7 @@ void TF_Main::applyCommandLineArguments()
     memoToAddress->clear();
     QStringList lines;
     for (int i = 0; i < arguments_.size() && i < 11; ++i) {
-        const QString& a = arguments_[i];
+        const QString a = oneLine(arguments_[i]);
         switch (i) {
         case 0:
         case 1:
@@ -186,7 +186,12 @@ void TF_Main::applyCommandLineArguments()
             editToState->setText(a);
             break;
         case 6:
-            editToZip->setText(a);
+            if (!AddressFields::zipFieldText(a))
+                MessageService::error(AddressFields::notAZipMessage(a) +
+                                          " It was given on the command line; the ZIP field was left empty.",
+                                      this);
+            else
+                editToZip->setText(*AddressFields::zipFieldText(a));
             break;
         case 7:
             editDepartment->setText(a);
@@ -209,11 +214,11 @@ void TF_Main::applyCommandLineArguments()
 
 void TF_Main::connectEntryArea()
 {
-    onFieldExit(editPostage, [this] { editPostageExit(); });
-    onFieldExit(editCertFee, [this] { editCertFeeExit(); });
-    onFieldExit(editReturn, [this] { editReturnExit(); });
-    onFieldExit(editRestricted, [this] { editRestrictedExit(); });
-    onFieldExit(editToZip, [this] { editToZipExit(); });
+    fieldExits_.add(editPostage, [this] { editPostageExit(); });
+    fieldExits_.add(editCertFee, [this] { editCertFeeExit(); });
+    fieldExits_.add(editReturn, [this] { editReturnExit(); });
+    fieldExits_.add(editRestricted, [this] { editRestrictedExit(); });
+    fieldExits_.add(editToZip, [this] { editToZipExit(); });
 
     for (QLineEdit* e : {editPostage, editCertFee, editRestricted, editReturn, editComment, editRe, editDepartment,
                          editProcessedBy, editToCity, editToState, editToZip})

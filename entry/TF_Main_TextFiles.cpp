@@ -23,23 +23,6 @@ const QString kExportFilter = QStringLiteral("Text Files (*.txt)");
 // replace one and says so itself.
 const QString kExportCaption = QStringLiteral("Save As (an existing file is appended to)");
 
-// The file's lines; a file that cannot be read, or that holds binary data, is refused with
-// a message that names it.
-QStringList readImportFile(const QString& fileName)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(("Cannot read the file \"" + fileName + "\": " + file.errorString()).toStdString());
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw std::runtime_error(("Cannot read the file \"" + fileName + "\": " + file.errorString()).toStdString());
-    if (bytes.contains('\0'))
-        throw std::runtime_error(
-            ("The file \"" + fileName + "\" is not a text file: it holds binary data. Nothing was read.")
-                .toStdString());
-    return textFileLines(decodeTextFile(bytes));
-}
-
 engine::Query& senderQuery(const Settings& settings)
 {
     engine::Query& q = dmDovraPro->adsqYourAddress;
@@ -49,6 +32,16 @@ engine::Query& senderQuery(const Settings& settings)
 }
 
 } // namespace
+
+bool TF_Main::toAddressDatabaseOpen()
+{
+    if (settings.databaseOn)
+        return true;
+    MessageService::error("No 'To Address' database is open. Open one with File -> Open 'To Address' Database, "
+                          "then import or export its addresses.",
+                          this);
+    return false;
+}
 
 void TF_Main::connectTextFileCommands()
 {
@@ -69,18 +62,20 @@ bool TF_Main::importAddressFile(engine::Query& query, const std::string& table)
     const QString fileName = FileDialogService::openFileName(this, "Open", programFolder, kImportFilter);
     if (fileName.isEmpty())
         return false;
-    const QStringList lines = readImportFile(fileName);
-    TF_TextFiles preview(query, table, this);
+    std::shared_ptr<const AddressFileIndex> file;
     {
         BusyCursor busy;
-        for (const QString& line : lines)
-            preview.AddImportRow(readAddressLine(line));
+        file = std::make_shared<const AddressFileIndex>(fileName);
     }
+    TF_TextFiles preview(query, table, this);
+    preview.setImportFile(std::move(file));
     return preview.exec() == QDialog::Accepted;
 }
 
 void TF_Main::miToImportClick()
 {
+    if (!toAddressDatabaseOpen())
+        return;
     if (!importAddressFile(dmDovraPro->adsqToAddress, "Address"))
         return;
     // Filling selects the first address, or clears the recipient of an empty list.
@@ -96,14 +91,28 @@ void TF_Main::miYourImportClick()
         btnSelectYourAddressClick();
 }
 
-void TF_Main::exportTextFile(const std::function<void(TextFileWriter&)>& write)
+void TF_Main::exportTextFile(const std::function<RowsOutsideEncoding()>& rowsOutside,
+                             const std::function<void(TextFileWriter&)>& write)
 {
     const QString chosen = FileDialogService::newFileName(this, kExportCaption, QString(), kExportFilter);
     if (chosen.isEmpty())
         return;
     const QString fileName = exportFileName(chosen);
+    TextEncoding encoding = exportEncodingOf(fileName);
+    if (encoding == TextEncoding::Windows1252) {
+        RowsOutsideEncoding outside;
+        {
+            BusyCursor busy;
+            outside = rowsOutside();
+        }
+        if (outside.count > 0) {
+            if (!MessageService::confirmYesNo(encodingQuestion(outside, fileName), this))
+                return;
+            encoding = TextEncoding::Utf8;
+        }
+    }
     {
-        TextFileWriter out(fileName);
+        TextFileWriter out(fileName, encoding);
         BusyCursor busy;
         write(out);
         out.close();
@@ -113,27 +122,36 @@ void TF_Main::exportTextFile(const std::function<void(TextFileWriter&)>& write)
 
 void TF_Main::miToExportClick()
 {
-    exportTextFile([](TextFileWriter& out) { exportAddresses(dmDovraPro->adsqToAddress, "Address", out); });
+    if (!toAddressDatabaseOpen())
+        return;
+    exportTextFile([] { return addressesOutsideWindows1252(dmDovraPro->adsqToAddress, "Address"); },
+                   [](TextFileWriter& out) { exportAddresses(dmDovraPro->adsqToAddress, "Address", out); });
 }
 
 void TF_Main::miYourExportClick()
 {
-    exportTextFile([this](TextFileWriter& out) { exportAddresses(senderQuery(settings), "YourAddress", out); });
+    exportTextFile([this] { return addressesOutsideWindows1252(senderQuery(settings), "YourAddress"); },
+                   [this](TextFileWriter& out) { exportAddresses(senderQuery(settings), "YourAddress", out); });
 }
 
 void TF_Main::miLogExportClick()
 {
-    exportTextFile([this](TextFileWriter& out) {
+    const auto logQuery = [this]() -> engine::Query& {
         engine::Query& q = dmDovraPro->adsqLog;
         q.close();
         q.setFolder(toStd(settings.logDB));
-        QProgressDialog progress("Exporting your Log file...", QString(), 0, 0, this);
-        progress.setWindowTitle("Export Log File");
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(500);
-        exportLog(q, out, [&progress](int written, int total) {
-            progress.setMaximum(total);
-            progress.setValue(written);
-        });
-    });
+        return q;
+    };
+    exportTextFile([logQuery] { return logRowsOutsideWindows1252(logQuery()); },
+                   [this, logQuery](TextFileWriter& out) {
+                       engine::Query& q = logQuery();
+                       QProgressDialog progress("Exporting your Log file...", QString(), 0, 0, this);
+                       progress.setWindowTitle("Export Log File");
+                       progress.setWindowModality(Qt::WindowModal);
+                       progress.setMinimumDuration(500);
+                       exportLog(q, out, [&progress](int written, int total) {
+                           progress.setMaximum(total);
+                           progress.setValue(written);
+                       });
+                   });
 }

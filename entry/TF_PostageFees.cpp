@@ -4,7 +4,6 @@
 #include "app/ErrorBoundary.h"
 #include "app/Settings.h"
 #include "engine/Engine.h"
-#include "entry/FieldExit.h"
 #include "entry/MoneyText.h"
 
 #include <QCheckBox>
@@ -37,7 +36,7 @@ TF_PostageFees::TF_PostageFees(Settings& settings, QWidget* parent) : QDialog(pa
     auto feeEdit = [this](const char* name) {
         auto edit = new QLineEdit(this);
         edit->setObjectName(name);
-        onFieldExit(edit, [edit] {
+        fieldExits_.add(edit, [edit] {
             // Text that is not a number stays as typed.
             if (auto number = tryFeeNumber(edit->text()))
                 edit->setText(MoneyText(*number));

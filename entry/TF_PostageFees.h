@@ -1,6 +1,8 @@
 // Default Postage Fees: edits the default fee values kept in the settings.
 #pragma once
 
+#include "entry/FieldExit.h"
+
 #include <QDialog>
 
 struct Settings;
@@ -33,4 +35,5 @@ public slots:
 
 private:
     Settings& settings_;
+    FieldExits fieldExits_;
 };

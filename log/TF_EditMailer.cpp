@@ -1,7 +1,6 @@
 #include "log/TF_EditMailer.h"
 
 #include "app/DialogParts.h"
-#include "entry/FieldExit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -79,7 +78,7 @@ TF_EditMailer::TF_EditMailer(const logmailers::MailerEdit& values, const QString
     setTabOrder(editComment, cbResult);
 
     for (QLineEdit* edit : {editPostage, editCertFee, editReturn, editRestricted})
-        onFieldExit(edit, [this, edit] { FormatEditFee(edit); });
+        fieldExits_.add(edit, [this, edit] { FormatEditFee(edit); });
     connect(cbRestricted, &QCheckBox::clicked, this, &TF_EditMailer::cbRestrictedClick);
     connect(btnOK, &QPushButton::clicked, this, &TF_EditMailer::btnOKClick);
 

@@ -1,6 +1,7 @@
 // "Edit Mailer": the fees, restricted delivery, comment and result of one logged mailer.
 #pragma once
 
+#include "entry/FieldExit.h"
 #include "log/LogMailers.h"
 
 #include <QDialog>
@@ -41,4 +42,5 @@ public slots:
 private:
     void FormatEditFee(QLineEdit* edit);
     QString restrictedDefault_;
+    FieldExits fieldExits_;
 };

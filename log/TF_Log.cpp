@@ -6,7 +6,9 @@
 #include "app/PathLabel.h"
 #include "app/Services.h"
 #include "app/TF_NetworkSettings.h"
+#include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
+#include "engine/Query.h"
 #include "entry/TF_SingleEdit.h"
 #include "log/LogMailers.h"
 #include "log/LogModel.h"
@@ -104,6 +106,10 @@ void TF_Log::browse(Settings& settings, QWidget* parent)
     std::unique_ptr<TF_Log> window;
     if (!guarded([&] { window = std::make_unique<TF_Log>(settings, parent); }))
         return;
+    // The filter lines are read only when a filter is chosen: their damage is told now.
+    if (auto damage = engine::tableDamage(settings.logDB.toStdString(), "LogFiltersDetail", schema::LogFiltersDetail))
+        MessageService::error(QString::fromStdString(*damage) + "\nThe lines of saved filters cannot be read.",
+                              window.get());
     window->exec();
 }
 

@@ -4,6 +4,7 @@
 #include "app/DialogParts.h"
 #include "app/ProgramFolder.h"
 #include "app/Services.h"
+#include "app/datamodule/Schemas.h"
 #include "engine/Query.h"
 #include "log/ReportProject.h"
 #include "log/TF_CreateReport.h"
@@ -103,6 +104,9 @@ void TF_Report::showFor(QWidget* parent, const Settings& settings, const QString
         return;
     }
     TF_Report window(settings, whereClause, parent);
+    // The columns of a report are read only when it runs: their damage is told now.
+    if (auto damage = engine::tableDamage(settings.logDB.toStdString(), "Report_Detail", schema::Report_Detail))
+        MessageService::error(QString::fromStdString(*damage) + "\nYour own reports cannot be run.", &window);
     // A project file that cannot be used is named once, when the window opens.
     if (!window.projectError_.isEmpty())
         MessageService::show(MessageKind::Warning, window.projectError_ + "\nOnly your own reports are listed.",

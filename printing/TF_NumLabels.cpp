@@ -1,7 +1,6 @@
 #include "printing/TF_NumLabels.h"
 
 #include "app/DialogParts.h"
-#include "entry/FieldExit.h"
 #include "printing/CountField.h"
 
 #include <QLabel>
@@ -31,7 +30,7 @@ TF_NumLabels::TF_NumLabels(QWidget* parent) : QDialog(parent)
     editNumLabels->setObjectName("editNumLabels");
     editNumLabels->setMaxLength(3);
     editNumLabels->setGeometry(124, 52, 44, 22);
-    onFieldExit(editNumLabels, [this] { editNumLabelsExit(); });
+    fieldExits_.add(editNumLabels, [this] { editNumLabelsExit(); });
 
     makeOkCancel(this, btnOK, btnCancel);
     btnOK->setGeometry(104, 94, 75, 25);

@@ -1,6 +1,8 @@
 // "Labels": how many forms Print Multiple forms with same Address prints, 1 to 100.
 #pragma once
 
+#include "entry/FieldExit.h"
+
 #include <QDialog>
 #include <optional>
 
@@ -28,4 +30,5 @@ public slots:
 
 private:
     CountField* count_ = nullptr;
+    FieldExits fieldExits_;
 };

@@ -3,7 +3,6 @@
 #include "app/DialogParts.h"
 #include "app/Services.h"
 #include "app/datamodule/TdmDovraPro.h"
-#include "entry/FieldExit.h"
 #include "printing/CountField.h"
 #include "printing/MailerNumber.h"
 #include "printing/NumberCounter.h"
@@ -74,8 +73,8 @@ TF_PrintBarCode::TF_PrintBarCode(const Settings& settings, QWidget* parent) : QD
     connect(btnOK, &QPushButton::clicked, this, &TF_PrintBarCode::btnOKClick);
     count_ = new CountField(editNumLabels, btnOK, kMaximumLabels);
     UpDown1 = count_->upDown();
-    onFieldExit(editCustID, [this] { editCustIDExit(); });
-    onFieldExit(editNumLabels, [this] { editNumLabelsExit(); });
+    fieldExits_.add(editCustID, [this] { editCustIDExit(); });
+    fieldExits_.add(editNumLabels, [this] { editNumLabelsExit(); });
 
     OpenCounterTableExclusive(settings);
     try {
@@ -92,6 +91,7 @@ TF_PrintBarCode::TF_PrintBarCode(const Settings& settings, QWidget* parent) : QD
 
 TF_PrintBarCode::~TF_PrintBarCode()
 {
+    fieldExits_.stop();
     CloseNumberCounter();
 }
 

@@ -3,6 +3,7 @@
 // which the main window does after the run; it is never written.
 #pragma once
 
+#include "entry/FieldExit.h"
 #include "printing/BarCodeLabels.h"
 
 #include <QDialog>
@@ -39,6 +40,7 @@ private:
     // Checks the Customer ID as leaving the field does; false when refused.
     bool acceptCustomerId();
     CountField* count_ = nullptr;
+    FieldExits fieldExits_;
 };
 
 extern const QString ZeroCustomerIdLabelsMessage;

@@ -12,6 +12,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick
   poppler-utils zbar-tools zint ghostscript
   cups-client cups printer-driver-cups-pdf time ccache
+  clang
 )
 
 missing=()

@@ -381,6 +381,90 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EngineError, rows(folder_, "select * from MailerNum"));
     }
 
+    // A statement on a damaged table file, or a column its table lacks: the message names
+    // the file and what is wrong with it, not SQLite's own words.
+    void damagedFilesAndColumnsAreNamed()
+    {
+        const std::string folder = folder_.toStdString();
+        createTable(folder, "Address", schema::Address);
+        for (int i = 0; i < 300; ++i)
+            exec(folder_, "insert into Address (Address1, City) values ('Jane Roe', 'Erie')");
+        QCOMPARE(tableDamage(folder, "Address", schema::Address), std::nullopt);
+        QCOMPARE(tableDamage(folder, "Groups", schema::Groups), std::nullopt); // missing is not damaged
+        const QString path = folder_ + "/Address.adt";
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            f.seek(4096);
+            f.write(QByteArray(4096, '\xA5'));
+        }
+        const QString malformed = QString::fromStdString(damagedTableMessage(path.toStdString(), false));
+        QVERIFY(malformed.contains("\"" + path + "\" is damaged"));
+        try {
+            Query q;
+            q.setFolder(folder);
+            q.setSql("select * from Address order by A_ID");
+            q.open();
+            for (; !q.eof(); q.next()) {
+            }
+            QFAIL("read a damaged table");
+        } catch (const EngineError& e) {
+            QCOMPARE(QString(e.what()), malformed);
+        }
+        QCOMPARE(tableDamage(folder, "Address", schema::Address).value_or(""), malformed.toStdString());
+
+        // Not a table file at all.
+        QFile garbage(folder_ + "/Groups.adt");
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray(4096, '\x5a'));
+        garbage.close();
+        try {
+            rows(folder_, "select * from Groups");
+            QFAIL("read a file that is no table");
+        } catch (const EngineError& e) {
+            QVERIFY2(QString(e.what()).contains("\"" + garbage.fileName() + "\" is damaged: it is not a table file"),
+                     e.what());
+        }
+
+        // A column the program reads is missing.
+        QFile::remove(path);
+        createTable(folder, "Address", "A_ID,AutoInc; Address2,Char,50;");
+        exec(folder_, "insert into Address (Address2) values ('x')");
+        Query q;
+        q.setFolder(folder);
+        q.setSql("select * from Address");
+        q.open();
+        const std::string missing = missingColumnMessage(path.toStdString(), "Address1");
+        QVERIFY(QString::fromStdString(missing).contains("\"" + path + "\" has no column Address1"));
+        try {
+            q.asString("Address1");
+            QFAIL("read a missing column");
+        } catch (const EngineError& e) {
+            QCOMPARE(std::string(e.what()), missing);
+        }
+        q.close();
+        QCOMPARE(tableDamage(folder, "Address", schema::Address).value_or(""), missing);
+    }
+
+    // A NUL inside a quoted value keeps the statement whole (SQLite would end the statement
+    // there).
+    void quotedValuesHoldingNul()
+    {
+        createTable(folder_.toStdString(), "Address", schema::Address);
+        const std::string value("Bos\0ton's", 10);
+        exec(folder_, QString::fromStdString("insert into Address (City) values (" + engine::quoted(value) + ")"));
+        Query q;
+        q.setFolder(folder_.toStdString());
+        // A Char column ends its text at a NUL, as SQLite's text functions do.
+        q.setSql("select City from Address");
+        q.open();
+        QCOMPARE(q.asString(0), std::string("Bos"));
+        q.setSql("select count(*) from Address where City = " + engine::quoted(value) + " or City like " +
+                 engine::quoted("%" + value + "%"));
+        q.open();
+        QCOMPARE(q.asInteger(q.fieldName(0)), 1); // like reads its pattern up to the NUL
+    }
+
     void missingTablesAndFolders()
     {
         QVERIFY_THROWS_EXCEPTION(EngineError, rows(folder_, "select * from Nowhere"));

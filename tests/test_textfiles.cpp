@@ -144,6 +144,235 @@ private slots:
         QCOMPARE(textFileLines(decodeTextFile("")), QStringList{});
     }
 
+    // How the bytes of an import file are read: as UTF-8 whenever they are valid UTF-8,
+    // with or without a byte-order mark, else as Windows-1252; never a replacement
+    // character. The whole-file reading and the preview's index agree.
+    void encodings_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("utf8");
+        const QByteArray bom = "\xEF\xBB\xBF";
+        QTest::newRow("UTF-8 without a mark (a spreadsheet on Linux)")
+            << QByteArray("Ren\xC3\xA9\x65") << "Renée" << true;
+        QTest::newRow("UTF-8 with a mark") << bom + "Ren\xC3\xA9\x65"
+                                           << "Renée" << true;
+        QTest::newRow("UTF-8 beyond the code page")
+            << QByteArray("\xC5\x81ukasz \xC5\xBB\xC3\xB3\xC5\x82\xC4\x87") << "Łukasz Żółć" << true;
+        QTest::newRow("UTF-8 four bytes") << QByteArray("\xF0\x9F\x93\xAE") << "📮" << true;
+        QTest::newRow("plain ASCII") << QByteArray("Main St") << "Main St" << true;
+        QTest::newRow("Windows-1252") << QByteArray("Ren\xE9\x65") << "Renée" << false;
+        QTest::newRow("Windows-1252 after a UTF-8 mark") << bom + "Ren\xE9\x65"
+                                                         << "Renée" << false;
+        QTest::newRow("Windows-1252 0x80-0x9F") << QByteArray("\x80 \x93x\x94 \x8A") << "€ “x” Š" << false;
+        QTest::newRow("bytes the code page leaves open")
+            << QByteArray("\x81\x8D\x8F\x90\x9D") << "\u0081\u008D\u008F\u0090\u009D" << false;
+        QTest::newRow("overlong UTF-8 is not UTF-8") << QByteArray("\xC0\xAF") << "À¯" << false;
+        QTest::newRow("an encoded surrogate is not UTF-8") << QByteArray("\xED\xA0\x80") << "í\u00A0€" << false;
+        QTest::newRow("past U+10FFFF is not UTF-8") << QByteArray("\xF4\x90\x80\x80") << "ô\u0090€€" << false;
+        QTest::newRow("a character cut short at the end") << QByteArray("abc\xC3") << "abcÃ" << false;
+    }
+    void encodings()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QFETCH(bool, utf8);
+        QCOMPARE(decodeTextFile(bytes), text);
+        QVERIFY(!decodeTextFile(bytes).contains(QChar::ReplacementCharacter));
+
+        QTemporaryDir dir;
+        const QString name = dir.filePath("import.csv");
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+        file.write(bytes + ",Erie\r\n" + body + "\n");
+        file.close();
+        const AddressFileIndex index(name);
+        QCOMPARE(index.encoding() == TextEncoding::Utf8, utf8);
+        QCOMPARE(index.lineCount(), 2);
+        QCOMPARE(index.address(0).address[0], text.trimmed().left(50));
+        QCOMPARE(index.address(0).address[1], QString("Erie"));
+        QCOMPARE(index.address(1).address[0], text.trimmed().left(50));
+    }
+
+    // The preview's index finds the same lines as reading the whole file, whatever ends them.
+    void indexesLines_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("only a mark") << QByteArray("\xEF\xBB\xBF");
+        QTest::newRow("CR LF") << QByteArray("a,b\r\nc,d\r\n");
+        QTest::newRow("no end on the last line") << QByteArray("a\r\nb");
+        QTest::newRow("LF, CR and CR LF mixed") << QByteArray("a\nb\rc\r\n\r\n\nd");
+        QTest::newRow("empty lines") << QByteArray("\n\n\r\r");
+    }
+    void indexesLines()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString name = dir.filePath("import.csv");
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        const QStringList lines = textFileLines(decodeTextFile(bytes));
+        const AddressFileIndex index(name);
+        QCOMPARE(index.lineCount(), lines.size());
+        for (int i = 0; i < lines.size(); ++i)
+            QCOMPARE(fieldsOf(index.address(i)), fieldsOf(readAddressLine(lines[i])));
+    }
+
+    // Files joined one after the other: the byte-order mark that opens a later line is
+    // dropped, once.
+    void dropsAMarkOpeningALaterLine()
+    {
+        QTemporaryDir dir;
+        const QString name = dir.filePath("joined.csv");
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("a\r\n\xEF\xBB\xBFz,Erie\n\xEF\xBB\xBF\xEF\xBB\xBFq\n");
+        file.close();
+        const AddressFileIndex index(name);
+        QCOMPARE(index.lineCount(), 3);
+        QCOMPARE(fieldsOf(index.address(1)), QString("z|Erie|||||"));
+        QCOMPARE(index.address(2).address[0], QString(QChar(0xFEFF)) + "q");
+    }
+
+    // A UTF-8 character across the index's reading steps, and a file changed after it was
+    // indexed.
+    void indexesALargeFileAndNoticesAChange()
+    {
+        QTemporaryDir dir;
+        const QString name = dir.filePath("import.csv");
+        QByteArray bytes;
+        const QByteArray line = "Ren\xC3\xA9\x65,Erie\r\n"; // 13 bytes: some line crosses 4 MiB in its "é"
+        while (bytes.size() < (5 << 20))
+            bytes += line;
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        const AddressFileIndex index(name);
+        QCOMPARE(index.encoding(), TextEncoding::Utf8);
+        QCOMPARE(index.lineCount(), bytes.size() / line.size());
+        QCOMPARE(index.address(index.lineCount() - 1).address[0], QString("Renée"));
+        index.checkUnchanged();
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("Bob\r\n");
+        file.close();
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, index.checkUnchanged());
+    }
+
+    void refusesFilesItCannotPreview()
+    {
+        QTemporaryDir dir;
+        const QString binary = dir.filePath("picture.csv");
+        QFile file(binary);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("GIF89a\0\0\x01", 9));
+        file.close();
+        for (const QString& name : {binary, dir.filePath("missing.csv")}) {
+            try {
+                AddressFileIndex index(name);
+                QFAIL("read");
+            } catch (const std::runtime_error& e) {
+                QVERIFY2(QString::fromUtf8(e.what()).contains(name), e.what());
+            }
+        }
+        // A file past the limit is refused by its size, before any of it is read: a sparse
+        // file, so that the test writes nothing.
+        const QString huge = dir.filePath("huge.csv");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        file.setFileName(huge);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(AddressFileIndex::kMaxBytes + 1));
+        file.close();
+        try {
+            AddressFileIndex index(huge);
+            QFAIL("read");
+        } catch (const std::runtime_error& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).contains("too large to preview"), e.what());
+        }
+    }
+
+    // What the writer does with each character in each encoding: copied, or refused with
+    // the character named; never replaced.
+    void writerEncodings_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("utf8");
+        QTest::addColumn<QByteArray>("bytes"); // empty: refused
+        QTest::newRow("Latin-1 in the code page") << "Café" << false << QByteArray("Caf\xE9\r\n");
+        QTest::newRow("euro and quotes in the code page") << "€ “x”" << false << QByteArray("\x80 \x93x\x94\r\n");
+        QTest::newRow("Polish refused by the code page") << "Łukasz Żółć" << false << QByteArray();
+        QTest::newRow("Hindi refused by the code page") << "राम" << false << QByteArray();
+        QTest::newRow("Polish in UTF-8, with a mark")
+            << "Łukasz" << true << QByteArray("\xEF\xBB\xBF\xC5\x81ukasz\r\n");
+        QTest::newRow("ASCII in UTF-8") << "Bob" << true
+                                        << QByteArray("\xEF\xBB\xBF"
+                                                      "Bob\r\n");
+    }
+    void writerEncodings()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, utf8);
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString name = dir.filePath("out.txt");
+        TextFileWriter out(name, utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252);
+        if (bytes.isEmpty()) {
+            QVERIFY_THROWS_EXCEPTION(std::runtime_error, out.writeLine(text));
+            QVERIFY_THROWS_EXCEPTION(std::runtime_error, out.writeUtf8(text.toStdString()));
+            QCOMPARE(windows1252Carries(text), false);
+            return;
+        }
+        out.writeLine(text);
+        out.close();
+        QCOMPARE(contents(name), bytes);
+        QCOMPARE(decodeTextFile(contents(name)), text + "\r\n");
+        // An export appending to this file keeps its encoding.
+        QCOMPARE(exportEncodingOf(name) == TextEncoding::Utf8, utf8);
+    }
+
+    // Before an export: the rows that hold characters the code page lacks, told by key and
+    // first line; then the file in UTF-8 keeps them.
+    void findsRowsTheCodePageCannotCarry()
+    {
+        testsupport::ProgramFixture f;
+        const QString folder = f.home.path() + "/Addresses/Clients";
+        QDir().mkpath(folder);
+        createAddressDatabaseTables(folder);
+        engine::Query q;
+        q.setFolder(folder.toStdString());
+        insertAddresses(q, "Address",
+                        {addressOf({"Renée Café", "", "", "", "Erie", "PA", "16501"}),
+                         addressOf({"Łukasz Żółć", "", "", "", "Kraków", "", ""}),
+                         addressOf({"Bob", "", "", "", "Łódź", "", ""})});
+        RowsOutsideEncoding rows = addressesOutsideWindows1252(q, "Address");
+        QCOMPARE(rows.count, 2);
+        QCOMPARE(rows.shown, (QStringList{"address 2: Łukasz Żółć", "address 3: Bob"}));
+        rows = addressesOutsideWindows1252(q, "Address", 1);
+        QCOMPARE(rows.count, 2);
+        const QString question = encodingQuestion(rows, "/tmp/out.txt");
+        QVERIFY2(question.startsWith("2 records hold characters that the Windows code page (Windows-1252) cannot "
+                                     "carry:\n\naddress 2: Łukasz Żółć\n... and 1 more"),
+                 qPrintable(question));
+        QVERIFY(question.contains("as UTF-8"));
+
+        const QString name = f.home.file("out.txt");
+        {
+            TextFileWriter out(name, TextEncoding::Utf8);
+            QCOMPARE(exportAddresses(q, "Address", out), 3);
+            out.close();
+        }
+        const QStringList lines = textFileLines(decodeTextFile(contents(name)));
+        QCOMPARE(lines, (QStringList{"Renée Café,,,,Erie,PA,16501", "Łukasz Żółć,,,,Kraków,,", "Bob,,,,Łódź,,"}));
+        // In the code page the export stops at the first such row instead of replacing.
+        TextFileWriter out(f.home.file("cp.txt"));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, exportAddresses(q, "Address", out));
+    }
+
     void exportFileNames_data()
     {
         QTest::addColumn<QString>("chosen");
