@@ -47,11 +47,7 @@ struct Fixture {
         if (w)
             w->close();
     }
-    bool started()
-    {
-        return QTest::qWaitFor([this] { return !w->firstShowingPending(); }, 5000) &&
-               QTest::qWaitFor([] { return QTest::qWait(30), !QApplication::activeModalWidget(); }, 5000);
-    }
+    bool started() { return testsupport::waitForFirstShowing(*w); }
 };
 
 void run(const QString& folder, const std::string& sql)

@@ -4,6 +4,7 @@
 #include "engine/Engine.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
+#include "entry/TF_Main.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -61,6 +62,12 @@ void prepareReadyProgramFolder(const QString& programFolder, const QString& cust
     QFile ini(programFolder + "/dovra3.ini");
     ini.open(QIODevice::WriteOnly | QIODevice::Append);
     ini.write("[YourAddress]\r\nID=1\r\n[Type]\r\nBarCodeApp=0\r\n");
+}
+
+bool waitForFirstShowing(TF_Main& w)
+{
+    return QTest::qWaitFor([&w] { return !w.firstShowingPending(); }, 5000) &&
+           QTest::qWaitFor([] { return QTest::qWait(30), !QApplication::activeModalWidget(); }, 5000);
 }
 
 void leaveChangeCutShort(const QString& file)

@@ -25,6 +25,8 @@ namespace engine {
 class Table;
 }
 
+class TF_Main;
+
 namespace testsupport {
 
 // An environment variable set, or unset, for the life of the object.
@@ -62,6 +64,9 @@ struct ProgramFixture {
 // Makes the program folder one that a second start finds ready: a sender chosen, a
 // Customer ID set and the postal notice turned off, so the first showing asks nothing.
 void prepareReadyProgramFolder(const QString& programFolder, const QString& customerId = "123456789");
+
+// Waits until the main window's first showing has run its steps and no modal window is left.
+bool waitForFirstShowing(TF_Main& w);
 
 // What a program killed in the middle of a change leaves behind: the table's file partly
 // rewritten and, beside it, the journal that undoes that (a hot journal).
