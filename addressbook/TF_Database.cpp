@@ -152,7 +152,10 @@ void TF_Database::btnAddClick()
 
 void TF_Database::btnDeleteClick()
 {
-    if (MessageService::confirmYesNoCancel("Are you sure you want to delete this database?", this) != QMessageBox::Yes)
+    // What cannot be undone is not done by Enter alone, and the question names what goes.
+    if (MessageService::confirmYesNoCancel("Are you sure you want to delete this database?\n\n" + folder_ +
+                                               " will be deleted, with every address, group and membership in it.",
+                                           this, QMessageBox::No) != QMessageBox::Yes)
         return;
     const QString database = folder_;
     emit deletingDatabase(database);

@@ -47,10 +47,11 @@ QString withPreset(const QString& dir, const QString& preset)
 } // namespace
 
 QMessageBox::StandardButton MessageService::show(MessageKind kind, const QString& text,
-                                                 QMessageBox::StandardButtons buttons, QWidget* parent)
+                                                 QMessageBox::StandardButtons buttons, QWidget* parent,
+                                                 QMessageBox::StandardButton defaultButton)
 {
     if (g_messagesScripted) {
-        g_shown.append({kind, text, buttons});
+        g_shown.append({kind, text, buttons, defaultButton});
         if (!g_answers.isEmpty())
             return g_answers.takeFirst();
         for (auto b : {QMessageBox::Ok, QMessageBox::No, QMessageBox::Cancel})
@@ -62,6 +63,8 @@ QMessageBox::StandardButton MessageService::show(MessageKind kind, const QString
     QString shownText = text;
     shownText.replace("\r\n", "\n").replace("\n\r", "\n").replace('\r', '\n');
     QMessageBox box(iconOf(kind), QApplication::applicationDisplayName(), shownText, buttons, parent);
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -77,9 +80,11 @@ bool MessageService::confirmYesNo(const QString& text, QWidget* parent)
     return show(MessageKind::Confirmation, text, QMessageBox::Yes | QMessageBox::No, parent) == QMessageBox::Yes;
 }
 
-QMessageBox::StandardButton MessageService::confirmYesNoCancel(const QString& text, QWidget* parent)
+QMessageBox::StandardButton MessageService::confirmYesNoCancel(const QString& text, QWidget* parent,
+                                                               QMessageBox::StandardButton defaultButton)
 {
-    return show(MessageKind::Confirmation, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    return show(MessageKind::Confirmation, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent,
+                defaultButton);
 }
 
 void MessageService::setScripted(bool scripted)

@@ -14,12 +14,15 @@ enum class MessageKind { Error, Information, Confirmation, Warning };
 class MessageService {
 public:
     // A modal box of the given kind; returns the button pressed.
+    // defaultButton is the one Enter presses; none given, the box's own choice (Yes before No).
     static QMessageBox::StandardButton show(MessageKind kind, const QString& text, QMessageBox::StandardButtons buttons,
-                                            QWidget* parent = nullptr);
+                                            QWidget* parent = nullptr,
+                                            QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
     static void error(const QString& text, QWidget* parent = nullptr);
     static void information(const QString& text, QWidget* parent = nullptr);
     static bool confirmYesNo(const QString& text, QWidget* parent = nullptr);
-    static QMessageBox::StandardButton confirmYesNoCancel(const QString& text, QWidget* parent = nullptr);
+    static QMessageBox::StandardButton confirmYesNoCancel(const QString& text, QWidget* parent = nullptr,
+                                                          QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
     // For tests: boxes are not shown; each is recorded and answered from the queue, or,
     // when the queue is empty, with OK where offered, else No, else Cancel.
@@ -27,6 +30,7 @@ public:
         MessageKind kind;
         QString text;
         QMessageBox::StandardButtons buttons;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     };
     static void setScripted(bool scripted);
     static bool scripted();

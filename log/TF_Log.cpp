@@ -705,7 +705,11 @@ void TF_Log::btnDeleteAllRecordsClick()
     const QString question = filtered
                                  ? "Are you sure you want to remove all records from current filter from the Log file?"
                                  : "Are you sure you want to remove all records from the Log file?";
-    if (MessageService::confirmYesNoCancel(question, this) != QMessageBox::Yes)
+    // What cannot be undone is not done by Enter alone, and the question says how much it is.
+    const int rows = model_->rowCount();
+    const QString count = rows == 1 ? QStringLiteral("1 record will be deleted.")
+                                    : QStringLiteral("%1 records will be deleted.").arg(rows);
+    if (MessageService::confirmYesNoCancel(question + "\n\n" + count, this, QMessageBox::No) != QMessageBox::Yes)
         return;
     {
         BusyCursor busy;

@@ -294,7 +294,10 @@ private slots:
             d.btnDeleteClick();
             QVERIFY(IsAddressDatabase(clients));
         }
-        QCOMPARE(shownTexts().first(), QString("Are you sure you want to delete this database?"));
+        QCOMPARE(shownTexts().first(), QString("Are you sure you want to delete this database?\n\n" + clients +
+                                               " will be deleted, with every address, group and membership in it."));
+        // Enter alone deletes nothing.
+        QCOMPARE(MessageService::shown().first().defaultButton, QMessageBox::No);
         MessageService::queueAnswer(QMessageBox::Yes);
         d.btnDeleteClick();
         QVERIFY(!QFileInfo::exists(clients));

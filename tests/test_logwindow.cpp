@@ -237,8 +237,11 @@ private slots:
         QCOMPARE(w.model()->rowCount(), 1);
         MessageService::queueAnswer(QMessageBox::Yes);
         w.btnDeleteAllRecords->click();
-        QCOMPARE(MessageService::shown().at(MessageService::shown().size() - 2).text,
-                 QString("Are you sure you want to remove all records from current filter from the Log file?"));
+        const auto question = MessageService::shown().at(MessageService::shown().size() - 2);
+        QCOMPARE(question.text, QString("Are you sure you want to remove all records from current filter from the Log "
+                                        "file?\n\n1 record will be deleted."));
+        // Enter alone deletes nothing.
+        QCOMPARE(question.defaultButton, QMessageBox::No);
         QCOMPARE(f.lastMessage(), QString("Records deleted."));
         QCOMPARE(f.column("select LID from Log37"), QStringList({"2", "3", "4"}));
         QCOMPARE(w.btnSetFilter->text(), QString("Set Filter"));
