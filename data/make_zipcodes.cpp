@@ -77,7 +77,7 @@ int main(int argc, char** argv)
         q.setSql(batch + "commit;");
         q.execSql();
         q.disconnect();
-        engine::addIndex(scratch, "ZIPCODES", "ZIP", "ZIP", false, false);
+        engine::addIndex(scratch, "ZIPCODES", {"ZIP", "ZIP"});
         std::filesystem::rename(engine::tableFile(scratch, "ZIPCODES"), engine::tableFile(folder, "ZIPCODES"));
         std::filesystem::remove_all(scratch);
         std::cout << count << " ZIP codes\n";

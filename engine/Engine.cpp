@@ -226,7 +226,8 @@ std::string indexSql(const std::string& table, const IndexDef& index)
     if (columns.empty())
         throw EngineError("The index " + index.name + " names no field");
     return std::string("CREATE ") + (index.unique ? "UNIQUE " : "") + "INDEX " + detail::quoteIdent(index.name) +
-           " ON " + detail::quoteIdent(table) + " (" + columns + ")";
+           " ON " + detail::quoteIdent(table) + " (" + columns + ")" +
+           (index.where.empty() ? std::string() : " WHERE " + index.where);
 }
 
 // Writes a finished file's data, or a folder's entries, to the disk.
@@ -363,6 +364,12 @@ void rememberDamage(const std::string& path, bool damaged)
         g_damaged.erase(it);
 }
 
+bool anyRememberedDamaged()
+{
+    std::lock_guard lock(g_damagedMutex);
+    return !g_damaged.empty();
+}
+
 bool rememberedDamaged(const std::string& path)
 {
     detail::FileIdentity id;
@@ -443,9 +450,9 @@ TableCheck checkTableFile(const std::string& folder, const std::string& table, b
     } else {
         const int code = sqlite3_extended_errcode(db);
         check = judgeError(code, sqlite3_errmsg(db));
-        if ((code & 0xff) == SQLITE_READONLY || (code & 0xff) == SQLITE_CANTOPEN)
-            if (!writable && detail::fileExists(path + "-journal"))
-                check = {TableFileState::NeedsRecovery, sqlite3_errmsg(db)};
+        // A journal this user cannot open for the rollback is a pending recovery too.
+        if ((code & 0xff) == SQLITE_CANTOPEN && !writable && detail::fileExists(path + "-journal"))
+            check.state = TableFileState::NeedsRecovery;
     }
     sqlite3_finalize(stmt);
     stmt = nullptr;
@@ -521,6 +528,9 @@ RowScan scanTableRows(const std::string& folder, const std::string& table, std::
 
 void requireSound(const std::string& folder, const std::string& table)
 {
+    // Nearly always no table is remembered damaged: then no file is looked at.
+    if (!anyRememberedDamaged())
+        return;
     const std::string path = detail::findTableFile(folder, table);
     if (path.empty() || !rememberedDamaged(path))
         return;
@@ -546,6 +556,8 @@ void sweepUnfinishedTables(const std::string& folder)
     }
 }
 
+namespace {
+
 void runOnTable(const std::string& folder, const std::string& table, const std::string& sql)
 {
     const std::string path = detail::findTableFile(folder, table);
@@ -561,10 +573,11 @@ void runOnTable(const std::string& folder, const std::string& table, const std::
     detail::closeDb(db);
 }
 
-void addIndex(const std::string& folder, const std::string& table, const std::string& indexName,
-              const std::string& fields, bool unique, bool caseInsensitive)
+} // namespace
+
+void addIndex(const std::string& folder, const std::string& table, const IndexDef& index)
 {
-    runOnTable(folder, table, indexSql(table, {indexName, fields, unique, caseInsensitive}));
+    runOnTable(folder, table, indexSql(table, index));
 }
 
 bool hasIndex(const std::string& folder, const std::string& table, const std::string& indexName)

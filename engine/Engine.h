@@ -87,6 +87,7 @@ struct IndexDef {
     std::string fields; // one name, or names joined by ";" for a compound key
     bool unique = false;
     bool caseInsensitive = false;
+    std::string where; // a partial index: the rows it covers (SQL condition); empty: every row
 };
 
 // Creates the table file from its definition string, whole or not at all: the table, its
@@ -147,11 +148,7 @@ void sweepUnfinishedTables(const std::string& folder);
 int placeWithoutReplacing(const std::string& from, const std::string& to);
 
 // fields: one name, or names joined by ";" for a compound key.
-void addIndex(const std::string& folder, const std::string& table, const std::string& indexName,
-              const std::string& fields, bool unique, bool caseInsensitive);
-
-// Runs statements (an index of a form addIndex does not make, say) on the table's own file.
-void runOnTable(const std::string& folder, const std::string& table, const std::string& sql);
+void addIndex(const std::string& folder, const std::string& table, const IndexDef& index);
 bool hasIndex(const std::string& folder, const std::string& table, const std::string& indexName);
 
 // How long an exclusive open, or a write blocked by another workstation, waits.

@@ -16,7 +16,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -296,7 +295,7 @@ void TF_Main::createMissingTables()
 // page found refuses printing into it from then on.
 void TF_Main::startLogPageScan()
 {
-    if (QFileInfo(settings.logDB + "/Log37.adt").size() <= TdmDovraPro::WholeCheckBytes)
+    if (TdmDovraPro::PagesReadAtStart(settings.logDB, "Log37"))
         return;
     auto scan = new TablePageScan(settings.logDB, "Log37", this);
     connect(scan, &TablePageScan::damaged, this, [this](const QString& message) { MessageService::error(message, this); });

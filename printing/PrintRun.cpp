@@ -223,19 +223,19 @@ bool reserveNumber(const Settings& settings, const QString& number, const QStrin
             return false;
         // A row that does not read back went where the log cannot show it.
         std::optional<engine::Value> stored;
+        std::string readError;
         try {
             stored = log->firstValue("SELECT MailerNum FROM " + kLogTable + " WHERE LID = ?", {logId});
         } catch (const engine::BusyError&) {
             throw;
         } catch (const engine::EngineError& e) {
-            throw engine::EngineError("The log " + logFile + " cannot read back the row just written (" + e.what() +
-                                      "): it is damaged. Restore it from a backup copy.");
+            readError = e.what();
         }
         const auto* storedText = stored ? std::get_if<std::string>(&*stored) : nullptr;
         if (!storedText || QString::fromStdString(*storedText).remove(' ') != number)
-            throw engine::EngineError("The log " + logFile +
-                                      " does not read back the row just written: it is damaged. Restore it from a "
-                                      "backup copy.");
+            throw engine::EngineError("The log " + logFile + " does not read back the row just written" +
+                                      (readError.empty() ? "" : " (" + readError + ")") +
+                                      ": it is damaged. Restore it from a backup copy.");
         reachedStep("log row written");
         try {
             counter.edit();

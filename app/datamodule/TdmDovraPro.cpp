@@ -51,10 +51,8 @@ void createCompanion(const std::string& folder, const std::string& table, const 
 // A Mailer Number this program prints is its Customer ID, nine digits as the counter holds
 // it, and its serial: the log takes each only once. Rows brought in from the logs of earlier
 // editions carry the Customer ID with dashes and keep whatever those logs held.
-const std::string kLogNumberIndex = "LogMailerNumber";
-const std::string kLogNumberIndexSql = "CREATE UNIQUE INDEX IF NOT EXISTS " + kLogNumberIndex +
-                                       " ON Log37 (CustID, SerialNum) WHERE length(CustID) = 9 AND "
-                                       "SerialNum IS NOT NULL";
+const engine::IndexDef kLogNumberIndex{"LogMailerNumber", "CustID;SerialNum", true, false,
+                                       "length(CustID) = 9 AND SerialNum IS NOT NULL"};
 
 std::int64_t highestLogKey(const std::string& folder)
 {
@@ -72,13 +70,14 @@ std::int64_t highestLogKey(const std::string& folder)
 void ensureLogNumberIndex(const std::string& folder)
 {
     try {
-        if (engine::hasIndex(folder, "Log37", kLogNumberIndex))
+        if (engine::hasIndex(folder, "Log37", kLogNumberIndex.name))
             return;
         try {
-            engine::runOnTable(folder, "Log37", kLogNumberIndexSql);
+            engine::addIndex(folder, "Log37", kLogNumberIndex);
         } catch (const engine::UniqueKeyError&) {
-            engine::runOnTable(folder, "Log37",
-                               kLogNumberIndexSql + " AND LID > " + std::to_string(highestLogKey(folder)));
+            engine::IndexDef fromNowOn = kLogNumberIndex;
+            fromNowOn.where += " AND LID > " + std::to_string(highestLogKey(folder));
+            engine::addIndex(folder, "Log37", fromNowOn);
         }
     } catch (const engine::BusyError&) {
         // Another workstation is writing; the next start adds it.
@@ -122,14 +121,20 @@ void TdmDovraPro::CreateTable(const QString& folder, const QString& tableName, c
         indexes.push_back({"Group_Name", "Group_Name", true, true});
     else if (tableName == "Members")
         indexes.push_back({"ID", "A_ID;G_ID", true, false});
+    else if (tableName == "Log37")
+        indexes.push_back(kLogNumberIndex);
     engine::createTable(dir, name, toStd(definition), indexes, seed);
     if (tableName == "Log37") {
         createCompanion(dir, "LogFilters", schema::LogFilters, {{"FilterName", "FilterName", true, false}});
         createCompanion(dir, "LogFiltersDetail", schema::LogFiltersDetail);
         createCompanion(dir, "Reports", schema::Reports, {{"ReportName", "ReportName", true, false}});
         createCompanion(dir, "Report_Detail", schema::Report_Detail);
-        engine::runOnTable(dir, name, kLogNumberIndexSql);
     }
+}
+
+bool TdmDovraPro::PagesReadAtStart(const QString& folder, const QString& tableName)
+{
+    return QFileInfo(folder + "/" + tableName + ".adt").size() <= WholeCheckBytes;
 }
 
 bool TdmDovraPro::EnsureTable(const QString& folder, const QString& tableName, const QString& definition)
@@ -140,7 +145,7 @@ bool TdmDovraPro::EnsureTable(const QString& folder, const QString& tableName, c
     // Every page is read: a damaged page found now refuses printing into the log, before a
     // number is taken, rather than after its row has gone where it cannot be read back.
     const engine::TableCheck check =
-        engine::checkTableFile(dir, name, QFileInfo(folder + "/" + tableName + ".adt").size() <= WholeCheckBytes);
+        engine::checkTableFile(dir, name, PagesReadAtStart(folder, tableName));
     switch (check.state) {
     case engine::TableFileState::Present:
         if (tableName == "Log37")

@@ -9,6 +9,8 @@
 class TdmDovraPro {
 public:
     static constexpr qint64 WholeCheckBytes = qint64(32) << 20;
+    // Whether the start reads every page of a table (else TablePageScan does, after the start).
+    static bool PagesReadAtStart(const QString& folder, const QString& tableName);
 
     TdmDovraPro();
     ~TdmDovraPro();
