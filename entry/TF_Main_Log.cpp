@@ -10,8 +10,10 @@ void TF_Main::connectLogCommands()
 {
     connect(miLogFile, &QAction::triggered, this, &TF_Main::miLogFileClick);
     connect(miTrackIncoming, &QAction::triggered, this, &TF_Main::miTrackIncomingClick);
-    // The log window's Report button reports on the rows it shows.
-    TF_Log::openReports = [this](TF_Log& log) { TF_Report::showFor(&log, settings, log.currentWhere()); };
+    // The log window's Report button reports on the rows it shows, in its order.
+    TF_Log::openReports = [this](TF_Log& log) {
+        TF_Report::showFor(&log, settings, log.currentWhere(), log.currentOrderBy());
+    };
 }
 
 void TF_Main::miLogFileClick()

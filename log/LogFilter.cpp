@@ -163,6 +163,36 @@ QString whereClause(const QList<TFilterLineRec>& lines, const QString& combinati
     return where;
 }
 
+QString searchCondition(const QString& text)
+{
+    const QString typed = text.trimmed();
+    if (typed.isEmpty())
+        return {};
+    QString escaped = typed;
+    escaped.replace("\\", "\\\\").replace("%", "\\%").replace("_", "\\_");
+    const QString pattern = q("%" + escaped + "%") + " escape '\\'";
+    QStringList tests;
+    for (const char* column : {"MailerNum", "ToAddress1", "ToAddress2", "ToAddress3", "ToAddress4", "RE", "Comment",
+                               "Department", "ProcessedBy"})
+        tests << QString(column) + " like " + pattern;
+    static const QRegularExpression number("^[0-9 ]+$");
+    QString digits = typed;
+    digits.remove(' ');
+    if (number.match(typed).hasMatch())
+        tests << "replace(MailerNum, ' ', '') like " + q("%" + digits + "%");
+    return "(" + tests.join(" or ") + ")";
+}
+
+QString dateRangeCondition(const QDate& from, const QDate& to)
+{
+    QStringList parts;
+    if (from.isValid())
+        parts << "DateTime >= " + q(from.toString("yyyy-MM-dd") + " 00:00:00");
+    if (to.isValid())
+        parts << "DateTime < " + q(to.addDays(1).toString("yyyy-MM-dd") + " 00:00:00");
+    return parts.isEmpty() ? QString() : "(" + parts.join(" and ") + ")";
+}
+
 QString logSelectSql(const QString& where)
 {
     if (where.isEmpty())

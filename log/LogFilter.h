@@ -52,6 +52,14 @@ QString lineCondition(const TFilterLineRec& line, const QLocale& locale = QLocal
 // there are no lines.
 QString whereClause(const QList<TFilterLineRec>& lines, const QString& combination, const QLocale& locale = QLocale());
 
+// The log window's search: the rows whose Mailer Number, recipient lines, RE, comment,
+// department or processed-by contain the text, letter case ignored ("%" and "_" are plain
+// characters); a text of digits and blanks also finds a Mailer Number whatever its blanks.
+// Empty for a blank text.
+QString searchCondition(const QString& text);
+// The rows logged on the days from..to; a null date leaves that end open. Empty when both are.
+QString dateRangeCondition(const QDate& from, const QDate& to);
+
 // The log window's query: the whole log, or the rows of a where-clause, oldest first.
 QString logSelectSql(const QString& where = QString());
 

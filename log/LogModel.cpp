@@ -3,6 +3,7 @@
 #include "log/LogFilter.h"
 
 #include <QScopeGuard>
+#include <QSet>
 
 namespace {
 
@@ -10,14 +11,21 @@ namespace {
 const struct {
     const char* caption;
     const char* column;
-} kGridColumns[] = {
-    {"Date/Time", "DateTime"}, {"Mailer Number", "MailerNum"}, {"To", "ToAddress1"}, {"From", "YourAddress1"}};
+} kGridColumns[] = {{"Date/Time", "DateTime"},
+                    {"Mailer Number", "MailerNum"},
+                    {"To", "ToAddress1"},
+                    {"From", "YourAddress1"},
+                    {"Result", "Result"}};
 
-// The window's order, with the key to break ties so pages never overlap.
-const QString kOrder = " order by DATETIME, LID";
-// The sort key of a row as one comparable expression: rows without a date come first.
-const QString kSortKeyDate = "ifnull(DateTime, '')";
-const QString kSortKey = "(" + kSortKeyDate + ", LID)";
+// Keys of one page, as a list for "LID in (...)".
+QString keyList(const QList<qint64>& keys, qsizetype from, qsizetype count)
+{
+    QStringList texts;
+    texts.reserve(count);
+    for (qsizetype i = from; i < from + count && i < keys.size(); ++i)
+        texts << QString::number(keys[i]);
+    return texts.join(", ");
+}
 
 } // namespace
 
@@ -44,15 +52,79 @@ void LogModel::setFolder(const QString& folder)
     ensureLogOrderIndex(folder);
 }
 
+int LogModel::columnOf(const QString& logColumn)
+{
+    for (int i = 0; i < int(std::size(kGridColumns)); ++i)
+        if (logColumn.compare(QLatin1String(kGridColumns[i].column), Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QString LogModel::sortColumnName() const
+{
+    return kGridColumns[sortColumn_].column;
+}
+
+QString LogModel::direction() const
+{
+    return sortOrder_ == Qt::AscendingOrder ? " asc" : " desc";
+}
+
+QString LogModel::viewCondition() const
+{
+    QStringList parts;
+    for (const QString& part : {where_, logfilter::searchCondition(search_), logfilter::dateRangeCondition(from_, to_)})
+        if (!part.trimmed().isEmpty())
+            parts << part;
+    // A filter alone stays as the filter states it.
+    if (parts.size() == 1)
+        return parts.first();
+    for (QString& part : parts)
+        part = "(" + part + ")";
+    return parts.join(" and ");
+}
+
+QString LogModel::orderBy() const
+{
+    return sortColumnName() + direction() + ", LID" + direction();
+}
+
 QString LogModel::selectSql() const
 {
-    return logfilter::logSelectSql(where_);
+    // The window's own order reads as it always has; any other as it is.
+    if (sortColumn_ == 0 && sortOrder_ == Qt::AscendingOrder)
+        return logfilter::logSelectSql(viewCondition());
+    const QString where = viewCondition();
+    return "select * from Log37" + (where.isEmpty() ? QString() : " where " + where) + " order by " + orderBy();
 }
 
 void LogModel::setWhere(const QString& where)
 {
     where_ = where;
     refresh();
+}
+
+void LogModel::setSearch(const QString& text)
+{
+    search_ = text;
+    refresh();
+}
+
+void LogModel::setDateRange(const QDate& from, const QDate& to)
+{
+    from_ = from;
+    to_ = to;
+    refresh();
+}
+
+void LogModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= columnCount())
+        return;
+    sortColumn_ = column;
+    sortOrder_ = order;
+    if (!folder_.isEmpty())
+        refresh();
 }
 
 QString LogModel::deleteSql() const
@@ -63,8 +135,9 @@ QString LogModel::deleteSql() const
 QString LogModel::whereWith(const QString& extra) const
 {
     QStringList parts{"LID <= " + QString::number(lastLid_)};
-    if (!where_.isEmpty())
-        parts << "(" + where_ + ")";
+    const QString view = viewCondition();
+    if (!view.isEmpty())
+        parts << "(" + view + ")";
     if (!extra.isEmpty())
         parts << "(" + extra + ")";
     return " where " + parts.join(" and ");
@@ -78,11 +151,80 @@ int LogModel::countWhere(const QString& condition) const
     return query_.eof() ? 0 : static_cast<int>(query_.asInteger(query_.fieldName(0)));
 }
 
+int LogModel::totalRows() const
+{
+    if (access_ != Access::Growing || !more_)
+        return rows_;
+    return countWhere(QString());
+}
+
+// The index on DateTime serves the date order: walked in order it gives the first rows of a
+// view at once, provided the rows it passes over mostly belong to the view. A search that
+// matches few rows would walk the whole index for a page; such a view, and an order no index
+// serves, reads its keys once instead.
+void LogModel::chooseAccess()
+{
+    keys_.clear();
+    more_ = false;
+    const QString search = logfilter::searchCondition(search_);
+    if (sortColumn_ != 0) {
+        readKeys(sortColumnName() + direction() + ", LID" + direction());
+        return;
+    }
+    if (search.isEmpty()) {
+        access_ = Access::Counted;
+        rows_ = countWhere(QString());
+        return;
+    }
+    // The first rows of the date order that the filter and dates let through: how many of
+    // them the search keeps.
+    QStringList inner{"LID <= " + QString::number(lastLid_)};
+    for (const QString& part : {where_, logfilter::dateRangeCondition(from_, to_)})
+        if (!part.trimmed().isEmpty())
+            inner << "(" + part + ")";
+    const auto closeQuery = qScopeGuard([this] { query_.close(); });
+    query_.setSql(("select count(*), ifnull(sum(kept), 0) from (select " + search + " as kept from Log37 where " +
+                   inner.join(" and ") + " order by DateTime" + direction() + ", LID" + direction() + " limit " +
+                   QString::number(ProbeRows) + ")")
+                      .toStdString());
+    query_.open();
+    const qint64 looked = query_.asInteger(query_.fieldName(0));
+    const qint64 kept = query_.asInteger(query_.fieldName(1));
+    query_.close();
+    if (looked < ProbeRows) {
+        // The probe saw every row of the filter and dates.
+        access_ = Access::Counted;
+        rows_ = int(kept);
+    } else if (kept >= PageSize) {
+        access_ = Access::Growing;
+        rows_ = 0;
+        more_ = true;
+        const Page& first = page(0);
+        rows_ = int(first.rows.size());
+        more_ = rows_ == PageSize;
+    } else {
+        // "+DateTime" keeps SQLite from walking the index: it reads the table straight through.
+        readKeys("+DateTime" + direction() + ", LID" + direction());
+    }
+}
+
+void LogModel::readKeys(const QString& order)
+{
+    access_ = Access::Keyed;
+    const auto closeQuery = qScopeGuard([this] { query_.close(); });
+    query_.setSql(("select LID from Log37" + whereWith(QString()) + " order by " + order).toStdString());
+    for (query_.open(); !query_.eof(); query_.next())
+        keys_.append(query_.asInteger(query_.fieldName(0)));
+    rows_ = int(keys_.size());
+}
+
 void LogModel::refresh()
 {
     beginResetModel();
     pages_.clear();
+    keys_.clear();
     rows_ = 0;
+    more_ = false;
     try {
         const auto closeQuery = qScopeGuard([this] { query_.close(); });
         // Column names first, so a view without rows still knows its fields.
@@ -98,8 +240,12 @@ void LogModel::refresh()
         query_.open();
         lastLid_ = query_.asInteger(query_.fieldName(0));
         query_.close();
-        rows_ = countWhere(QString());
+        chooseAccess();
     } catch (...) {
+        pages_.clear();
+        keys_.clear();
+        rows_ = 0;
+        more_ = false;
         endResetModel();
         throw;
     }
@@ -110,9 +256,50 @@ void LogModel::close()
 {
     beginResetModel();
     pages_.clear();
+    keys_.clear();
     rows_ = 0;
+    more_ = false;
     query_.close();
     endResetModel();
+}
+
+LogModel::Page LogModel::readPage(int index) const
+{
+    Page fresh;
+    const auto closeQuery = qScopeGuard([this] { query_.close(); });
+    const qint64 first = qint64(index) * PageSize;
+    if (access_ == Access::Keyed) {
+        if (first >= keys_.size())
+            return fresh;
+        query_.setSql(("select * from Log37 where LID in (" + keyList(keys_, first, PageSize) + ")").toStdString());
+    } else {
+        query_.setSql(("select * from Log37" + whereWith(QString()) + " order by " + orderBy() + " limit " +
+                       QString::number(PageSize) + " offset " + QString::number(first))
+                          .toStdString());
+    }
+    query_.open();
+    const int n = query_.fieldCount();
+    for (; !query_.eof(); query_.next()) {
+        QStringList row;
+        row.reserve(n);
+        for (int i = 0; i < n; ++i)
+            row << QString::fromStdString(query_.asString(i));
+        fresh.rows << row;
+    }
+    if (access_ == Access::Keyed) {
+        // Back into the view's order; a row deleted meanwhile leaves an empty line.
+        const int lid = columnIndex_.value("lid", 0);
+        QHash<qint64, qsizetype> at;
+        for (qsizetype i = 0; i < fresh.rows.size(); ++i)
+            at.insert(fresh.rows[i][lid].toLongLong(), i);
+        QList<QStringList> ordered;
+        for (qint64 k = first; k < first + PageSize && k < keys_.size(); ++k) {
+            const auto it = at.find(keys_[k]);
+            ordered << (it == at.end() ? QStringList(QList<QString>(n)) : fresh.rows[*it]);
+        }
+        fresh.rows = ordered;
+    }
+    return fresh;
 }
 
 const LogModel::Page& LogModel::page(int index) const
@@ -126,21 +313,7 @@ const LogModel::Page& LogModel::page(int index) const
                     oldest = p;
             pages_.erase(oldest);
         }
-        Page fresh;
-        const auto closeQuery = qScopeGuard([this] { query_.close(); });
-        query_.setSql(("select * from Log37" + whereWith(QString()) + kOrder + " limit " + QString::number(PageSize) +
-                       " offset " + QString::number(qint64(index) * PageSize))
-                          .toStdString());
-        query_.open();
-        const int n = query_.fieldCount();
-        for (; !query_.eof(); query_.next()) {
-            QStringList row;
-            row.reserve(n);
-            for (int i = 0; i < n; ++i)
-                row << QString::fromStdString(query_.asString(i));
-            fresh.rows << row;
-        }
-        it = pages_.insert(index, fresh);
+        it = pages_.insert(index, readPage(index));
     }
     it->used = ++clock_;
     return *it;
@@ -149,6 +322,26 @@ const LogModel::Page& LogModel::page(int index) const
 int LogModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : rows_;
+}
+
+bool LogModel::canFetchMore(const QModelIndex& parent) const
+{
+    return !parent.isValid() && access_ == Access::Growing && more_;
+}
+
+void LogModel::fetchMore(const QModelIndex& parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    const int index = rows_ / PageSize;
+    const Page& p = page(index);
+    const int end = index * PageSize + int(p.rows.size());
+    more_ = p.rows.size() == PageSize;
+    if (end > rows_) {
+        beginInsertRows(QModelIndex(), rows_, end - 1);
+        rows_ = end;
+        endInsertRows();
+    }
 }
 
 int LogModel::columnCount(const QModelIndex& parent) const
@@ -183,20 +376,61 @@ QVariant LogModel::data(const QModelIndex& index, int role) const
 
 QVariant LogModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= columnCount())
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    // A heading clicked for the first time sorts from the smallest.
+    if (role == Qt::InitialSortOrderRole)
+        return int(Qt::AscendingOrder);
+    if (role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     return QString(kGridColumns[section].caption);
 }
 
-// Rows of the view before a row, counted along the index on DateTime.
-int LogModel::rowsBefore(const QString& dateTime, qint64 lid) const
+// Rows of the view before a row in the date order, counted along the index on DateTime. A
+// row without a date comes first in rising order and last in falling order.
+int LogModel::rowsBefore(const QString& value, bool null, qint64 lid) const
 {
-    const QString before = "LID < " + QString::number(lid);
-    if (dateTime.isEmpty())
-        return countWhere("DateTime is null and " + before);
-    const QString d = logfilter::q(dateTime);
-    return countWhere("DateTime is null") + countWhere("DateTime < " + d) +
-           countWhere("DateTime = " + d + " and " + before);
+    const QString id = QString::number(lid);
+    if (sortOrder_ == Qt::AscendingOrder) {
+        if (null)
+            return countWhere("DateTime is null and LID < " + id);
+        const QString d = logfilter::q(value);
+        return countWhere("DateTime is null") + countWhere("DateTime < " + d) +
+               countWhere("DateTime = " + d + " and LID < " + id);
+    }
+    if (null)
+        return countWhere("DateTime is not null") + countWhere("DateTime is null and LID > " + id);
+    const QString d = logfilter::q(value);
+    return countWhere("DateTime > " + d) + countWhere("DateTime = " + d + " and LID > " + id);
+}
+
+// Keyed views: the keys are walked in order from the start, a slice at a time, each slice
+// asking the table which of its rows meet the condition.
+std::optional<int> LogModel::findKeyed(int start, const QString& condition, bool includeStart)
+{
+    constexpr qsizetype Slice = 4096;
+    const qsizetype n = keys_.size();
+    qsizetype from = includeStart ? start : start + 1;
+    const qsizetype stop = from + (includeStart ? n : n - 1);
+    for (; from < stop; from += Slice) {
+        const qsizetype count = std::min(Slice, stop - from);
+        // The slice may run past the last key and on from the first.
+        QStringList keys;
+        for (qsizetype i = from; i < from + count; ++i)
+            keys << QString::number(keys_[i % n]);
+        QSet<qint64> hits;
+        {
+            const auto closeQuery = qScopeGuard([this] { query_.close(); });
+            query_.setSql(
+                ("select LID from Log37 where LID in (" + keys.join(", ") + ") and (" + condition + ")").toStdString());
+            for (query_.open(); !query_.eof(); query_.next())
+                hits.insert(query_.asInteger(query_.fieldName(0)));
+        }
+        for (qsizetype i = from; i < from + count; ++i)
+            if (hits.contains(keys_[i % n]))
+                return int(i % n);
+    }
+    return std::nullopt;
 }
 
 std::optional<int> LogModel::findRow(int start, const QString& condition, bool includeStart)
@@ -204,13 +438,34 @@ std::optional<int> LogModel::findRow(int start, const QString& condition, bool i
     if (rows_ == 0)
         return std::nullopt;
     start = std::clamp(start, 0, rows_ - 1);
-    const QString key = "(" + logfilter::q(field(start, "DateTime")) + ", " + QString::number(lid(start)) + ")";
-    // The first match in the window's order within a range of rows. Ordering by the key
-    // expression makes SQLite read the table straight through and keep only the best
-    // match, far quicker than walking the index and fetching every row it names.
+    if (access_ == Access::Keyed)
+        return findKeyed(start, condition, includeStart);
+    const QString startDate = field(start, "DateTime");
+    const bool null = startDate.isEmpty();
+    const QString id = QString::number(lid(start));
+    const QString d = logfilter::q(startDate);
+    const bool up = sortOrder_ == Qt::AscendingOrder;
+    // The rows after the start row in the view's order, and those before it.
+    QString after, before;
+    if (up) {
+        after = null ? "(DateTime is null and LID > " + id + ") or DateTime is not null"
+                     : "DateTime > " + d + " or (DateTime = " + d + " and LID > " + id + ")";
+        before = null ? "DateTime is null and LID < " + id
+                      : "DateTime is null or DateTime < " + d + " or (DateTime = " + d + " and LID < " + id + ")";
+    } else {
+        after = null ? "DateTime is null and LID < " + id
+                     : "DateTime is null or DateTime < " + d + " or (DateTime = " + d + " and LID < " + id + ")";
+        before = null ? "(DateTime is null and LID > " + id + ") or DateTime is not null"
+                      : "DateTime > " + d + " or (DateTime = " + d + " and LID > " + id + ")";
+    }
+    if (includeStart)
+        after = "LID = " + id + " or " + after;
+    // The first match in the view's order within a range of rows. "+DateTime" makes SQLite
+    // read the table straight through and keep only the best match, far quicker than walking
+    // the index and fetching every row it names.
     auto firstMatch = [&](const QString& range) -> std::optional<std::pair<QString, qint64>> {
-        query_.setSql(("select " + kSortKeyDate + ", LID from Log37" + whereWith(condition + ") and (" + range) +
-                       " order by " + kSortKeyDate + ", LID limit 1")
+        query_.setSql(("select DateTime, LID from Log37" + whereWith(condition + ") and (" + range) +
+                       " order by +DateTime" + direction() + ", LID" + direction() + " limit 1")
                           .toStdString());
         const auto closeQuery = qScopeGuard([this] { query_.close(); });
         query_.open();
@@ -219,11 +474,18 @@ std::optional<int> LogModel::findRow(int start, const QString& condition, bool i
             found.emplace(QString::fromStdString(query_.asString(0)), query_.asInteger(query_.fieldName(1)));
         return found;
     };
-    // From the start row (or the row after it) to the last, then from the first row on.
-    auto found = firstMatch(kSortKey + (includeStart ? " >= " : " > ") + key);
+    auto found = firstMatch(after);
     if (!found)
-        found = firstMatch(kSortKey + " < " + key);
+        found = firstMatch(before);
     if (!found)
         return std::nullopt;
-    return rowsBefore(found->first, found->second);
+    const int row = rowsBefore(found->first, found->first.isEmpty(), found->second);
+    if (access_ == Access::Growing && row >= rows_) {
+        // Every row before it belongs to the view, so the grid may reach it at once.
+        beginInsertRows(QModelIndex(), rows_, row);
+        rows_ = row + 1;
+        endInsertRows();
+        more_ = true;
+    }
+    return row;
 }

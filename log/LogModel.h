@@ -1,11 +1,15 @@
-// The rows of the log window: the whole log or the rows of a filter, oldest first, read
-// from Log37 a page at a time as the grid asks for them, so a log of a million rows costs a
-// count and the pages in sight, never a copy of the table.
+// The rows of the log window: the whole log or the rows of a filter, narrowed further by a
+// search text and a date range, in the order of one grid column (oldest first unless the user
+// sorts). Rows are read from Log37 a page at a time as the grid asks for them, so a log of a
+// million rows costs a count and the pages in sight, never a copy of the table. Where no
+// index serves the view (a search that matches few rows, a sort by another column), the keys
+// of the rows shown are read once in their order and the pages by their keys.
 #pragma once
 
 #include "engine/Query.h"
 
 #include <QAbstractTableModel>
+#include <QDate>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -26,8 +30,27 @@ public:
     // Shows the rows of the where-clause (all rows when empty), from the first.
     void setWhere(const QString& where);
     QString where() const { return where_; }
+    // Narrows the rows to those whose number, recipient lines, RE, comment, department or
+    // processed-by contain the text (letter case ignored); empty shows them all.
+    void setSearch(const QString& text);
+    QString search() const { return search_; }
+    // Narrows the rows to the days from..to; a null date leaves that end open.
+    void setDateRange(const QDate& from, const QDate& to);
+    QDate dateFrom() const { return from_; }
+    QDate dateTo() const { return to_; }
+    // Orders the rows by a grid column (ties by the order they were logged in).
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    int sortColumn() const { return sortColumn_; }
+    Qt::SortOrder sortOrder() const { return sortOrder_; }
+
+    // The condition of the rows shown (filter, search and dates together; empty for the
+    // whole log) and their order, for reports and exports of what the window shows.
+    QString viewCondition() const;
+    QString orderBy() const;
     // The statement behind the rows shown, as the window states it.
     QString selectSql() const;
+    // How many rows the view holds; the grid may not have read them all yet.
+    int totalRows() const;
     // The statement that deletes exactly the rows shown: the same where-clause, and no row
     // another workstation added since the rows were read.
     QString deleteSql() const;
@@ -37,6 +60,8 @@ public:
     void close();
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
@@ -52,19 +77,39 @@ public:
 
     static constexpr int PageSize = 256;
     static constexpr int KeptPages = 32;
+    // Rows looked at in the view's order to judge whether a search matches densely enough
+    // to walk the index on DateTime.
+    static constexpr int ProbeRows = 20000;
+    // The grid column of each sortable log column.
+    static int columnOf(const QString& logColumn);
 
 private:
     struct Page {
         QList<QStringList> rows;
         quint64 used = 0;
     };
+    // How the rows are reached: by offset along the index on DateTime (the count known, or
+    // only the rows read so far while more may follow), or by the keys read in order.
+    enum class Access { Counted, Growing, Keyed };
     const Page& page(int index) const;
+    Page readPage(int index) const;
     QString whereWith(const QString& extra) const;
+    QString sortColumnName() const;
+    QString direction() const;
     int countWhere(const QString& condition) const;
-    int rowsBefore(const QString& dateTime, qint64 lid) const;
+    void chooseAccess();
+    void readKeys(const QString& order);
+    int rowsBefore(const QString& value, bool null, qint64 lid) const;
+    std::optional<int> findKeyed(int start, const QString& condition, bool includeStart);
 
     engine::Query& query_;
-    QString folder_, where_;
+    QString folder_, where_, search_;
+    QDate from_, to_;
+    int sortColumn_ = 0;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+    Access access_ = Access::Counted;
+    bool more_ = false;  // Growing: rows past those read may follow
+    QList<qint64> keys_; // Keyed: the LID of every row, in the view's order
     int rows_ = 0;
     qint64 lastLid_ = 0; // the highest key when the rows were read; later rows are not shown
     QStringList columns_;

@@ -10,6 +10,7 @@
 #include "app/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
 #include "entry/TF_SingleEdit.h"
+#include "log/LogCsv.h"
 #include "log/LogMailers.h"
 #include "log/LogModel.h"
 #include "log/TF_EditMailer.h"
@@ -22,14 +23,18 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalBlocker>
@@ -44,6 +49,7 @@ namespace {
 
 const QString kSetFilter = "Set Filter";
 const QString kUndoFilter = "Undo Filter";
+const QString kExportCaption = QStringLiteral("Export to spreadsheet (CSV)\u2026");
 constexpr int kRecordRole = Qt::UserRole;
 
 QPushButton* button(QWidget* parent, const QString& caption, const char* name)
@@ -152,6 +158,12 @@ void TF_Log::buildWindow()
     gridLog->setColumnWidth(1, 200);
     gridLog->setContextMenuPolicy(Qt::CustomContextMenu);
     gridLog->installEventFilter(this);
+    // A heading clicked sorts by its column; clicked again, the other way round.
+    gridLog->horizontalHeader()->setSectionsClickable(true);
+    gridLog->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
+    gridLog->horizontalHeader()->setSortIndicatorShown(true);
+    connect(gridLog->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+            [this](int column, Qt::SortOrder order) { guarded([&] { gridLogSort(column, order); }); });
     pmGrid = new QMenu(this);
     pmGrid->setObjectName("pmGrid");
     mirrorItem(pmGrid, "&Find Mailer", btnFindMailer);
@@ -226,6 +238,9 @@ void TF_Log::buildWindow()
     btnOpenProof = button(this, "Open Proof", "btnOpenProof");
     connectButton(btnOpenProof, this, &TF_Log::btnOpenProofClick);
     mirrorItem(pmGrid, "Open &Proof", btnOpenProof)->setObjectName("miOpenProof");
+    btnExportCSV = button(this, kExportCaption, "btnExportCSV");
+    connectButton(btnExportCSV, this, &TF_Log::btnExportCSVClick);
+    mirrorItem(pmGrid, kExportCaption, btnExportCSV)->setObjectName("miExportCSV");
     btnClose = button(this, "Close", "btnClose");
     connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -245,6 +260,7 @@ void TF_Log::buildWindow()
 
     auto left = new QVBoxLayout;
     left->addLayout(actions);
+    left->addLayout(buildSearchRow());
     left->addWidget(gridLog, 1);
     auto right = new QVBoxLayout;
     right->addWidget(buildDetailsPanel());
@@ -255,6 +271,7 @@ void TF_Log::buildWindow()
     auto bottom = new QHBoxLayout;
     bottom->addWidget(btnOpenProof);
     bottom->addStretch(1);
+    bottom->addWidget(btnExportCSV);
     bottom->addWidget(btnReport);
     bottom->addWidget(btnClose);
     right->addStretch(1);
@@ -375,7 +392,12 @@ qint64 TF_Log::currentLid() const
 
 QString TF_Log::currentWhere() const
 {
-    return model_->where();
+    return model_->viewCondition();
+}
+
+QString TF_Log::currentOrderBy() const
+{
+    return model_->orderBy();
 }
 
 QString TF_Log::currentSql() const
@@ -706,7 +728,7 @@ void TF_Log::btnDeleteAllRecordsClick()
                                  ? "Are you sure you want to remove all records from current filter from the Log file?"
                                  : "Are you sure you want to remove all records from the Log file?";
     // What cannot be undone is not done by Enter alone, and the question says how much it is.
-    const int rows = model_->rowCount();
+    const int rows = model_->totalRows();
     const QString count = rows == 1 ? QStringLiteral("1 record will be deleted.")
                                     : QStringLiteral("%1 records will be deleted.").arg(rows);
     if (MessageService::confirmYesNoCancel(question + "\n\n" + count, this, QMessageBox::No) != QMessageBox::Yes)
@@ -746,6 +768,149 @@ void TF_Log::btnChangeLogDBClick()
         miSetFilter->setText("&Set Filter");
         ReloadLogWindow();
     }
+}
+
+// ---- search, dates, order, spreadsheet -------------------------------------------------------
+
+QLayout* TF_Log::buildSearchRow()
+{
+    auto row = new QHBoxLayout;
+    editSearch = new QLineEdit(this);
+    editSearch->setObjectName("editSearch");
+    editSearch->setPlaceholderText("Number, recipient, RE, comment, department or processed by");
+    editSearch->setClearButtonEnabled(true);
+    editSearch->installEventFilter(this);
+    auto dateField = [this](const char* name) {
+        auto edit = new QLineEdit(this);
+        edit->setObjectName(name);
+        edit->setPlaceholderText("YYYY-MM-DD");
+        edit->setMaxLength(10);
+        edit->setFixedWidth(edit->fontMetrics().horizontalAdvance("0000-00-00") + 16);
+        connect(edit, &QLineEdit::textChanged, this, [this] { runGuarded(this, &TF_Log::editDatesChange); });
+        connect(edit, &QLineEdit::editingFinished, this, [this, edit] { showDateState(edit); });
+        return edit;
+    };
+    editDateFrom = dateField("editDateFrom");
+    editDateTo = dateField("editDateTo");
+    connect(editSearch, &QLineEdit::textChanged, this, [this] { runGuarded(this, &TF_Log::editSearchChange); });
+    auto label = [this](const QString& text, QWidget* buddy) {
+        auto l = new QLabel(text, this);
+        l->setBuddy(buddy);
+        return l;
+    };
+    row->addWidget(label("Search:", editSearch));
+    row->addWidget(editSearch, 1);
+    row->addWidget(label("From:", editDateFrom));
+    row->addWidget(editDateFrom);
+    row->addWidget(label("To:", editDateTo));
+    row->addWidget(editDateTo);
+    return row;
+}
+
+void TF_Log::editSearchChange()
+{
+    {
+        BusyCursor busy;
+        model_->setSearch(editSearch->text());
+    }
+    setCurrentRow(0);
+    showRowState();
+}
+
+std::optional<QDate> TF_Log::dateOf(const QLineEdit* edit)
+{
+    const QString text = edit->text().trimmed();
+    if (text.isEmpty())
+        return QDate();
+    QDate date = QDate::fromString(text, Qt::ISODate);
+    if (!date.isValid()) {
+        // The workstation's own short form, with the year in full.
+        QString format = QLocale().dateFormat(QLocale::ShortFormat);
+        if (!format.contains("yyyy"))
+            format.replace("yy", "yyyy");
+        date = QLocale().toDate(text, format);
+    }
+    if (!date.isValid())
+        return std::nullopt;
+    return date;
+}
+
+void TF_Log::editDatesChange()
+{
+    const auto from = dateOf(editDateFrom), to = dateOf(editDateTo);
+    for (QLineEdit* edit : {editDateFrom, editDateTo})
+        edit->setStyleSheet(dateOf(edit) ? QString() : QStringLiteral("color: red;"));
+    // A date half typed leaves the rows as they are until it reads as a date.
+    if (!from || !to || (*from == model_->dateFrom() && *to == model_->dateTo()))
+        return;
+    {
+        BusyCursor busy;
+        model_->setDateRange(*from, *to);
+    }
+    setCurrentRow(0);
+    showRowState();
+}
+
+void TF_Log::showDateState(QLineEdit* edit)
+{
+    if (dateOf(edit) || !edit->isVisible())
+        return;
+    const QString text = edit->text();
+    MessageService::error("\"" + text + "\" is not a date. Type a date as YYYY-MM-DD, for example " +
+                              QDate::currentDate().toString(Qt::ISODate) +
+                              ", or leave the field empty.\nThe rows shown are those of the dates last read.",
+                          this);
+}
+
+void TF_Log::gridLogSort(int column, Qt::SortOrder order)
+{
+    if (column == model_->sortColumn() && order == model_->sortOrder())
+        return;
+    {
+        BusyCursor busy;
+        model_->sort(column, order);
+    }
+    setCurrentRow(0);
+    showRowState();
+}
+
+void TF_Log::btnExportCSVClick()
+{
+    if (model_->rowCount() == 0) {
+        MessageService::error("No records available for export.", this);
+        return;
+    }
+    QString file = FileDialogService::saveFileName(this, "Export to spreadsheet (CSV)", QDir::homePath(),
+                                                   "Spreadsheet (CSV) files (*.csv)", "Log.csv");
+    if (file.isEmpty())
+        return;
+    if (QFileInfo(file).suffix().isEmpty())
+        file += ".csv";
+    const LogRowSelection rows{folder(), currentWhere(), currentOrderBy()};
+    qint64 written = 0;
+    {
+        BusyCursor busy;
+        const int total = model_->totalRows();
+        QProgressDialog progress("Exporting the log to " + QDir::toNativeSeparators(file) + "\u2026", "Cancel", 0,
+                                 total, this);
+        progress.setObjectName("progressExportCSV");
+        progress.setWindowTitle("Export to spreadsheet (CSV)");
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(400);
+        written = logcsv::exportRows(rows, file, [&progress](qint64 done) {
+            progress.setValue(int(done));
+            return !progress.wasCanceled();
+        });
+    }
+    if (written < 0) {
+        MessageService::information("The export was cancelled; no file was written.", this);
+        return;
+    }
+    MessageService::information(QString("%1 %2 exported to \"%3\".")
+                                    .arg(written)
+                                    .arg(written == 1 ? "mailer" : "mailers")
+                                    .arg(QDir::toNativeSeparators(file)),
+                                this);
 }
 
 // ---- finding, editing, tracking -----------------------------------------------------------
@@ -819,6 +984,12 @@ void TF_Log::keyPressEvent(QKeyEvent* event)
 
 bool TF_Log::eventFilter(QObject* watched, QEvent* event)
 {
+    // Escape in the search box clears it; in an empty box it closes the window as ever.
+    if (watched == editSearch && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !editSearch->text().isEmpty()) {
+        editSearch->clear();
+        return true;
+    }
     if (watched == gridLog && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_F3) {
         if (logSearch.mode == SearchMode::ByName && !logSearch.text.trimmed().isEmpty())

@@ -5,17 +5,21 @@
 #include "app/Settings.h"
 #include "log/LogFilter.h"
 
+#include <QDate>
 #include <QDialog>
 #include <functional>
 #include <map>
+#include <optional>
 
 class LogModel;
 class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLayout;
 class QLabel;
 class QListWidget;
+class QLineEdit;
 class QListWidgetItem;
 class QMenu;
 class QPushButton;
@@ -40,6 +44,7 @@ public:
     // and its statement, for the reports.
     LogModel* model() const { return model_; }
     QString currentWhere() const;
+    QString currentOrderBy() const;
     QString currentSql() const;
     bool filterApplied() const;
     // The current row, or -1; its Mailer Number and LID.
@@ -56,6 +61,10 @@ public:
     QPushButton* Button1 = nullptr;
     QPushButton* btnDeleteRecord = nullptr;
     QPushButton* btnDeleteAllRecords = nullptr;
+    // Above the grid: the search text and the days shown (empty for either end: open).
+    QLineEdit* editSearch = nullptr;
+    QLineEdit* editDateFrom = nullptr;
+    QLineEdit* editDateTo = nullptr;
     QTableView* gridLog = nullptr;
     QMenu* pmGrid = nullptr;
     QWidget* panelDBdetails = nullptr;
@@ -73,6 +82,7 @@ public:
     QMenu* pmFilterDetails = nullptr;
     QComboBox* cbCombination = nullptr;
     QPushButton* btnReport = nullptr;
+    QPushButton* btnExportCSV = nullptr; // the rows shown, as a spreadsheet file
     QPushButton* btnOpenProof = nullptr; // the proof copy of the current row's mailer
     QPushButton* btnClose = nullptr;
 
@@ -93,6 +103,11 @@ public slots:
     void btnEditMailerClick();
     void Button1Click();
     void btnReportClick();
+    void btnExportCSVClick();
+    void editSearchChange();
+    void editDatesChange();
+    // Orders the rows by a grid column, as a click on its heading does.
+    void gridLogSort(int column, Qt::SortOrder order);
     void btnChangeLogDBClick();
     // Opens the current mailer's proof copy with the desktop's PDF viewer.
     void btnOpenProofClick();
@@ -118,6 +133,10 @@ private:
     void reloadLines();
     QString folder() const;
     void runStatement(const QString& sql);
+    QLayout* buildSearchRow();
+    // The date a date field holds: null when it is blank; nothing when it reads as no date.
+    static std::optional<QDate> dateOf(const QLineEdit* edit);
+    void showDateState(QLineEdit* edit);
 
     Settings& settings_;
     LogModel* model_ = nullptr;

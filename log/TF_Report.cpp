@@ -97,13 +97,14 @@ TF_Report::TF_Report(const Settings& settings, const QString& whereClause, QWidg
     LoadReportList();
 }
 
-void TF_Report::showFor(QWidget* parent, const Settings& settings, const QString& whereClause)
+void TF_Report::showFor(QWidget* parent, const Settings& settings, const QString& whereClause, const QString& orderBy)
 {
     if (!LogRowSelection{settings.logDB, whereClause}.hasRows()) {
         MessageService::error("No records available for report.", parent);
         return;
     }
     TF_Report window(settings, whereClause, parent);
+    window.orderBy_ = orderBy;
     // The columns of a report are read only when it runs: their damage is told now.
     if (auto damage = engine::tableDamage(settings.logDB.toStdString(), "Report_Detail", schema::Report_Detail))
         MessageService::error(QString::fromStdString(*damage) + "\nYour own reports cannot be run.", &window);
@@ -193,6 +194,8 @@ bool TF_Report::prepareProjectRun(const ProjectReport& report, Run& run)
     run.layout = report.layout;
     run.layout.title = report.titleWith(values);
     run.rows = {logFolder_, where_};
+    if (!orderBy_.isEmpty())
+        run.rows.orderBy = orderBy_;
     const QString condition = report.conditionWith(values);
     if (!condition.isEmpty())
         run.rows.where = where_.trimmed().isEmpty() ? condition : "(" + where_ + ") and (" + condition + ")";
@@ -227,6 +230,8 @@ bool TF_Report::prepareRun(Run& run)
     }
     run.layout = *layout;
     run.rows = {logFolder_, where_};
+    if (!orderBy_.isEmpty())
+        run.rows.orderBy = orderBy_;
     run.dateLine = "Date Printed : " + dateTimeNow();
     return true;
 }

@@ -29,9 +29,11 @@ public:
     TF_Report(const Settings& settings, const QString& whereClause, QWidget* parent = nullptr);
 
     // The way in from the main menu (empty where-clause) and from the log window (its
-    // where-clause): "No records available for report." when the rows are none, else the
-    // window, modal, until it is closed.
-    static void showFor(QWidget* parent, const Settings& settings, const QString& whereClause);
+    // where-clause and order): "No records available for report." when the rows are none,
+    // else the window, modal, until it is closed. orderBy, when given, orders the rows of the
+    // reports that do not name an order of their own.
+    static void showFor(QWidget* parent, const Settings& settings, const QString& whereClause,
+                        const QString& orderBy = QString());
 
     QListWidget* lvReports = nullptr;
     QPushButton* btnNew = nullptr;
@@ -68,6 +70,7 @@ private:
 
     QString logFolder_;
     QString where_;
+    QString orderBy_;
     QString printerName_;
     QString projectError_;
 };

@@ -290,8 +290,9 @@ private slots:
         model.setFolder(log.folder);
         model.setWhere(QString());
         QCOMPARE(model.rowCount(), n);
-        QCOMPARE(model.columnCount(), 4);
+        QCOMPARE(model.columnCount(), 5);
         QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QString("From"));
+        QCOMPARE(model.headerData(4, Qt::Horizontal).toString(), QString("Result"));
         QCOMPARE(model.lid(0), qint64(n));
         QCOMPARE(model.lid(n - 1), qint64(1));
         QCOMPARE(model.field(LogModel::PageSize, "mailernum"), QString::number(n - 1 - LogModel::PageSize));
@@ -334,6 +335,86 @@ private slots:
         QCOMPARE(model.findRow(3, logmailers::numberCondition("9214712345678900000415"), true), std::optional<int>(0));
         QCOMPARE(model.findRow(0, logmailers::numberCondition("92147123456789000009"), true), std::optional<int>());
         QCOMPARE(model.findRow(0, logmailers::nameCondition("x') or ('1'='1"), false), std::optional<int>());
+    }
+
+    // Past the rows the window judges a search by, the model reaches the rows by three roads:
+    // walking the date index while it grows (a search most rows meet), by keys read in order
+    // (a search few rows meet, or an order no index serves), and counted (a narrow date
+    // range). Each shows the rows a plain query gives, in order, and finds rows in them.
+    void searchesOfALargeLogShowTheRowsInOrder_data()
+    {
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<bool>("descending");
+        QTest::addColumn<QString>("expected"); // the plain query's condition and order
+        QTest::newRow("most rows, date order") << "acme"
+                                               << "" << 0 << false << "RE like '%acme%' order by DateTime, LID";
+        QTest::newRow("most rows, newest first")
+            << "ACME"
+            << "" << 0 << true << "RE like '%acme%' order by DateTime desc, LID desc";
+        QTest::newRow("few rows") << "zed"
+                                  << "" << 0 << false << "ToAddress1 like '%zed%' order by DateTime, LID";
+        QTest::newRow("few rows, newest first")
+            << "zed"
+            << "" << 0 << true << "ToAddress1 like '%zed%' order by DateTime desc, LID desc";
+        QTest::newRow("narrow dates") << "acme"
+                                      << "2026-01-02" << 0 << false
+                                      << "RE like '%acme%' and DateTime >= '2026-01-02' order by DateTime, LID";
+        QTest::newRow("by recipient, descending")
+            << "acme"
+            << "" << 2 << true << "RE like '%acme%' order by ToAddress1 desc, LID desc";
+        QTest::newRow("by result, no search") << ""
+                                              << "" << 4 << false << "1 order by Result, LID";
+    }
+    void searchesOfALargeLogShowTheRowsInOrder()
+    {
+        QFETCH(QString, search);
+        QFETCH(QString, from);
+        QFETCH(int, column);
+        QFETCH(bool, descending);
+        QFETCH(QString, expected);
+        LogFolder log;
+        const int n = LogModel::ProbeRows + 5000;
+        // Dates that do not follow the keys, all but the last few days before 2026-01-02; every
+        // other row "acme"; one in five thousand "Zed".
+        engine::Query fill;
+        fill.setFolder(log.folder.toStdString());
+        fill.setSql(QString("insert into Log37 (DateTime, ToAddress1, RE, Result, Batch) with recursive c(i) as "
+                            "(select 0 union all select i + 1 from c where i < %1) select "
+                            "case when i %% 997 = 5 then null else datetime('2025-11-01', '+' || ((i * 7919) %% %2) || "
+                            "' minutes') end, case when i %% 5000 = 7 then 'Zed ' || i else 'Name ' || (i %% 613) end, "
+                            "case when i %% 2 = 0 then 'acme ' || i end, case i %% 3 when 0 then 'None' when 1 then "
+                            "'Received - Signed' end, 0 from c")
+                        .arg(n - 1)
+                        .arg(n * 4)
+                        .replace("%%", "%")
+                        .toStdString());
+        fill.execSql();
+        fill.disconnect();
+        LogModel model(log.dm.adsqLog);
+        model.setFolder(log.folder);
+        model.setWhere(QString());
+        model.setSearch(search);
+        model.setDateRange(from.isEmpty() ? QDate() : QDate::fromString(from, Qt::ISODate), QDate());
+        model.sort(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        const QStringList want = log.column("select LID from Log37 where " + expected);
+        QVERIFY(want.size() > 1);
+        QCOMPARE(model.totalRows(), int(want.size()));
+        // The grid reads on as it scrolls.
+        while (model.canFetchMore(QModelIndex()))
+            model.fetchMore(QModelIndex());
+        QStringList shown;
+        for (int row = 0; row < model.rowCount(); ++row)
+            shown << QString::number(model.lid(row));
+        QCOMPARE(shown, want);
+        // The same view, the grid not scrolled: a row found far down can be reached at once.
+        model.setSearch(search);
+        const QString last = want.last();
+        const auto found = model.findRow(0, "LID = " + last, false);
+        QCOMPARE(found, std::optional<int>(int(want.size()) - 1));
+        QCOMPARE(QString::number(model.lid(*found)), last);
+        QCOMPARE(model.findRow(int(want.size()) - 1, "LID = " + want.first(), false), std::optional<int>(0));
     }
 
     void mailerNumbersTypedOrScanned_data()

@@ -10,6 +10,7 @@
 #include "entry/TF_SingleEdit.h"
 #include "log/LogMailers.h"
 #include "log/LogModel.h"
+#include "log/LogReport.h"
 #include "log/TF_EditMailer.h"
 #include "log/TF_Filter.h"
 #include "log/TF_FindMailer.h"
@@ -21,9 +22,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -133,6 +139,106 @@ ModalDriver::Handler textLine(int code, const QString& value, const QString& op 
         d->editValue->setText(value);
         d->btnOKClick();
     };
+}
+
+// The rows the window shows, by LID, in the grid's order.
+QStringList gridLids(TF_Log& w)
+{
+    QStringList out;
+    for (int row = 0; row < w.model()->rowCount(); ++row)
+        out << QString::number(w.model()->lid(row));
+    return out;
+}
+
+void clickHeading(TF_Log& w, int column)
+{
+    QHeaderView* header = w.gridLog->horizontalHeader();
+    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+}
+
+// A spreadsheet file as Python's csv module reads it: whether it starts with the UTF-8
+// byte-order mark, and its rows.
+struct CsvFile {
+    bool bom = false;
+    QList<QStringList> rows;
+    // The values of one column under its heading.
+    QStringList column(const QString& heading) const
+    {
+        QStringList out;
+        const qsizetype at = rows.value(0).indexOf(heading);
+        for (qsizetype i = 1; at >= 0 && i < rows.size(); ++i)
+            out << rows[i].value(at);
+        return out;
+    }
+    // One row by the value of its Log ID, as heading -> value.
+    QMap<QString, QString> row(const QString& lid) const
+    {
+        const qsizetype key = rows.value(0).indexOf("Log ID");
+        QMap<QString, QString> out;
+        for (qsizetype i = 1; i < rows.size(); ++i)
+            if (rows[i].value(key) == lid)
+                for (qsizetype c = 0; c < rows[0].size(); ++c)
+                    out.insert(rows[0][c], rows[i].value(c));
+        return out;
+    }
+};
+
+CsvFile readCsv(const QString& path)
+{
+    QProcess python;
+    python.start("python3", {"-c",
+                             "import csv, json, sys\n"
+                             "raw = open(sys.argv[1], 'rb').read()\n"
+                             "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
+                             "    rows = list(csv.reader(f, strict=True))\n"
+                             "print(json.dumps({'bom': raw.startswith(b'\\xef\\xbb\\xbf'), 'rows': rows}))\n",
+                             path});
+    CsvFile file;
+    if (!python.waitForFinished(30000) || python.exitCode() != 0) {
+        qWarning() << "python3 could not read" << path << python.readAllStandardError();
+        return file;
+    }
+    const QJsonObject read = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    file.bom = read["bom"].toBool();
+    for (const QJsonValue& row : read["rows"].toArray()) {
+        QStringList values;
+        for (const QJsonValue& v : row.toArray())
+            values << v.toString();
+        file.rows << values;
+    }
+    return file;
+}
+
+// Six mailers whose fields the search, the dates and the sorts tell apart; LID 1 to 6.
+void addSearchRows(LogFixture& f)
+{
+    f.add({{"DateTime", "2026-03-02 09:00:00"},
+           {"ToAddress1", "Acme, Inc."},
+           {"MailerNum", "9214 7123 4567 8900 0001 15"},
+           {"RE", "Lease"},
+           {"Comment", "He said \"hi\""},
+           {"Postage", "4.85"},
+           {"Total", "8.1"}});
+    f.add({{"DateTime", "2026-03-01 10:00:00"},
+           {"ToAddress1", "Zed Smith"},
+           {"ToAddress2", "Acme Tower"},
+           {"Department", "Billing"},
+           {"Result", "Received - Signed"},
+           {"Batch", "True"}});
+    f.add({{"DateTime", "2026-03-05 08:00:00"},
+           {"ToAddress1", "Bob Jones"},
+           {"RE", "acme matter"},
+           {"ProcessedBy", "Kim"}});
+    f.add({{"DateTime", "2026-03-03 12:00:00"},
+           {"ToAddress1", QString::fromUtf8("Carla Díaz")},
+           {"Comment", "line1\nline2, more"},
+           {"Result", "Received - Not Signed"}});
+    f.add({{"DateTime", "2026-02-27 07:00:00"},
+           {"ToAddress1", "Dan Brown"},
+           {"ProcessedBy", "ACMEbot"},
+           {"Batch", "True"}});
+    f.add({{"DateTime", "2026-03-04 11:00:00"}, {"ToAddress1", "Eve 50% Off"}, {"Department", "Sales"}});
 }
 
 } // namespace
@@ -819,6 +925,195 @@ private slots:
         QCOMPARE(driver.seen, QStringList({"TF_Log", "TF_IncomingMailers"}));
         QCOMPARE(shownPath, w.settings.logDB + "/Log37.adt");
         w.close();
+    }
+
+    // The search box, the date fields and the column headings narrow and order the grid
+    // within the saved filter; the report and the spreadsheet file take exactly those rows
+    // in that order.
+    void searchDatesAndSortShowTheRowsExpected_data()
+    {
+        QTest::addColumn<bool>("filter"); // the filter "Not batch" (Batch = False) applied
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QList<int>>("headings"); // column headings clicked, in turn
+        QTest::addColumn<QStringList>("shown");
+        using L = QList<int>;
+        QTest::newRow("whole log, oldest first") << false << ""
+                                                 << ""
+                                                 << "" << L{} << QStringList{"5", "2", "1", "4", "6", "3"};
+        QTest::newRow("text in any searched column, case ignored") << false << "acme"
+                                                                   << ""
+                                                                   << "" << L{} << QStringList{"5", "2", "1", "3"};
+        QTest::newRow("search within the filter") << true << "ACME"
+                                                  << ""
+                                                  << "" << L{} << QStringList{"1", "3"};
+        QTest::newRow("percent is a plain character") << false << "50%"
+                                                      << ""
+                                                      << "" << L{} << QStringList{"6"};
+        QTest::newRow("number without its blanks") << false << "000115"
+                                                   << ""
+                                                   << "" << L{} << QStringList{"1"};
+        QTest::newRow("nothing found") << false << "nobody"
+                                       << ""
+                                       << "" << L{} << QStringList{};
+        QTest::newRow("days from and to, both included") << false << ""
+                                                         << "2026-03-01"
+                                                         << "2026-03-03" << L{} << QStringList{"2", "1", "4"};
+        QTest::newRow("open start") << false << ""
+                                    << ""
+                                    << "2026-03-01" << L{} << QStringList{"5", "2"};
+        QTest::newRow("dates within the filter and a search") << true << "e"
+                                                              << "2026-03-02"
+                                                              << "" << L{} << QStringList{"1", "4", "6", "3"};
+        QTest::newRow("by recipient") << false << ""
+                                      << ""
+                                      << "" << L{2} << QStringList{"1", "3", "4", "5", "6", "2"};
+        QTest::newRow("by recipient, clicked again: descending")
+            << false << ""
+            << ""
+            << "" << L{2, 2} << QStringList{"2", "6", "5", "4", "3", "1"};
+        QTest::newRow("newest first") << false << ""
+                                      << ""
+                                      << "" << L{0} << QStringList{"3", "6", "4", "1", "2", "5"};
+        QTest::newRow("by result under filter and dates") << true << ""
+                                                          << "2026-03-02"
+                                                          << "" << L{4} << QStringList{"1", "3", "6", "4"};
+        QTest::newRow("by number, searched") << false << "acme"
+                                             << ""
+                                             << "" << L{1} << QStringList{"2", "3", "5", "1"};
+    }
+    void searchDatesAndSortShowTheRowsExpected()
+    {
+        QFETCH(bool, filter);
+        QFETCH(QString, search);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QList<int>, headings);
+        QFETCH(QStringList, shown);
+        LogFixture f;
+        addSearchRows(f);
+        f.addFilter("Not batch", "AND", {{"16", "=", "False"}});
+        TF_Log w(f.settings);
+        w.resize(1200, 800);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        if (filter) {
+            selectFilter(w, "Not batch");
+            w.btnSetFilter->click();
+        }
+        QTest::keyClicks(w.editSearch, search);
+        QTest::keyClicks(w.editDateFrom, from);
+        QTest::keyClicks(w.editDateTo, to);
+        for (int column : headings)
+            clickHeading(w, column);
+        QCOMPARE(gridLids(w), shown);
+        QCOMPARE(w.gridLog->isEnabled(), !shown.isEmpty());
+
+        // The report runs over the same rows in the same order.
+        QStringList reported;
+        TF_Log::openReports = [&](TF_Log& log) {
+            LogRowSelection rows{f.folder, log.currentWhere(), log.currentOrderBy()};
+            reported = f.column(rows.sql("LID"));
+        };
+        w.btnReport->click();
+        TF_Log::openReports = nullptr;
+        if (shown.isEmpty()) {
+            QCOMPARE(f.lastMessage(), QString("No records available for report."));
+            return;
+        }
+        QCOMPARE(reported, shown);
+
+        // And so does the spreadsheet file.
+        FileDialogService::setScripted(true);
+        const QString file = f.home.path() + "/week.csv";
+        FileDialogService::queueAnswer(file);
+        w.btnExportCSV->click();
+        QCOMPARE(f.lastMessage(), QString("%1 %2 exported to \"%3\".")
+                                      .arg(shown.size())
+                                      .arg(shown.size() == 1 ? "mailer" : "mailers")
+                                      .arg(file));
+        QCOMPARE(readCsv(file).column("Log ID"), shown);
+    }
+
+    // The spreadsheet file reads back, through Python's csv module, with the values of the log:
+    // a byte-order mark, one header row, ISO dates, fees as numbers, and names holding commas,
+    // quotes, line breaks and accents whole.
+    void spreadsheetFileReadsBackWithTheLogsValues()
+    {
+        LogFixture f;
+        addSearchRows(f);
+        TF_Log w(f.settings);
+        FileDialogService::setScripted(true);
+        const QString chosen = f.home.path() + "/for the bookkeeper";
+        FileDialogService::queueAnswer(chosen);
+        w.btnExportCSV->click();
+        const QString file = chosen + ".csv";
+        QCOMPARE(f.lastMessage(), QString("6 mailers exported to \"%1\".").arg(file));
+        const auto request = FileDialogService::requests().last();
+        QCOMPARE(request.caption, QString("Export to spreadsheet (CSV)"));
+        const CsvFile csv = readCsv(file);
+        QVERIFY(csv.bom);
+        QCOMPARE(csv.rows.size(), 7);
+        QCOMPARE(csv.rows[0].size(), 31);
+        QCOMPARE(csv.rows[0].mid(0, 5),
+                 QStringList({"Date and Time", "Mailer Number", "Customer ID", "Serial Number", "To Address Line 1"}));
+        const auto acme = csv.row("1");
+        QCOMPARE(acme["Date and Time"], QString("2026-03-02 09:00:00"));
+        QCOMPARE(acme["To Address Line 1"], QString("Acme, Inc."));
+        QCOMPARE(acme["Comment"], QString("He said \"hi\""));
+        QCOMPARE(acme["Postage Fee"], QString("4.85"));
+        QCOMPARE(acme["Total Fee"], QString("8.10"));
+        QCOMPARE(acme["Certified Fee"], QString());
+        QCOMPARE(acme["Batch"], QString("False"));
+        QCOMPARE(acme["Result"], QString("None"));
+        const auto carla = csv.row("4");
+        QCOMPARE(carla["To Address Line 1"], QString::fromUtf8("Carla Díaz"));
+        QCOMPARE(carla["Comment"], QString("line1\nline2, more"));
+        QCOMPARE(carla["Result"], QString("Received - Not Signed"));
+        // Nothing is left beside the file.
+        QCOMPARE(QDir(f.home.path()).entryList({"*.csv*", "*for the bookkeeper*"}, QDir::Files),
+                 QStringList{"for the bookkeeper.csv"});
+    }
+
+    // Escape in the search box clears it and brings every row back; in the empty box it
+    // closes the window. A date that does not read is told and changes nothing.
+    void escapeClearsTheSearchAndBadDatesAreTold()
+    {
+        LogFixture f;
+        addSearchRows(f);
+        TF_Log w(f.settings);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.editSearch->setFocus();
+        QTest::keyClicks(w.editSearch, "smith");
+        QCOMPARE(gridLids(w), QStringList{"2"});
+        QTest::keyClick(w.editSearch, Qt::Key_Escape);
+        QCOMPARE(w.editSearch->text(), QString());
+        QCOMPARE(gridLids(w).size(), 6);
+        QVERIFY(w.isVisible());
+
+        w.editDateFrom->setFocus();
+        QTest::keyClicks(w.editDateFrom, "2026-13-01");
+        QCOMPARE(gridLids(w).size(), 6);
+        QTest::keyClick(w.editDateFrom, Qt::Key_Return);
+        QVERIFY(f.lastMessage().startsWith("\"2026-13-01\" is not a date."));
+        w.editDateFrom->clear();
+        QTest::keyClicks(w.editDateFrom, "2026-03-04");
+        QCOMPARE(gridLids(w), QStringList({"6", "3"}));
+
+        // Delete All Records names and deletes the rows shown, no others.
+        QTest::keyClicks(w.editSearch, "Eve");
+        MessageService::queueAnswer(QMessageBox::Yes);
+        w.btnDeleteAllRecords->click();
+        QVERIFY(
+            MessageService::shown().at(MessageService::shown().size() - 2).text.endsWith("1 record will be deleted."));
+        QCOMPARE(f.column("select LID from Log37 order by LID"), QStringList({"1", "2", "3", "4", "5"}));
+
+        w.editSearch->clear();
+        w.editSearch->setFocus();
+        QTest::keyClick(w.editSearch, Qt::Key_Escape);
+        QVERIFY(!w.isVisible());
     }
 
     void incomingOkWithAnEmptyListWritesNothing()
