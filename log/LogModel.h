@@ -79,7 +79,7 @@ public:
     static constexpr int KeptPages = 32;
     // Rows looked at in the view's order to judge whether a search matches densely enough
     // to walk the index on DateTime.
-    static constexpr int ProbeRows = 20000;
+    static constexpr int ProbeRows = 4096;
     // The grid column of each sortable log column.
     static int columnOf(const QString& logColumn);
 
