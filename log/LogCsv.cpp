@@ -3,8 +3,10 @@
 #include "engine/Query.h"
 #include "log/ReportColumns.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QSaveFile>
+#include <vector>
 
 namespace logcsv {
 
@@ -90,36 +92,56 @@ qint64 exportRows(const LogRowSelection& rows, const QString& path, const std::f
     };
     line(headings());
 
-    const QStringList& names = columns();
-    QStringList select;
-    for (const QString& name : names)
-        select << name;
+    // The keys first, in the rows' order, then the rows a thousand at a time: the log is
+    // never held by one long read, so other workstations print while a large file is written.
+    std::vector<qint64> keys;
     engine::Query query;
     query.setFolder(rows.folder.toStdString());
-    query.setSql(rows.sql(select.join(", ")).toStdString());
+    query.setSql(rows.sql("LID").toStdString());
+    for (query.open(); !query.eof(); query.next())
+        keys.push_back(query.asInteger(query.fieldName(0)));
+    query.close();
+
+    const QStringList& names = columns();
+    const qsizetype lid = names.indexOf("LID");
+    constexpr size_t Slice = 1000;
     qint64 written = 0;
-    QStringList values;
-    values.reserve(names.size());
-    for (query.open(); !query.eof(); query.next()) {
-        values.clear();
-        for (int i = 0; i < names.size(); ++i) {
-            const QString text = QString::fromStdString(query.asString(i));
-            values << (kFees.contains(names[i]) ? feeNumber(text) : text);
+    QHash<qint64, QStringList> slice;
+    for (size_t from = 0; from < keys.size(); from += Slice) {
+        const size_t to = std::min(keys.size(), from + Slice);
+        QStringList wanted;
+        for (size_t i = from; i < to; ++i)
+            wanted << QString::number(keys[i]);
+        slice.clear();
+        query.setSql(
+            ("select " + names.join(", ") + " from Log37 where LID in (" + wanted.join(", ") + ")").toStdString());
+        for (query.open(); !query.eof(); query.next()) {
+            QStringList values;
+            values.reserve(names.size());
+            for (int i = 0; i < names.size(); ++i) {
+                const QString text = QString::fromStdString(query.asString(i));
+                values << (kFees.contains(names[i]) ? feeNumber(text) : text);
+            }
+            slice.insert(values[lid].toLongLong(), values);
         }
-        line(values);
-        ++written;
+        query.close();
+        // A row deleted meanwhile is left out.
+        for (size_t i = from; i < to; ++i) {
+            const auto it = slice.constFind(keys[i]);
+            if (it == slice.constEnd())
+                continue;
+            line(*it);
+            ++written;
+        }
         if (out.size() > (1 << 20)) {
-            if (file.write(out) != out.size())
-                break;
+            file.write(out);
             out.clear();
         }
-        if (progress && written % 500 == 0 && !progress(written)) {
-            query.close();
+        if (progress && !progress(written)) {
             file.cancelWriting();
             return -1;
         }
     }
-    query.close();
     file.write(out);
     if (!file.commit())
         throw engine::EngineError("Cannot write " + path.toStdString() + ": " + file.errorString().toStdString());

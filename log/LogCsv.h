@@ -24,9 +24,9 @@ QString field(const QString& value);
 QString feeNumber(const QString& text);
 
 // Writes the rows to path through a temporary file renamed into place, so a file of that
-// name is whole or left as it was. progress is told the rows written so far every few
-// hundred rows and may return false to stop: nothing is written then. Returns the rows
-// written, or -1 when stopped. Throws engine::EngineError when the file cannot be written.
+// name is whole or left as it was. progress is told the rows written so far every thousand
+// rows and may return false to stop: nothing is written then. Returns the rows written, or
+// -1 when stopped. Throws engine::EngineError when the file cannot be written.
 qint64 exportRows(const LogRowSelection& rows, const QString& path, const std::function<bool(qint64)>& progress = {});
 
 } // namespace logcsv

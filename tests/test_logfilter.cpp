@@ -6,6 +6,7 @@
 #include "engine/Engine.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
+#include "log/LogCsv.h"
 #include "log/LogFilter.h"
 #include "log/LogMailers.h"
 #include "log/LogModel.h"
@@ -415,6 +416,37 @@ private slots:
         QCOMPARE(found, std::optional<int>(int(want.size()) - 1));
         QCOMPARE(QString::number(model.lid(*found)), last);
         QCOMPARE(model.findRow(int(want.size()) - 1, "LID = " + want.first(), false), std::optional<int>(0));
+    }
+
+    // The spreadsheet file: fields quoted as RFC 4180 has them, fees as numbers; a stopped
+    // export leaves a file of that name as it was and nothing beside it.
+    void spreadsheetFieldsAndAStoppedExport()
+    {
+        QCOMPARE(logcsv::field("plain"), QString("plain"));
+        QCOMPARE(logcsv::field("Acme, Inc."), QString("\"Acme, Inc.\""));
+        QCOMPARE(logcsv::field("He said \"hi\""), QString("\"He said \"\"hi\"\"\""));
+        QCOMPARE(logcsv::field("two\nlines"), QString("\"two\nlines\""));
+        QCOMPARE(logcsv::feeNumber("4.85"), QString("4.85"));
+        QCOMPARE(logcsv::feeNumber("$4.85"), QString("4.85"));
+        QCOMPARE(logcsv::feeNumber(" 10.5"), QString("10.50"));
+        QCOMPARE(logcsv::feeNumber(".39"), QString("0.39"));
+        QCOMPARE(logcsv::feeNumber(" "), QString());
+        QCOMPARE(logcsv::feeNumber("n/a"), QString("n/a"));
+
+        LogFolder log;
+        log.add({{{"ToAddress1", "Ann"}}, {{"ToAddress1", "Bob"}}});
+        const QString path = log.home.path() + "/log.csv";
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        const LogRowSelection rows{log.folder, QString(), "LID"};
+        QCOMPARE(logcsv::exportRows(rows, path, [](qint64) { return false; }), qint64(-1));
+        QFile kept(path);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("old"));
+        QCOMPARE(QDir(log.home.path()).entryList({"log.csv*"}, QDir::Files | QDir::Hidden), QStringList{"log.csv"});
+        QCOMPARE(logcsv::exportRows(rows, path), qint64(2));
     }
 
     void mailerNumbersTypedOrScanned_data()
