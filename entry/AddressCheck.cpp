@@ -128,12 +128,10 @@ QString offerCaption(const ZipPlace& place)
 
 QString printAnywayQuestion(const AddressCheck& check, bool withOffer)
 {
-    QString text = problemTexts(check, AddressProblem::Kind::Question).join(u'\n');
-    if (withOffer && check.tablePlace)
-        text += QStringLiteral("\n\n\"Use ") + placeText(check.tablePlace->city, check.tablePlace->state) +
-                QStringLiteral("\" puts the list's city and state into the address; nothing is printed yet.");
-    else if (check.tablePlace)
-        text += QStringLiteral("\n\nTo correct the address for good, change it in the address book.");
+    // Short enough for the question window, which gives a message few lines beyond its width.
+    QString text = problemTexts(check, AddressProblem::Kind::Question).join(u' ');
+    if (!withOffer && check.tablePlace)
+        text += QStringLiteral(" Change it in the address book.");
     return text + QStringLiteral("\n\nPrint anyway?");
 }
 

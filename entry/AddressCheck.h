@@ -47,7 +47,8 @@ AddressCheck checkAddressBeforeNumber(const TAddressLines& recipient, bool sende
 // The error message of a refused mailer.
 QString addressRefusalMessage(const AddressCheck& check);
 // The question of a mailer that may be wrong; withOffer: the question offers the table's
-// city and state (offerCaption) as its third answer, else it points to the address book.
+// city and state (offerCaption) as its third answer, which puts them into the address and
+// prints nothing; else a mismatch is to be corrected in the address book.
 QString printAnywayQuestion(const AddressCheck& check, bool withOffer);
 // The caption of the answer that puts the table's city and state into the address.
 QString offerCaption(const ZipPlace& place);
