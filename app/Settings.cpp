@@ -104,6 +104,7 @@ const Key kKeys[] = {
     {"Printer", "Printer", &Settings::printer},
     {"System Path", "ProofDB", &Settings::proofDB, true},
     {"Printing", "ProofCopies", &Settings::proofCopies},
+    {"Printing", "CheckAddresses", &Settings::checkAddresses},
 };
 
 } // namespace

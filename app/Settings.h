@@ -51,6 +51,8 @@ struct Settings {
     // Proof copies of printed mailers
     QString proofDB;         // "System Path" / "ProofDB"
     bool proofCopies = true; // "Printing" / "ProofCopies"
+    // Addresses checked before a mailer takes its number ("Printing" / "CheckAddresses")
+    bool checkAddresses = true;
 
     bool operator==(const Settings&) const = default;
 

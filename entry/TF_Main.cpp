@@ -103,6 +103,9 @@ void TF_Main::buildMenus()
     miProofCopies = addMenuItem(options, "Keep &Proof Copies", "miProofCopies");
     miProofCopies->setCheckable(true);
     connect(miProofCopies, &QAction::triggered, this, &TF_Main::miProofCopiesClick);
+    miCheckAddresses = addMenuItem(options, "&Check Addresses Before Printing", "miCheckAddresses");
+    miCheckAddresses->setCheckable(true);
+    connect(miCheckAddresses, &QAction::triggered, this, &TF_Main::miCheckAddressesClick);
 
     QMenu* printing = bar->addMenu("&Printing");
     printing->setObjectName("miPrinting");
@@ -335,6 +338,7 @@ void TF_Main::LoadSettings()
     EDPosCol->setText(QString::number(settings.labelCol + 1));
     (settings.zeros ? miZerosOn : miZerosOff)->setChecked(true);
     miProofCopies->setChecked(settings.proofCopies);
+    miCheckAddresses->setChecked(settings.checkAddresses);
     savedSettings_ = settings;
 }
 

@@ -76,6 +76,7 @@ public:
     QAction* miReports = nullptr;
     QAction* miTrackIncoming = nullptr;
     QAction* miProofCopies = nullptr;
+    QAction* miCheckAddresses = nullptr;
     QAction* miPrintAlignment = nullptr;
     QAction* miPrinterSetup = nullptr;
     QAction* miExtraLabel = nullptr;
@@ -202,6 +203,8 @@ public slots:
     // shared data locations (entry/TF_Main_Sender.cpp)
     void miNetworkSettingsClick();
     void miProofCopiesClick();
+    // Options -> Check Addresses Before Printing (entry/TF_Main_Print.cpp)
+    void miCheckAddressesClick();
     // Options -> Mailer Number (entry/TF_Main_MailerNumber.cpp)
     void miMailerNumberClick();
     // Options -> Reports over the whole log (entry/TF_Main_Reports.cpp)
@@ -275,7 +278,13 @@ private:
     void connectPrintSetupCommands(); // entry/TF_Main_PrintSetup.cpp
     void connectUtilityCommands();    // entry/TF_Main_Utilities.cpp
     void applyStoredPrinter(); // start-up step 7
-    bool printOrStore();       // one Print: a batch row or a printed mailer; false when refused
+    // One Print: a batch row or a printed mailer; false when refused. checkAddress: the
+    // recipient and sender are checked first, and the user asked what may be wrong.
+    bool printOrStore(bool checkAddress = true);
+    bool confirmAddresses(); // true when the mailer may take its number
+    // For a mass print, which asks nothing per mailer: why the current mailer is left out,
+    // empty when it may print.
+    QString massPrintAddressRefusal() const;
     bool PrintOneMailer();     // false when the counter refused
     void StoreMailerInBatch();
     void showLabelPosition();

@@ -6,6 +6,7 @@
 #include "app/ErrorBoundary.h"
 #include "app/Services.h"
 #include "app/datamodule/TdmDovraPro.h"
+#include "entry/AddressCheck.h"
 #include "entry/TF_Main.h"
 #include "printing/ProofArchive.h"
 
@@ -113,6 +114,8 @@ void TF_Main::PrintMarkedAddresses(const MassPrintModel& entries)
 
     // One archive for the whole run, so that copies that cannot be kept are told once.
     ProofArchive proofs(settings);
+    // Mailers whose addresses fail the checks are left out and told of at the end.
+    QList<RefusedMailer> refused;
     {
         // A longer run shows its progress from the start, so that the print run's notices
         // open on top of it and a Cancel takes effect between two mailers.
@@ -142,7 +145,10 @@ void TF_Main::PrintMarkedAddresses(const MassPrintModel& entries)
             if (progress && progress->wasCanceled())
                 break;
             makeMassPrintRecipient(e.rec, listRowOf.value(e.rec.ID, -1));
-            printOrStore(); // a refusal is told by the print run; an error ends the run here
+            if (const QString why = massPrintAddressRefusal(); !why.isEmpty())
+                refused.append({addressCaption(e.rec.address), why});
+            else
+                printOrStore(false); // a refusal is told by the print run; an error ends the run here
             ++done;
             // Shown a few times a second: each showing lets the window repaint, which
             // for every mailer would cost a good part of a mailer's time.
@@ -154,4 +160,6 @@ void TF_Main::PrintMarkedAddresses(const MassPrintModel& entries)
     }
     if (!proofs.warning().isEmpty())
         MessageService::show(MessageKind::Warning, proofs.warning(), QMessageBox::Ok, this);
+    if (!refused.isEmpty())
+        MessageService::show(MessageKind::Warning, refusedMailersMessage(refused), QMessageBox::Ok, this);
 }

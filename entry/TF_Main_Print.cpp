@@ -2,8 +2,10 @@
 #include "app/BusyCursor.h"
 #include "app/ErrorBoundary.h"
 #include "app/Services.h"
+#include "entry/AddressCheck.h"
 #include "entry/ButtonDialog.h"
 #include "entry/TF_Main.h"
+#include "entry/ZipLookup.h"
 #include "printing/PrintRun.h"
 #include "printing/PrintTarget.h"
 #include "printing/TF_NumLabels.h"
@@ -23,6 +25,25 @@ namespace {
 bool recipientFromDatabase(const TF_Main& w)
 {
     return !w.gbToDB->isHidden();
+}
+
+TAddressLines recipientOfWindow(const TF_Main& w)
+{
+    return recipientFromDatabase(w) ? w.currentRecipient : w.typedRecipient();
+}
+
+// The sender box shows a sender.
+bool senderChosen(const TF_Main& w)
+{
+    for (const QString& line : displayLines(w.currentSender))
+        if (!line.trimmed().isEmpty())
+            return true;
+    return false;
+}
+
+AddressCheck checkWindowAddresses(const TF_Main& w)
+{
+    return checkAddressBeforeNumber(recipientOfWindow(w), senderChosen(w), zipCodesTable());
 }
 
 // Before a mailer takes its number (or its batch row): lines holding characters that no
@@ -68,7 +89,7 @@ MailerPrintData printDataOfWindow(const TF_Main& w)
 MailerLogEntry logEntryOfWindow(const TF_Main& w)
 {
     MailerLogEntry entry;
-    entry.recipient = recipientFromDatabase(w) ? w.currentRecipient : w.typedRecipient();
+    entry.recipient = recipientOfWindow(w);
     entry.sender = w.currentSender;
     entry.postage = w.editPostage->text();
     entry.certified = w.editCertFee->text();
@@ -128,9 +149,11 @@ bool TF_Main::btnPrintClick()
     return done;
 }
 
-bool TF_Main::printOrStore()
+bool TF_Main::printOrStore(bool checkAddress)
 {
     // A run of several forms of one entry asks once, before the first.
+    if (!multipleFormsRun_ && checkAddress && !confirmAddresses())
+        return false;
     if (!multipleFormsRun_ && !confirmPrintableText(*this))
         return false;
     if (settings.batch) {
@@ -185,6 +208,42 @@ void TF_Main::miProofCopiesClick()
     settings.proofCopies = miProofCopies->isChecked();
 }
 
+void TF_Main::miCheckAddressesClick()
+{
+    settings.checkAddresses = miCheckAddresses->isChecked();
+}
+
+bool TF_Main::confirmAddresses()
+{
+    if (!settings.checkAddresses)
+        return true;
+    const AddressCheck check = checkWindowAddresses(*this);
+    if (check.passed())
+        return true;
+    if (check.refused()) {
+        MessageService::error(addressRefusalMessage(check), this);
+        return false;
+    }
+    // The table's city and state go into a typed recipient only: an address of the address
+    // book is changed there, so that the log keeps what the book holds.
+    const bool offer = check.tablePlace && !recipientFromDatabase(*this);
+    QStringList answers = {"&Yes", "&No"}; // closing the question answers No
+    if (offer)
+        answers << offerCaption(*check.tablePlace);
+    const int answer = ButtonDialog("Check Address", printAnywayQuestion(check, offer), answers, this);
+    if (answer == 3) {
+        editToCity->setText(check.tablePlace->city);
+        editToState->setText(check.tablePlace->state);
+        btnPrint->setFocus();
+    }
+    return answer == 1;
+}
+
+QString TF_Main::massPrintAddressRefusal() const
+{
+    return settings.checkAddresses ? massPrintRefusal(checkWindowAddresses(*this)) : QString();
+}
+
 void TF_Main::showLabelPosition()
 {
     EDPosRow->setText(QString::number(settings.labelRow + 1));
@@ -224,6 +283,9 @@ void TF_Main::miClearBatchClick()
 
 void TF_Main::miPrintMultipleFormsClick()
 {
+    bool addressConfirmed = false;
+    if (!guarded([&] { addressConfirmed = confirmAddresses(); }) || !addressConfirmed)
+        return;
     const std::optional<int> count = TF_NumLabels::ask(this);
     if (!count || !confirmPrintableText(*this))
         return;

@@ -21,3 +21,20 @@ void LookupZip(const QString& zipText, QString& city, QString& state)
     }
     q.close();
 }
+
+ZipTable zipCodesTable()
+{
+    if (!engine::tableExists(dmDovraPro->adsqZipCodes.folder(), "ZIPCODES"))
+        return {};
+    return [](const QString& zip5) -> std::optional<ZipPlace> {
+        engine::Query& q = dmDovraPro->adsqZipCodes;
+        q.close();
+        q.setSql("select City, State from ZIPCODES where ZIP = " + engine::quoted(toStd(zip5)));
+        q.open();
+        std::optional<ZipPlace> place;
+        if (!q.eof())
+            place = ZipPlace{fromStd(q.asString("City")), fromStd(q.asString("State"))};
+        q.close();
+        return place;
+    };
+}

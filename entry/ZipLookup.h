@@ -2,6 +2,8 @@
 // a blank City and a blank State from the ZIPCODES table beside the program.
 #pragma once
 
+#include "entry/AddressCheck.h"
+
 #include <QString>
 
 // zipText: the ZIP field's text as shown ("62704-    "). Nothing happens when City and State
@@ -9,3 +11,7 @@
 // when ZIPCODES has no such ZIP. A field that is not blank is never overwritten. Errors of
 // the query (a missing ZIPCODES table) are raised as engine errors.
 void LookupZip(const QString& zipText, QString& city, QString& state);
+
+// The ZIPCODES table beside the program, for the checks before printing; an empty function
+// when the table is not there.
+ZipTable zipCodesTable();

@@ -68,7 +68,8 @@ private slots:
                                        {"Printing", "Batch", "0"},
                                        {"Type", "FindMailerType", "1"},
                                        {"Printer", "PTray", "0"},
-                                       {"Printer", "Printer", ""}};
+                                       {"Printer", "Printer", ""},
+                                       {"Printing", "CheckAddresses", "1"}};
         const IniFile file(ini());
         const QString text = readAll(ini());
         for (const auto& e : expected) {
