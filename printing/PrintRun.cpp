@@ -751,15 +751,16 @@ QString multipleFormsMessage(int count)
 
 namespace {
 
-// How many mailers went to the printer, in the words given, and their numbers.
-QString runNumbersMessage(const RunOutcome& outcome, const QString& sent)
+// How many mailers went to the printer, in the words given for one and for several, and
+// their numbers.
+QString runNumbersMessage(const RunOutcome& outcome, const QString& sentOne, const QString& sentMany)
 {
     if (outcome.printed == 0)
         return QStringLiteral("No mailer has been printed.");
     if (outcome.printed == 1)
-        return QStringLiteral("1 mailer ") + sent.arg(QStringLiteral("has")) +
-               QStringLiteral(".  The Mailer Number was:\n\n") + outcome.firstNumber;
-    return QString::number(outcome.printed) + QStringLiteral(" mailers ") + sent.arg(QStringLiteral("have")) +
+        return QStringLiteral("1 mailer ") + sentOne + QStringLiteral(".  The Mailer Number was:\n\n") +
+               outcome.firstNumber;
+    return QString::number(outcome.printed) + QStringLiteral(" mailers ") + sentMany +
            QStringLiteral(".\n\nFirst Mailer Number: ") + outcome.firstNumber +
            QStringLiteral("\nLast Mailer Number: ") + outcome.lastNumber;
 }
@@ -775,7 +776,8 @@ QString runStoppedMessage(const RunOutcome& outcome)
     if (outcome.printed == 0)
         return cause;
     return cause + QStringLiteral("\n\n") +
-           runNumbersMessage(outcome, QStringLiteral("%1 been sent to the printer and logged before the run stopped"));
+           runNumbersMessage(outcome, QStringLiteral("had been sent to the printer and logged before the run stopped"),
+                             QStringLiteral("had been sent to the printer and logged before the run stopped"));
 }
 
 QString massPrintSummary(const RunOutcome& outcome)
@@ -783,14 +785,19 @@ QString massPrintSummary(const RunOutcome& outcome)
     const bool stopped = !outcome.stop.isEmpty() || !outcome.counterRefusal.isEmpty();
     QStringList parts;
     parts << (stopped ? runStoppedMessage(outcome)
-                      : runNumbersMessage(outcome, QStringLiteral("%1 been sent to the printer")));
+                      : runNumbersMessage(outcome, QStringLiteral("has been sent to the printer"),
+                                          QStringLiteral("have been sent to the printer")));
     if (outcome.cancelled)
         parts << (outcome.notTried == 1 ? QStringLiteral("The mass print was cancelled: 1 mailer was not printed.")
                                         : QStringLiteral("The mass print was cancelled: %1 mailers were not printed.")
                                               .arg(outcome.notTried));
+    else if (!outcome.counterRefusal.isEmpty() && outcome.notTried > 0)
+        parts << (outcome.notTried == 1 ? QStringLiteral("1 mailer was not printed.")
+                                        : QStringLiteral("%1 mailers were not printed.").arg(outcome.notTried));
     else if (stopped && outcome.notTried > 0)
-        parts << (outcome.notTried == 1 ? QStringLiteral("1 more mailer was not printed.")
-                                        : QStringLiteral("%1 more mailers were not printed.").arg(outcome.notTried));
+        parts << (outcome.notTried == 1
+                      ? QStringLiteral("The mailer after it was not printed.")
+                      : QStringLiteral("The %1 mailers after it were not printed.").arg(outcome.notTried));
     if (!outcome.refusals.isEmpty()) {
         QString refused = outcome.refusals.size() == 1
                               ? QStringLiteral("1 mailer was refused:")
