@@ -142,21 +142,3 @@ QString massPrintRefusal(const AddressCheck& check)
         texts << p.text;
     return texts.join(u' ');
 }
-
-QString refusedMailersMessage(const QList<RefusedMailer>& refused, int listedAtMost)
-{
-    if (refused.isEmpty())
-        return QString();
-    QString text = refused.size() == 1
-                       ? QStringLiteral("1 mailer was not printed:\n")
-                       : QString::number(refused.size()) + QStringLiteral(" mailers were not printed:\n");
-    for (int i = 0; i < refused.size() && i < listedAtMost; ++i) {
-        const QString who = blank(refused[i].recipient) ? QStringLiteral("(no name)") : refused[i].recipient.trimmed();
-        text += u'\n' + who + QStringLiteral(": ") + refused[i].why;
-    }
-    if (refused.size() > listedAtMost)
-        text +=
-            QStringLiteral("\n... and ") + QString::number(refused.size() - listedAtMost) + QStringLiteral(" more.");
-    return text + QStringLiteral("\n\nNo Mailer Number was used for them. Correct their addresses and print them "
-                                 "again.");
-}

@@ -57,14 +57,6 @@ QString offerCaption(const ZipPlace& place);
 // out. Returns why, in one line; empty when the mailer may print.
 QString massPrintRefusal(const AddressCheck& check);
 
-// One mailer that a mass print left out: whom it was for, and why.
-struct RefusedMailer {
-    QString recipient;
-    QString why;
-};
-// The message that ends a mass print that left mailers out; names the first listedAtMost.
-QString refusedMailersMessage(const QList<RefusedMailer>& refused, int listedAtMost = 20);
-
 // A city name as it is compared: letter case, accents and punctuation ignored, and "St",
 // "Ste", "Mt" and "Ft" read as "Saint", "Sainte", "Mount" and "Fort".
 QString cityComparisonKey(const QString& city);

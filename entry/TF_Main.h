@@ -27,6 +27,7 @@ class MassPrintModel;
 struct TAddressRec;
 struct MailerPrintData;
 struct MailerLogEntry;
+struct RunMailer;
 class TextFileWriter;
 struct RowsOutsideEncoding;
 namespace engine {
@@ -126,8 +127,8 @@ public:
     TAddressBookPanel* panelDB = nullptr;
     void OpenAddressDatabase();
     void CloseAddressDatabase();
-    // One Print for each checked entry, in order, each made the current recipient first;
-    // the address selected before is selected again at the end.
+    // One mailer for each checked entry, in order, to that address (one print run, one
+    // summary); the address selected before is selected again at the end.
     void PrintMarkedAddresses(const MassPrintModel& entries);
     QLineEdit* editPostage = nullptr;
     QLineEdit* editCertFee = nullptr;
@@ -193,7 +194,7 @@ public slots:
     // print run (entry/TF_Main_Print.cpp)
     void miBatchOnClick();
     void miBatchOffClick();
-    // Mass printing calls this once per recipient: true when the mailer was printed or stored.
+    // True when the mailer was printed or stored.
     bool btnPrintClick();
     void miPrintMultipleFormsClick();
     void miPrintBatchClick();
@@ -284,12 +285,11 @@ private:
     bool confirmAddresses(); // true when the mailer may take its number
     // For a mass print, which asks nothing per mailer: why the current mailer is left out,
     // empty when it may print.
-    QString massPrintAddressRefusal() const;
+    QString massPrintAddressRefusal(const TAddressLines& recipient) const;
     bool PrintOneMailer();     // false when the counter refused
     void StoreMailerInBatch();
     void showLabelPosition();
     bool multipleFormsRun_ = false;
-    ProofArchive* runProofs_ = nullptr; // the proof copies of a multiple-forms or mass-print run
 
     // Mass printing (entry/TF_Main_MassPrint.cpp).
     void connectMassPrintCommands();
@@ -325,3 +325,5 @@ extern TF_Main* F_Main;
 // shows them (the recipient of the open address database, or the one typed).
 MailerPrintData printDataOfWindow(const TF_Main& w);
 MailerLogEntry logEntryOfWindow(const TF_Main& w);
+// The window's mailer to another recipient, as a run of many prints it.
+RunMailer mailerOfWindowTo(const TF_Main& w, const TAddressLines& recipient);

@@ -1,13 +1,18 @@
 // Mass printing: the candidates from the address list or the group tree, the dialog, and
-// one ordinary Print per checked address with that address as the current recipient.
+// one run of the print run for the checked addresses, each the recipient of one mailer
+// that is otherwise the window's entry. The run asks nothing per mailer and ends with one
+// summary; in batch mode each address goes through the window's Print instead.
 #include "addressbook/AddressBookPanel.h"
 #include "addressbook/AddressListModel.h"
 #include "addressbook/TF_MassPrint.h"
+#include "app/BusyCursor.h"
 #include "app/ErrorBoundary.h"
 #include "app/Services.h"
 #include "app/datamodule/TdmDovraPro.h"
 #include "entry/AddressCheck.h"
 #include "entry/TF_Main.h"
+#include "printing/PrintRun.h"
+#include "printing/PrintTarget.h"
 #include "printing/ProofArchive.h"
 
 #include <QAction>
@@ -100,6 +105,22 @@ void TF_Main::makeMassPrintRecipient(const TAddressRec& rec, int listRow)
     miPrint->setEnabled(true);
 }
 
+namespace {
+
+// The checks of one mailer of a mass print, before it takes its number: a text refuses it
+// with that reason (collected into the summary), empty lets it print. Lines that no
+// installed face can draw are asked about, as for a single Print.
+QString massPrintCheck(QWidget* parent, const MailerPrintData& data, MailerLayout layout)
+{
+    const QString question = unprintableLinesQuestion(unprintableLines(data, layout));
+    if (question.isEmpty() || MessageService::show(MessageKind::Confirmation, question,
+                                                   QMessageBox::Yes | QMessageBox::No, parent) == QMessageBox::Yes)
+        return {};
+    return QStringLiteral("it holds characters that cannot be printed with the fonts installed on this computer");
+}
+
+} // namespace
+
 void TF_Main::PrintMarkedAddresses(const MassPrintModel& entries)
 {
     const std::vector<int> selectedRows = panelDB->selectedAddressRows();
@@ -108,20 +129,53 @@ void TF_Main::PrintMarkedAddresses(const MassPrintModel& entries)
     const std::vector<TAddressRec>& listed = panelDB->addressModel()->addresses();
     for (size_t i = 0; i < listed.size(); ++i)
         listRowOf.insert(listed[i].ID, static_cast<int>(i));
-    int checked = 0;
+    std::vector<const TAddressRec*> checked;
     for (const MassPrintModel::Entry& e : entries.entries())
-        checked += e.checked ? 1 : 0;
+        if (e.checked)
+            checked.push_back(&e.rec);
+    // At the end the address selected before is selected again; without one, the last
+    // address printed (or stored) stays the current recipient.
+    const TAddressRec* last = nullptr;
+    const auto reselect = qScopeGuard([&] {
+        if (earlier >= 0 && earlier < panelDB->addressModel()->rowCount())
+            panelDB->selectOnlyAddress(earlier);
+        else if (last)
+            makeMassPrintRecipient(*last, listRowOf.value(last->ID, -1));
+    });
+    if (settings.batch) {
+        // Addresses that fail the checks are left out without a question and named at the end.
+        QList<RunRefusal> refusals;
+        for (const TAddressRec* rec : checked) {
+            if (const QString why = massPrintAddressRefusal(rec->address); !why.isEmpty()) {
+                refusals.append({displayLines(rec->address)[0], why});
+                continue;
+            }
+            makeMassPrintRecipient(*rec, listRowOf.value(rec->ID, -1));
+            last = rec;
+            printOrStore(false); // an error ends the run here
+        }
+        if (!refusals.isEmpty())
+            MessageService::show(MessageKind::Warning, refusalsMessage(refusals), QMessageBox::Ok, this);
+        return;
+    }
+    if (checked.empty())
+        return;
 
+    const MailerLayout layout = returnReceiptMode ? MailerLayout::Form : MailerLayout::Label;
+    std::vector<RunMailer> mailers;
+    mailers.reserve(checked.size());
+    for (const TAddressRec* rec : checked)
+        mailers.push_back(mailerOfWindowTo(*this, rec->address));
     // One archive for the whole run, so that copies that cannot be kept are told once.
     ProofArchive proofs(settings);
-    // Mailers whose addresses fail the checks are left out and told of at the end.
-    QList<RefusedMailer> refused;
+    std::optional<RunOutcome> outcome;
     {
-        // A longer run shows its progress from the start, so that the print run's notices
-        // open on top of it and a Cancel takes effect between two mailers.
+        // A longer run shows its progress from the first mailer; a Cancel takes effect
+        // between two mailers, and the questions of the checks open on top of it.
         std::optional<QProgressDialog> progress;
-        if (checked >= kProgressFrom) {
-            progress.emplace("Printing mailers ...", "Cancel", 0, checked, this);
+        const int count = static_cast<int>(mailers.size());
+        if (count >= kProgressFrom) {
+            progress.emplace("Printing mailers ...", "Cancel", 0, count, this);
             progress->setObjectName("progressMassPrint");
             progress->setWindowTitle("Mass Print");
             progress->setWindowModality(Qt::WindowModal);
@@ -129,37 +183,42 @@ void TF_Main::PrintMarkedAddresses(const MassPrintModel& entries)
             progress->show();
             progress->setValue(0);
         }
-        runProofs_ = &proofs;
-        const auto finish = qScopeGuard([&] {
-            runProofs_ = nullptr;
-            if (earlier >= 0 && earlier < panelDB->addressModel()->rowCount())
-                panelDB->selectOnlyAddress(earlier);
-        });
-        int done = 0;
         QElapsedTimer sinceShown;
         sinceShown.start();
-        for (const MassPrintModel::Entry& e : entries.entries()) {
-            if (!e.checked)
-                continue;
-            // A stop comes between mailers: every mailer printed so far keeps its number.
-            if (progress && progress->wasCanceled())
-                break;
-            makeMassPrintRecipient(e.rec, listRowOf.value(e.rec.ID, -1));
-            if (const QString why = massPrintAddressRefusal(); !why.isEmpty())
-                refused.append({addressCaption(e.rec.address), why});
-            else
-                printOrStore(false); // a refusal is told by the print run; an error ends the run here
-            ++done;
+        RunHooks hooks;
+        // The address checks refuse without asking; they come before the question on
+        // characters, so that a mailer that cannot go out asks nothing.
+        hooks.precheck = [this, layout](const MailerLogEntry& entry, const MailerPrintData& data) {
+            const QString why = massPrintAddressRefusal(entry.recipient);
+            return why.isEmpty() ? massPrintCheck(this, data, layout) : why;
+        };
+        hooks.progress = [&](int done, int total) {
+            if (!progress)
+                return true;
             // Shown a few times a second: each showing lets the window repaint, which
             // for every mailer would cost a good part of a mailer's time.
-            if (progress && (done == checked || sinceShown.hasExpired(kProgressEveryMs))) {
+            if (done == total || sinceShown.hasExpired(kProgressEveryMs)) {
                 progress->setValue(done);
                 sinceShown.restart();
             }
-        }
+            return !progress->wasCanceled();
+        };
+        guarded([&] {
+            BusyCursor busy;
+            const auto showPosition = qScopeGuard([this] { showLabelPosition(); });
+            const auto canvas = openCurrentPrintCanvas();
+            outcome = PrintMailers(*canvas, settings, mailers, layout, hooks, &proofs);
+        });
+    }
+    if (outcome && outcome->lastPrinted >= 0)
+        last = checked[size_t(outcome->lastPrinted)];
+    if (outcome) {
+        const bool stopped = !outcome->stop.isEmpty() || !outcome->counterRefusal.isEmpty();
+        const MessageKind kind = stopped                        ? MessageKind::Error
+                                 : !outcome->refusals.isEmpty() ? MessageKind::Warning
+                                                                : MessageKind::Information;
+        MessageService::show(kind, massPrintSummary(*outcome), QMessageBox::Ok, this);
     }
     if (!proofs.warning().isEmpty())
         MessageService::show(MessageKind::Warning, proofs.warning(), QMessageBox::Ok, this);
-    if (!refused.isEmpty())
-        MessageService::show(MessageKind::Warning, refusedMailersMessage(refused), QMessageBox::Ok, this);
 }

@@ -104,6 +104,15 @@ MailerLogEntry logEntryOfWindow(const TF_Main& w)
     return entry;
 }
 
+RunMailer mailerOfWindowTo(const TF_Main& w, const TAddressLines& recipient)
+{
+    RunMailer mailer{printDataOfWindow(w), logEntryOfWindow(w)};
+    mailer.data.recipientLines = displayLines(recipient);
+    mailer.data.recipientZip = recipient.zip;
+    mailer.entry.recipient = recipient;
+    return mailer;
+}
+
 void TF_Main::connectPrintCommands()
 {
     connect(btnPrint, &QPushButton::clicked, this, &TF_Main::btnPrintClick);
@@ -166,33 +175,29 @@ bool TF_Main::printOrStore(bool checkAddress)
 bool TF_Main::PrintOneMailer()
 {
     PrintOutcome outcome;
-    // A multiple-forms run keeps its copies in one archive, so that it warns once.
-    std::optional<ProofArchive> ownProofs;
-    ProofArchive* proofs = runProofs_ ? runProofs_ : &ownProofs.emplace(settings);
+    ProofArchive proofs(settings);
     {
         BusyCursor busy;
         // A label used by a mailer whose bookkeeping failed is still used.
         const auto showPosition = qScopeGuard([this] { showLabelPosition(); });
         const auto canvas = openCurrentPrintCanvas();
-        outcome = PrintMailer(*canvas, settings, printDataOfWindow(*this),
-                              returnReceiptMode ? MailerLayout::Form : MailerLayout::Label, logEntryOfWindow(*this),
-                              proofs);
+        outcome =
+            PrintMailer(*canvas, settings, printDataOfWindow(*this),
+                        returnReceiptMode ? MailerLayout::Form : MailerLayout::Label, logEntryOfWindow(*this), &proofs);
     }
     if (!outcome.printed()) {
         MessageService::error(outcome.refusal, this);
         return false;
     }
-    if (ownProofs && !ownProofs->warning().isEmpty())
-        MessageService::show(MessageKind::Warning, ownProofs->warning(), QMessageBox::Ok, this);
+    if (!proofs.warning().isEmpty())
+        MessageService::show(MessageKind::Warning, proofs.warning(), QMessageBox::Ok, this);
     // The notice comes after the counter and the log are written, so nobody waits on the
     // counter while it is open.
-    if (!multipleFormsRun_) {
-        if (!confirmSentToPrinter)
-            MarkEntryPrinted();
-        else if (ButtonDialog("Printing", sentToPrinterMessage(outcome.number),
-                              {"&Do not show this screen again", "&OK"}, this) == 1)
-            confirmSentToPrinter = false;
-    }
+    if (!confirmSentToPrinter)
+        MarkEntryPrinted();
+    else if (ButtonDialog("Printing", sentToPrinterMessage(outcome.number), {"&Do not show this screen again", "&OK"},
+                          this) == 1)
+        confirmSentToPrinter = false;
     return true;
 }
 
@@ -239,9 +244,11 @@ bool TF_Main::confirmAddresses()
     return answer == 1;
 }
 
-QString TF_Main::massPrintAddressRefusal() const
+QString TF_Main::massPrintAddressRefusal(const TAddressLines& recipient) const
 {
-    return settings.checkAddresses ? massPrintRefusal(checkWindowAddresses(*this)) : QString();
+    return settings.checkAddresses
+               ? massPrintRefusal(checkAddressBeforeNumber(recipient, senderChosen(*this), zipCodesTable()))
+               : QString();
 }
 
 void TF_Main::showLabelPosition()
@@ -291,19 +298,31 @@ void TF_Main::miPrintMultipleFormsClick()
         return;
     ProofArchive proofs(settings);
     bool completed = false;
-    guarded([&] {
-        BusyCursor busy;
-        multipleFormsRun_ = true;
-        runProofs_ = &proofs;
-        const auto clearFlag = qScopeGuard([this] {
-            multipleFormsRun_ = false;
-            runProofs_ = nullptr;
+    if (settings.batch) {
+        guarded([&] {
+            BusyCursor busy;
+            multipleFormsRun_ = true;
+            const auto clearFlag = qScopeGuard([this] { multipleFormsRun_ = false; });
+            for (int i = 0; i < *count; ++i)
+                printOrStore();
+            completed = true; // not reached when an error ends the run
         });
-        bool printing = true;
-        for (int i = 0; i < *count && printing; ++i)
-            printing = printOrStore();
-        completed = printing; // not reached when an error ends the run
-    });
+    } else {
+        // One run of the print run: labels fill the sheet in one job, no notice per mailer.
+        std::optional<RunOutcome> outcome;
+        guarded([&] {
+            BusyCursor busy;
+            const auto showPosition = qScopeGuard([this] { showLabelPosition(); });
+            const std::vector<RunMailer> mailers(size_t(*count),
+                                                 RunMailer{printDataOfWindow(*this), logEntryOfWindow(*this)});
+            const auto canvas = openCurrentPrintCanvas();
+            outcome = PrintMailers(*canvas, settings, mailers,
+                                   returnReceiptMode ? MailerLayout::Form : MailerLayout::Label, {}, &proofs);
+        });
+        completed = outcome && outcome->printed == *count;
+        if (outcome && !completed)
+            MessageService::error(runStoppedMessage(*outcome), this);
+    }
     // The mailers printed before an error that ended the run are told of too.
     if (!proofs.warning().isEmpty())
         MessageService::show(MessageKind::Warning, proofs.warning(), QMessageBox::Ok, this);

@@ -430,6 +430,11 @@ QString PrintFormNumberBlock(PageCanvas& canvas, const MailerPrintData& data)
     });
 }
 
+QString DrawMailerOnPage(PageCanvas& canvas, const MailerPrintData& data, MailerLayout layout, LabelPosition position)
+{
+    return drawMailer(canvas, data, layout, position);
+}
+
 QString PrintMailerForm(PageCanvas& canvas, const MailerPrintData& data, MailerLayout layout, LabelPosition position)
 {
     if (layout == MailerLayout::Form)

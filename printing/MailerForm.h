@@ -54,6 +54,12 @@ struct LabelPosition {
 QString PrintMailerForm(PageCanvas& canvas, const MailerPrintData& data, MailerLayout layout,
                         LabelPosition position = LabelPosition());
 
+// Draws one mailer onto the page under way, the job and its pages left to the caller (a run
+// that fills label sheets in one job starts each new sheet with NewPage). Returns the kind
+// "T" Mailer Number.
+QString DrawMailerOnPage(PageCanvas& canvas, const MailerPrintData& data, MailerLayout layout,
+                         LabelPosition position = LabelPosition());
+
 // The number block of the form alone (the four bar codes and eight number texts of the
 // kind "T" and "F" numbers of data's Customer ID and serial, shifted by its alignment
 // offsets) as one print job of one page; nothing else of the form. Returns the kind "T"

@@ -280,6 +280,33 @@ bool openCounterForRun(Settings& settings, TNumberState& state, QString& refusal
     throw PrintError(message);
 }
 
+// Takes the number of the state for good with a new printed row of the entry (see
+// reserveNumber); returns the row's key.
+std::int64_t reservePrintedRow(const Settings& settings, const TNumberState& state, const QString& number,
+                               const MailerLogEntry& entry)
+{
+    std::int64_t logId = 0;
+    reserveNumber(settings, number, AdvanceSerial(state.Serial, state.direction()),
+                  [&](engine::MultiTableWrite& write) {
+                      LogFields row = entryFields(entry);
+                      const LogFields printed = printedFields(GroupMailerNumber(number), number, state.CustomerId);
+                      row.insert(row.end(), printed.begin(), printed.end());
+                      if (write.run(insertLogRowSql(row), valuesOf(row)) > 0)
+                          logId = write.lastInsertId();
+                      return logId;
+                  });
+    return logId;
+}
+
+// Deletes the printed rows of mailers that never reached the paper, in one commit.
+void takeBackPrintedRows(const Settings& settings, const std::vector<std::int64_t>& logIds)
+{
+    engine::MultiTableWrite write({{toStd(settings.logDB), kLogTable}});
+    for (const std::int64_t logId : logIds)
+        write.run("DELETE FROM " + kLogTable + " WHERE LID = ?", {logId});
+    write.commit();
+}
+
 } // namespace
 
 LogTableSession::LogTableSession(const Settings& settings, const QString& filter) : table_(dmDovraPro->adstLog)
@@ -363,17 +390,7 @@ PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData
     TNumberCounterRelease release;
     applyNumberState(data, state);
     const QString number = MailerNumberOf(state);
-
-    std::int64_t logId = 0;
-    reserveNumber(settings, number, AdvanceSerial(state.Serial, state.direction()),
-                  [&](engine::MultiTableWrite& write) {
-                      LogFields row = entryFields(entry);
-                      const LogFields printed = printedFields(GroupMailerNumber(number), number, state.CustomerId);
-                      row.insert(row.end(), printed.begin(), printed.end());
-                      if (write.run(insertLogRowSql(row), valuesOf(row)) > 0)
-                          logId = write.lastInsertId();
-                      return logId;
-                  });
+    const std::int64_t logId = reservePrintedRow(settings, state, number, entry);
 
     const LabelPosition position = labelPosition(settings);
     try {
@@ -391,16 +408,194 @@ PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData
             advanceLabelPosition(settings);
         }
     } catch (const std::exception& e) {
-        throwPrintFailed(e, number, [&] {
-            engine::MultiTableWrite write({{toStd(settings.logDB), kLogTable}});
-            write.run("DELETE FROM " + kLogTable + " WHERE LID = ?", {logId});
-            write.commit();
-        });
+        throwPrintFailed(e, number, [&] { takeBackPrintedRows(settings, {logId}); });
     }
     if (proofs)
         proofs->keep(data, layout, position, number, entry.recipient.address[0]);
     outcome.number = number;
     return outcome;
+}
+
+namespace {
+
+// A label drawn into the job under way: it reaches the paper when the job ends.
+struct LabelInJob {
+    int index;
+    std::int64_t logId;
+    QString number;
+    MailerPrintData data; // for its proof copy
+    LabelPosition position;
+};
+
+// The run of many, mailer by mailer; see PrintMailers.
+class MailersRun {
+public:
+    MailersRun(PageCanvas& canvas, Settings& settings, const std::vector<RunMailer>& mailers, MailerLayout layout,
+               ProofArchive* proofs)
+        : canvas_(canvas), settings_(settings), mailers_(mailers), layout_(layout), proofs_(proofs),
+          jobStart_(labelPosition(settings))
+    {
+        outcome_.total = static_cast<int>(mailers.size());
+    }
+
+    RunOutcome run(const RunHooks& hooks)
+    {
+        int i = 0;
+        try {
+            for (; i < outcome_.total; ++i) {
+                if (hooks.progress && !hooks.progress(i, outcome_.total)) {
+                    outcome_.cancelled = true;
+                    outcome_.notTried = outcome_.total - i;
+                    break;
+                }
+                const RunMailer& mailer = mailers_[size_t(i)];
+                const QString refusal = hooks.precheck ? hooks.precheck(mailer.entry, mailer.data) : QString();
+                if (!refusal.isEmpty()) {
+                    outcome_.refusals.append({mailer.entry.recipient.address[0], refusal});
+                    continue;
+                }
+                if (!printOne(i)) {
+                    outcome_.notTried = outcome_.total - i;
+                    break;
+                }
+            }
+        } catch (const std::exception& e) {
+            // The error names the mailer it stopped at.
+            outcome_.stop = QString::fromUtf8(e.what());
+            outcome_.notTried = outcome_.total - i - 1;
+        }
+        endLabelJob();
+        if (hooks.progress)
+            hooks.progress(outcome_.total, outcome_.total);
+        return outcome_;
+    }
+
+private:
+    // False when the counter refuses: no mailer can be numbered from it.
+    bool printOne(int i)
+    {
+        const RunMailer& mailer = mailers_[size_t(i)];
+        MailerPrintData data = mailer.data;
+        QString number;
+        std::int64_t logId = 0;
+        {
+            TNumberState state;
+            if (!openCounterForRun(settings_, state, outcome_.counterRefusal))
+                return false;
+            TNumberCounterRelease release;
+            applyNumberState(data, state);
+            number = MailerNumberOf(state);
+            logId = reservePrintedRow(settings_, state, number, mailer.entry);
+        } // the number is taken for good: other workstations need not wait while it is drawn
+        if (layout_ == MailerLayout::Form) {
+            try {
+                PrintMailerForm(canvas_, data, layout_);
+            } catch (const std::exception& e) {
+                throwPrintFailed(e, number, [&] { takeBackPrintedRows(settings_, {logId}); });
+            }
+            printed(i, number, data, LabelPosition());
+            return true;
+        }
+        const LabelPosition position = labelPosition(settings_);
+        labels_.push_back({i, logId, number, data, position});
+        try {
+            if (!jobOpen_) {
+                jobOpen_ = true;
+                canvas_.BeginDocument();
+            } else if (position.row == 0 && position.col == 0) {
+                canvas_.NewPage(); // the sheet before is full
+            }
+            DrawMailerOnPage(canvas_, data, layout_, position);
+        } catch (const std::exception& e) {
+            jobOpen_ = false;
+            canvas_.AbortDocument();
+            dropLabelJob(e);
+        }
+        advanceLabelPosition(settings_);
+        return true;
+    }
+
+    void printed(int i, const QString& number, const MailerPrintData& data, LabelPosition position)
+    {
+        if (proofs_)
+            proofs_->keep(data, layout_, position, number, mailers_[size_t(i)].entry.recipient.address[0]);
+        if (++outcome_.printed == 1)
+            outcome_.firstNumber = number;
+        outcome_.lastNumber = number;
+        outcome_.lastPrinted = i;
+    }
+
+    // Once the job has ended, its labels are on paper.
+    void endLabelJob()
+    {
+        if (!jobOpen_)
+            return;
+        jobOpen_ = false;
+        try {
+            canvas_.EndDocument();
+        } catch (const std::exception& e) {
+            try {
+                dropLabelJob(e);
+            } catch (const std::exception& dropped) {
+                outcome_.stop = outcome_.stop.isEmpty()
+                                    ? QString::fromUtf8(dropped.what())
+                                    : outcome_.stop + QStringLiteral("\n\n") + QString::fromUtf8(dropped.what());
+            }
+            return;
+        }
+        for (const LabelInJob& label : labels_)
+            printed(label.index, label.number, label.data, label.position);
+        labels_.clear();
+    }
+
+    // A label job that failed reached no paper: the rows of its labels are taken back and the
+    // label position is where the job began. Throws the error that tells so.
+    [[noreturn]] void dropLabelJob(const std::exception& cause)
+    {
+        settings_.labelRow = jobStart_.row;
+        settings_.labelCol = jobStart_.col;
+        std::vector<LabelInJob> dropped;
+        dropped.swap(labels_);
+        QString message = QString::fromUtf8(cause.what());
+        if (dropped.size() == 1)
+            message += QStringLiteral("\n\nThe mailer with the Mailer Number %1 was not printed")
+                           .arg(GroupMailerNumber(dropped.front().number));
+        else
+            message += QStringLiteral("\n\nThe print job was dropped: its %1 mailers, Mailer Numbers %2 to %3, were "
+                                      "not printed")
+                           .arg(dropped.size())
+                           .arg(GroupMailerNumber(dropped.front().number), GroupMailerNumber(dropped.back().number));
+        std::vector<std::int64_t> logIds;
+        for (const LabelInJob& label : dropped)
+            logIds.push_back(label.logId);
+        try {
+            takeBackPrintedRows(settings_, logIds);
+            message += dropped.size() == 1 ? QStringLiteral("; its number will not be used again.")
+                                           : QStringLiteral("; their numbers will not be used again.");
+        } catch (const std::exception& e) {
+            message +=
+                QStringLiteral(", but the log rows could not be taken back (%1).").arg(QString::fromUtf8(e.what()));
+        }
+        throw PrintError(message);
+    }
+
+    PageCanvas& canvas_;
+    Settings& settings_;
+    const std::vector<RunMailer>& mailers_;
+    MailerLayout layout_;
+    ProofArchive* proofs_;
+    const LabelPosition jobStart_;
+    bool jobOpen_ = false;
+    std::vector<LabelInJob> labels_;
+    RunOutcome outcome_;
+};
+
+} // namespace
+
+RunOutcome PrintMailers(PageCanvas& canvas, Settings& settings, const std::vector<RunMailer>& mailers,
+                        MailerLayout layout, const RunHooks& hooks, ProofArchive* proofs)
+{
+    return MailersRun(canvas, settings, mailers, layout, proofs).run(hooks);
 }
 
 void KeepMemoryForPrintJobs()
@@ -552,4 +747,73 @@ QString batchPrintedMessage(const BatchOutcome& outcome)
 QString multipleFormsMessage(int count)
 {
     return QString::number(count) + QStringLiteral(" labels have been sent to the printer.");
+}
+
+namespace {
+
+// How many mailers went to the printer, in the words given for one and for several, and
+// their numbers.
+QString runNumbersMessage(const RunOutcome& outcome, const QString& sentOne, const QString& sentMany)
+{
+    if (outcome.printed == 0)
+        return QStringLiteral("No mailer has been printed.");
+    if (outcome.printed == 1)
+        return QStringLiteral("1 mailer ") + sentOne + QStringLiteral(".  The Mailer Number was:\n\n") +
+               outcome.firstNumber;
+    return QString::number(outcome.printed) + QStringLiteral(" mailers ") + sentMany +
+           QStringLiteral(".\n\nFirst Mailer Number: ") + outcome.firstNumber +
+           QStringLiteral("\nLast Mailer Number: ") + outcome.lastNumber;
+}
+
+// A long list of refusals is cut short, so that the message still fits on the screen.
+constexpr int kRefusalsListed = 15;
+
+} // namespace
+
+QString runStoppedMessage(const RunOutcome& outcome)
+{
+    const QString cause = outcome.stop.isEmpty() ? outcome.counterRefusal : outcome.stop;
+    if (outcome.printed == 0)
+        return cause;
+    return cause + QStringLiteral("\n\n") +
+           runNumbersMessage(outcome, QStringLiteral("had been sent to the printer and logged before the run stopped"),
+                             QStringLiteral("had been sent to the printer and logged before the run stopped"));
+}
+
+QString refusalsMessage(const QList<RunRefusal>& refusals)
+{
+    QString refused = refusals.size() == 1 ? QStringLiteral("1 mailer was refused:")
+                                           : QStringLiteral("%1 mailers were refused:").arg(refusals.size());
+    for (int i = 0; i < refusals.size() && i < kRefusalsListed; ++i) {
+        const RunRefusal& r = refusals[i];
+        const QString name =
+            r.recipient.trimmed().isEmpty() ? QStringLiteral("(no recipient name)") : r.recipient.trimmed();
+        refused += QStringLiteral("\n") + name + QStringLiteral(": ") + r.reason;
+    }
+    if (refusals.size() > kRefusalsListed)
+        refused += QStringLiteral("\n... and %1 more.").arg(refusals.size() - kRefusalsListed);
+    return refused;
+}
+
+QString massPrintSummary(const RunOutcome& outcome)
+{
+    const bool stopped = !outcome.stop.isEmpty() || !outcome.counterRefusal.isEmpty();
+    QStringList parts;
+    parts << (stopped ? runStoppedMessage(outcome)
+                      : runNumbersMessage(outcome, QStringLiteral("has been sent to the printer"),
+                                          QStringLiteral("have been sent to the printer")));
+    if (outcome.cancelled)
+        parts << (outcome.notTried == 1 ? QStringLiteral("The mass print was cancelled: 1 mailer was not printed.")
+                                        : QStringLiteral("The mass print was cancelled: %1 mailers were not printed.")
+                                              .arg(outcome.notTried));
+    else if (!outcome.counterRefusal.isEmpty() && outcome.notTried > 0)
+        parts << (outcome.notTried == 1 ? QStringLiteral("1 mailer was not printed.")
+                                        : QStringLiteral("%1 mailers were not printed.").arg(outcome.notTried));
+    else if (stopped && outcome.notTried > 0)
+        parts << (outcome.notTried == 1
+                      ? QStringLiteral("The mailer after it was not printed.")
+                      : QStringLiteral("The %1 mailers after it were not printed.").arg(outcome.notTried));
+    if (!outcome.refusals.isEmpty())
+        parts << refusalsMessage(outcome.refusals);
+    return parts.join(QStringLiteral("\n\n"));
 }

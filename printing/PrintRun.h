@@ -15,8 +15,11 @@
 #include "printing/NumberCounter.h"
 #include "printing/ProofArchive.h"
 
+#include <QList>
 #include <QString>
+#include <functional>
 #include <stdexcept>
+#include <vector>
 
 struct Settings;
 namespace engine {
@@ -81,6 +84,63 @@ struct PrintOutcome {
 // taking the log row back. With an archive, the proof copy is kept once the mailer has printed.
 PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData data, MailerLayout layout,
                          const MailerLogEntry& entry, ProofArchive* proofs = nullptr);
+
+// One mailer of a run of many (a mass print, several forms of one entry): what it prints,
+// without its number fields, and what the log keeps of it.
+struct RunMailer {
+    MailerPrintData data;
+    MailerLogEntry entry;
+};
+
+// A mailer of a run that was not printed, and why.
+struct RunRefusal {
+    QString recipient; // the recipient's first line
+    QString reason;
+};
+
+// What a run of many did. Every mailer counted as printed has its number and log row.
+struct RunOutcome {
+    int total = 0;
+    int printed = 0;
+    QString firstNumber, lastNumber; // 22 digits
+    int lastPrinted = -1;            // the index of the last mailer printed
+    QList<RunRefusal> refusals;      // refused one by one; the run went on
+    QString counterRefusal;          // the counter refused: nothing printed from there on
+    QString stop;                    // the error that ended the run before its end
+    bool cancelled = false;
+    int notTried = 0; // after a Cancel, a counter refusal or a stop
+};
+
+struct RunHooks {
+    // Asked for each mailer before it takes its number: a text refuses the mailer with that
+    // reason and the run goes on with the next one; empty lets it print.
+    std::function<QString(const MailerLogEntry&, const MailerPrintData&)> precheck;
+    // Told before each mailer how many of the run have been dealt with, and once more at the
+    // end; false before a mailer stops the run there (Cancel).
+    std::function<bool(int done, int total)> progress;
+};
+
+// Prints the mailers in order. Each takes its number as a single Print does (counter opened
+// exclusively for that mailer alone, log row written and read back, counter advanced, then
+// drawn), so other workstations take turns with the run. Forms are a print job each. Labels
+// share one job from the settings' label position on, sheet after sheet as pages of it, and
+// the position advances with each label; they reach the paper when the job ends, after the
+// last mailer, a Cancel or a stop. A label job that fails takes back the log rows of all its
+// labels and the label position (their numbers stay unused for good), so no row is left for
+// a mailer that never reached the paper. A refusal by the check passes over that mailer; a
+// counter refusal or an error (counter or log that cannot be written, a failed form) ends the
+// run with the mailers printed before it kept. With an archive, each printed mailer's proof
+// copy is kept once it is on paper.
+RunOutcome PrintMailers(PageCanvas& canvas, Settings& settings, const std::vector<RunMailer>& mailers,
+                        MailerLayout layout, const RunHooks& hooks = {}, ProofArchive* proofs = nullptr);
+
+// The one message at the end of a mass print: how many were printed with the first and last
+// number, the mailers refused and why, and a Cancel or the error that ended it.
+QString massPrintSummary(const RunOutcome& outcome);
+// The mailers a run left out and why, the first few by name.
+QString refusalsMessage(const QList<RunRefusal>& refusals);
+// The error that ended a run, then what had been printed before it.
+QString runStoppedMessage(const RunOutcome& outcome);
 
 // Print runs make and drop page images and job buffers of a few hundred kilobytes for every
 // mailer. Left as it is, the C library hands such memory back to the system at every free

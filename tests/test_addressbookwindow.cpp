@@ -33,6 +33,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTreeWidget>
@@ -238,7 +239,49 @@ struct Fixture {
                       "select ToAddress1 from Log37 where Batch = " + batch.toStdString() + " order by LID");
     }
     int printedPdfs() const { return QDir(home.path() + "/Printed").entryList({"*.pdf"}).size(); }
+    QString printedPdf(int i) const
+    {
+        return home.path() + "/Printed/" +
+               QDir(home.path() + "/Printed").entryList({"*.pdf"}, QDir::Files, QDir::Name)[i];
+    }
+    // The Mailer Numbers of the log, in key order, without blanks.
+    QStringList loggedNumbers() const
+    {
+        return column(home.path() + "/Log",
+                      "select replace(MailerNum, ' ', '') from Log37 where Batch = False order by LID");
+    }
+    static QStringList names(const QString& stem, int count)
+    {
+        QStringList list;
+        for (int i = 1; i <= count; ++i)
+            list << QString("%1 %2").arg(stem).arg(i, 3, 10, QChar('0'));
+        return list;
+    }
 };
+
+// What each place of a printed label sheet holds, column by column within a row: the number
+// its bar code reads, "-" when the place is blank, "?" when it holds ink that reads as no one
+// number. A label at row r, column c lies within 2.75 inches left of 8.25 - 2.75 r and 3.7
+// inches below 3.7 c.
+QStringList labelPlaces(const QString& pdf, int page)
+{
+    constexpr int dpi = 200;
+    const QImage sheet = testsupport::rasterisePdf(pdf, dpi, page);
+    QStringList places;
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col) {
+            const QRect place(int((8.25 - 2.75 * (row + 1)) * dpi), int(3.7 * col * dpi), int(2.75 * dpi),
+                              int(3.7 * dpi));
+            const QImage label = sheet.copy(place & sheet.rect());
+            if (testsupport::inkBox(label).isEmpty()) {
+                places << "-";
+                continue;
+            }
+            const QStringList symbols = testsupport::decodedSymbols(label);
+            places << (symbols.size() == 1 ? symbols[0].section(':', 1) : "?");
+        }
+    return places;
+}
 
 } // namespace
 
@@ -1006,34 +1049,160 @@ private slots:
         QCOMPARE(f.printedPdfs(), 6);
     }
 
-    void massPrintCancelledBetweenMailers()
+    // Labels fill the sheet from the current place on, in one print job whose pages are the
+    // sheets; each label has its own number and log row; no notice per mailer, one summary.
+    void massPrintFillsLabelSheetsInOneJob()
     {
         Fixture f;
         testsupport::EnvironmentValue pdfDir("DOVRA_PDF_DIR", f.home.path() + "/Printed");
         QVERIFY(f.started());
-        // Enough mailers for the run to outlast the first showings of its progress.
-        QStringList names;
-        for (int i = 0; i < 200; ++i)
-            names << QString("Client %1").arg(i, 3, 10, QChar('0'));
-        f.open(f.makeDatabase("Clients", names));
+        f.open(f.makeDatabase("Clients", Fixture::names("Client", 12)));
+        f.w->CBReturn->click();
+        QVERIFY(!f.w->returnReceiptMode);
+        // The third place of the sheet: row 1, column 3.
+        f.w->EDPosRow->setText("1");
+        f.w->EDPosCol->setText("3");
+        const int notices = ButtonDialogService::shown().size();
+        MessageService::clearShown();
         f.panel->lvAddress->clearSelection();
+        f.massPrint(f.panel->tbtnMassPrintAddress);
+
+        QCOMPARE(f.printedPdfs(), 1);
+        const QString pdf = f.printedPdf(0);
+        QVERIFY(testsupport::runTool("pdfinfo", {pdf}).contains(QRegularExpression("Pages: +2\n")));
+        const QStringList numbers = f.loggedNumbers();
+        QCOMPARE(numbers.size(), 12);
+        QCOMPARE(QSet<QString>(numbers.begin(), numbers.end()).size(), 12);
+        QCOMPARE(f.loggedRecipients(), Fixture::names("Client", 12));
+        QCOMPARE(labelPlaces(pdf, 1), QStringList({"-", "-"}) + numbers.mid(0, 7));
+        QCOMPARE(labelPlaces(pdf, 2), numbers.mid(7, 5) + QStringList({"-", "-", "-", "-"}));
+        QCOMPARE(f.w->EDPosRow->text() + "," + f.w->EDPosCol->text(), QString("2,3"));
+        QCOMPARE(ButtonDialogService::shown().size(), notices);
+        const QList<MessageService::Shown> shown = MessageService::shown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, MessageKind::Information);
+        QCOMPARE(shown[0].text, "12 mailers have been sent to the printer.\n\nFirst Mailer Number: " + numbers.first() +
+                                    "\nLast Mailer Number: " + numbers.last());
+        QCOMPARE(f.selectedNames(), QStringList{"Client 012"});
+    }
+
+    // A run of 200 forms asks nothing per mailer: its progress shows from the start, and one
+    // summary ends it.
+    void massPrintOf200FormsAsksNothing()
+    {
+        Fixture f;
+        testsupport::EnvironmentValue pdfDir("DOVRA_PDF_DIR", f.home.path() + "/Printed");
+        QVERIFY(f.started());
+        f.open(f.makeDatabase("Clients", Fixture::names("Client", 200)));
+        f.panel->lvAddress->clearSelection();
+        const int notices = ButtonDialogService::shown().size();
+        MessageService::clearShown();
         ModalDriver driver;
         driver.on("TF_MassPrint", [](QWidget* w) { clickButton(w, "btnOK"); });
+        QString progress;
+        driver.on("QProgressDialog", [&](QWidget* w) { progress = w->objectName(); });
+        f.panel->tbtnMassPrintAddress->trigger();
+        QCOMPARE(progress, QString("progressMassPrint"));
+        QCOMPARE(driver.seen, QStringList({"TF_MassPrint", "QProgressDialog"}));
+        QCOMPARE(ButtonDialogService::shown().size(), notices);
+        const QStringList numbers = f.loggedNumbers();
+        QCOMPARE(numbers.size(), 200);
+        QCOMPARE(QSet<QString>(numbers.begin(), numbers.end()).size(), 200);
+        QCOMPARE(f.printedPdfs(), 200);
+        QCOMPARE(testsupport::shownMessageTexts(),
+                 QStringList{"200 mailers have been sent to the printer.\n\nFirst Mailer Number: " + numbers.first() +
+                             "\nLast Mailer Number: " + numbers.last()});
+    }
+
+    void massPrintCancelledBetweenMailers_data()
+    {
+        QTest::addColumn<bool>("labels");
+        QTest::newRow("forms") << false;
+        QTest::newRow("labels") << true;
+    }
+    void massPrintCancelledBetweenMailers()
+    {
+        QFETCH(bool, labels);
+        Fixture f;
+        testsupport::EnvironmentValue pdfDir("DOVRA_PDF_DIR", f.home.path() + "/Printed");
+        QVERIFY(f.started());
+        const QStringList names = Fixture::names("Client", 200);
+        f.open(f.makeDatabase("Clients", names));
+        if (labels)
+            f.w->CBReturn->click();
+        f.panel->lvAddress->clearSelection();
+        MessageService::clearShown();
+        ModalDriver driver;
+        driver.on("TF_MassPrint", [](QWidget* w) { clickButton(w, "btnOK"); });
+        // Cancel is pressed once the progress shows a few mailers done.
         bool progressShown = false;
         driver.on("QProgressDialog", [&](QWidget* w) {
             progressShown = true;
+            auto bar = w->findChild<QProgressBar*>();
             const auto buttons = w->findChildren<QPushButton*>();
-            QVERIFY(!buttons.isEmpty());
-            buttons.first()->click();
+            QVERIFY(bar && !buttons.isEmpty());
+            QPushButton* cancel = buttons.first();
+            connect(bar, &QProgressBar::valueChanged, cancel, [cancel](int done) {
+                if (done >= 3)
+                    cancel->click();
+            });
         });
         f.panel->tbtnMassPrintAddress->trigger();
         QVERIFY(progressShown);
         // The mailers printed before the stop are whole: each logged, printed and numbered once.
         const QStringList logged = f.loggedRecipients();
-        QVERIFY2(logged.size() < 200, qPrintable(logged.join(',')));
+        QVERIFY2(logged.size() >= 3 && logged.size() < 200, qPrintable(logged.join(',')));
         QCOMPARE(logged, names.mid(0, logged.size()));
-        QCOMPARE(f.printedPdfs(), logged.size());
-        QCOMPARE(Fixture::column(f.home.path() + "/Log", "select distinct MailerNum from Log37").size(), logged.size());
+        const QStringList numbers = f.loggedNumbers();
+        QCOMPARE(QSet<QString>(numbers.begin(), numbers.end()).size(), logged.size());
+        if (labels) {
+            // One job, its last page holding the last label printed.
+            QCOMPARE(f.printedPdfs(), 1);
+            const int pages = (logged.size() + 8) / 9;
+            QVERIFY(testsupport::runTool("pdfinfo", {f.printedPdf(0)})
+                        .contains(QRegularExpression(QString("Pages: +%1\n").arg(pages))));
+            QVERIFY(labelPlaces(f.printedPdf(0), pages).contains(numbers.last()));
+        } else {
+            QCOMPARE(f.printedPdfs(), logged.size());
+        }
+        const QStringList shown = testsupport::shownMessageTexts();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].endsWith(QString("Last Mailer Number: %1\n\nThe mass print was cancelled: %2 mailers were "
+                                           "not printed.")
+                                       .arg(numbers.last())
+                                       .arg(200 - logged.size())),
+                 qPrintable(shown[0]));
+        // The last printed address stays the current recipient.
+        QCOMPARE(f.selectedNames(), QStringList{logged.last()});
+    }
+
+    // A mailer refused by the checks before its number takes none; the run goes on and the
+    // summary names it and why.
+    void massPrintRefusalsGoIntoTheSummary()
+    {
+        if (!testsupport::runTool("fc-list", {":lang=hi"}).trimmed().isEmpty())
+            QSKIP("A Devanagari face is installed here.");
+        Fixture f;
+        testsupport::EnvironmentValue pdfDir("DOVRA_PDF_DIR", f.home.path() + "/Printed");
+        QVERIFY(f.started());
+        f.open(f.makeDatabase("Clients", {"Ann", "राम शर्मा", "Cy"}));
+        f.panel->lvAddress->clearSelection();
+        MessageService::clearShown();
+        const int serial = testsupport::readRow(f.w->settings.mailerNumDB).serialNum.toInt();
+        MessageService::queueAnswer(QMessageBox::No); // "Print anyway?"
+        f.massPrint(f.panel->tbtnMassPrintAddress);
+        QCOMPARE(f.loggedRecipients(), QStringList({"Ann", "Cy"}));
+        QCOMPARE(f.printedPdfs(), 2);
+        QCOMPARE(testsupport::readRow(f.w->settings.mailerNumDB).serialNum.toInt(), serial + 2);
+        const QList<MessageService::Shown> shown = MessageService::shown();
+        QCOMPARE(shown.size(), 2);
+        QVERIFY2(shown[0].text.endsWith("Print anyway?"), qPrintable(shown[0].text));
+        QCOMPARE(shown[1].kind, MessageKind::Warning);
+        const QStringList numbers = f.loggedNumbers();
+        QCOMPARE(shown[1].text, "2 mailers have been sent to the printer.\n\nFirst Mailer Number: " + numbers.first() +
+                                    "\nLast Mailer Number: " + numbers.last() +
+                                    "\n\n1 mailer was refused:\nराम शर्मा: it holds characters that cannot be printed "
+                                    "with the fonts installed on this computer");
     }
 
     void massPrintFromTheTree()

@@ -203,19 +203,6 @@ private slots:
         QCOMPARE(offerCaption({"Bee & Hive", "XX"}), QString("&Use Bee && Hive, XX"));
         QCOMPARE(massPrintRefusal(wrongCity), QString("The list of ZIP codes has 19901 in Dover, DE, but the address "
                                                       "says Dovr, DE."));
-
-        QList<RefusedMailer> refusedMailers;
-        for (int i = 1; i <= 3; ++i)
-            refusedMailers.append(RefusedMailer{QString("Client %1").arg(i), "The recipient's city is blank."});
-        refusedMailers.append(RefusedMailer{"", "The recipient's ZIP code is blank."});
-        QCOMPARE(refusedMailersMessage(refusedMailers, 3),
-                 QString("4 mailers were not printed:\n\n"
-                         "Client 1: The recipient's city is blank.\n"
-                         "Client 2: The recipient's city is blank.\n"
-                         "Client 3: The recipient's city is blank.\n"
-                         "... and 1 more.\n\n"
-                         "No Mailer Number was used for them. Correct their addresses and print them again."));
-        QVERIFY(refusedMailersMessage({}).isEmpty());
     }
 
     // ---- the main window -----------------------------------------------------------------------
@@ -404,11 +391,11 @@ private slots:
             QCOMPARE(s.title, QString("Printing"));
         const QStringList texts = testsupport::shownMessageTexts();
         QCOMPARE(texts.size(), 1);
-        QCOMPARE(texts[0], QString("2 mailers were not printed:\n\n"
+        QVERIFY2(texts[0].startsWith("2 mailers have been sent to the printer"), qPrintable(texts[0]));
+        QVERIFY2(texts[0].endsWith("2 mailers were refused:\n"
                                    "Bob: The list of ZIP codes has 16501 in Erie, PA, but the address says Eire, PA.\n"
-                                   "Cy: The recipient's city is blank.\n\n"
-                                   "No Mailer Number was used for them. Correct their addresses and print them "
-                                   "again."));
+                                   "Cy: The recipient's city is blank."),
+                 qPrintable(texts[0]));
     }
 };
 

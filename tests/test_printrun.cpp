@@ -92,6 +92,58 @@ QString numberT(const QString& serial)
     return BuildMailerNumber("123456789", serial, "T");
 }
 
+QString numberT(int serial)
+{
+    return numberT(QString("%1").arg(serial, 7, 10, QChar('0')));
+}
+
+// The window's mailer to "Client 1" ... "Client <count>", as a mass print makes them.
+std::vector<RunMailer> clients(const TF_Main& w, int count)
+{
+    std::vector<RunMailer> mailers;
+    for (int i = 1; i <= count; ++i)
+        mailers.push_back(
+            mailerOfWindowTo(w, {{QString("Client %1").arg(i), "4 Elm St", "", ""}, "Dover", "DE", "19901"}));
+    return mailers;
+}
+
+// A print job as its operations: B begins it, x is a label's bar code, | a new page, E the
+// end, A dropping it.
+QString jobOutline(const RecordingCanvas& canvas)
+{
+    QString outline;
+    for (const CanvasOp& op : canvas.ops()) {
+        switch (op.kind) {
+        case CanvasOp::BeginDocument:
+            outline += 'B';
+            break;
+        case CanvasOp::DrawImage:
+            outline += 'x';
+            break;
+        case CanvasOp::NewPage:
+            outline += '|';
+            break;
+        case CanvasOp::EndDocument:
+            outline += 'E';
+            break;
+        case CanvasOp::AbortDocument:
+            outline += 'A';
+            break;
+        default:
+            break;
+        }
+    }
+    return outline;
+}
+
+QStringList loggedRecipients(const QList<LogRow>& rows)
+{
+    QStringList names;
+    for (const LogRow& row : rows)
+        names << row["ToAddress1"];
+    return names;
+}
+
 // Makes every later write to the counter row fail, as a share that drops would, while the
 // counter still opens and reads.
 void refuseCounterWrites(const QString& folder)
@@ -129,6 +181,44 @@ public:
 private:
     int failingJob_;
     int jobs_ = 0;
+};
+
+// A printer that fails a label job at one step: its start, its n-th new page, its end, or the
+// bar code of its n-th label.
+class LabelJobFailingCanvas : public RecordingCanvas {
+public:
+    enum Step { Begin, NextPage, End, BarCode };
+    LabelJobFailingCanvas(Step step, int n) : step_(step), n_(n) {}
+    void BeginDocument() override
+    {
+        fail(Begin);
+        RecordingCanvas::BeginDocument();
+    }
+    void NewPage() override
+    {
+        fail(NextPage);
+        RecordingCanvas::NewPage();
+    }
+    void EndDocument() override
+    {
+        fail(End);
+        RecordingCanvas::EndDocument();
+    }
+    void DrawImage(int x, int y, int width, int height, const QImage& image) override
+    {
+        fail(BarCode);
+        RecordingCanvas::DrawImage(x, y, width, height, image);
+    }
+
+private:
+    void fail(Step step)
+    {
+        if (step == step_ && ++seen_ == n_)
+            throw PrintError("The printer is offline.");
+    }
+    Step step_;
+    int n_;
+    int seen_ = 0;
 };
 
 // A PDF printer that fails at the first text of a job, after the bar codes are drawn.
@@ -191,6 +281,12 @@ private slots:
     void unprintableCharactersAskBeforeTheNumber_data();
     void unprintableCharactersAskBeforeTheNumber();
     void longNamePrintsAndTheLogKeepsItWhole();
+    void labelRunFillsSheetsInOneJob_data();
+    void labelRunFillsSheetsInOneJob();
+    void labelJobThatFailsTakesBackItsLabels_data();
+    void labelJobThatFailsTakesBackItsLabels();
+    void runOfManySumsUp_data();
+    void runOfManySumsUp();
 };
 
 void TestPrintRun::formReachesPaperLogAndCounter()
@@ -439,16 +535,24 @@ void TestPrintRun::clearBatchAsksFirst()
 void TestPrintRun::multipleForms_data()
 {
     QTest::addColumn<bool>("batch");
-    QTest::newRow("printed") << false;
-    QTest::newRow("batch mode") << true;
+    QTest::addColumn<bool>("labels");
+    QTest::newRow("printed") << false << false;
+    QTest::newRow("labels") << false << true;
+    QTest::newRow("batch mode") << true << false;
 }
 
 void TestPrintRun::multipleForms()
 {
     QFETCH(bool, batch);
+    QFETCH(bool, labels);
     PrintFixture f;
     if (batch)
         f.w.miBatchOnClick();
+    if (labels) {
+        f.w.CBReturn->click();
+        f.w.EDPosRow->setText("3");
+        f.w.EDPosCol->setText("3");
+    }
     QTimer::singleShot(0, [] {
         auto dialog = qobject_cast<TF_NumLabels*>(QApplication::activeModalWidget());
         QVERIFY(dialog);
@@ -463,9 +567,16 @@ void TestPrintRun::multipleForms()
     QCOMPARE(f.messages(), expected);
     QVERIFY(ButtonDialogService::shown().isEmpty());
     QCOMPARE(f.logRows().size(), 3);
-    QCOMPARE(f.pdfFiles().size(), batch ? 0 : 3);
+    QCOMPARE(f.pdfFiles().size(), batch ? 0 : labels ? 1 : 3);
     QCOMPARE(f.counterSerial(), QString(batch ? "0000041" : "0000044"));
     QVERIFY(!f.w.entryPrinted());
+    // Labels: one job from the last place of the sheet on, the second sheet a page of it.
+    if (labels) {
+        const QString pdf = f.pdfFolder() + "/" + f.pdfFiles().first();
+        QVERIFY(testsupport::runTool("pdfinfo", {pdf}).contains(QRegularExpression("Pages: +2\n")));
+        QCOMPARE(decodedSymbols(pdf), QStringList{"CODE-128:" + numberT(41)});
+        QCOMPARE(f.w.EDPosRow->text() + f.w.EDPosCol->text(), QString("13"));
+    }
 
     // Refused by the counter: the repetition stops at once and no summary follows.
     if (!batch) {
@@ -478,7 +589,7 @@ void TestPrintRun::multipleForms()
         });
         f.w.miPrintMultipleFormsClick();
         QCOMPARE(f.messages(), QStringList{NoCustomerIdMessage});
-        QCOMPARE(f.pdfFiles().size(), 3);
+        QCOMPARE(f.pdfFiles().size(), labels ? 1 : 3);
     }
 }
 
@@ -1040,6 +1151,191 @@ void TestPrintRun::longNamePrintsAndTheLogKeepsItWhole()
     // The address panel, where the line fits, prints it whole.
     const QString text = testsupport::runTool("pdftotext", {f.pdfFolder() + "/" + f.pdfFiles().first(), "-"});
     QVERIFY2(text.contains(firm), qPrintable(text));
+}
+
+void TestPrintRun::labelRunFillsSheetsInOneJob_data()
+{
+    QTest::addColumn<QPoint>("start"); // row and column index of the first label
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("job");
+    QTest::addColumn<QPoint>("end");
+    QTest::newRow("one at the last place") << QPoint(2, 2) << 1 << "BxE" << QPoint(0, 0);
+    QTest::newRow("two from the last place") << QPoint(2, 2) << 2 << "Bx|xE" << QPoint(0, 1);
+    QTest::newRow("a full sheet") << QPoint(0, 0) << 9 << "BxxxxxxxxxE" << QPoint(0, 0);
+    QTest::newRow("ten from the first place") << QPoint(0, 0) << 10 << "Bxxxxxxxxx|xE" << QPoint(0, 1);
+    QTest::newRow("twelve from the third place") << QPoint(0, 2) << 12 << "Bxxxxxxx|xxxxxE" << QPoint(1, 2);
+    QTest::newRow("twenty from the fifth place") << QPoint(1, 1) << 20 << "Bxxxxx|xxxxxxxxx|xxxxxxE" << QPoint(2, 0);
+}
+
+// The labels of a run share one job, a page per sheet, each with its number and log row.
+void TestPrintRun::labelRunFillsSheetsInOneJob()
+{
+    QFETCH(QPoint, start);
+    QFETCH(int, count);
+    QFETCH(QString, job);
+    QFETCH(QPoint, end);
+    PrintFixture f;
+    f.w.settings.labelRow = start.x();
+    f.w.settings.labelCol = start.y();
+    RecordingCanvas canvas;
+    const RunOutcome outcome = PrintMailers(canvas, f.w.settings, clients(f.w, count), MailerLayout::Label);
+    QCOMPARE(jobOutline(canvas), job);
+    QCOMPARE(outcome.printed, count);
+    QCOMPARE(outcome.firstNumber, numberT(41));
+    QCOMPARE(outcome.lastNumber, numberT(41 + count - 1));
+    QVERIFY(outcome.refusals.isEmpty() && outcome.stop.isEmpty() && outcome.counterRefusal.isEmpty());
+    QCOMPARE(QPoint(f.w.settings.labelRow, f.w.settings.labelCol), end);
+    QCOMPARE(f.counterSerial(), QString("%1").arg(41 + count, 7, 10, QChar('0')));
+    const QList<LogRow> rows = f.logRows();
+    QCOMPARE(rows.size(), count);
+    for (int i = 0; i < count; ++i) {
+        QCOMPARE(rows[i]["ToAddress1"], QString("Client %1").arg(i + 1));
+        QCOMPARE(rows[i]["MailerNum"], GroupMailerNumber(numberT(41 + i)));
+    }
+    QVERIFY(!dmDovraPro->adstMailerNum.active());
+}
+
+void TestPrintRun::labelJobThatFailsTakesBackItsLabels_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("n");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("kept"); // labels printed and logged
+    QTest::addColumn<QString>("message");
+    const auto dropped = [](int first, int last) {
+        return QString("The printer is offline.\n\nThe print job was dropped: its %1 mailers, Mailer Numbers %2 to %3, "
+                       "were not printed; their numbers will not be used again.")
+            .arg(last - first + 1)
+            .arg(GroupMailerNumber(numberT(first)), GroupMailerNumber(numberT(last)));
+    };
+    QTest::newRow("printer offline at the start")
+        << int(LabelJobFailingCanvas::Begin) << 1 << 3 << 0
+        << "The printer is offline.\n\nThe mailer with the Mailer Number " + GroupMailerNumber(numberT(41)) +
+               " was not printed; its number will not be used again.\n\nThe 2 mailers after it were not printed.";
+    QTest::newRow("fails at the second sheet") << int(LabelJobFailingCanvas::NextPage) << 1 << 12 << 0
+                                               << dropped(41, 49) + "\n\nThe 3 mailers after it were not printed.";
+    QTest::newRow("fails at the third label") << int(LabelJobFailingCanvas::BarCode) << 3 << 5 << 0
+                                              << dropped(41, 43) + "\n\nThe 2 mailers after it were not printed.";
+    QTest::newRow("job cannot be finished") << int(LabelJobFailingCanvas::End) << 1 << 4 << 0 << dropped(41, 44);
+    // The number of the fourth cannot be taken: the three before it reach the paper.
+    QTest::newRow("disk full at the fourth number")
+        << -1 << 0 << 6 << 3
+        << "3 mailers had been sent to the printer and logged before the run stopped.\n\nFirst Mailer Number: " +
+               numberT(41) + "\nLast Mailer Number: " + numberT(43) + "\n\nThe 2 mailers after it were not printed.";
+}
+
+// A label job that fails reaches no paper: no row is left for its labels, their numbers stay
+// unused and the next label goes where the job began.
+void TestPrintRun::labelJobThatFailsTakesBackItsLabels()
+{
+    QFETCH(int, step);
+    QFETCH(int, n);
+    QFETCH(int, count);
+    QFETCH(int, kept);
+    QFETCH(QString, message);
+    PrintFixture f;
+    f.w.settings.labelRow = 0;
+    f.w.settings.labelCol = 1;
+    if (step < 0) {
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(qPrintable(f.w.settings.mailerNumDB + "/MailerNum.adt"), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(db,
+                              "create trigger Full before update on MailerNum when NEW.SerialNum > '0000044' "
+                              "begin select raise(abort, 'database or disk is full'); end",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(db);
+    }
+    LabelJobFailingCanvas canvas(LabelJobFailingCanvas::Step(qMax(step, 0)), step < 0 ? 0 : n);
+    const RunOutcome outcome = PrintMailers(canvas, f.w.settings, clients(f.w, count), MailerLayout::Label);
+    const QString summary = massPrintSummary(outcome);
+    QVERIFY2(summary.endsWith(message), qPrintable(summary));
+    QCOMPARE(outcome.printed, kept);
+    QStringList printed;
+    for (int i = 1; i <= kept; ++i)
+        printed << QString("Client %1").arg(i);
+    QCOMPARE(loggedRecipients(f.logRows()), printed);
+    QCOMPARE(QPoint(f.w.settings.labelRow, f.w.settings.labelCol), kept ? QPoint(1, 1) : QPoint(0, 1));
+    if (!kept)
+        QVERIFY2(!jobOutline(canvas).contains('E'), qPrintable(jobOutline(canvas)));
+    QVERIFY(!dmDovraPro->adstMailerNum.active());
+
+    // Once the cause is gone, the next label takes the next free number at the place after
+    // the last one printed.
+    if (step >= 0) {
+        const int next = f.counterSerial().toInt();
+        RecordingCanvas working;
+        const RunOutcome again = PrintMailers(working, f.w.settings, clients(f.w, 1), MailerLayout::Label);
+        QCOMPARE(again.firstNumber, numberT(next));
+        QCOMPARE(QPoint(f.w.settings.labelRow, f.w.settings.labelCol), QPoint(0, 2));
+    }
+}
+
+void TestPrintRun::runOfManySumsUp_data()
+{
+    QTest::addColumn<QString>("run");
+    QTest::addColumn<QStringList>("logged");
+    QTest::addColumn<QString>("summary");
+    QTest::newRow("two refused") << "refusals" << QStringList{"Client 1", "Client 3", "Client 5"}
+                                 << "3 mailers have been sent to the printer.\n\nFirst Mailer Number: " + numberT(41) +
+                                        "\nLast Mailer Number: " + numberT(43) +
+                                        "\n\n2 mailers were refused:\nClient 2: the ZIP is missing\nClient 4: no "
+                                        "sender is selected";
+    QTest::newRow("cancelled after two") << "cancel" << QStringList{"Client 1", "Client 2"}
+                                         << "2 mailers have been sent to the printer.\n\nFirst Mailer Number: " +
+                                                numberT(41) + "\nLast Mailer Number: " + numberT(42) +
+                                                "\n\nThe mass print was cancelled: 3 mailers were not printed.";
+    QTest::newRow("one, then cancelled") << "cancel after one" << QStringList{"Client 1"}
+                                         << "1 mailer has been sent to the printer.  The Mailer Number was:\n\n" +
+                                                numberT(41) +
+                                                "\n\nThe mass print was cancelled: 4 mailers were not "
+                                                "printed.";
+    QTest::newRow("no Customer ID") << "no customer id" << QStringList{}
+                                    << NoCustomerIdMessage + "\n\n5 mailers were not printed.";
+}
+
+// A run of five forms: refusals of the check take no number and the run goes on; a Cancel
+// keeps what was printed; a counter that refuses ends it.
+void TestPrintRun::runOfManySumsUp()
+{
+    QFETCH(QString, run);
+    QFETCH(QStringList, logged);
+    QFETCH(QString, summary);
+    PrintFixture f;
+    if (run == "no customer id")
+        f.setCounter("000000000", "0000041", true, true);
+    QList<int> progress;
+    RunHooks hooks;
+    hooks.progress = [&](int done, int total) {
+        progress << done;
+        Q_UNUSED(total);
+        return !(run == "cancel" && done == 2) && !(run == "cancel after one" && done == 1);
+    };
+    if (run == "refusals")
+        hooks.precheck = [](const MailerLogEntry& entry, const MailerPrintData& data) {
+            if (data.recipientLines[0] != entry.recipient.address[0])
+                return QString("the check was not given the mailer's print data");
+            if (entry.recipient.address[0] == "Client 2")
+                return QString("the ZIP is missing");
+            return entry.recipient.address[0] == "Client 4" ? QString("no sender is selected") : QString();
+        };
+    PdfJobCanvas canvas(f.pdfFolder());
+    const RunOutcome outcome = PrintMailers(canvas, f.w.settings, clients(f.w, 5), MailerLayout::Form, hooks);
+    QCOMPARE(massPrintSummary(outcome), summary);
+    QCOMPARE(loggedRecipients(f.logRows()), logged);
+    QCOMPARE(f.pdfFiles().size(), logged.size());
+    QCOMPARE(f.counterSerial(), QString("%1").arg(41 + logged.size(), 7, 10, QChar('0')));
+    if (!logged.isEmpty())
+        QCOMPARE(decodedSymbols(f.pdfFolder() + "/" + f.pdfFiles().last()).first(),
+                 "CODE-128:" + numberT(41 + logged.size() - 1));
+    // Progress before each mailer tried and once at the end.
+    const int tried = run == "refusals" ? 5 : run == "no customer id" ? 1 : logged.size() + 1;
+    QList<int> expected;
+    for (int i = 0; i < tried; ++i)
+        expected << i;
+    expected << 5;
+    QCOMPARE(progress, expected);
+    QVERIFY(!dmDovraPro->adstMailerNum.active());
 }
 
 QTEST_MAIN(TestPrintRun)

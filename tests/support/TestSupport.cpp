@@ -191,15 +191,32 @@ QImage rasterisePdf(const QString& pdf, int dpi, int page)
     return QImage(stem + ".png");
 }
 
-QStringList decodedSymbols(const QString& pdf)
+namespace {
+
+QStringList decodedSymbolsOfFile(const QString& png)
 {
-    const QString png = pdf + ".png";
-    rasterisePdf(pdf, 300).save(png);
     // zbarimg ends with 4 when the page holds no symbol.
     QStringList symbols = runTool("zbarimg", {"-q", png}, {0, 4}).split('\n', Qt::SkipEmptyParts);
     symbols.removeDuplicates();
     symbols.sort();
     return symbols;
+}
+
+} // namespace
+
+QStringList decodedSymbols(const QString& pdf)
+{
+    const QString png = pdf + ".png";
+    rasterisePdf(pdf, 300).save(png);
+    return decodedSymbolsOfFile(png);
+}
+
+QStringList decodedSymbols(const QImage& image)
+{
+    QTemporaryDir dir;
+    const QString png = dir.filePath("image.png");
+    image.save(png);
+    return decodedSymbolsOfFile(png);
 }
 
 QRect inkBox(const QImage& page)

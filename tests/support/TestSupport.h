@@ -113,6 +113,8 @@ QImage rasterisePdf(const QString& pdf, int dpi, int page = 1);
 // Every symbol zbarimg finds on the first page of a PDF file, as "CODE-128:<digits>", once
 // each, sorted.
 QStringList decodedSymbols(const QString& pdf);
+// The same for an image, such as part of a rasterised page.
+QStringList decodedSymbols(const QImage& image);
 // The bounding box of the dark pixels of an image.
 QRect inkBox(const QImage& page);
 
