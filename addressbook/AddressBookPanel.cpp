@@ -17,7 +17,9 @@
 #include <QDropEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QMimeData>
@@ -160,9 +162,19 @@ TAddressBookPanel::TAddressBookPanel(TF_Main* main, QWidget* parent) : QWidget(p
 
 void TAddressBookPanel::buildAddressSide(QWidget* side)
 {
-    auto row = new QHBoxLayout(side);
+    auto column = new QVBoxLayout(side);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(1);
+    editSearchAddress = new QLineEdit(side);
+    editSearchAddress->setObjectName("editSearchAddress");
+    editSearchAddress->setPlaceholderText("Search");
+    editSearchAddress->setToolTip("Lists the addresses that hold every word typed, in any order; Esc clears");
+    editSearchAddress->setClearButtonEnabled(true);
+    column->addWidget(editSearchAddress);
+    auto row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(1);
+    column->addLayout(row, 1);
     tbAddress = verticalToolBar(side, "tbAddress");
     tbtnNewAddress = toolButton(tbAddress, QStyle::SP_FileIcon, "tbtnNewAddress", "New Address");
     tbtnEditAddress = toolButton(tbAddress, QStyle::SP_FileDialogDetailedView, "tbtnEditAddress", "Edit Address");
@@ -222,6 +234,17 @@ void TAddressBookPanel::buildAddressSide(QWidget* side)
             FindNextAddress();
     });
     onKey(lvAddress, QKeySequence(Qt::CTRL | Qt::Key_F), [this] { tbtnFindAddressClick(); });
+
+    connect(editSearchAddress, &QLineEdit::textChanged, this,
+            [this](const QString& text) { guarded([&] { editSearchAddressChange(text); }); });
+    // Esc clears a search; in an empty box it is the main window's Esc, as anywhere else.
+    escClearsSearch_ =
+        new QShortcut(QKeySequence(Qt::Key_Escape), editSearchAddress, nullptr, nullptr, Qt::WidgetShortcut);
+    escClearsSearch_->setEnabled(false);
+    connect(escClearsSearch_, &QShortcut::activated, editSearchAddress, &QLineEdit::clear);
+    connect(editSearchAddress, &QLineEdit::textChanged, escClearsSearch_,
+            [this](const QString& text) { escClearsSearch_->setEnabled(!text.isEmpty()); });
+    onKey(editSearchAddress, QKeySequence(Qt::Key_Down), [this] { lvAddress->setFocus(); });
 }
 
 void TAddressBookPanel::buildGroupSide(QWidget* side)
@@ -346,6 +369,11 @@ void TAddressBookPanel::LoadGroupTree()
 {
     // Read before anything is cleared, so that a table that cannot be read leaves the tree.
     const std::vector<GroupRow> rows = queries().groups();
+    // A search belongs to the database it was typed in.
+    if (dmDovraPro->adsqToAddress.folder() != loadedFolder_) {
+        loadedFolder_ = dmDovraPro->adsqToAddress.folder();
+        clearSearch();
+    }
     tvGroups->clear();
     items_.clear();
     groupTree_ = GroupTree::build(rows);
@@ -382,6 +410,43 @@ void TAddressBookPanel::FillAddressList(qint32 groupId)
     }
     // An empty list leaves no address selected: the rule clears the labels and Print.
     if (addressModel_->rowCount() > 0)
+        selectOnlyAddress(0);
+    else
+        lvAddressSelectItem();
+}
+
+void TAddressBookPanel::clearSearch()
+{
+    const QSignalBlocker quiet(editSearchAddress);
+    editSearchAddress->clear();
+    escClearsSearch_->setEnabled(false);
+    addressModel_->setSearchText(QString());
+}
+
+void TAddressBookPanel::hideEvent(QHideEvent* event)
+{
+    // Closing the database ends its search; the next open lists every address.
+    if (!event->spontaneous())
+        clearSearch();
+    QWidget::hideEvent(event);
+}
+
+void TAddressBookPanel::editSearchAddressChange(const QString& text)
+{
+    // The one address selected stays selected while the search still shows it, so that Esc
+    // after finding a client keeps that client; otherwise the first address shown is.
+    const std::vector<int> rows = selectedAddressRows();
+    const qint32 kept = rows.size() == 1 ? addressModel_->record(rows.front()).ID : -1;
+    {
+        const QSignalBlocker quiet(lvAddress->selectionModel());
+        addressModel_->setSearchText(text);
+    }
+    const auto& shown = addressModel_->addresses();
+    const auto found =
+        std::find_if(shown.begin(), shown.end(), [kept](const TAddressRec& rec) { return rec.ID == kept; });
+    if (found != shown.end())
+        selectOnlyAddress(static_cast<int>(found - shown.begin()));
+    else if (!shown.empty())
         selectOnlyAddress(0);
     else
         lvAddressSelectItem();
