@@ -83,6 +83,21 @@ private:
     }
 };
 
+// The search box: taking the keyboard readies the list for the first keystroke.
+class SearchBox : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+    std::function<void()> focused;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QLineEdit::focusInEvent(event);
+        if (focused)
+            focused();
+    }
+};
+
 QAction* toolButton(QToolBar* bar, QStyle::StandardPixmap icon, const char* name, const QString& hint)
 {
     QAction* a = bar->addAction(bar->style()->standardIcon(icon), hint);
@@ -165,7 +180,9 @@ void TAddressBookPanel::buildAddressSide(QWidget* side)
     auto column = new QVBoxLayout(side);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(1);
-    editSearchAddress = new QLineEdit(side);
+    auto searchBox = new SearchBox(side);
+    searchBox->focused = [this] { guarded([this] { addressModel_->prepareSearch(); }); };
+    editSearchAddress = searchBox;
     editSearchAddress->setObjectName("editSearchAddress");
     editSearchAddress->setPlaceholderText("Search");
     editSearchAddress->setToolTip("Lists the addresses that hold every word typed, in any order; Esc clears");
@@ -439,14 +456,16 @@ void TAddressBookPanel::editSearchAddressChange(const QString& text)
     const qint32 kept = rows.size() == 1 ? addressModel_->record(rows.front()).ID : -1;
     {
         const QSignalBlocker quiet(lvAddress->selectionModel());
-        addressModel_->setSearchText(text);
+        if (!addressModel_->setSearchText(text))
+            return;
     }
-    const auto& shown = addressModel_->addresses();
-    const auto found =
-        std::find_if(shown.begin(), shown.end(), [kept](const TAddressRec& rec) { return rec.ID == kept; });
-    if (found != shown.end())
-        selectOnlyAddress(static_cast<int>(found - shown.begin()));
-    else if (!shown.empty())
+    const int count = addressModel_->rowCount();
+    int row = 0;
+    while (row < count && addressModel_->record(row).ID != kept)
+        ++row;
+    if (row < count)
+        selectOnlyAddress(row);
+    else if (count > 0)
         selectOnlyAddress(0);
     else
         lvAddressSelectItem();
@@ -608,10 +627,10 @@ void TAddressBookPanel::FindNextAddress()
 {
     const std::vector<int> rows = selectedAddressRows();
     const int start = rows.empty() ? -1 : rows.front();
-    const auto& addresses = addressModel_->addresses();
     const QString wanted = rememberedSearchText;
-    const int found = findNextIndex(static_cast<int>(addresses.size()), start,
-                                    [&](int row) { return addressContains(addresses[row].address, wanted); });
+    const int found = findNextIndex(addressModel_->rowCount(), start, [&](int row) {
+        return addressContains(addressModel_->record(row).address, wanted);
+    });
     if (found >= 0)
         selectOnlyAddress(found);
     else

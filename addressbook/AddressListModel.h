@@ -4,7 +4,9 @@
 //
 // A search text narrows the rows to the addresses that hold its words (AddressSearch.h).
 // The rows shown are what every command of the list sees (rows, records, addresses()); the
-// addresses read from the database wait behind them until the search is cleared.
+// other addresses read from the database wait behind them until the search is cleared. The
+// rows shown are kept as places among the addresses read, so that a search that keeps most
+// of a hundred thousand addresses copies none of them.
 #pragma once
 
 #include "addressbook/AddressSearch.h"
@@ -26,14 +28,17 @@ public:
     // the new rows.
     void setAddresses(std::vector<TAddressRec> rows);
     // Narrows the rows to the addresses that hold every word of text; an empty text shows
-    // them all again.
-    void setSearchText(const QString& text);
+    // them all again. False when the rows stay as they were (the same words).
+    bool setSearchText(const QString& text);
     const QString& searchText() const { return searchText_; }
-    // The rows shown, in order.
-    const std::vector<TAddressRec>& addresses() const { return rows_; }
+    // Folds the addresses for a search ahead of its first keystroke (the search box took the
+    // keyboard); kept until the rows change.
+    void prepareSearch();
+    // A copy of the rows shown, in order.
+    std::vector<TAddressRec> addresses() const;
     // Every address read, whether the search shows it or not.
-    int listedCount() const { return searching() ? static_cast<int>(listed_.size()) : static_cast<int>(rows_.size()); }
-    const TAddressRec& record(int row) const { return rows_.at(row); }
+    int listedCount() const { return static_cast<int>(listed_.size()); }
+    const TAddressRec& record(int row) const { return listed_.at(listedAt(row)); }
     // Gives the row new fields; its key and place stay.
     void updateAddress(int row, const TAddressLines& address);
     // Removes the rows (any order) in one reset.
@@ -49,15 +54,13 @@ public:
 
 private:
     bool searching() const { return !words_.isEmpty(); }
-    void showMatches(const std::vector<int>& matches);
-    // While searching, a change to a row is made to its record in listed_ too, and the
-    // folded lines are made again.
+    int listedAt(int row) const { return searching() ? shown_.at(row) : row; }
+    // While searching, the addresses read are folded again after a change.
     void listedChanged();
 
-    std::vector<TAddressRec> rows_;   // the rows shown
-    std::vector<TAddressRec> listed_; // while searching: every address read
-    std::vector<int> shownListed_;    // while searching: the index in listed_ of each row shown
-    AddressSearchIndex index_;        // while searching: listed_ folded
+    std::vector<TAddressRec> listed_; // every address read, in order
+    std::vector<int> shown_;          // while searching: the place in listed_ of each row shown
+    AddressSearchIndex index_;        // listed_ folded, while searching or prepared for it
     QString searchText_;
     QStringList words_;
     QIcon icon_;

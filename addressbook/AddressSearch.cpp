@@ -1,6 +1,5 @@
 #include "addressbook/AddressSearch.h"
 
-#include <QStringMatcher>
 #include <algorithm>
 
 namespace {
@@ -104,21 +103,36 @@ void AddressSearchIndex::build(const std::vector<TAddressRec>& rows)
     for (const TAddressRec& rec : rows)
         for (int i = 0; i < 7; ++i)
             size += addressField(rec.address, i).size() + 1;
-    text_.reserve(size);
+    // Written in place: ASCII lines (nearly all) a character at a time; a line beyond ASCII
+    // folded whole, which may make it longer.
+    text_.resize(size);
+    char16_t* out = reinterpret_cast<char16_t*>(text_.data());
+    qsizetype at = 0;
     for (const TAddressRec& rec : rows) {
-        starts_.push_back(text_.size());
+        starts_.push_back(at);
         for (int i = 0; i < 7; ++i) {
             const QString& line = addressField(rec.address, i);
-            if (isAscii(line)) {
-                for (QChar c : line)
-                    text_ += QChar(asciiLower(c.unicode()));
+            const char16_t* in = reinterpret_cast<const char16_t*>(line.constData());
+            const qsizetype n = line.size();
+            qsizetype j = 0;
+            for (; j < n && in[j] < 0x80; ++j)
+                out[at + j] = asciiLower(in[j]);
+            if (j < n) {
+                const QString folded = foldForSearch(line);
+                if (folded.size() > n) { // room for the rest stays as it was reckoned
+                    text_.resize(text_.size() + folded.size() - n);
+                    out = reinterpret_cast<char16_t*>(text_.data());
+                }
+                std::copy(folded.utf16(), folded.utf16() + folded.size(), out + at);
+                at += folded.size();
             } else {
-                text_ += foldForSearch(line);
+                at += n;
             }
-            text_ += u'\n';
+            out[at++] = u'\n';
         }
     }
-    starts_.push_back(text_.size());
+    text_.resize(at);
+    starts_.push_back(at);
 }
 
 void AddressSearchIndex::clear()
@@ -150,10 +164,10 @@ std::vector<int> AddressSearchIndex::matching(const QStringList& words) const
     // The longest word is looked for through the whole block; each row where it lies is
     // then asked for the other words, and the look goes on from the next row.
     const qsizetype scan = longestWord(words);
-    const QStringMatcher matcher(words[scan]);
+    const QStringView all(text_);
     qsizetype from = 0;
     for (;;) {
-        const qsizetype at = matcher.indexIn(text_, from);
+        const qsizetype at = all.indexOf(words[scan], from);
         if (at < 0)
             break;
         const int row = static_cast<int>(std::upper_bound(starts_.begin(), starts_.end(), at) - starts_.begin()) - 1;
