@@ -177,7 +177,11 @@ TAddressBookPanel::TAddressBookPanel(TF_Main* main, QWidget* parent) : QWidget(p
 
 void TAddressBookPanel::buildAddressSide(QWidget* side)
 {
-    auto column = new QVBoxLayout(side);
+    // The tool bar keeps the side's whole height; the search box sits above the list.
+    auto row = new QHBoxLayout(side);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(1);
+    auto column = new QVBoxLayout;
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(1);
     auto searchBox = new SearchBox(side);
@@ -188,10 +192,6 @@ void TAddressBookPanel::buildAddressSide(QWidget* side)
     editSearchAddress->setToolTip("Lists the addresses that hold every word typed, in any order; Esc clears");
     editSearchAddress->setClearButtonEnabled(true);
     column->addWidget(editSearchAddress);
-    auto row = new QHBoxLayout;
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(1);
-    column->addLayout(row, 1);
     tbAddress = verticalToolBar(side, "tbAddress");
     tbtnNewAddress = toolButton(tbAddress, QStyle::SP_FileIcon, "tbtnNewAddress", "New Address");
     tbtnEditAddress = toolButton(tbAddress, QStyle::SP_FileDialogDetailedView, "tbtnEditAddress", "Edit Address");
@@ -213,7 +213,8 @@ void TAddressBookPanel::buildAddressSide(QWidget* side)
     lvAddress->setDefaultDropAction(Qt::CopyAction);
     lvAddress->setContextMenuPolicy(Qt::CustomContextMenu);
     lvAddress->setMinimumHeight(80);
-    row->addWidget(lvAddress, 1);
+    column->addWidget(lvAddress, 1);
+    row->addLayout(column, 1);
 
     popupAddress = new QMenu(this);
     popupAddress->setObjectName("popupAddress");

@@ -199,9 +199,8 @@ TF_TextFiles::TF_TextFiles(engine::Query& query, const std::string& table, QWidg
     for (int c = 0; c < 8; ++c)
         sgAddress->setColumnWidth(c, widths[c]);
     sgAddress->installEventFilter(this);
+    buildColumnChoices(layout); // above the grid, which shows their outcome
     layout->addWidget(sgAddress, 1);
-
-    buildColumnChoices(layout);
 
     auto row = new QHBoxLayout;
     lblTable = new QLabel(
