@@ -1297,122 +1297,120 @@ private slots:
         QVERIFY(sheet.open(QIODevice::WriteOnly));
         sheet.write("Name,Company,Street,City,State,Zip\nAnn,Acme,1 Main St,Erie,PA,16501\n");
         sheet.close();
-        const auto import = [&](const std::function<void(TF_TextFiles*)>& use) {
+        const auto importSheet = [&](const std::function<void(TF_TextFiles*)>& use) {
             FileDialogService::queueAnswer(sheet.fileName());
             ModalDriver driver;
             driver.on("TF_TextFiles", [&](QWidget* w) { use(static_cast<TF_TextFiles*>(w)); });
             f.w->miToImport->trigger();
         };
-        import([](TF_TextFiles* d) { clickButton(d, "btnCancel");
-    });
-    QCOMPARE(Fixture::column(db, "select count(*) from Address"), QStringList{"1"});
-    QCOMPARE(f.listed(), QStringList{"Old"});
+        importSheet([](TF_TextFiles* d) { clickButton(d, "btnCancel"); });
+        QCOMPARE(Fixture::column(db, "select count(*) from Address"), QStringList{"1"});
+        QCOMPARE(f.listed(), QStringList{"Old"});
 
-    // Company chosen for the first line, nothing for the second.
-        import([](TF_TextFiles* d) {
+        // Company chosen for the first line, nothing for the second.
+        importSheet([](TF_TextFiles* d) {
             auto first = d->findChild<QComboBox*>("cbColumnAddress1");
-        first->setCurrentIndex(first->findText("Company"));
-        auto second = d->findChild<QComboBox*>("cbColumnAddress2");
-        second->setCurrentIndex(second->findText("(none)"));
-        QCOMPARE(d->sgAddress->model()->index(0, 1).data().toString(), QString("Acme"));
-        clickButton(d, "btnAddtoDB");
+            first->setCurrentIndex(first->findText("Company"));
+            auto second = d->findChild<QComboBox*>("cbColumnAddress2");
+            second->setCurrentIndex(second->findText("(none)"));
+            QCOMPARE(d->sgAddress->model()->index(0, 1).data().toString(), QString("Acme"));
+            clickButton(d, "btnAddtoDB");
         });
-        QCOMPARE(Fixture::column(db,
-                                 "select Address1 || '|' || Address2 || '|' || Address3 from Address where A_ID = 2"),
-                 QStringList{"Acme||1 Main St"});
+        QCOMPARE(
+            Fixture::column(db, "select Address1 || '|' || Address2 || '|' || Address3 from Address where A_ID = 2"),
+            QStringList{"Acme||1 Main St"});
 
         // The first line taken as an address: both lines in the seven fields.
-        import([](TF_TextFiles* d) {
+        importSheet([](TF_TextFiles* d) {
             QTest::mouseClick(d->findChild<QCheckBox*>("cbHeaderLine"), Qt::LeftButton, {}, QPoint(5, 5));
-        QVERIFY(!d->headerLineUsed());
-        QCOMPARE(d->rowCount(), 2);
-        QVERIFY(d->headerChecked() && d->rowChecked(1) && d->rowChecked(2));
-        clickButton(d, "btnAddtoDB");
+            QVERIFY(!d->headerLineUsed());
+            QCOMPARE(d->rowCount(), 2);
+            QVERIFY(d->headerChecked() && d->rowChecked(1) && d->rowChecked(2));
+            clickButton(d, "btnAddtoDB");
         });
         QCOMPARE(Fixture::column(db, "select Address1 from Address where A_ID > 2 order by A_ID"),
                  (QStringList{"Name", "Ann"}));
-        }
+    }
 
-        void importsAndExportsAddressFiles()
+    void importsAndExportsAddressFiles()
+    {
+        Fixture f;
+        FileDialogService::setScripted(true);
+        QVERIFY(f.started());
+        f.open(f.makeDatabase("Clients", {"Ann"}));
+        const auto writeFile = [&](const QString& name, const QByteArray& bytes) {
+            QFile file(f.home.file(name));
+            file.open(QIODevice::WriteOnly);
+            file.write(bytes);
+            return file.fileName();
+        };
+        // As a spreadsheet saves it: UTF-8 with a byte-order mark.
+        const QString sheet = writeFile("sheet.csv", "\xEF\xBB\xBF"
+                                                     "Bob,,,,Erie,PA,16501\r\n"
+                                                     "\"Acme, Inc.\",12 Main St,,,Springfield,IL,62701\r\n"
+                                                     "Skip me\r\n");
+        QString seen;
+        const auto preview = [&](std::function<void(TF_TextFiles*)> change) {
+            return [&seen, change](QWidget* w) {
+                auto d = static_cast<TF_TextFiles*>(w);
+                seen = QString("%1 rows, header %2").arg(d->rowCount()).arg(d->headerChecked() ? "on" : "off");
+                if (change)
+                    change(d);
+                clickButton(d, "btnAddtoDB");
+            };
+        };
+        MessageService::clearShown();
+        FileDialogService::queueAnswer(sheet);
         {
-            Fixture f;
-            FileDialogService::setScripted(true);
-            QVERIFY(f.started());
-            f.open(f.makeDatabase("Clients", {"Ann"}));
-            const auto writeFile = [&](const QString& name, const QByteArray& bytes) {
-                QFile file(f.home.file(name));
-                file.open(QIODevice::WriteOnly);
-                file.write(bytes);
-                return file.fileName();
-            };
-            // As a spreadsheet saves it: UTF-8 with a byte-order mark.
-            const QString sheet = writeFile("sheet.csv", "\xEF\xBB\xBF"
-                                                         "Bob,,,,Erie,PA,16501\r\n"
-                                                         "\"Acme, Inc.\",12 Main St,,,Springfield,IL,62701\r\n"
-                                                         "Skip me\r\n");
-            QString seen;
-            const auto preview = [&](std::function<void(TF_TextFiles*)> change) {
-                return [&seen, change](QWidget* w) {
-                    auto d = static_cast<TF_TextFiles*>(w);
-                    seen = QString("%1 rows, header %2").arg(d->rowCount()).arg(d->headerChecked() ? "on" : "off");
-                    if (change)
-                        change(d);
-                    clickButton(d, "btnAddtoDB");
-                };
-            };
-            MessageService::clearShown();
-            FileDialogService::queueAnswer(sheet);
-            {
-                ModalDriver driver;
-                driver.on("TF_TextFiles", preview([](TF_TextFiles* d) {
-                              d->ToggleImportCheck(3);
-                              QVERIFY(!d->headerChecked() && d->rowChecked(1) && !d->rowChecked(3));
-                          }));
-                f.w->miToImport->trigger();
-            }
-            QCOMPARE(seen, QString("3 rows, header on"));
-            QCOMPARE(shownTexts(), QStringList{"2 addresses have been added to the database."});
-            QCOMPARE(f.listed(), (QStringList{"Ann", "Bob", "Acme, Inc."}));
-            QCOMPARE(f.selectedNames(), QStringList{"Acme, Inc."});
-
-            // Export: the name gets ".txt", and a second export appends.
-            MessageService::clearShown();
-            for (int i = 0; i < 2; ++i) {
-                FileDialogService::queueAnswer(f.home.file("list.TXT"));
-                f.w->miToExport->trigger();
-            }
-            const QString exported = f.home.file("list.TXT.txt");
-            QCOMPARE(shownTexts().last(), "Export completed fo file \"" + exported + "\".");
-            QFile file(exported);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            const QStringList lines = textFileLines(decodeTextFile(file.readAll()));
-            QCOMPARE(lines.size(), 6);
-            QCOMPARE(lines[2], QString("\"Acme, Inc.\",12 Main St,,,Springfield,IL,62701"));
-
-            // Bad files: a clear message, nothing added.
-            const QStringList badFiles = {writeFile("picture.csv", QByteArray("GIF89a\0\0\x01", 9)),
-                                          f.home.file("missing.csv")};
-            for (const QString& bad : badFiles) {
-                MessageService::clearShown();
-                FileDialogService::queueAnswer(bad);
-                f.w->miToImport->trigger();
-                QCOMPARE(shownTexts().size(), 1);
-                QVERIFY2(shownTexts().first().contains(bad), qPrintable(shownTexts().first()));
-            }
-            // An empty file: an empty grid, nothing added.
-            MessageService::clearShown();
-            FileDialogService::queueAnswer(writeFile("empty.csv", {}));
-            {
-                ModalDriver driver;
-                driver.on("TF_TextFiles", preview({}));
-                f.w->miToImport->trigger();
-            }
-            QCOMPARE(seen, QString("0 rows, header on"));
-            QCOMPARE(shownTexts(), QStringList{"0 addresses have been added to the database."});
-            QCOMPARE(f.listed().size(), 3);
+            ModalDriver driver;
+            driver.on("TF_TextFiles", preview([](TF_TextFiles* d) {
+                          d->ToggleImportCheck(3);
+                          QVERIFY(!d->headerChecked() && d->rowChecked(1) && !d->rowChecked(3));
+                      }));
+            f.w->miToImport->trigger();
         }
-        }
-        ;
+        QCOMPARE(seen, QString("3 rows, header on"));
+        QCOMPARE(shownTexts(), QStringList{"2 addresses have been added to the database."});
+        QCOMPARE(f.listed(), (QStringList{"Ann", "Bob", "Acme, Inc."}));
+        QCOMPARE(f.selectedNames(), QStringList{"Acme, Inc."});
 
-        QTEST_MAIN(TestAddressBookWindow)
+        // Export: the name gets ".txt", and a second export appends.
+        MessageService::clearShown();
+        for (int i = 0; i < 2; ++i) {
+            FileDialogService::queueAnswer(f.home.file("list.TXT"));
+            f.w->miToExport->trigger();
+        }
+        const QString exported = f.home.file("list.TXT.txt");
+        QCOMPARE(shownTexts().last(), "Export completed fo file \"" + exported + "\".");
+        QFile file(exported);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = textFileLines(decodeTextFile(file.readAll()));
+        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines[2], QString("\"Acme, Inc.\",12 Main St,,,Springfield,IL,62701"));
+
+        // Bad files: a clear message, nothing added.
+        const QStringList badFiles = {writeFile("picture.csv", QByteArray("GIF89a\0\0\x01", 9)),
+                                      f.home.file("missing.csv")};
+        for (const QString& bad : badFiles) {
+            MessageService::clearShown();
+            FileDialogService::queueAnswer(bad);
+            f.w->miToImport->trigger();
+            QCOMPARE(shownTexts().size(), 1);
+            QVERIFY2(shownTexts().first().contains(bad), qPrintable(shownTexts().first()));
+        }
+        // An empty file: an empty grid, nothing added.
+        MessageService::clearShown();
+        FileDialogService::queueAnswer(writeFile("empty.csv", {}));
+        {
+            ModalDriver driver;
+            driver.on("TF_TextFiles", preview({}));
+            f.w->miToImport->trigger();
+        }
+        QCOMPARE(seen, QString("0 rows, header on"));
+        QCOMPARE(shownTexts(), QStringList{"0 addresses have been added to the database."});
+        QCOMPARE(f.listed().size(), 3);
+    }
+};
+
+QTEST_MAIN(TestAddressBookWindow)
 #include "test_addressbookwindow.moc"
