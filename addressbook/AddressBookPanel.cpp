@@ -17,7 +17,9 @@
 #include <QDropEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QMimeData>
@@ -78,6 +80,21 @@ private:
     static bool carriesAddresses(const QDropEvent* event)
     {
         return event->mimeData() && event->mimeData()->hasFormat(AddressListModel::kMimeType);
+    }
+};
+
+// The search box: taking the keyboard readies the list for the first keystroke.
+class SearchBox : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+    std::function<void()> focused;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QLineEdit::focusInEvent(event);
+        if (focused)
+            focused();
     }
 };
 
@@ -160,9 +177,21 @@ TAddressBookPanel::TAddressBookPanel(TF_Main* main, QWidget* parent) : QWidget(p
 
 void TAddressBookPanel::buildAddressSide(QWidget* side)
 {
+    // The tool bar keeps the side's whole height; the search box sits above the list.
     auto row = new QHBoxLayout(side);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(1);
+    auto column = new QVBoxLayout;
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(1);
+    auto searchBox = new SearchBox(side);
+    searchBox->focused = [this] { guarded([this] { addressModel_->prepareSearch(); }); };
+    editSearchAddress = searchBox;
+    editSearchAddress->setObjectName("editSearchAddress");
+    editSearchAddress->setPlaceholderText("Search");
+    editSearchAddress->setToolTip("Lists the addresses that hold every word typed, in any order; Esc clears");
+    editSearchAddress->setClearButtonEnabled(true);
+    column->addWidget(editSearchAddress);
     tbAddress = verticalToolBar(side, "tbAddress");
     tbtnNewAddress = toolButton(tbAddress, QStyle::SP_FileIcon, "tbtnNewAddress", "New Address");
     tbtnEditAddress = toolButton(tbAddress, QStyle::SP_FileDialogDetailedView, "tbtnEditAddress", "Edit Address");
@@ -184,7 +213,8 @@ void TAddressBookPanel::buildAddressSide(QWidget* side)
     lvAddress->setDefaultDropAction(Qt::CopyAction);
     lvAddress->setContextMenuPolicy(Qt::CustomContextMenu);
     lvAddress->setMinimumHeight(80);
-    row->addWidget(lvAddress, 1);
+    column->addWidget(lvAddress, 1);
+    row->addLayout(column, 1);
 
     popupAddress = new QMenu(this);
     popupAddress->setObjectName("popupAddress");
@@ -222,6 +252,17 @@ void TAddressBookPanel::buildAddressSide(QWidget* side)
             FindNextAddress();
     });
     onKey(lvAddress, QKeySequence(Qt::CTRL | Qt::Key_F), [this] { tbtnFindAddressClick(); });
+
+    connect(editSearchAddress, &QLineEdit::textChanged, this,
+            [this](const QString& text) { guarded([&] { editSearchAddressChange(text); }); });
+    // Esc clears a search; in an empty box it is the main window's Esc, as anywhere else.
+    escClearsSearch_ =
+        new QShortcut(QKeySequence(Qt::Key_Escape), editSearchAddress, nullptr, nullptr, Qt::WidgetShortcut);
+    escClearsSearch_->setEnabled(false);
+    connect(escClearsSearch_, &QShortcut::activated, editSearchAddress, &QLineEdit::clear);
+    connect(editSearchAddress, &QLineEdit::textChanged, escClearsSearch_,
+            [this](const QString& text) { escClearsSearch_->setEnabled(!text.isEmpty()); });
+    onKey(editSearchAddress, QKeySequence(Qt::Key_Down), [this] { lvAddress->setFocus(); });
 }
 
 void TAddressBookPanel::buildGroupSide(QWidget* side)
@@ -346,6 +387,11 @@ void TAddressBookPanel::LoadGroupTree()
 {
     // Read before anything is cleared, so that a table that cannot be read leaves the tree.
     const std::vector<GroupRow> rows = queries().groups();
+    // A search belongs to the database it was typed in.
+    if (dmDovraPro->adsqToAddress.folder() != loadedFolder_) {
+        loadedFolder_ = dmDovraPro->adsqToAddress.folder();
+        clearSearch();
+    }
     tvGroups->clear();
     items_.clear();
     groupTree_ = GroupTree::build(rows);
@@ -382,6 +428,45 @@ void TAddressBookPanel::FillAddressList(qint32 groupId)
     }
     // An empty list leaves no address selected: the rule clears the labels and Print.
     if (addressModel_->rowCount() > 0)
+        selectOnlyAddress(0);
+    else
+        lvAddressSelectItem();
+}
+
+void TAddressBookPanel::clearSearch()
+{
+    const QSignalBlocker quiet(editSearchAddress);
+    editSearchAddress->clear();
+    escClearsSearch_->setEnabled(false);
+    addressModel_->setSearchText(QString());
+}
+
+void TAddressBookPanel::hideEvent(QHideEvent* event)
+{
+    // Closing the database ends its search; the next open lists every address.
+    if (!event->spontaneous())
+        clearSearch();
+    QWidget::hideEvent(event);
+}
+
+void TAddressBookPanel::editSearchAddressChange(const QString& text)
+{
+    // The one address selected stays selected while the search still shows it, so that Esc
+    // after finding a client keeps that client; otherwise the first address shown is.
+    const std::vector<int> rows = selectedAddressRows();
+    const qint32 kept = rows.size() == 1 ? addressModel_->record(rows.front()).ID : -1;
+    {
+        const QSignalBlocker quiet(lvAddress->selectionModel());
+        if (!addressModel_->setSearchText(text))
+            return;
+    }
+    const int count = addressModel_->rowCount();
+    int row = 0;
+    while (row < count && addressModel_->record(row).ID != kept)
+        ++row;
+    if (row < count)
+        selectOnlyAddress(row);
+    else if (count > 0)
         selectOnlyAddress(0);
     else
         lvAddressSelectItem();
@@ -543,10 +628,10 @@ void TAddressBookPanel::FindNextAddress()
 {
     const std::vector<int> rows = selectedAddressRows();
     const int start = rows.empty() ? -1 : rows.front();
-    const auto& addresses = addressModel_->addresses();
     const QString wanted = rememberedSearchText;
-    const int found = findNextIndex(static_cast<int>(addresses.size()), start,
-                                    [&](int row) { return addressContains(addresses[row].address, wanted); });
+    const int found = findNextIndex(addressModel_->rowCount(), start, [&](int row) {
+        return addressContains(addressModel_->record(row).address, wanted);
+    });
     if (found >= 0)
         selectOnlyAddress(found);
     else

@@ -12,10 +12,12 @@
 class AddressListModel;
 class QAction;
 class QLabel;
+class QLineEdit;
 class QListView;
 class QMenu;
 class QMimeData;
 class QPushButton;
+class QShortcut;
 class QSplitter;
 class QToolBar;
 class QTreeWidget;
@@ -46,6 +48,8 @@ public:
 
     QLabel* labelDatabaseName = nullptr;
     QPushButton* btnCloseDB = nullptr;
+    // Narrows the list to the addresses that hold the typed words (within the group listed).
+    QLineEdit* editSearchAddress = nullptr;
     QToolBar* tbAddress = nullptr;
     QListView* lvAddress = nullptr;
     QSplitter* splitterDB = nullptr;
@@ -90,6 +94,7 @@ public slots:
     void FillAddressList(qint32 groupId);
     void FindNextAddress();
     void FindNextGroup();
+    void editSearchAddressChange(const QString& text);
 
     // The selection rule: the recipient box, Print and the address commands.
     void lvAddressSelectItem();
@@ -116,7 +121,11 @@ public slots:
     bool tvGroupsDragOver(const QPoint& pos, const QMimeData* mime) const;
     void tvGroupsDragDrop(const QPoint& pos, const QMimeData* mime);
 
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
+    void clearSearch();
     void buildAddressSide(QWidget* side);
     void buildGroupSide(QWidget* side);
     void AddGroupMenuItem(QMenu* menu, const GroupRow& group, void (TAddressBookPanel::*handler)(qint32));
@@ -135,4 +144,6 @@ private:
     GroupTree groupTree_;
     std::vector<QTreeWidgetItem*> items_; // the tree's items by node index
     qint32 listedGroupId_ = -1;
+    QShortcut* escClearsSearch_ = nullptr;
+    std::string loadedFolder_; // the database the tree was last loaded from
 };

@@ -7,13 +7,67 @@
 void AddressListModel::setAddresses(std::vector<TAddressRec> rows)
 {
     beginResetModel();
-    rows_ = std::move(rows);
+    listed_ = std::move(rows);
+    if (searching()) {
+        index_.build(listed_);
+        shown_ = index_.matching(words_);
+    } else {
+        index_.clear();
+    }
     endResetModel();
+}
+
+bool AddressListModel::setSearchText(const QString& text)
+{
+    searchText_ = text;
+    QStringList words = searchWords(text);
+    if (words == words_)
+        return false;
+    beginResetModel();
+    if (words.isEmpty()) {
+        shown_ = {};
+    } else if (!searching()) {
+        prepareSearch();
+        shown_ = index_.matching(words);
+    } else if (searchNarrows(words, words_)) {
+        shown_ = index_.matchingWithin(words, shown_);
+    } else {
+        shown_ = index_.matching(words);
+    }
+    words_ = std::move(words);
+    endResetModel();
+    return true;
+}
+
+std::vector<TAddressRec> AddressListModel::addresses() const
+{
+    if (!searching())
+        return listed_;
+    std::vector<TAddressRec> shown;
+    shown.reserve(shown_.size());
+    for (int i : shown_)
+        shown.push_back(listed_[i]);
+    return shown;
+}
+
+void AddressListModel::prepareSearch()
+{
+    if (!index_.built())
+        index_.build(listed_);
+}
+
+void AddressListModel::listedChanged()
+{
+    if (searching())
+        index_.build(listed_);
+    else
+        index_.clear();
 }
 
 void AddressListModel::updateAddress(int row, const TAddressLines& address)
 {
-    rows_.at(row).address = address;
+    listed_.at(listedAt(row)).address = address;
+    listedChanged();
     const QModelIndex i = index(row);
     emit dataChanged(i, i);
 }
@@ -22,30 +76,50 @@ void AddressListModel::removeAddressRows(std::vector<int> rows)
 {
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    std::vector<int> gone; // places in listed_, ascending
+    for (int row : rows)
+        gone.push_back(listedAt(row));
     beginResetModel();
+    if (searching()) {
+        // The rows shown that stay keep their places, moved up past the addresses gone.
+        std::vector<int> shown;
+        auto next = rows.begin();
+        for (int row = 0; row < static_cast<int>(shown_.size()); ++row) {
+            if (next != rows.end() && *next == row) {
+                ++next;
+                continue;
+            }
+            const int at = shown_[row];
+            shown.push_back(at - static_cast<int>(std::lower_bound(gone.begin(), gone.end(), at) - gone.begin()));
+        }
+        shown_ = std::move(shown);
+    }
     std::vector<TAddressRec> kept;
-    kept.reserve(rows_.size() - std::min(rows_.size(), rows.size()));
-    auto next = rows.begin();
-    for (int i = 0; i < static_cast<int>(rows_.size()); ++i) {
-        if (next != rows.end() && *next == i)
+    kept.reserve(listed_.size() - std::min(listed_.size(), gone.size()));
+    auto next = gone.begin();
+    for (int i = 0; i < static_cast<int>(listed_.size()); ++i) {
+        if (next != gone.end() && *next == i)
             ++next;
         else
-            kept.push_back(std::move(rows_[i]));
+            kept.push_back(std::move(listed_[i]));
     }
-    rows_ = std::move(kept);
+    listed_ = std::move(kept);
+    listedChanged();
     endResetModel();
 }
 
 int AddressListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    if (parent.isValid())
+        return 0;
+    return static_cast<int>(searching() ? shown_.size() : listed_.size());
 }
 
 QVariant AddressListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= static_cast<int>(rows_.size()))
+    if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const TAddressRec& rec = rows_[index.row()];
+    const TAddressRec& rec = record(index.row());
     switch (role) {
     case Qt::DisplayRole:
         return addressCaption(rec.address);
@@ -74,8 +148,8 @@ QMimeData* AddressListModel::mimeData(const QModelIndexList& indexes) const
 {
     QStringList ids;
     for (const QModelIndex& i : indexes)
-        if (i.isValid() && i.row() < static_cast<int>(rows_.size()))
-            ids << QString::number(rows_[i.row()].ID);
+        if (i.isValid() && i.row() < rowCount())
+            ids << QString::number(record(i.row()).ID);
     auto mime = new QMimeData;
     mime->setData(kMimeType, ids.join('\n').toUtf8());
     return mime;

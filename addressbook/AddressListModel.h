@@ -1,8 +1,15 @@
 // The address list's rows: one TAddressRec per row, in the order of the query (ascending
 // A_ID), captioned by the caption rule. Filled in one pass, so a database of a hundred
 // thousand addresses lists at once; the view asks only for the rows it shows.
+//
+// A search text narrows the rows to the addresses that hold its words (AddressSearch.h).
+// The rows shown are what every command of the list sees (rows, records, addresses()); the
+// other addresses read from the database wait behind them until the search is cleared. The
+// rows shown are kept as places among the addresses read, so that a search that keeps most
+// of a hundred thousand addresses copies none of them.
 #pragma once
 
+#include "addressbook/AddressSearch.h"
 #include "entry/TAddressRec.h"
 
 #include <QAbstractListModel>
@@ -17,10 +24,21 @@ public:
 
     using QAbstractListModel::QAbstractListModel;
 
-    // Replaces every row; the previous records are freed.
+    // Replaces every row; the previous records are freed. The search text stays and narrows
+    // the new rows.
     void setAddresses(std::vector<TAddressRec> rows);
-    const std::vector<TAddressRec>& addresses() const { return rows_; }
-    const TAddressRec& record(int row) const { return rows_.at(row); }
+    // Narrows the rows to the addresses that hold every word of text; an empty text shows
+    // them all again. False when the rows stay as they were (the same words).
+    bool setSearchText(const QString& text);
+    const QString& searchText() const { return searchText_; }
+    // Folds the addresses for a search ahead of its first keystroke (the search box took the
+    // keyboard); kept until the rows change.
+    void prepareSearch();
+    // A copy of the rows shown, in order.
+    std::vector<TAddressRec> addresses() const;
+    // Every address read, whether the search shows it or not.
+    int listedCount() const { return static_cast<int>(listed_.size()); }
+    const TAddressRec& record(int row) const { return listed_.at(listedAt(row)); }
     // Gives the row new fields; its key and place stay.
     void updateAddress(int row, const TAddressLines& address);
     // Removes the rows (any order) in one reset.
@@ -35,6 +53,15 @@ public:
     Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
 
 private:
-    std::vector<TAddressRec> rows_;
+    bool searching() const { return !words_.isEmpty(); }
+    int listedAt(int row) const { return searching() ? shown_.at(row) : row; }
+    // While searching, the addresses read are folded again after a change.
+    void listedChanged();
+
+    std::vector<TAddressRec> listed_; // every address read, in order
+    std::vector<int> shown_;          // while searching: the place in listed_ of each row shown
+    AddressSearchIndex index_;        // listed_ folded, while searching or prepared for it
+    QString searchText_;
+    QStringList words_;
     QIcon icon_;
 };

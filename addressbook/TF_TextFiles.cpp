@@ -1,11 +1,16 @@
 #include "addressbook/TF_TextFiles.h"
 
+#include "addressbook/AddressFileColumns.h"
 #include "addressbook/TextFiles.h"
 #include "app/BusyCursor.h"
 #include "app/ErrorBoundary.h"
 #include "app/Services.h"
 
 #include <QAbstractTableModel>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,7 +22,8 @@
 #include <unordered_map>
 
 // The grid's rows: the lines of the file, read from it as the grid shows them, then rows
-// added one by one; each with its check mark in column 0.
+// added one by one; each with its check mark in column 0. A file whose first line names its
+// columns shows the lines after it, their cells put into the fields by the mapping.
 class TextImportModel : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
@@ -25,8 +31,11 @@ public:
     std::shared_ptr<const AddressFileIndex> file;
     std::vector<TAddressLines> added;
     std::vector<char> checked;
+    std::optional<HeaderLine> header; // the file's first line, when it names the columns
+    bool headerUsed = false;
+    ColumnMapping mapping;
 
-    int fileRows() const { return file ? static_cast<int>(file->lineCount()) : 0; }
+    int fileRows() const { return file ? static_cast<int>(file->lineCount()) - (headerUsed ? 1 : 0) : 0; }
 
     void setFile(std::shared_ptr<const AddressFileIndex> index)
     {
@@ -34,8 +43,32 @@ public:
         file = std::move(index);
         added.clear();
         cache_.clear();
+        header.reset();
+        headerUsed = false;
+        if (file && file->lineCount() > 0)
+            header = detectHeaderLine(file->lineText(0));
+        if (header) {
+            headerUsed = true;
+            mapping = matchColumns(header->columns);
+        }
         checked.assign(fileRows(), 0);
         endResetModel();
+    }
+    // Reads the first line as data or as column names; every row is checked afterwards.
+    void useHeader(bool used)
+    {
+        beginResetModel();
+        headerUsed = used && header;
+        cache_.clear();
+        checked.assign(fileRows() + added.size(), 1);
+        endResetModel();
+    }
+    void setMapping(const ColumnMapping& columns)
+    {
+        mapping = columns;
+        cache_.clear();
+        if (rowCount() > 0)
+            emit dataChanged(index(0, 1), index(rowCount() - 1, 7), {Qt::DisplayRole});
     }
     void append(const TAddressLines& address)
     {
@@ -49,6 +82,8 @@ public:
     {
         if (row >= fileRows())
             return added.at(row - fileRows());
+        if (headerUsed)
+            return mapAddressCells(splitDelimitedLine(file->lineText(row + 1), header->delimiter), mapping);
         return file->address(row);
     }
     void changed(int first, int last) { emit dataChanged(index(first, 0), index(last, 0), {Qt::CheckStateRole}); }
@@ -164,6 +199,7 @@ TF_TextFiles::TF_TextFiles(engine::Query& query, const std::string& table, QWidg
     for (int c = 0; c < 8; ++c)
         sgAddress->setColumnWidth(c, widths[c]);
     sgAddress->installEventFilter(this);
+    buildColumnChoices(layout); // above the grid, which shows their outcome
     layout->addWidget(sgAddress, 1);
 
     auto row = new QHBoxLayout;
@@ -174,7 +210,11 @@ TF_TextFiles::TF_TextFiles(engine::Query& query, const std::string& table, QWidg
     btnAddtoDB = new QPushButton("Add to Database", this);
     btnAddtoDB->setObjectName("btnAddtoDB");
     row->addWidget(btnAddtoDB);
+    btnCancel = new QPushButton("Cancel", this);
+    btnCancel->setObjectName("btnCancel");
+    row->addWidget(btnCancel);
     layout->addLayout(row);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     connect(btnAddtoDB, &QPushButton::clicked, this, [this] { guarded([this] { btnAddtoDBClick(); }); });
     connect(sgAddress, &QAbstractItemView::pressed, this, [this](const QModelIndex& index) {
@@ -188,9 +228,79 @@ TF_TextFiles::TF_TextFiles(engine::Query& query, const std::string& table, QWidg
     resize(boxWidth + 8 + 5 * 120 + 40 + 80 + 40, 420);
 }
 
+namespace {
+const char* const kColumnChoiceNames[7] = {"cbColumnAddress1", "cbColumnAddress2", "cbColumnAddress3",
+                                           "cbColumnAddress4", "cbColumnCity",     "cbColumnState",
+                                           "cbColumnZip"};
+const char* const kFieldCaptions[7] = {"Address 1", "Address 2", "Address 3", "Address 4", "City", "State", "Zip"};
+} // namespace
+
+void TF_TextFiles::buildColumnChoices(QBoxLayout* layout)
+{
+    gbColumns = new QGroupBox("Columns of the file", this);
+    gbColumns->setObjectName("gbColumns");
+    auto grid = new QGridLayout(gbColumns);
+    cbHeaderLine = new QCheckBox("The first line names the columns (it is not added)", gbColumns);
+    cbHeaderLine->setObjectName("cbHeaderLine");
+    grid->addWidget(cbHeaderLine, 0, 0, 1, 7);
+    for (int field = 0; field < 7; ++field) {
+        auto caption = new QLabel(kFieldCaptions[field], gbColumns);
+        grid->addWidget(caption, 1, field);
+        cbColumn[field] = new QComboBox(gbColumns);
+        cbColumn[field]->setObjectName(kColumnChoiceNames[field]);
+        cbColumn[field]->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        cbColumn[field]->setMinimumContentsLength(8);
+        caption->setBuddy(cbColumn[field]);
+        grid->addWidget(cbColumn[field], 2, field);
+        connect(cbColumn[field], &QComboBox::currentIndexChanged, this, [this, field](int choice) {
+            if (choice < 0)
+                return;
+            ColumnMapping mapping = model_->mapping;
+            mapping.sources[field] = columnChoices_[field].at(choice);
+            model_->setMapping(mapping);
+        });
+    }
+    connect(cbHeaderLine, &QCheckBox::toggled, this, [this](bool on) {
+        model_->useHeader(on);
+        for (QComboBox* box : cbColumn)
+            box->setEnabled(on);
+        headerChecked_ = true;
+        sgAddress->horizontalHeader()->viewport()->update();
+    });
+    gbColumns->hide();
+    layout->addWidget(gbColumns);
+}
+
 void TF_TextFiles::setImportFile(std::shared_ptr<const AddressFileIndex> file)
 {
     model_->setFile(std::move(file));
+    gbColumns->setVisible(model_->header.has_value());
+    if (!model_->header)
+        return;
+    const QStringList& columns = model_->header->columns;
+    for (int field = 0; field < 7; ++field) {
+        const std::vector<int>& matched = model_->mapping.sources[field];
+        columnChoices_[field] = columnChoices(static_cast<int>(columns.size()), matched);
+        QComboBox* box = cbColumn[field];
+        const QSignalBlocker quiet(box);
+        box->clear();
+        for (const std::vector<int>& choice : columnChoices_[field])
+            box->addItem(columnChoiceCaption(columns, choice));
+        const auto at = std::find(columnChoices_[field].begin(), columnChoices_[field].end(), matched);
+        box->setCurrentIndex(static_cast<int>(at - columnChoices_[field].begin()));
+    }
+    const QSignalBlocker quiet(cbHeaderLine);
+    cbHeaderLine->setChecked(true);
+}
+
+ColumnMapping TF_TextFiles::columnMapping() const
+{
+    return model_->mapping;
+}
+
+bool TF_TextFiles::headerLineUsed() const
+{
+    return model_->headerUsed;
 }
 
 void TF_TextFiles::AddImportRow(const TAddressLines& address)

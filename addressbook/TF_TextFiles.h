@@ -1,14 +1,22 @@
 // The import preview: the lines of an address text file in a grid with check marks, and
-// "Add to Database", which adds the checked ones to the marked table.
+// "Add to Database", which adds the checked ones to the marked table. For a file whose first
+// line names its columns, the preview shows which column fills each field and lets the user
+// choose another.
 #pragma once
 
+#include "addressbook/AddressFileColumns.h"
 #include "entry/AddressLines.h"
 
 #include <QDialog>
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
 
+class QBoxLayout;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -35,10 +43,19 @@ public:
     bool rowChecked(int row) const;
     int rowCount() const; // data rows
     const std::string& table() const { return table_; }
+    // Whether the first line is read as column names, and which columns fill the fields.
+    bool headerLineUsed() const;
+    ColumnMapping columnMapping() const;
 
     QLabel* lblSelect = nullptr;
+    // Shown for a file whose first line names its columns: that line taken as names or as
+    // an address, and a choice of columns for each of the seven fields.
+    QGroupBox* gbColumns = nullptr;
+    QCheckBox* cbHeaderLine = nullptr;
+    std::array<QComboBox*, 7> cbColumn{};
     QTableView* sgAddress = nullptr;
     QPushButton* btnAddtoDB = nullptr;
+    QPushButton* btnCancel = nullptr;
     QLabel* lblTable = nullptr;
 
 public slots:
@@ -50,6 +67,8 @@ protected:
 
 private:
     void FormShow();
+    void buildColumnChoices(QBoxLayout* layout);
+    std::array<std::vector<std::vector<int>>, 7> columnChoices_; // what each field's list offers
     engine::Query& query_;
     std::string table_;
     TextImportModel* model_ = nullptr;

@@ -16,9 +16,6 @@
 
 namespace {
 
-// Address1-Address4, City, State, Zip.
-constexpr int kColumnWidths[7] = {50, 50, 50, 50, 35, 4, 10};
-
 constexpr qsizetype kFlushBytes = 1 << 20;
 
 bool isBlankOrTab(QChar c)
@@ -131,7 +128,7 @@ TAddressLines readAddressLine(const QString& line)
     TAddressLines address;
     int position = 1;
     for (int i = 0; i < 7; ++i)
-        addressField(address, i) = csvField(line, position).left(kColumnWidths[i]).toString();
+        addressField(address, i) = csvField(line, position).left(kAddressFieldWidths[i]).toString();
     return address;
 }
 

@@ -30,6 +30,9 @@ QString ReadCsvField(const QString& line, int& position);
 // The value in double quotes when it holds a comma, else unchanged.
 QString QuoteCsvField(const QString& value);
 
+// The widths of Address1-Address4, City, State and Zip: a value read is cut to them.
+inline constexpr int kAddressFieldWidths[7] = {50, 50, 50, 50, 35, 4, 10};
+
 // The seven fields of a line, each cut to its column's width.
 TAddressLines readAddressLine(const QString& line);
 // The written form of an address: each field trimmed and quoted as needed, joined by ","
@@ -71,11 +74,12 @@ public:
     // The fields of a line (0-based), read from the file. Throws std::runtime_error when
     // the file can no longer be read.
     TAddressLines address(qsizetype line) const;
+    // A line's text without its end, read from the file; throws as address does.
+    QString lineText(qsizetype line) const;
     // Throws std::runtime_error when the file was changed since it was read.
     void checkUnchanged() const;
 
 private:
-    QString lineText(qsizetype line) const;
     QString fileName_;
     std::unique_ptr<QIODevice> file_;
     std::vector<quint32> starts_; // where each line starts, then the end of the file

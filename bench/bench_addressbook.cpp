@@ -1,7 +1,9 @@
 // The address book at office scale: an address database of 100,000 addresses and 500
 // groups opened in the real main window, a Find that wraps past every address, a click on a
-// group of 10,000 members, and the memory it all takes; each time beside the sqlite3 tool
-// running the same queries on the same files.
+// group of 10,000 members, keystrokes in the search box above the list, and the memory it
+// all takes; each time beside the sqlite3 tool running the same queries on the same files.
+// The search is also timed as it would run through SQL (a LIKE per word on every line,
+// rows read back for the list), the way not taken.
 #include "addressbook/AddressBookPanel.h"
 #include "addressbook/AddressListModel.h"
 #include "app/Services.h"
@@ -15,6 +17,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QListView>
 #include <QTreeWidget>
 #include <QtTest>
 #include <algorithm>
@@ -76,8 +80,9 @@ void fill(const QString& folder, int addresses, int groups)
     createAddressDatabaseTables(folder);
     const std::string n = std::to_string(addresses);
     run(folder, "with recursive n(i) as (select 1 union all select i + 1 from n where i < " + n +
-                    ") insert into Address (Address1, Address2, Address3, City, State, Zip) "
+                    ") insert into Address (Address1, Address2, Address3, Address4, City, State, Zip) "
                     "select 'Customer ' || i, i || ' Main Street', 'Suite ' || (i % 300), "
+                    "case when i % 7 = 0 then 'Attn: José Núñez ' || (i % 50) else '' end, "
                     "'City ' || (i % 997), 'PA', printf('%05d', 10000 + i % 89999) from n");
     run(folder, "with recursive n(i) as (select 1 union all select i + 1 from n where i < " + std::to_string(groups) +
                     ") insert into Groups (Parent_ID, Group_Name) select case when i <= 50 then -1 else "
@@ -108,6 +113,71 @@ void report(const char* what, const std::vector<double>& ours, const std::vector
 {
     const double o = median(ours), t = median(tool);
     std::printf("%-34s %8.1f ms (goal %5.0f)   sqlite3 tool: %8.1f ms   ratio %.2f\n", what, o, goalMs, t, o / t);
+}
+
+// The search's words as SQL: each word somewhere in the seven lines. LIKE ignores the case of
+// ASCII letters only; accents would need a function of the program's own, which the sqlite3
+// tool does not have.
+std::string searchSql(const QStringList& words)
+{
+    std::string sql = "select * from Address";
+    for (int i = 0; i < words.size(); ++i)
+        sql += std::string(i ? " and " : " where ") +
+               "(Address1 || ' ' || Address2 || ' ' || Address3 || ' ' || Address4 || ' ' || City || ' ' || State || "
+               "' ' || Zip) like '%" +
+               words[i].toStdString() + "%'";
+    return sql + " order by A_ID";
+}
+
+// The rows of the search read through the program's engine, as a list filled by SQL would.
+std::vector<TAddressRec> searchBySql(const QString& folder, const QStringList& words)
+{
+    engine::Query q;
+    q.setFolder(folder.toStdString());
+    q.setSql(searchSql(words));
+    q.open();
+    std::vector<TAddressRec> rows;
+    for (; !q.eof(); q.next())
+        rows.push_back(addressRecOf(q));
+    return rows;
+}
+
+struct Keystrokes {
+    std::vector<double> each; // every keystroke of every round
+    std::vector<double> sql, tool;
+};
+
+// Types the text into the real search box key by key, each timed until the list is painted;
+// then Esc. Each prefix is also run as SQL through the engine and by the sqlite3 tool.
+void typeSearch(TAddressBookPanel& panel, const QString& folder, const QString& text, Keystrokes& k, bool sqlToo)
+{
+    QLineEdit* box = panel.editSearchAddress;
+    box->setFocus();
+    for (int i = 0; i < text.size(); ++i) {
+        auto start = Clock::now();
+        QTest::keyClick(box, text[i].toLatin1());
+        QApplication::processEvents();
+        panel.lvAddress->viewport()->repaint();
+        k.each.push_back(msSince(start));
+        if (std::getenv("BENCH_VERBOSE"))
+            std::fprintf(stderr, "%-16s %7.1f ms  %d shown\n", qPrintable(text.left(i + 1)), k.each.back(),
+                         panel.addressModel()->rowCount());
+        if (!sqlToo || text[i] == u' ')
+            continue;
+        const QStringList words = text.left(i + 1).split(u' ', Qt::SkipEmptyParts);
+        start = Clock::now();
+        const size_t n = searchBySql(folder, words).size();
+        k.sql.push_back(msSince(start));
+        if (static_cast<int>(n) != panel.addressModel()->rowCount())
+            std::fprintf(stderr, "\"%s\": SQL finds %zu, the list shows %d\n", qPrintable(text.left(i + 1)), n,
+                         panel.addressModel()->rowCount());
+        k.tool.push_back(toolMs(folder, searchSql(words) + ";"));
+    }
+    auto start = Clock::now();
+    QTest::keyClick(box, Qt::Key_Escape);
+    QApplication::processEvents();
+    panel.lvAddress->viewport()->repaint();
+    k.each.push_back(msSince(start));
 }
 
 } // namespace
@@ -169,11 +239,40 @@ int main(int argc, char** argv)
         clickTool.push_back(toolMs(folder, "select A.*  from Address A, Members M where M.G_ID = 1 and "
                                            "A.A_ID = M.A_ID order by A.A_ID;"));
     }
+
     const auto [peak, rss] = memoryMb();
+
+    // Keystrokes in the search box with every address listed: a name typed letter by letter
+    // (the first letters keep nearly every address), words in another order, a text that is
+    // nowhere, each ended by Esc. The box folds the addresses when it takes the keyboard.
+    w.CloseAddressDatabase();
+    w.settings.addressDB = folder;
+    w.OpenAddressDatabase();
+    QApplication::processEvents();
+    QApplication::setActiveWindow(&w);
+    auto start = Clock::now();
+    panel.editSearchAddress->setFocus();
+    QApplication::processEvents();
+    const double focusMs = msSince(start);
+    if (!panel.editSearchAddress->hasFocus())
+        std::fprintf(stderr, "the search box did not take the keyboard\n");
+    Keystrokes keys;
+    for (int r = 0; r < rounds; ++r) {
+        typeSearch(panel, folder, "customer 4242", keys, r == 0);
+        typeSearch(panel, folder, "suite 17 main 1", keys, r == 0);
+        typeSearch(panel, folder, "zzz", keys, r == 0);
+    }
+    const auto [searchPeak, searchRss] = memoryMb();
     std::printf("address database: %d addresses, %d groups, %d rounds (medians)\n", addresses, groups, rounds);
     report("open (list and tree shown)", open, openTool, 1000);
     report("Find wrapping past every address", find, findTool, 200);
     report("click a group of 10,000 members", click, clickTool, 300);
+    std::printf("%-34s %8.1f ms\n", "search box takes the keyboard", focusMs);
+    report("search keystroke (median)", keys.each, keys.tool, 100);
+    std::printf("%-34s %8.1f ms (goal %5.0f)   same search by SQL in the program: median %.1f ms, max %.1f ms\n",
+                "search keystroke (slowest)", *std::max_element(keys.each.begin(), keys.each.end()), 100.0,
+                median(keys.sql), *std::max_element(keys.sql.begin(), keys.sql.end()));
+    std::printf("memory after the search (and its SQL comparison): peak %.0f MB, now %.0f MB\n", searchPeak, searchRss);
     std::printf("memory: peak %.0f MB (goal 150), now %.0f MB; before the window: peak %.0f MB\n", peak, rss,
                 peakBefore);
     w.close();

@@ -3,6 +3,7 @@
 // Groups and Members, membership outcomes and the texts they are told with.
 #include "addressbook/AddressBook.h"
 #include "addressbook/AddressListModel.h"
+#include "addressbook/AddressSearch.h"
 #include "app/datamodule/Schemas.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
@@ -498,6 +499,75 @@ private slots:
         model.updateAddress(1, addressOf("", "", "Erie", "PA", "16501"));
         QCOMPARE(model.data(model.index(1)).toString(), QString("Erie PA 16501"));
         QCOMPARE(model.record(1).ID, 30);
+    }
+
+    void foldsForSearch_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("folded");
+        QTest::newRow("ascii") << "ACME Inc. 12 Main St"
+                               << "acme inc. 12 main st";
+        QTest::newRow("accents") << QString::fromUtf8("José GARCÍA, Zoë Ångström") << "jose garcia, zoe angstrom";
+        QTest::newRow("capital with accent") << QString::fromUtf8("ÉCOLE Über") << "ecole uber";
+        QTest::newRow("letters with their own mark")
+            << QString::fromUtf8("Søren Łukasz Straße Æbeltoft") << "soren lukasz strasse aebeltoft";
+        QTest::newRow("compatibility forms") << QString::fromUtf8("ﬁrst №5") << "first no5";
+        QTest::newRow("not latin") << QString::fromUtf8("Ωμέγα") << QString::fromUtf8("ωμεγα");
+    }
+    void foldsForSearch()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, folded);
+        QCOMPARE(foldForSearch(text), folded);
+    }
+
+    void searchWordsAndNarrowing()
+    {
+        QCOMPARE(searchWords(QString::fromUtf8("  Main  GARCÍA\tmain ma ")), (QStringList{"garcia", "main"}));
+        QCOMPARE(searchWords(u"   "), QStringList{});
+        QVERIFY(searchNarrows(searchWords(u"smith jo"), searchWords(u"smit")));
+        QVERIFY(searchNarrows(searchWords(u"erie smith"), searchWords(u"smith")));
+        QVERIFY(!searchNarrows(searchWords(u"smit"), searchWords(u"smith")));
+        QVERIFY(!searchNarrows(searchWords(u"smith"), searchWords(u"smith erie")));
+    }
+
+    // While a search narrows the model, edits and deletions reach the addresses behind it,
+    // and clearing the search shows every address as it now stands.
+    void listModelSearch()
+    {
+        AddressListModel model;
+        std::vector<TAddressRec> rows;
+        const QStringList names = {"Ann Smith", "Bob Jones", "Cy Smith", "Di Smithers", "Ed Brown", "Fay Smith"};
+        for (int i = 0; i < names.size(); ++i)
+            rows.push_back(TAddressRec{i + 1, addressOf(names[i], {}, "Erie", "PA", "16501")});
+        model.setAddresses(std::move(rows));
+        const auto ids = [&model] {
+            QList<int> shown;
+            for (const TAddressRec& rec : model.addresses())
+                shown << rec.ID;
+            return shown;
+        };
+        model.setSearchText("smith");
+        QCOMPARE(ids(), (QList<int>{1, 3, 4, 6}));
+        QCOMPARE(model.listedCount(), 6);
+        model.setSearchText("smith ");
+        QCOMPARE(ids(), (QList<int>{1, 3, 4, 6}));
+        model.removeAddressRows({2, 0}); // Di and Ann
+        QCOMPARE(ids(), (QList<int>{3, 6}));
+        model.updateAddress(1, addressOf("Fay Jones", {}, "Erie", "PA", "16501"));
+        QCOMPARE(model.record(1).ID, 6);
+        model.setSearchText("smith c"); // narrows what is shown
+        QCOMPARE(ids(), QList<int>{3});
+        model.setSearchText("jones"); // looks through every address again
+        QCOMPARE(ids(), (QList<int>{2, 6}));
+        model.setSearchText("");
+        QCOMPARE(ids(), (QList<int>{2, 3, 5, 6}));
+        QCOMPARE(model.data(model.index(3)).toString(), QString("Fay Jones"));
+        // New rows (another group) are narrowed by the search that stands.
+        model.setSearchText("brown");
+        std::vector<TAddressRec> group = {TAddressRec{7, addressOf("Gil Brown")}, TAddressRec{8, addressOf("Hal")}};
+        model.setAddresses(std::move(group));
+        QCOMPARE(ids(), QList<int>{7});
     }
 };
 

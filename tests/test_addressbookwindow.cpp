@@ -24,6 +24,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -36,6 +37,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTreeWidget>
 #include <QWindow>
 #include <QtTest>
@@ -281,6 +283,39 @@ QStringList labelPlaces(const QString& pdf, int page)
             places << (symbols.size() == 1 ? symbols[0].section(':', 1) : "?");
         }
     return places;
+}
+
+} // namespace
+
+namespace {
+
+// Types the text as a keyboard would: keyClicks for ASCII, and for a letter beyond it (which
+// keyClicks cannot send) a key event carrying the letter, as a keyboard layout sends it.
+void typeInto(QWidget* widget, const QString& text)
+{
+    for (QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClicks(widget, QString(c));
+        else
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key(c.toUpper().unicode()), QString(c), Qt::NoModifier);
+    }
+}
+
+// A database for the search: names, companies and streets, some with accents.
+QString searchDatabase(Fixture& f)
+{
+    const QString db = f.makeDatabase("Search");
+    const char* rows[] = {
+        "'José García', 'Acme Supply', '12 Main St', 'Erie', 'PA', '16501'",
+        "'Ann Smith', '', '40 Oak Ave', 'Dover', 'DE', '19901'",
+        "'Bob Jones', 'Smith & Sons', '7 Elm St', 'Erie', 'PA', '16505'",
+        "'Zoë Ångström', 'Nordic Imports', '9 Pier St', 'Duluth', 'MN', '55802'",
+        "'Cy Smithers', '', '3 Main St', 'Dover', 'DE', '19904'",
+    };
+    for (const char* row : rows)
+        Fixture::run(db, std::string("insert into Address (Address1, Address2, Address3, City, State, Zip) values(") +
+                             row + ")");
+    return db;
 }
 
 } // namespace
@@ -1259,6 +1294,212 @@ private slots:
     }
 
     // ---- text files ----------------------------------------------------------------------------
+
+    // The search box above the list, typed into as a user types: every word somewhere in the
+    // address's lines, in any order, letter case and accents aside, within the group listed.
+    void searchAsYouType_data()
+    {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("shown");
+        const QString jose = QString::fromUtf8("José García");
+        const QString zoe = QString::fromUtf8("Zoë Ångström");
+        QTest::newRow("one word, any case") << "All"
+                                            << "SMITH" << QStringList{"Ann Smith", "Bob Jones", "Cy Smithers"};
+        QTest::newRow("words in any order, across lines") << "All"
+                                                          << "main erie" << QStringList{jose};
+        QTest::newRow("accents stored, typed plain") << "All"
+                                                     << "garcia JOSE" << QStringList{jose};
+        QTest::newRow("accents typed, stored plain")
+            << "All" << QString::fromUtf8("smíth ÄNN") << QStringList{"Ann Smith"};
+        QTest::newRow("letters with rings and dots") << "All"
+                                                     << "angstrom zoe" << QStringList{zoe};
+        QTest::newRow("state and ZIP") << "All"
+                                       << "pa 1650" << QStringList{jose, "Bob Jones"};
+        QTest::newRow("within a group") << "Clients"
+                                        << "smith" << QStringList{"Ann Smith"};
+        QTest::newRow("within a group, not there") << "Clients"
+                                                   << "jones" << QStringList{};
+        QTest::newRow("blanks keep every address") << "Clients"
+                                                   << "   " << QStringList{jose, "Ann Smith", zoe};
+    }
+    void searchAsYouType()
+    {
+        QFETCH(QString, group);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, shown);
+        Fixture f;
+        QVERIFY(f.started());
+        const QString db = searchDatabase(f);
+        f.open(db);
+        f.newGroup("Clients");
+        Fixture::run(db, "insert into Members (A_ID, G_ID) select A_ID, 1 from Address where A_ID in (1, 2, 4)");
+        f.clickNode(group);
+        const QStringList inGroup = f.listed();
+
+        auto box = f.w->findChild<QLineEdit*>("editSearchAddress");
+        QVERIFY(box && box->isVisible());
+        Fixture::pressKey(box, Qt::Key_End); // the box has the keyboard
+        typeInto(box, typed);
+        QCOMPARE(f.listed(), shown);
+        // The first address shown is the recipient; none shown leaves no recipient and no Print.
+        QCOMPARE(f.selectedNames(), shown.mid(0, 1));
+        QCOMPARE(f.recipientLabels().first(), shown.value(0));
+        QCOMPARE(f.w->btnPrint->isEnabled(), !shown.isEmpty());
+
+        // Esc clears the search and lists the group again; the address found stays selected.
+        Fixture::pressKey(box, Qt::Key_Escape);
+        QCOMPARE(box->text(), QString());
+        QCOMPARE(f.listed(), inGroup);
+        QCOMPARE(f.selectedNames(), shown.isEmpty() ? inGroup.mid(0, 1) : shown.mid(0, 1));
+        QVERIFY(f.w->isVisible());
+        // In the empty box Esc is the main window's: the program ends.
+        Fixture::pressKey(box, Qt::Key_Escape);
+        QTRY_VERIFY(!f.w->isVisible());
+    }
+
+    // A search stands while another group is clicked and addresses are deleted, and ends when
+    // the database is closed.
+    void searchFollowsTheList()
+    {
+        Fixture f;
+        QVERIFY(f.started());
+        const QString db = searchDatabase(f);
+        f.open(db);
+        f.newGroup("Clients");
+        Fixture::run(db, "insert into Members (A_ID, G_ID) select A_ID, 1 from Address where A_ID in (1, 2, 4)");
+        auto box = f.panel->editSearchAddress;
+        Fixture::pressKey(box, Qt::Key_End);
+        QTest::keyClicks(box, "smith");
+        f.clickNode("Clients");
+        QCOMPARE(f.listed(), QStringList{"Ann Smith"});
+        f.clickNode("All");
+        QCOMPARE(f.listed(), (QStringList{"Ann Smith", "Bob Jones", "Cy Smithers"}));
+        f.clickAddress(1);
+        MessageService::queueAnswer(QMessageBox::Yes);
+        f.panel->tbtnDeleteAddressClick();
+        QCOMPARE(f.listed(), (QStringList{"Ann Smith", "Cy Smithers"}));
+        QCOMPARE(Fixture::column(db, "select count(*) from Address"), QStringList{"4"});
+        f.w->CloseAddressDatabase();
+        QCOMPARE(box->text(), QString());
+        f.open(db);
+        QCOMPARE(f.listed().size(), 4);
+    }
+
+    // Files whose first line names the columns, imported through the real preview: the
+    // columns matched from the names, the header line not added; a file without one keeps
+    // the seven fields.
+    void importsSpreadsheetLayouts_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("columns"); // each field's choice as shown, "-" when the box is hidden
+        QTest::addColumn<QStringList>("added");   // Address1|...|Zip per address
+        QTest::newRow("LibreOffice CSV export")
+            << QByteArray("Name,Company,Street,City,State,Zip Code\n"
+                          "Ann Smith,\"Smith, Jones & Co\",12 Main St,Erie,PA,16501\n"
+                          "Bob Roe,,\"4 \"\"B\"\" St\",Dover,DE,1990\n")
+            << QStringList{"Name", "Company", "Street", "(none)", "City", "State", "Zip Code"}
+            << QStringList{"Ann Smith|Smith, Jones & Co|12 Main St||Erie|PA|16501",
+                           "Bob Roe||4 \"B\" St||Dover|DE|01990"};
+        QTest::newRow("tab-separated, first and last names")
+            << QByteArray("First Name\tLast Name\tAddress\tAddress 2\tCity\tST\tZIP\tPhone\r\n"
+                          "Cy\tBrown\t9 Elm Rd\tApt 4\tYork\tPA\t17401\t555-0101\r\n")
+            << QStringList{"First Name + Last Name", "Address", "Address 2", "(none)", "City", "ST", "ZIP"}
+            << QStringList{"Cy Brown|9 Elm Rd|Apt 4||York|PA|17401"};
+        QTest::newRow("another order, extra columns, semicolons")
+            << QByteArray("\xEF\xBB\xBFzip code;E-mail;city;state;Street Address;Contact Name;Notes\n"
+                          "43612;d@x.com;Toledo;OH;2250 Industrial Pkwy;Di Ulrich;call first\n")
+            << QStringList{"Contact Name", "Street Address", "(none)", "(none)", "city", "state", "zip code"}
+            << QStringList{"Di Ulrich|2250 Industrial Pkwy|||Toledo|OH|43612"};
+        QTest::newRow("no header: the seven fields")
+            << QByteArray("Ed Fox,Fox Pub,302 Queen St,Rear,Alexandria,VA,22314\n") << QStringList{"-"}
+            << QStringList{"Ed Fox|Fox Pub|302 Queen St|Rear|Alexandria|VA|22314"};
+    }
+    void importsSpreadsheetLayouts()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, columns);
+        QFETCH(QStringList, added);
+        Fixture f;
+        FileDialogService::setScripted(true);
+        QVERIFY(f.started());
+        const QString db = f.makeDatabase("Clients", {"Old"});
+        f.open(db);
+        QFile sheet(f.home.file("sheet.csv"));
+        QVERIFY(sheet.open(QIODevice::WriteOnly));
+        sheet.write(file);
+        sheet.close();
+        QStringList seen;
+        FileDialogService::queueAnswer(sheet.fileName());
+        {
+            ModalDriver driver;
+            driver.on("TF_TextFiles", [&](QWidget* w) {
+                auto d = static_cast<TF_TextFiles*>(w);
+                auto box = d->findChild<QGroupBox*>("gbColumns");
+                if (!box->isVisible())
+                    seen << "-";
+                else
+                    for (const char* name : {"cbColumnAddress1", "cbColumnAddress2", "cbColumnAddress3",
+                                             "cbColumnAddress4", "cbColumnCity", "cbColumnState", "cbColumnZip"})
+                        seen << d->findChild<QComboBox*>(name)->currentText();
+                QCOMPARE(d->rowCount(), added.size());
+                clickButton(d, "btnAddtoDB");
+            });
+            f.w->miToImport->trigger();
+        }
+        QCOMPARE(seen, columns);
+        QCOMPARE(Fixture::column(db, "select Address1 || '|' || Address2 || '|' || Address3 || '|' || Address4 || "
+                                     "'|' || City || '|' || State || '|' || Zip from Address where A_ID > 1"),
+                 added);
+    }
+
+    // The mapping is the user's to change, the header line can be taken as an address after
+    // all, and Cancel adds nothing.
+    void importPreviewChoicesAndCancel()
+    {
+        Fixture f;
+        FileDialogService::setScripted(true);
+        QVERIFY(f.started());
+        const QString db = f.makeDatabase("Clients", {"Old"});
+        f.open(db);
+        QFile sheet(f.home.file("sheet.csv"));
+        QVERIFY(sheet.open(QIODevice::WriteOnly));
+        sheet.write("Name,Company,Street,City,State,Zip\nAnn,Acme,1 Main St,Erie,PA,16501\n");
+        sheet.close();
+        const auto importSheet = [&](const std::function<void(TF_TextFiles*)>& use) {
+            FileDialogService::queueAnswer(sheet.fileName());
+            ModalDriver driver;
+            driver.on("TF_TextFiles", [&](QWidget* w) { use(static_cast<TF_TextFiles*>(w)); });
+            f.w->miToImport->trigger();
+        };
+        importSheet([](TF_TextFiles* d) { clickButton(d, "btnCancel"); });
+        QCOMPARE(Fixture::column(db, "select count(*) from Address"), QStringList{"1"});
+        QCOMPARE(f.listed(), QStringList{"Old"});
+
+        // Company chosen for the first line, nothing for the second.
+        importSheet([](TF_TextFiles* d) {
+            auto first = d->findChild<QComboBox*>("cbColumnAddress1");
+            first->setCurrentIndex(first->findText("Company"));
+            auto second = d->findChild<QComboBox*>("cbColumnAddress2");
+            second->setCurrentIndex(second->findText("(none)"));
+            QCOMPARE(d->sgAddress->model()->index(0, 1).data().toString(), QString("Acme"));
+            clickButton(d, "btnAddtoDB");
+        });
+        QCOMPARE(
+            Fixture::column(db, "select Address1 || '|' || Address2 || '|' || Address3 from Address where A_ID = 2"),
+            QStringList{"Acme||1 Main St"});
+
+        // The first line taken as an address: both lines in the seven fields.
+        importSheet([](TF_TextFiles* d) {
+            QTest::mouseClick(d->findChild<QCheckBox*>("cbHeaderLine"), Qt::LeftButton, {}, QPoint(5, 5));
+            QVERIFY(!d->headerLineUsed());
+            QCOMPARE(d->rowCount(), 2);
+            QVERIFY(d->headerChecked() && d->rowChecked(1) && d->rowChecked(2));
+            clickButton(d, "btnAddtoDB");
+        });
+        QCOMPARE(Fixture::column(db, "select Address1 from Address where A_ID > 2 order by A_ID"),
+                 (QStringList{"Name", "Ann"}));
+    }
 
     void importsAndExportsAddressFiles()
     {

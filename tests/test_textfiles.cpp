@@ -2,6 +2,7 @@
 // files, export names, appending, a full disk, and the labelled log export, on real tables
 // in a temporary program folder.
 #include "addressbook/AddressBook.h"
+#include "addressbook/AddressFileColumns.h"
 #include "addressbook/TextFiles.h"
 #include "app/Services.h"
 #include "app/datamodule/Schemas.h"
@@ -91,6 +92,75 @@ private slots:
         QFETCH(QString, line);
         QFETCH(QString, fields);
         QCOMPARE(fieldsOf(readAddressLine(line)), fields);
+    }
+
+    // A first line is a header when two of its cells at least are known column names and no
+    // other cell holds a digit; the delimiter is the one that makes the most names.
+    void detectsHeaderLines_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("found"); // delimiter as text and the mapping, or "none"
+        QTest::newRow("LibreOffice CSV") << "Name,Company,Street,City,State,Zip Code"
+                                         << ", 0|1|2||3|4|5";
+        QTest::newRow("quoted names") << "\"Name\",\"Address\",\"City\",\"State\",\"ZIP\""
+                                      << ", 0|1|||2|3|4";
+        QTest::newRow("tabs, first and last name") << "First Name\tLast Name\tAddress\tAddress 2\tCity\tST\tZIP\tPhone"
+                                                   << "tab 0+1|2|3||4|5|6";
+        QTest::newRow("semicolons, mixed order") << "zip code;E-mail;city;state;Street Address;Contact Name"
+                                                 << "; 5|4|||2|3|0";
+        QTest::newRow("the program's own seven fields") << "Address 1,Address 2,Address 3,Address 4,City,State,Zip"
+                                                        << ", 0|1|2|3|4|5|6";
+        QTest::newRow("postal code and province") << "Organization,Mailing Address,Town,Province,Postal Code"
+                                                  << ", 0|1|||2|3|4";
+        QTest::newRow("an address line") << "Ann Smith,12 Main St,,,Erie,PA,16501"
+                                         << "none";
+        QTest::newRow("data that looks like names") << "City Hall,,,,City,State,16501"
+                                                    << "none";
+        QTest::newRow("one known name") << "Name,Notes"
+                                        << "none";
+        QTest::newRow("empty") << ""
+                               << "none";
+    }
+    void detectsHeaderLines()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, found);
+        const std::optional<HeaderLine> header = detectHeaderLine(line);
+        QString seen = "none";
+        if (header) {
+            const ColumnMapping mapping = matchColumns(header->columns);
+            QStringList fields;
+            for (const std::vector<int>& sources : mapping.sources) {
+                QStringList columns;
+                for (int c : sources)
+                    columns << QString::number(c);
+                fields << columns.join('+');
+            }
+            seen = (header->delimiter == u'\t' ? QString("tab") : QString(header->delimiter)) + ' ' + fields.join('|');
+        }
+        QCOMPARE(seen, found);
+    }
+
+    void splitsSpreadsheetLines_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("delimiter");
+        QTest::addColumn<QStringList>("cells");
+        QTest::newRow("plain") << " a , b ,,c"
+                               << "," << QStringList{"a", "b", "", "c"};
+        QTest::newRow("quoted delimiter and quotes") << "\"Smith, Jones\",\"4 \"\"B\"\" St\",x"
+                                                     << "," << QStringList{"Smith, Jones", "4 \"B\" St", "x"};
+        QTest::newRow("tabs keep commas") << "Acme, Inc.\t12 Main\t"
+                                          << "\t" << QStringList{"Acme, Inc.", "12 Main", ""};
+        QTest::newRow("quote inside a cell") << "5\" pipe,x"
+                                             << "," << QStringList{"5\" pipe", "x"};
+    }
+    void splitsSpreadsheetLines()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, delimiter);
+        QFETCH(QStringList, cells);
+        QCOMPARE(splitDelimitedLine(line, delimiter.at(0)), cells);
     }
 
     void readCsvFieldMovesThePosition()
