@@ -161,6 +161,9 @@ PGconn* connect(const std::string& location)
         PQfinish(conn);
         throw EngineError("The database server " + describeServer(location) + " cannot be reached: " + message);
     }
+    // The server's notices ("... already exists, skipping") are no business of the user's.
+    PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr);
     return conn;
 }
 
