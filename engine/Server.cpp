@@ -172,6 +172,11 @@ PGconn* connect(const std::string& location)
 PGconn* serverConnection(const std::string& location)
 {
     auto& kept = t_servers.byLocation[location];
+    // A server that restarted or shut down since the last use has told its idle clients so:
+    // reading that notice marks the connection lost, and a new one is made at once.
+    // (The first read takes the server's last message, the second finds the connection closed.)
+    if (kept.conn && PQtransactionStatus(kept.conn) == PQTRANS_IDLE && PQconsumeInput(kept.conn))
+        PQconsumeInput(kept.conn);
     if (kept.conn && PQstatus(kept.conn) != CONNECTION_OK) {
         PQfinish(kept.conn);
         kept.conn = nullptr;
