@@ -137,7 +137,7 @@ private slots:
     // once, none lost, and the counter past them all.
     void concurrentWorkstationsNeverShareANumber()
     {
-        constexpr int workstations = 8, takes = 250;
+        constexpr int workstations = 8, takes = 500;
         const std::string where = readyDatabase("0000001");
         std::atomic<int> failures{0};
         std::string firstFailure;
