@@ -91,6 +91,17 @@ PgCluster::PgCluster(bool durable) : durable_(durable)
     run(binDir_ + "/initdb", {"-D", dataDir_, "-U", "postgres", "-A", "trust", "-E", "UTF8", "--locale=C.UTF-8"}, true);
     port_ = freePort();
     start();
+    // A test that dies without its destructor (a crash, an abort) would leave the server
+    // running: a watchdog stops it once this process is gone.
+    const QString watchdog =
+        QString("while [ -d /proc/%1 ] && [ -f '%2/postmaster.pid' ]; do sleep 1; done; "
+                "[ -f '%2/postmaster.pid' ] && { '%3/pg_ctl' -D '%2' -m immediate stop >/dev/null 2>&1; rm -rf '%4'; }")
+            .arg(::getpid())
+            .arg(dataDir_, binDir_, dir_.path());
+    if (isRoot())
+        QProcess::startDetached("runuser", {"-u", "postgres", "--", "sh", "-c", watchdog});
+    else
+        QProcess::startDetached("sh", {"-c", watchdog});
 }
 
 PgCluster::~PgCluster()
