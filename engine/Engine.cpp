@@ -1,4 +1,6 @@
 #include "engine/Engine.h"
+#include "engine/Pg.h"
+#include "engine/Server.h"
 #include "engine/Sqlite.h"
 
 #include <sys/stat.h>
@@ -208,6 +210,8 @@ std::string tableFile(const std::string& folder, const std::string& table)
 
 bool tableExists(const std::string& folder, const std::string& table)
 {
+    if (isServerLocation(folder))
+        return detail::checkServerTable(folder, table).state == TableFileState::Present;
     return detail::fileExists(tableFile(folder, table));
 }
 
@@ -297,6 +301,8 @@ void placeTableFile(const std::string& built, const std::string& path, bool repl
 void createTable(const std::string& folder, const std::string& table, std::string_view definition,
                  const std::vector<IndexDef>& indexes, const std::vector<std::string>& seedSql)
 {
+    if (isServerLocation(folder))
+        return detail::createServerTable(folder, table, definition, indexes, seedSql);
     const auto fields = parseDefinition(definition);
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
@@ -407,6 +413,8 @@ bool writableHere(const std::string& path)
 
 TableCheck checkTableFile(const std::string& folder, const std::string& table, bool checkPages)
 {
+    if (isServerLocation(folder))
+        return detail::checkServerTable(folder, table); // the server keeps its own pages sound
     const std::string path = detail::findTableFile(folder, table);
     if (path.empty())
         return {TableFileState::Missing, {}};
@@ -483,6 +491,8 @@ TableFileState tableFileState(const std::string& folder, const std::string& tabl
 RowScan scanTableRows(const std::string& folder, const std::string& table, std::int64_t from, int rows)
 {
     RowScan scan;
+    if (isServerLocation(folder))
+        return {0, detail::checkServerTable(folder, table)};
     const std::string path = detail::findTableFile(folder, table);
     if (path.empty())
         return {0, {TableFileState::Missing, {}}};
@@ -529,7 +539,7 @@ RowScan scanTableRows(const std::string& folder, const std::string& table, std::
 void requireSound(const std::string& folder, const std::string& table)
 {
     // Nearly always no table is remembered damaged: then no file is looked at.
-    if (!anyRememberedDamaged())
+    if (!anyRememberedDamaged() || isServerLocation(folder))
         return;
     const std::string path = detail::findTableFile(folder, table);
     if (path.empty() || !rememberedDamaged(path))
@@ -543,6 +553,8 @@ void requireSound(const std::string& folder, const std::string& table)
 void sweepUnfinishedTables(const std::string& folder)
 {
     // Making a table takes moments; a file this old was left by a program that stopped.
+    if (isServerLocation(folder))
+        return;
     const auto oldEnough = fs::file_time_type::clock::now() - std::chrono::minutes(10);
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -577,11 +589,15 @@ void runOnTable(const std::string& folder, const std::string& table, const std::
 
 void addIndex(const std::string& folder, const std::string& table, const IndexDef& index)
 {
+    if (isServerLocation(folder))
+        return detail::addServerIndex(folder, table, index);
     runOnTable(folder, table, indexSql(table, index));
 }
 
 bool hasIndex(const std::string& folder, const std::string& table, const std::string& indexName)
 {
+    if (isServerLocation(folder))
+        return detail::hasServerIndex(folder, table, indexName);
     const std::string path = detail::findTableFile(folder, table);
     if (path.empty())
         return false;

@@ -1,8 +1,12 @@
 #include "engine/MultiTableWrite.h"
 #include "engine/ConnectionPool.h"
+#include "engine/Dialect.h"
+#include "engine/Pg.h"
+#include "engine/Server.h"
 #include "engine/Sqlite.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
 
@@ -14,6 +18,16 @@ MultiTableWrite::MultiTableWrite(const std::vector<TableRef>& tables)
 {
     if (tables.empty())
         throw EngineError("No table to write");
+    if (isServerLocation(tables.front().folder)) {
+        for (const TableRef& t : tables)
+            if (t.folder != tables.front().folder)
+                throw EngineError("The tables of one write must all be on the same database server");
+        server_ = tables.front().folder;
+        context_ = describeServer(server_);
+        serverExec(server_, "BEGIN");
+        serverOpen_ = true;
+        return;
+    }
     std::vector<std::string> paths;
     for (const TableRef& t : tables) {
         std::string path = findTableFile(t.folder, t.table);
@@ -57,6 +71,15 @@ MultiTableWrite::MultiTableWrite(const std::vector<TableRef>& tables)
 
 MultiTableWrite::~MultiTableWrite()
 {
+    if (!server_.empty()) {
+        if (serverOpen_)
+            try {
+                PQclear(PQexec(serverConnection(server_), "ROLLBACK"));
+            } catch (const EngineError&) {
+                // The server is gone, and the transaction with it.
+            }
+        return;
+    }
     if (db_ && !sqlite3_get_autocommit(db_))
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     Connection connection{db_, std::move(statements_), {}};
@@ -71,6 +94,11 @@ MultiTableWrite::~MultiTableWrite()
 
 int MultiTableWrite::run(const std::string& sql, const std::vector<Value>& values)
 {
+    if (!server_.empty()) {
+        PgResult result = serverExec(server_, dialect::serverSql(sql), values);
+        const char* affected = PQcmdTuples(result.get());
+        return affected && *affected ? std::atoi(affected) : 0;
+    }
     // Statements with values to bind come again with other values and are kept with the
     // connection; one without spells its values out and is used once.
     const bool keep = !values.empty();
@@ -95,6 +123,12 @@ int MultiTableWrite::run(const std::string& sql, const std::vector<Value>& value
 
 std::optional<Value> MultiTableWrite::firstValue(const std::string& sql, const std::vector<Value>& values)
 {
+    if (!server_.empty()) {
+        PgResult result = serverExec(server_, dialect::serverSql(sql), values);
+        if (PQresultStatus(result.get()) != PGRES_TUPLES_OK || PQntuples(result.get()) == 0)
+            return std::nullopt;
+        return serverValue(result.get(), 0, 0);
+    }
     sqlite3_stmt* stmt = keptStatement(db_, statements_, sql, context_);
     for (size_t i = 0; i < values.size(); ++i)
         bindValue(stmt, int(i) + 1, values[i]);
@@ -109,18 +143,57 @@ std::optional<Value> MultiTableWrite::firstValue(const std::string& sql, const s
     return value;
 }
 
+std::optional<std::vector<Value>> MultiTableWrite::firstRow(const std::string& sql, const std::vector<Value>& values)
+{
+    std::optional<std::vector<Value>> row;
+    if (!server_.empty()) {
+        PgResult result = serverExec(server_, dialect::serverSql(sql), values);
+        if (PQresultStatus(result.get()) == PGRES_TUPLES_OK && PQntuples(result.get()) > 0) {
+            row.emplace();
+            for (int i = 0, n = PQnfields(result.get()); i < n; ++i)
+                row->push_back(serverValue(result.get(), 0, i));
+        }
+        return row;
+    }
+    sqlite3_stmt* stmt = keptStatement(db_, statements_, sql, context_);
+    for (size_t i = 0; i < values.size(); ++i)
+        bindValue(stmt, int(i) + 1, values[i]);
+    const int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW) {
+        row.emplace();
+        for (int i = 0, n = sqlite3_column_count(stmt); i < n; ++i)
+            row->push_back(columnValue(stmt, i));
+    }
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+        fail(db_, context_);
+    return row;
+}
+
 std::int64_t MultiTableWrite::lastInsertId() const
 {
+    if (!server_.empty()) {
+        PgResult result = serverExec(server_, "SELECT lastval()");
+        return std::strtoll(PQgetvalue(result.get(), 0, 0), nullptr, 10);
+    }
     return sqlite3_last_insert_rowid(db_);
 }
 
 void MultiTableWrite::commit()
 {
+    if (!server_.empty()) {
+        serverOpen_ = false; // a failed commit ends the transaction too
+        serverCommit(server_);
+        return;
+    }
     exec(db_, "COMMIT", context_);
 }
 
 void requireWritable(const std::string& folder, const std::string& table)
 {
+    if (isServerLocation(folder))
+        return; // the server refuses a write this user may not make, when it is made
     const std::string path = findTableFile(folder, table);
     if (path.empty())
         throw EngineError("The table " + tableFile(folder, table) + " does not exist");

@@ -18,6 +18,8 @@ namespace engine {
 // The table files are named by folder and table; statements name the tables as usual. The
 // write holds every file's reserved lock from the start, waiting for other workstations
 // as long as the engine's wait allows. What is not committed is rolled back.
+// Tables on a server (all on one, see Server.h) are written in one transaction of the
+// server; there rows are locked as statements reach them ("SELECT ... FOR UPDATE").
 class MultiTableWrite {
 public:
     struct TableRef {
@@ -33,6 +35,8 @@ public:
     int run(const std::string& sql, const std::vector<Value>& values = {});
     // Runs a select with the values bound in order; the first column of its first row, if any.
     std::optional<Value> firstValue(const std::string& sql, const std::vector<Value>& values = {});
+    // The first row of a select, if any, every column.
+    std::optional<std::vector<Value>> firstRow(const std::string& sql, const std::vector<Value>& values = {});
     std::int64_t lastInsertId() const;
     void commit();
 
@@ -44,6 +48,8 @@ private:
     std::string keptPath_;
     std::map<std::string, sqlite3_stmt*> statements_;
     std::string context_; // the files, for messages
+    std::string server_;  // the server location, when the tables are there
+    bool serverOpen_ = false; // a server transaction begun and not yet ended
 };
 
 // Throws EngineError with the cause when the table file cannot be written by this user: it

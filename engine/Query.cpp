@@ -1,4 +1,5 @@
 #include "engine/Query.h"
+#include "engine/Server.h"
 #include "engine/Sqlite.h"
 
 #include <cctype>
@@ -19,6 +20,9 @@ bool blank(const char* s)
 }
 
 } // namespace
+
+// See ServerQuery.cpp.
+void closeServerRows(pg_result*& rows);
 
 Query::Query() = default;
 
@@ -61,6 +65,7 @@ void Query::connect()
 
 void Query::close()
 {
+    closeServerRows(serverRows_);
     sqlite3_finalize(stmt_);
     stmt_ = nullptr;
     eof_ = true;
@@ -176,6 +181,8 @@ void Query::step()
 void Query::open()
 {
     close();
+    if (onServer())
+        return serverOpen();
     connect();
     dropStaleFiles();
     const char* tail = nullptr;
@@ -212,6 +219,8 @@ void Query::open()
 int Query::execSql()
 {
     close();
+    if (onServer())
+        return serverExecSql();
     connect();
     dropStaleFiles();
     int changes = 0;
@@ -246,6 +255,8 @@ int Query::execSql()
 int Query::execEach(size_t rows, const std::function<void(size_t row, std::vector<Value>& values)>& valuesOf)
 {
     close();
+    if (onServer())
+        return serverExecEach(rows, valuesOf);
     connect();
     dropStaleFiles();
     const char* tail = nullptr;
@@ -281,6 +292,10 @@ int Query::execEach(size_t rows, const std::function<void(size_t row, std::vecto
 
 void Query::first()
 {
+    if (serverRows_) {
+        serverRow_ = 0;
+        return serverLoadRow();
+    }
     if (!stmt_)
         throw EngineError("The query is not open");
     sqlite3_reset(stmt_);
@@ -289,6 +304,11 @@ void Query::first()
 
 void Query::next()
 {
+    if (serverRows_) {
+        if (!eof_)
+            ++serverRow_;
+        return serverLoadRow();
+    }
     if (!stmt_)
         throw EngineError("The query is not open");
     if (!eof_)
@@ -297,6 +317,8 @@ void Query::next()
 
 std::optional<std::string> tableDamage(const std::string& folder, const std::string& table, std::string_view definition)
 {
+    if (isServerLocation(folder))
+        return std::nullopt; // the server keeps its tables sound
     if (tableFileState(folder, table) == TableFileState::Missing)
         return std::nullopt;
     try {

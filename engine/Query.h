@@ -1,4 +1,4 @@
-// SQL text run against the tables of one folder. Each table the statement names is the
+// SQL text run against the tables of one folder (or of one server database, see Server.h). Each table the statement names is the
 // file folder/Name.adt, attached on first use. A select is read row by row as it runs;
 // any other statement reports the rows it affected.
 #pragma once
@@ -13,6 +13,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct pg_result;
 
 namespace engine {
 
@@ -36,7 +37,7 @@ public:
     int execEach(size_t rows, const std::function<void(size_t row, std::vector<Value>& values)>& valuesOf);
     void close();      // ends the statement; the folder's files stay attached
     void disconnect(); // also lets go of the folder's files
-    bool active() const { return stmt_ != nullptr; }
+    bool active() const { return stmt_ != nullptr || serverRows_ != nullptr; }
 
     void first();
     void next();
@@ -59,6 +60,15 @@ private:
     };
     void dropStaleFiles();
     std::map<std::string, Attached> attached_; // schema (the table name) -> its file
+
+    // On a server: the rows of the open select, and the one the query stands on.
+    bool onServer() const;
+    void serverOpen();
+    int serverExecSql();
+    int serverExecEach(size_t rows, const std::function<void(size_t row, std::vector<Value>& values)>& valuesOf);
+    void serverLoadRow();
+    pg_result* serverRows_ = nullptr;
+    int serverRow_ = 0;
 };
 
 // Reads a table through once and compares its columns with its definition string: what is

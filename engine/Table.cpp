@@ -1,5 +1,6 @@
 #include "engine/Table.h"
 #include "engine/ConnectionPool.h"
+#include "engine/Server.h"
 #include "engine/Sqlite.h"
 
 #include <cerrno>
@@ -32,7 +33,8 @@ struct Statement {
 mode_t lockFileMode(const std::string& tablePath)
 {
     mode_t mode = S_IRUSR | S_IWUSR;
-    struct stat table {}, folder {};
+    struct stat table {
+    }, folder{};
     const auto slash = tablePath.find_last_of('/');
     const std::string dir = slash == std::string::npos ? "." : tablePath.substr(0, slash == 0 ? 1 : slash);
     const mode_t writers = (::stat(tablePath.c_str(), &table) == 0 ? table.st_mode : 0) |
@@ -165,6 +167,10 @@ void Table::open()
         return;
     if (name_.empty())
         throw EngineError("No table name set");
+    // Tables on a server are read and written through statements (Query, MultiTableWrite).
+    if (isServerLocation(folder_))
+        throw EngineError("The table " + name_ + " is on the database server " + describeServer(folder_) +
+                          ", where it cannot be opened as a table handle");
     path_ = findTableFile(folder_, name_);
     if (path_.empty())
         throw EngineError("The table " + fileName() + " does not exist");

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins
-  libsqlite3-dev sqlite3 libfontconfig-dev zlib1g-dev libshp-dev libarchive-dev
+  libsqlite3-dev sqlite3 libpq-dev postgresql-15 libfontconfig-dev zlib1g-dev libshp-dev libarchive-dev
   fonts-liberation2 fonts-ocr-a fontconfig
   fonts-dejavu-core fonts-droid-fallback fonts-urw-base35
   xvfb xauth xdotool x11-utils imagemagick

@@ -1,0 +1,44 @@
+// Small helpers around libpq, private to the engine.
+#pragma once
+
+#include "engine/Engine.h"
+
+#include <libpq-fe.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace engine::detail {
+
+struct ResultDeleter {
+    void operator()(PGresult* r) const { PQclear(r); }
+};
+using PgResult = std::unique_ptr<PGresult, ResultDeleter>;
+
+// This thread's connection to the server database of location, made on first use and made
+// again when the server dropped it. Its lock wait follows the engine's (lockWaitMs).
+PGconn* serverConnection(const std::string& location);
+
+// Runs sql (already in the server's dialect) with values bound to $1, $2, ... Throws the
+// engine's error kinds: UniqueKeyError, BusyError (a lock not granted within the wait),
+// EngineError naming the server otherwise.
+PgResult serverExec(const std::string& location, const std::string& sql, const std::vector<Value>& values = {});
+// Several statements in one text (no values); the result of the last.
+PgResult serverExecText(const std::string& location, const std::string& sql);
+
+// Commits the transaction open on the thread's connection to location. A transaction that a
+// failed statement ended is not committed: the server rolls it back, and this throws.
+void serverCommit(const std::string& location);
+
+// A value of the result as the engine reads values: booleans and whole numbers as integers.
+Value serverValue(const PGresult* result, int row, int column);
+
+// The engine's table operations where the location is a server (see Engine.cpp).
+TableCheck checkServerTable(const std::string& location, const std::string& table);
+void createServerTable(const std::string& location, const std::string& table, std::string_view definition,
+                       const std::vector<IndexDef>& indexes, const std::vector<std::string>& seedSql);
+void addServerIndex(const std::string& location, const std::string& table, const IndexDef& index);
+bool hasServerIndex(const std::string& location, const std::string& table, const std::string& index);
+
+} // namespace engine::detail

@@ -1,0 +1,384 @@
+#include "engine/Server.h"
+#include "engine/Dialect.h"
+#include "engine/Pg.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+namespace engine {
+
+namespace {
+
+constexpr unsigned kBoolOid = 16, kInt8Oid = 20, kInt2Oid = 21, kInt4Oid = 23, kOidOid = 26, kFloat4Oid = 700,
+                   kFloat8Oid = 701, kNumericOid = 1700;
+
+// The connections of one thread, one per server location, closed when the thread ends.
+struct KeptServers {
+    struct Kept {
+        PGconn* conn = nullptr;
+        int lockWaitMs = -1;
+    };
+    std::map<std::string, Kept> byLocation;
+    ~KeptServers() { closeAll(); }
+    void closeAll()
+    {
+        for (auto& [location, kept] : byLocation)
+            PQfinish(kept.conn);
+        byLocation.clear();
+    }
+};
+
+thread_local KeptServers t_servers;
+
+std::string trimmedMessage(const char* text)
+{
+    std::string s = text ? text : "";
+    while (!s.empty() && (s.back() == '\n' || s.back() == ' '))
+        s.pop_back();
+    return s;
+}
+
+std::string conninfoValue(PQconninfoOption* options, const char* key)
+{
+    for (PQconninfoOption* o = options; o && o->keyword; ++o)
+        if (std::string_view(o->keyword) == key && o->val)
+            return o->val;
+    return {};
+}
+
+// Encodes a part of a connection URI (RFC 3986 unreserved characters stay as they are).
+std::string uriPart(const std::string& text)
+{
+    std::string out;
+    for (unsigned char c : text) {
+        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            char buf[4];
+            std::snprintf(buf, sizeof buf, "%%%02X", c);
+            out += buf;
+        }
+    }
+    return out;
+}
+
+[[noreturn]] void failResult(const std::string& location, PGconn* conn, const PGresult* result)
+{
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    const std::string sqlState = state ? state : "";
+    std::string message = trimmedMessage(result ? PQresultErrorMessage(result) : PQerrorMessage(conn));
+    if (message.empty())
+        message = trimmedMessage(PQerrorMessage(conn));
+    const std::string where = " (database server " + describeServer(location) + ")";
+    if (sqlState == "23505")
+        throw UniqueKeyError(message + where);
+    // A lock not granted within the wait, a deadlock, a transaction that lost a race.
+    if (sqlState == "55P03" || sqlState == "40P01" || sqlState == "40001")
+        throw BusyError(message + where);
+    if (PQstatus(conn) != CONNECTION_OK || sqlState.rfind("08", 0) == 0 || sqlState.rfind("57P", 0) == 0)
+        throw EngineError("The database server " + describeServer(location) +
+                          " cannot be reached or dropped the connection: " + message);
+    throw EngineError(message + where);
+}
+
+bool succeeded(const PGresult* result)
+{
+    const auto status = PQresultStatus(result);
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY;
+}
+
+std::string valueText(const Value& value, bool& isNull)
+{
+    isNull = false;
+    if (auto i = std::get_if<std::int64_t>(&value))
+        return std::to_string(*i);
+    if (auto d = std::get_if<double>(&value)) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.17g", *d);
+        return buf;
+    }
+    if (auto s = std::get_if<std::string>(&value))
+        return *s;
+    isNull = true;
+    return {};
+}
+
+} // namespace
+
+bool isServerLocation(std::string_view location)
+{
+    return location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0;
+}
+
+std::string serverLocation(const ServerParams& params)
+{
+    std::string uri = "postgresql://";
+    if (!params.user.empty())
+        uri += uriPart(params.user) + "@";
+    const bool ipv6 = params.host.find(':') != std::string::npos;
+    uri += ipv6 ? "[" + params.host + "]" : uriPart(params.host);
+    if (params.port > 0)
+        uri += ":" + std::to_string(params.port);
+    uri += "/" + uriPart(params.database);
+    uri += "?sslmode=" + uriPart(params.sslmode.empty() ? std::string("prefer") : params.sslmode);
+    return uri;
+}
+
+std::string describeServer(const std::string& location)
+{
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(location.c_str(), &error);
+    if (!options) {
+        PQfreemem(error);
+        return location;
+    }
+    std::string host = conninfoValue(options, "host");
+    if (host.empty())
+        host = conninfoValue(options, "hostaddr");
+    const std::string port = conninfoValue(options, "port");
+    const std::string database = conninfoValue(options, "dbname");
+    PQconninfoFree(options);
+    return (host.empty() ? std::string("localhost") : host) + (port.empty() ? "" : ":" + port) + ", database " +
+           (database.empty() ? std::string("(default)") : database);
+}
+
+namespace detail {
+
+namespace {
+
+PGconn* connect(const std::string& location)
+{
+    const char* keys[] = {"dbname", "fallback_application_name", "client_encoding", "connect_timeout", nullptr};
+    const char* values[] = {location.c_str(), "dovra", "UTF8", "10", nullptr};
+    PGconn* conn = PQconnectdbParams(keys, values, 1);
+    if (!conn)
+        throw EngineError("The database server " + describeServer(location) + " cannot be reached: out of memory");
+    if (PQstatus(conn) != CONNECTION_OK) {
+        const std::string message = trimmedMessage(PQerrorMessage(conn));
+        PQfinish(conn);
+        throw EngineError("The database server " + describeServer(location) + " cannot be reached: " + message);
+    }
+    // The server's notices ("... already exists, skipping") are no business of the user's.
+    PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr);
+    return conn;
+}
+
+} // namespace
+
+PGconn* serverConnection(const std::string& location)
+{
+    auto& kept = t_servers.byLocation[location];
+    // A server that restarted or shut down since the last use has told its idle clients so:
+    // reading that notice marks the connection lost, and a new one is made at once.
+    // (The first read takes the server's last message, the second finds the connection closed.)
+    if (kept.conn && PQtransactionStatus(kept.conn) == PQTRANS_IDLE && PQconsumeInput(kept.conn))
+        PQconsumeInput(kept.conn);
+    if (kept.conn && PQstatus(kept.conn) != CONNECTION_OK) {
+        PQfinish(kept.conn);
+        kept.conn = nullptr;
+    }
+    if (!kept.conn) {
+        kept.conn = connect(location);
+        kept.lockWaitMs = -1;
+    }
+    // A workstation waits for a row another holds as long as it waits for a table file.
+    if (kept.lockWaitMs != lockWaitMs() && PQtransactionStatus(kept.conn) == PQTRANS_IDLE) {
+        const std::string set = "SET lock_timeout = " + std::to_string(std::max(1, lockWaitMs()));
+        PgResult result(PQexec(kept.conn, set.c_str()));
+        if (!succeeded(result.get()))
+            failResult(location, kept.conn, result.get());
+        kept.lockWaitMs = lockWaitMs();
+    }
+    return kept.conn;
+}
+
+PgResult serverExec(const std::string& location, const std::string& sql, const std::vector<Value>& values)
+{
+    PGconn* conn = serverConnection(location);
+    std::vector<std::string> texts(values.size());
+    std::vector<const char*> pointers(values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+        bool isNull = false;
+        texts[i] = valueText(values[i], isNull);
+        pointers[i] = isNull ? nullptr : texts[i].c_str();
+    }
+    PgResult result(PQexecParams(conn, sql.c_str(), static_cast<int>(values.size()), nullptr, pointers.data(), nullptr,
+                                 nullptr, 0));
+    if (!result || !succeeded(result.get()))
+        failResult(location, conn, result.get());
+    return result;
+}
+
+void serverCommit(const std::string& location)
+{
+    PgResult result = serverExec(location, "COMMIT");
+    if (std::string_view(PQcmdStatus(result.get())) != "COMMIT")
+        throw EngineError("The database server " + describeServer(location) +
+                          " rolled the transaction back: a statement in it had failed");
+}
+
+PgResult serverExecText(const std::string& location, const std::string& sql)
+{
+    PGconn* conn = serverConnection(location);
+    PgResult result(PQexec(conn, sql.c_str()));
+    if (!result || !succeeded(result.get()))
+        failResult(location, conn, result.get());
+    return result;
+}
+
+Value serverValue(const PGresult* result, int row, int column)
+{
+    if (PQgetisnull(result, row, column))
+        return std::monostate{};
+    const char* text = PQgetvalue(result, row, column);
+    switch (PQftype(result, column)) {
+    case kBoolOid:
+        return std::int64_t(text[0] == 't' ? 1 : 0);
+    case kInt2Oid:
+    case kInt4Oid:
+    case kInt8Oid:
+    case kOidOid:
+        return static_cast<std::int64_t>(std::strtoll(text, nullptr, 10));
+    case kFloat4Oid:
+    case kFloat8Oid:
+    case kNumericOid:
+        return std::strtod(text, nullptr);
+    default:
+        return std::string(text, static_cast<size_t>(PQgetlength(result, row, column)));
+    }
+}
+
+} // namespace detail
+
+std::string testServerConnection(const std::string& location)
+{
+    try {
+        detail::serverExec(location, "SELECT 1");
+        return {};
+    } catch (const EngineError& e) {
+        return e.what();
+    }
+}
+
+void disconnectServers()
+{
+    t_servers.closeAll();
+}
+
+int serverSchemaVersion(const std::string& location)
+{
+    auto exists = detail::serverExec(location, "SELECT to_regclass('dovra_schema') IS NOT NULL");
+    if (PQgetvalue(exists.get(), 0, 0)[0] != 't')
+        return 0;
+    auto version = detail::serverExec(location, "SELECT coalesce(max(version), 0) FROM dovra_schema");
+    return std::atoi(PQgetvalue(version.get(), 0, 0));
+}
+
+namespace {
+
+// A transaction on the thread's connection to location, rolled back unless committed.
+class ServerTransaction {
+public:
+    explicit ServerTransaction(const std::string& location) : location_(location)
+    {
+        detail::serverExec(location_, "BEGIN");
+    }
+    ~ServerTransaction()
+    {
+        if (!done_)
+            PQclear(PQexec(detail::serverConnection(location_), "ROLLBACK"));
+    }
+    void commit()
+    {
+        done_ = true;
+        detail::serverCommit(location_);
+    }
+
+private:
+    std::string location_;
+    bool done_ = false;
+};
+
+} // namespace
+
+bool createServerTables(const std::string& location, const std::vector<ServerTableDef>& tables, int version)
+{
+    ServerTransaction transaction(location);
+    // Two workstations making the tables at once: the second waits here, then finds them.
+    detail::serverExec(location, "SELECT pg_advisory_xact_lock(hashtext('dovra_schema'))");
+    auto exists = detail::serverExec(location, "SELECT to_regclass('dovra_schema') IS NOT NULL");
+    if (PQgetvalue(exists.get(), 0, 0)[0] == 't')
+        return false;
+    for (const std::string& sql : dialect::serverPreamble())
+        detail::serverExec(location, sql);
+    for (const ServerTableDef& table : tables) {
+        for (const std::string& sql : dialect::serverCreateTable(table.name, parseDefinition(table.definition)))
+            detail::serverExec(location, sql);
+        for (const IndexDef& index : table.indexes)
+            detail::serverExec(location, dialect::serverCreateIndex(table.name, index));
+        for (const std::string& sql : table.seedSql)
+            detail::serverExecText(location, dialect::serverSql(sql));
+    }
+    detail::serverExec(location, "CREATE TABLE dovra_schema (version integer NOT NULL, "
+                                 "made timestamp(0) without time zone NOT NULL DEFAULT localtimestamp)");
+    detail::serverExec(location, "INSERT INTO dovra_schema (version) VALUES ($1)", {std::int64_t(version)});
+    transaction.commit();
+    return true;
+}
+
+void runOnServer(const std::string& location, const std::string& sql)
+{
+    detail::serverExecText(location, sql);
+}
+
+namespace detail {
+
+// The engine's table operations on a server location (see Engine.cpp).
+TableCheck checkServerTable(const std::string& location, const std::string& table)
+{
+    try {
+        auto found = serverExec(location, "SELECT to_regclass($1) IS NOT NULL", {dialect::serverName(table)});
+        return {PQgetvalue(found.get(), 0, 0)[0] == 't' ? TableFileState::Present : TableFileState::Missing, {}};
+    } catch (const BusyError& e) {
+        return {TableFileState::Busy, e.what()};
+    } catch (const EngineError& e) {
+        return {TableFileState::Unreadable, e.what()};
+    }
+}
+
+void createServerTable(const std::string& location, const std::string& table, std::string_view definition,
+                       const std::vector<IndexDef>& indexes, const std::vector<std::string>& seedSql)
+{
+    const auto fields = parseDefinition(definition);
+    if (checkServerTable(location, table).state == TableFileState::Present)
+        throw EngineError("The table " + table + " already exists on the database server " + describeServer(location));
+    ServerTransaction transaction(location);
+    for (const std::string& sql : dialect::serverPreamble())
+        serverExec(location, sql);
+    for (const std::string& sql : dialect::serverCreateTable(table, fields))
+        serverExec(location, sql);
+    for (const IndexDef& index : indexes)
+        serverExec(location, dialect::serverCreateIndex(table, index));
+    for (const std::string& sql : seedSql)
+        serverExecText(location, dialect::serverSql(sql));
+    transaction.commit();
+}
+
+void addServerIndex(const std::string& location, const std::string& table, const IndexDef& index)
+{
+    serverExec(location, dialect::serverCreateIndex(table, index));
+}
+
+bool hasServerIndex(const std::string& location, const std::string& table, const std::string& index)
+{
+    auto found = serverExec(location, "SELECT to_regclass($1) IS NOT NULL", {dialect::serverIndexName(table, index)});
+    return PQgetvalue(found.get(), 0, 0)[0] == 't';
+}
+
+} // namespace detail
+
+} // namespace engine

@@ -1,0 +1,59 @@
+// Tables on a PostgreSQL server. Wherever the program addresses tables by a folder, it may
+// name a server database instead, by a libpq connection URI such as
+// "postgresql://clerk@db.office:5432/dovra?sslmode=prefer": tables (Table, Query,
+// MultiTableWrite, createTable, tableFileState, ...) then live in that database, and their
+// SQL is translated in one place (engine/Dialect.h). A location never holds a password: libpq
+// reads it from ~/.pgpass or the PG* environment.
+#pragma once
+
+#include "engine/Engine.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace engine {
+
+// Whether a location names a server database rather than a folder.
+bool isServerLocation(std::string_view location);
+
+// The parts of a server location as the settings keep them.
+struct ServerParams {
+    std::string host;
+    int port = 5432;
+    std::string database;
+    std::string user;
+    std::string sslmode = "prefer"; // "require" where the office wants TLS or nothing
+};
+std::string serverLocation(const ServerParams& params);
+
+// The server and database a location names, for messages: "db.office:5432, database dovra".
+std::string describeServer(const std::string& location);
+
+// Connects to the server once: empty when it answers, else the reason it does not.
+std::string testServerConnection(const std::string& location);
+
+// The connections this thread keeps to servers are closed (the next use connects again).
+void disconnectServers();
+
+// A table of the program as it is made on a server.
+struct ServerTableDef {
+    std::string name;
+    std::string definition;
+    std::vector<IndexDef> indexes;
+    std::vector<std::string> seedSql;
+};
+
+// The version of the program's tables a server database holds: 0 when it holds none.
+int serverSchemaVersion(const std::string& location);
+
+// Makes every table on an empty server database in one transaction, with the row that
+// records the tables' version (table dovra_schema), so that a database is either ready
+// or untouched. Returns false, changing nothing, when the database holds the program's
+// tables already; another workstation making them at the same moment waits, then finds them.
+bool createServerTables(const std::string& location, const std::vector<ServerTableDef>& tables, int version);
+
+// Runs one statement text on the server as written, without translation (tests, set-up).
+void runOnServer(const std::string& location, const std::string& sql);
+
+} // namespace engine
