@@ -2,6 +2,8 @@
 // and written back whenever it changes, so a crash or a killed session loses nothing.
 #pragma once
 
+#include "app/WindowPlacement.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -51,6 +53,11 @@ struct Settings {
     // Proof copies of printed mailers
     QString proofDB;         // "System Path" / "ProofDB"
     bool proofCopies = true; // "Printing" / "ProofCopies"
+    // Where the main window and the log window stood when they last closed: section
+    // "Window", keys "MainLeft", "MainTop", "MainWidth", "MainHeight", "MainMaximized" and
+    // the same with "Log".
+    WindowPlacement mainWindow;
+    WindowPlacement logWindow;
 
     bool operator==(const Settings&) const = default;
 

@@ -6,6 +6,7 @@
 #include "app/PathLabel.h"
 #include "app/Services.h"
 #include "app/TF_NetworkSettings.h"
+#include "app/WindowGeometry.h"
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
@@ -87,10 +88,18 @@ TF_Log::TF_Log(Settings& settings, QWidget* parent) : QDialog(parent), settings_
 {
     setObjectName("F_Log");
     setWindowTitle("Log File");
+    setWindowFlag(Qt::WindowMaximizeButtonHint);
     model_ = new LogModel(dmDovraPro->adsqLog, this);
     buildWindow();
     logSearch.text.clear();
     ReloadLogWindow();
+    restorePlacement(this, settings_.logWindow); // with the rows in place, at its smallest size
+}
+
+void TF_Log::done(int result)
+{
+    settings_.logWindow = placementOf(this);
+    QDialog::done(result);
 }
 
 TF_Log::~TF_Log()
@@ -151,7 +160,6 @@ void TF_Log::buildWindow()
     gridLog->setColumnWidth(0, 140);
     gridLog->setColumnWidth(1, 200);
     gridLog->setContextMenuPolicy(Qt::CustomContextMenu);
-    gridLog->installEventFilter(this);
     pmGrid = new QMenu(this);
     pmGrid->setObjectName("pmGrid");
     mirrorItem(pmGrid, "&Find Mailer", btnFindMailer);
@@ -259,9 +267,10 @@ void TF_Log::buildWindow()
     bottom->addWidget(btnClose);
     right->addStretch(1);
     right->addLayout(bottom);
+    // A larger window gives its room to the grid.
     auto body = new QHBoxLayout;
-    body->addLayout(left, 3);
-    body->addLayout(right, 2);
+    body->addLayout(left, 1);
+    body->addLayout(right, 0);
     auto layout = new QVBoxLayout(this);
     layout->addLayout(pathRow);
     layout->addLayout(body, 1);
@@ -808,22 +817,23 @@ void TF_Log::Button1Click()
     showRowState();
 }
 
+// The keys that no field of the window takes for itself: Escape closes the window, Ctrl+F
+// is Find Mailer and F3 repeats the last search by name.
 void TF_Log::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape) {
         reject();
         return;
     }
-    QDialog::keyPressEvent(event);
-}
-
-bool TF_Log::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == gridLog && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_F3) {
+    if (event->matches(QKeySequence::Find)) {
+        if (btnFindMailer->isEnabled())
+            btnFindMailer->click();
+        return;
+    }
+    if (event->key() == Qt::Key_F3 && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         if (logSearch.mode == SearchMode::ByName && !logSearch.text.trimmed().isEmpty())
             runGuarded(this, &TF_Log::FindNextMailer);
-        return true;
+        return;
     }
-    return QDialog::eventFilter(watched, event);
+    QDialog::keyPressEvent(event);
 }
