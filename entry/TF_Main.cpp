@@ -505,10 +505,11 @@ void TF_Main::focusRecipient()
     memoToAddress->setTextCursor(cursor);
 }
 
-// Keys anywhere in the window. Ctrl+P is the Print button's key: after a mailer is printed
-// it waits, as the button does, for the next change, so a key pressed twice takes no second
-// number. Ctrl+F and F3 find in the open database's address list; in the list and the group
-// tree they are the list's and the tree's own keys, which come first.
+// Keys anywhere in the window. Ctrl+P presses the Print button, and does nothing while the
+// button is disabled (no address chosen, or a mailer printed and the entry not changed
+// since), so it never prints what the button would not. Ctrl+F and F3 find in the open
+// database's address list; in the list and the group tree they are the list's and the
+// tree's own keys, which come first.
 bool TF_Main::windowKey(const QKeyEvent& key)
 {
     if (key.matches(QKeySequence::Print)) {

@@ -280,7 +280,8 @@ private:
     void placeAddressBook();
     void focusRecipient();
     bool windowKey(const QKeyEvent& key); // true when the key was the window's
-    int databaseWidth_ = 0; // the width the window had last with the database open
+    // The width the window had last with the database open.
+    int databaseWidth_ = 0;
 
     // Print run (entry/TF_Main_Print.cpp).
     void connectPrintCommands();
