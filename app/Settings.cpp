@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstdlib>
 #include <variant>
 
 QString settingsFilePath(const QString& programFolder)
@@ -107,6 +108,48 @@ const Key kKeys[] = {
     {"Printing", "CheckAddresses", &Settings::checkAddresses},
 };
 
+// The windows whose places are remembered, by the prefix of their keys in section "Window".
+struct PlacementKey {
+    const char* prefix;
+    WindowPlacement Settings::*placement;
+};
+
+const PlacementKey kPlacementKeys[] = {
+    {"Main", &Settings::mainWindow},
+    {"Log", &Settings::logWindow},
+};
+
+const char kWindowSection[] = "Window";
+
+QString placementKey(const PlacementKey& k, const char* name)
+{
+    return QLatin1String(k.prefix) + QLatin1String(name);
+}
+
+// A place edited by hand into a size no window has (negative, or beyond any screen) counts
+// as none remembered.
+WindowPlacement readPlacement(const IniFile& ini, const PlacementKey& k)
+{
+    constexpr int kLargest = 100000;
+    auto number = [&](const char* name) { return ini.readInteger(kWindowSection, placementKey(k, name), 0); };
+    WindowPlacement p;
+    p.rect = QRect(number("Left"), number("Top"), number("Width"), number("Height"));
+    p.maximized = ini.readBool(kWindowSection, placementKey(k, "Maximized"), false);
+    if (p.rect.width() <= 0 || p.rect.height() <= 0 || p.rect.width() > kLargest || p.rect.height() > kLargest ||
+        std::abs(p.rect.left()) > kLargest || std::abs(p.rect.top()) > kLargest)
+        p = {};
+    return p;
+}
+
+void writePlacement(IniFile& ini, const PlacementKey& k, const WindowPlacement& p)
+{
+    ini.writeInteger(kWindowSection, placementKey(k, "Left"), p.rect.left());
+    ini.writeInteger(kWindowSection, placementKey(k, "Top"), p.rect.top());
+    ini.writeInteger(kWindowSection, placementKey(k, "Width"), p.rect.width());
+    ini.writeInteger(kWindowSection, placementKey(k, "Height"), p.rect.height());
+    ini.writeBool(kWindowSection, placementKey(k, "Maximized"), p.maximized);
+}
+
 } // namespace
 
 QList<QPair<QString, QString>> folderSettingKeys()
@@ -145,6 +188,8 @@ Settings Settings::load(const QString& iniPath, const QString& programFolder)
     // print leaves the sheet, and the layout's dots would overflow.
     for (int Settings::*offset : {&Settings::leftRight, &Settings::topBottom})
         s.*offset = std::clamp(s.*offset, -kAlignmentLimit, kAlignmentLimit);
+    for (const PlacementKey& k : kPlacementKeys)
+        s.*(k.placement) = readPlacement(ini, k);
     return s;
 }
 
@@ -162,6 +207,10 @@ QString Settings::save(const QString& iniPath) const
         else if (auto number = std::get_if<int Settings::*>(&k.field))
             ini.writeInteger(k.section, k.name, this->*(*number));
     }
+    // A window never shown keeps the file free of its keys.
+    for (const PlacementKey& k : kPlacementKeys)
+        if (!(this->*(k.placement)).rect.isEmpty())
+            writePlacement(ini, k, this->*(k.placement));
     return ini.save();
 }
 

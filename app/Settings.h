@@ -2,6 +2,8 @@
 // and written back whenever it changes, so a crash or a killed session loses nothing.
 #pragma once
 
+#include "app/WindowPlacement.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -53,6 +55,11 @@ struct Settings {
     bool proofCopies = true; // "Printing" / "ProofCopies"
     // Addresses checked before a mailer takes its number ("Printing" / "CheckAddresses")
     bool checkAddresses = true;
+    // Where the main window and the log window stood when they last closed: section
+    // "Window", keys "MainLeft", "MainTop", "MainWidth", "MainHeight", "MainMaximized" and
+    // the same with "Log".
+    WindowPlacement mainWindow;
+    WindowPlacement logWindow;
 
     bool operator==(const Settings&) const = default;
 

@@ -1,8 +1,10 @@
 #include "entry/TF_Main.h"
+#include "addressbook/AddressBookPanel.h"
 #include "app/DialogParts.h"
 #include "app/ErrorBoundary.h"
 #include "app/ProgramFolder.h"
 #include "app/Services.h"
+#include "app/WindowGeometry.h"
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TablePageScan.h"
 #include "app/datamodule/TdmDovraPro.h"
@@ -19,12 +21,15 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScreen>
+#include <QTextCursor>
 #include <QTimer>
 
 TF_Main* F_Main = nullptr;
@@ -100,7 +105,7 @@ void TF_Main::buildMenus()
     miLogFile = addMenuItem(options, "&Log File", "miLogFile");
     miReports = addMenuItem(options, "&Reports", "miReports");
     miTrackIncoming = addMenuItem(options, "&Track Incoming Mailers", "miTrackIncoming");
-    miProofCopies = addMenuItem(options, "Keep &Proof Copies", "miProofCopies");
+    miProofCopies = addMenuItem(options, "&Keep Proof Copies", "miProofCopies");
     miProofCopies->setCheckable(true);
     connect(miProofCopies, &QAction::triggered, this, &TF_Main::miProofCopiesClick);
     miCheckAddresses = addMenuItem(options, "&Check Addresses Before Printing", "miCheckAddresses");
@@ -209,6 +214,7 @@ void TF_Main::buildWindow()
     connectPrintSetupCommands();
     connectUtilityCommands();
     buildAddressBook();
+    btnPrint->setToolTip(QKeySequence(QKeySequence::Print).toString(QKeySequence::NativeText));
     qApp->installEventFilter(this);
 }
 
@@ -252,10 +258,11 @@ void TF_Main::startUp()
     startLogPageScan();
     // 16
     rememberedSearchText.clear();
-    // 17
-    resize(569, height());
-    if (auto screen = QApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    // 17: centred, unless the window is remembered where a screen shows it
+    resize(kClosedWidth, height());
+    databaseWidth_ = settings.databaseOn ? settings.mainWindow.rect.width() : 0;
+    if (!restorePlacement(this, settings.mainWindow))
+        centreOnScreen();
     // 18
     if (splash_)
         splash_->waitForSplashTimer();
@@ -412,6 +419,7 @@ void TF_Main::closeEvent(QCloseEvent* event)
 {
     if (!closing_) {
         closing_ = true;
+        settings.mainWindow = placementOf(this);
         SaveSettings();
         dmDovraPro->CloseTables();
     }
@@ -423,12 +431,107 @@ bool TF_Main::eventFilter(QObject* watched, QEvent* event)
 {
     // Whatever the last event's handler changed is on disk before the next event is handled.
     saveSettingsIfChanged();
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    if (watched == central && event->type() == QEvent::Resize)
+        placeAddressBook();
+    if (event->type() == QEvent::KeyPress) {
         auto w = qobject_cast<QWidget*>(watched);
         if (w && w->window() == this && !QApplication::activeModalWidget()) {
-            QTimer::singleShot(0, this, &TF_Main::close);
-            return true;
+            const auto key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Escape) {
+                QTimer::singleShot(0, this, &TF_Main::close);
+                return true;
+            }
+            if (windowKey(*key))
+                return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- size, place and keyboard ----------------------------------------------------------------
+
+// A layout's width, or, with the database open, the larger width the user gave the window
+// then; after a change of width the window is centred again. A maximised window stays so.
+void TF_Main::setLayoutWidth(bool databaseOpen)
+{
+    const int layoutWidth = databaseOpen ? kOpenWidth : kClosedWidth;
+    const int width = databaseOpen ? std::max(layoutWidth, databaseWidth_) : layoutWidth;
+    // The smallest width follows the layout, lowered before the window narrows and raised
+    // after it widens, so that the change of width is the window's own.
+    if (!databaseOpen)
+        setSmallestWidth(layoutWidth);
+    if (!isMaximized() && !isFullScreen() && width != this->width()) {
+        resize(width, height());
+        centreOnScreen();
+    }
+    setSmallestWidth(layoutWidth);
+}
+
+void TF_Main::setSmallestWidth(int width)
+{
+    central->setMinimumWidth(width);
+    layout()->activate(); // the window's own smallest size follows at once
+}
+
+void TF_Main::centreOnScreen()
+{
+    if (const QScreen* s = screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(s->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+// The address book takes the room right of the entry area, whatever the window's size.
+void TF_Main::placeAddressBook()
+{
+    constexpr int left = 560, rightMargin = kOpenWidth - left - 195;
+    panelDB->setGeometry(left, 0, std::max(0, central->width() - left - rightMargin), central->height());
+    if (panelDB->isHidden())
+        return;
+    panelDB->showDatabaseName(settings.addressDB); // a wider label shows more of the path
+    if (!isMaximized() && !isFullScreen())
+        databaseWidth_ = width();
+}
+
+void TF_Main::focusRecipient()
+{
+    if (!panelDB->isHidden()) {
+        panelDB->lvAddress->setFocus();
+        return;
+    }
+    // The lines selected from the end back to the start of the first line: typing replaces
+    // them, and Tab then takes City, State and ZIP, each selected in turn.
+    memoToAddress->setFocus();
+    QTextCursor cursor = memoToAddress->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.movePosition(QTextCursor::Start, QTextCursor::KeepAnchor);
+    memoToAddress->setTextCursor(cursor);
+}
+
+// Keys anywhere in the window. Ctrl+P presses the Print button, and does nothing while the
+// button is disabled (no address chosen, or a mailer printed and the entry not changed
+// since), so it never prints what the button would not. Ctrl+F and F3 find in the open
+// database's address list; in the list and the group tree they are the list's and the
+// tree's own keys, which come first.
+bool TF_Main::windowKey(const QKeyEvent& key)
+{
+    if (key.matches(QKeySequence::Print)) {
+        if (btnPrint->isEnabled())
+            btnPrint->click();
+        return true;
+    }
+    if (panelDB->isHidden())
+        return false;
+    const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    if (key.matches(QKeySequence::Find)) {
+        guarded([this] { panelDB->tbtnFindAddressClick(); });
+        return true;
+    }
+    if (key.key() == Qt::Key_F3 && modifiers == Qt::NoModifier) {
+        if (!rememberedSearchText.trimmed().isEmpty())
+            guarded([this] { panelDB->FindNextAddress(); });
+        return true;
+    }
+    return false;
 }

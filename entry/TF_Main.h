@@ -14,6 +14,7 @@
 class QAction;
 class QCheckBox;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -157,6 +158,9 @@ public:
     QLineEdit* editRe = nullptr;
     QPushButton* btnPrint = nullptr;
     QAction* miCalculate = nullptr; // context menu of editPostage
+    // The window's width without and with the address book; a user may make it larger.
+    static constexpr int kClosedWidth = 569;
+    static constexpr int kOpenWidth = 769;
     // Entry operations (entry/TF_Main_Entry.cpp).
     QString FormatFee(const QString& text); // the fee text to show; renews the total
     void ResetFeeValues();
@@ -272,6 +276,16 @@ private:
     void buildAddressBook();
     void openAddressDatabase(bool askForFirstAddress);
     void applyDatabaseLayout(bool open);
+    // The window's size and place (entry/TF_Main.cpp): the width of a layout, the address
+    // book stretched over the room right of the entry, the keyboard back to the recipient.
+    void setLayoutWidth(bool databaseOpen);
+    void setSmallestWidth(int width);
+    void centreOnScreen();
+    void placeAddressBook();
+    void focusRecipient();
+    bool windowKey(const QKeyEvent& key); // true when the key was the window's
+    // The width the window had last with the database open.
+    int databaseWidth_ = 0;
 
     // Print run (entry/TF_Main_Print.cpp).
     void connectPrintCommands();

@@ -13,19 +13,14 @@
 #include "entry/TF_Main.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QScreen>
 
 namespace {
-
-constexpr int kClosedWidth = 569;
-constexpr int kOpenWidth = 769;
 
 // The tops of the four free-text fields in the two layouts (their captions sit 6 lower).
 // With the database open they spread out beside the smaller recipient box, as far as the
@@ -43,8 +38,8 @@ bool sameFolder(const QString& a, const QString& b)
 void TF_Main::buildAddressBook()
 {
     panelDB = new TAddressBookPanel(this, central);
-    panelDB->setGeometry(560, 0, 195, central->minimumHeight());
     panelDB->hide();
+    placeAddressBook();
     panelDB->lvAddressSelectItem(); // the commands of an empty list
     connect(miOpenToDB, &QAction::triggered, this, [this] { guarded([this] { miOpenToDBClick(); }); });
     connect(miCloseToDB, &QAction::triggered, this, &TF_Main::miCloseToDBClick);
@@ -83,10 +78,8 @@ void TF_Main::openAddressDatabase(bool askForFirstAddress)
         dmDovraPro->adsqToAddress.close();
         dmDovraPro->adsqToAddress.setFolder(toStd(settings.addressDB));
         BusyCursor busy;
-        resize(kOpenWidth, height());
+        setLayoutWidth(true);
         panelDB->show();
-        if (auto screen = QApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
         panelDB->showDatabaseName(settings.addressDB);
         panelDB->LoadGroupTree();
     } catch (...) {
@@ -122,9 +115,7 @@ void TF_Main::CloseAddressDatabase()
     settings.databaseOn = false;
     panelDB->hide();
     panelDB->lvAddressSelectItem(); // the commands of an empty list
-    resize(kClosedWidth, height());
-    if (auto screen = QApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    setLayoutWidth(false);
     applyDatabaseLayout(false);
     dmDovraPro->adsqToAddress.disconnect();
     dmDovraPro->adstToAddress.close();
@@ -150,6 +141,7 @@ void TF_Main::firstShowingReopenDatabase()
         return;
     if (!IsAddressDatabase(settings.addressDB)) {
         settings.databaseOn = false;
+        setLayoutWidth(false); // the window came back as wide as it was with the database
         MessageService::error("The address database in " + settings.addressDB +
                                   " could not be opened: the folder does not hold its tables Address, Groups and "
                                   "Members. The program starts without an address database.",

@@ -438,6 +438,7 @@ void TF_Main::editToZipExit()
 void TF_Main::btnToClearClick()
 {
     typedFields(*this).clear();
+    focusRecipient();
 }
 void TF_Main::btnCopyClick()
 {

@@ -155,6 +155,9 @@ bool TF_Main::btnPrintClick()
 {
     bool done = false;
     guarded([&] { done = printOrStore(); });
+    // The next mailer starts at its recipient; a refused one leaves the keyboard at the fault.
+    if (done)
+        focusRecipient();
     return done;
 }
 

@@ -6,6 +6,7 @@
 #include "app/PathLabel.h"
 #include "app/Services.h"
 #include "app/TF_NetworkSettings.h"
+#include "app/WindowGeometry.h"
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
@@ -93,10 +94,18 @@ TF_Log::TF_Log(Settings& settings, QWidget* parent) : QDialog(parent), settings_
 {
     setObjectName("F_Log");
     setWindowTitle("Log File");
+    setWindowFlag(Qt::WindowMaximizeButtonHint);
     model_ = new LogModel(dmDovraPro->adsqLog, this);
     buildWindow();
     logSearch.text.clear();
     ReloadLogWindow();
+    restorePlacement(this, settings_.logWindow); // with the rows in place, at its smallest size
+}
+
+void TF_Log::done(int result)
+{
+    settings_.logWindow = placementOf(this);
+    QDialog::done(result);
 }
 
 TF_Log::~TF_Log()
@@ -157,7 +166,6 @@ void TF_Log::buildWindow()
     gridLog->setColumnWidth(0, 140);
     gridLog->setColumnWidth(1, 200);
     gridLog->setContextMenuPolicy(Qt::CustomContextMenu);
-    gridLog->installEventFilter(this);
     // A heading clicked sorts by its column; clicked again, the other way round.
     gridLog->horizontalHeader()->setSectionsClickable(true);
     gridLog->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
@@ -276,9 +284,10 @@ void TF_Log::buildWindow()
     bottom->addWidget(btnClose);
     right->addStretch(1);
     right->addLayout(bottom);
+    // A larger window gives its room to the grid.
     auto body = new QHBoxLayout;
-    body->addLayout(left, 3);
-    body->addLayout(right, 2);
+    body->addLayout(left, 1);
+    body->addLayout(right, 0);
     auto layout = new QVBoxLayout(this);
     layout->addLayout(pathRow);
     layout->addLayout(body, 1);
@@ -973,10 +982,22 @@ void TF_Log::Button1Click()
     showRowState();
 }
 
+// The keys that no field of the window takes for itself: Escape closes the window, Ctrl+F
+// is Find Mailer and F3 repeats the last search by name.
 void TF_Log::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape) {
         reject();
+        return;
+    }
+    if (event->matches(QKeySequence::Find)) {
+        if (btnFindMailer->isEnabled())
+            btnFindMailer->click();
+        return;
+    }
+    if (event->key() == Qt::Key_F3 && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (logSearch.mode == SearchMode::ByName && !logSearch.text.trimmed().isEmpty())
+            runGuarded(this, &TF_Log::FindNextMailer);
         return;
     }
     QDialog::keyPressEvent(event);
@@ -988,12 +1009,6 @@ bool TF_Log::eventFilter(QObject* watched, QEvent* event)
     if (watched == editSearch && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !editSearch->text().isEmpty()) {
         editSearch->clear();
-        return true;
-    }
-    if (watched == gridLog && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_F3) {
-        if (logSearch.mode == SearchMode::ByName && !logSearch.text.trimmed().isEmpty())
-            runGuarded(this, &TF_Log::FindNextMailer);
         return true;
     }
     return QDialog::eventFilter(watched, event);

@@ -53,6 +53,8 @@ public:
     qint64 currentLid() const;
     // The reports window, once there is one, opens over the rows shown through this.
     static inline std::function<void(TF_Log&)> openReports;
+    // Closing remembers where the window stood.
+    void done(int result) override;
 
     QLabel* labelLogDBName = nullptr;
     QPushButton* btnChangeLogDB = nullptr;
@@ -116,7 +118,6 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildWindow();

@@ -94,7 +94,7 @@ void TestShell::menuTreeHasEveryCaption()
         "&Options/&Log File",
         "&Options/&Reports",
         "&Options/&Track Incoming Mailers",
-        "&Options/Keep &Proof Copies",               // this program's own addition
+        "&Options/&Keep Proof Copies",               // this program's own addition
         "&Options/&Check Addresses Before Printing", // this program's own addition
         "&Printing",
         "&Printing/Print &Alignment",
