@@ -117,6 +117,7 @@ public slots:
     void FindNextMailer();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
