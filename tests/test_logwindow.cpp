@@ -1003,6 +1003,7 @@ private slots:
             w.btnSetFilter->click();
         }
         QTest::keyClicks(w.editSearch, search);
+        QTRY_VERIFY(!w.searchPending());
         QTest::keyClicks(w.editDateFrom, from);
         QTest::keyClicks(w.editDateTo, to);
         for (int column : headings)
@@ -1087,9 +1088,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.editSearch->setFocus();
         QTest::keyClicks(w.editSearch, "smith");
+        QTRY_VERIFY(!w.searchPending());
         QCOMPARE(gridLids(w), QStringList{"2"});
         QTest::keyClick(w.editSearch, Qt::Key_Escape);
         QCOMPARE(w.editSearch->text(), QString());
+        QTRY_VERIFY(!w.searchPending());
         QCOMPARE(gridLids(w).size(), 6);
         QVERIFY(w.isVisible());
 
@@ -1102,7 +1105,8 @@ private slots:
         QTest::keyClicks(w.editDateFrom, "2026-03-04");
         QCOMPARE(gridLids(w), QStringList({"6", "3"}));
 
-        // Delete All Records names and deletes the rows shown, no others.
+        // Delete All Records names and deletes the rows shown, no others, the search typed
+        // just before it included.
         QTest::keyClicks(w.editSearch, "Eve");
         MessageService::queueAnswer(QMessageBox::Yes);
         w.btnDeleteAllRecords->click();
