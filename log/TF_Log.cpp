@@ -385,13 +385,14 @@ void TF_Log::showRowState()
 void TF_Log::showSearchState()
 {
     const int rows = model_->rowCount();
-    const QString mailers = rows == 1 ? QStringLiteral("1 mailer") : QStringLiteral("%1 mailers").arg(rows);
-    if (searchPending())
-        labelSearchState->setText("Searching\u2026 " + mailers + " found so far");
+    if (searchTimer_->isActive())
+        labelSearchState->setText("Searching\u2026"); // the rows shown are still those of the text before
+    else if (model_->scanning())
+        labelSearchState->setText(QString("Searching\u2026 %1 found").arg(rows));
     else if (model_->canFetchMore(QModelIndex()))
         labelSearchState->clear(); // counted only when asked for: the count reads every row
     else
-        labelSearchState->setText(mailers);
+        labelSearchState->setText(rows == 1 ? QStringLiteral("1 mailer") : QStringLiteral("%1 mailers").arg(rows));
 }
 
 bool TF_Log::searchPending() const
@@ -858,6 +859,9 @@ QLayout* TF_Log::buildSearchRow()
     // A key typed while a search waits or reads its rows starts it again for the text as it is then.
     labelSearchState = new QLabel(this);
     labelSearchState->setObjectName("labelSearchState");
+    // Wide enough for its longest text, so the search box keeps its width as the count changes.
+    labelSearchState->setMinimumWidth(
+        labelSearchState->fontMetrics().horizontalAdvance("Searching\u2026 0000000 found"));
     connect(editSearch, &QLineEdit::textChanged, this, [this] {
         searchTimer_->start();
         showSearchState();
