@@ -2,8 +2,12 @@
 
 #include "log/LogFilter.h"
 
+#include <QElapsedTimer>
 #include <QScopeGuard>
 #include <QSet>
+
+#include <algorithm>
+#include <exception>
 
 namespace {
 
@@ -42,7 +46,12 @@ void ensureLogOrderIndex(const QString& folder)
     }
 }
 
-LogModel::LogModel(engine::Query& query, QObject* parent) : QAbstractTableModel(parent), query_(query) {}
+LogModel::LogModel(engine::Query& query, QObject* parent) : QAbstractTableModel(parent), query_(query)
+{
+    // A slice on each idle turn: what the user does comes first.
+    scanTimer_.setInterval(0);
+    connect(&scanTimer_, &QTimer::timeout, this, &LogModel::idleSlice);
+}
 
 void LogModel::setFolder(const QString& folder)
 {
@@ -101,20 +110,20 @@ QString LogModel::selectSql() const
 void LogModel::setWhere(const QString& where)
 {
     where_ = where;
-    refresh();
+    reload();
 }
 
 void LogModel::setSearch(const QString& text)
 {
     search_ = text;
-    refresh();
+    reload();
 }
 
 void LogModel::setDateRange(const QDate& from, const QDate& to)
 {
     from_ = from;
     to_ = to;
-    refresh();
+    reload();
 }
 
 void LogModel::sort(int column, Qt::SortOrder order)
@@ -124,7 +133,7 @@ void LogModel::sort(int column, Qt::SortOrder order)
     sortColumn_ = column;
     sortOrder_ = order;
     if (!folder_.isEmpty())
-        refresh();
+        reload();
 }
 
 QString LogModel::deleteSql() const
@@ -151,8 +160,9 @@ int LogModel::countWhere(const QString& condition) const
     return query_.eof() ? 0 : static_cast<int>(query_.asInteger(query_.fieldName(0)));
 }
 
-int LogModel::totalRows() const
+int LogModel::totalRows()
 {
+    finishScan();
     if (access_ != Access::Growing || !more_)
         return rows_;
     return countWhere(QString());
@@ -160,8 +170,9 @@ int LogModel::totalRows() const
 
 // The index on DateTime serves the date order: walked in order it gives the first rows of a
 // view at once, provided the rows it passes over mostly belong to the view. A search that
-// matches few rows would walk the whole index for a page; such a view, and an order no index
-// serves, reads its keys once instead.
+// matches few rows would walk the whole index for a page; such a view reads its keys along
+// the index a slice at a time (see startScan), and an order no index serves reads its keys
+// once.
 void LogModel::chooseAccess()
 {
     keys_.clear();
@@ -203,9 +214,126 @@ void LogModel::chooseAccess()
         rows_ = int(first.rows.size());
         more_ = rows_ == PageSize;
     } else {
-        // "+DateTime" keeps SQLite from walking the index: it reads the table straight through.
-        readKeys("+DateTime" + direction() + ", LID" + direction());
+        startScan();
     }
+}
+
+// The keys of a search that few rows meet, in the date order: the index on DateTime is
+// walked a slice at a time, each slice looking at a bounded number of rows and keeping those
+// the view holds. Each slice is a statement of its own, so the log is never held between them.
+void LogModel::startScan()
+{
+    access_ = Access::Keyed;
+    const bool dated = !logfilter::dateRangeCondition(from_, to_).isEmpty();
+    scan_ = {};
+    // Rows without a date come first in rising order and last in falling order; days chosen
+    // leave them out.
+    scan_.phase = sortOrder_ == Qt::AscendingOrder && !dated ? Phase::Undated : Phase::Dated;
+    readSlice(false);
+    if (scanning())
+        scanTimer_.start();
+}
+
+void LogModel::readSlice(bool announce)
+{
+    const bool up = sortOrder_ == Qt::AscendingOrder;
+    const QString dates = logfilter::dateRangeCondition(from_, to_);
+    const QString lid = QString::number(scan_.lid);
+    QStringList range;
+    if (scan_.phase == Phase::Undated) {
+        range << "DateTime is null";
+        if (scan_.started)
+            range << "LID" + QString(up ? " > " : " < ") + lid;
+    } else {
+        range << "DateTime is not null";
+        if (!dates.isEmpty())
+            range << "(" + dates + ")";
+        if (scan_.started) {
+            const QString& at = scan_.at;
+            range << (up ? "DateTime >= " + at + " and (DateTime > " + at + " or LID > " + lid + ")"
+                         : "DateTime <= " + at + " and (DateTime < " + at + " or LID < " + lid + ")");
+        }
+    }
+    // Kept: not added since the view was read, within the filter, and matching the search.
+    // The filter is judged here rather than in the where-clause so that a slice never looks
+    // at more rows than its limit.
+    QStringList kept{"LID <= " + QString::number(lastLid_)};
+    for (const QString& part : {where_, logfilter::searchCondition(search_)})
+        if (!part.trimmed().isEmpty())
+            kept << "(" + part + ")";
+    const int limit = sliceRows_ > 0 ? sliceRows_ : timedRows_;
+    QElapsedTimer clock;
+    clock.start();
+    QList<qint64> found;
+    int looked = 0;
+    {
+        const auto closeQuery = qScopeGuard([this] { query_.close(); });
+        query_.setSql(("select LID, quote(DateTime) as at, case when " + kept.join(" and ") +
+                       " then 1 else 0 end as kept from Log37 where " + range.join(" and ") + " order by DateTime" +
+                       direction() + ", LID" + direction() + " limit " + QString::number(limit))
+                          .toStdString());
+        for (query_.open(); !query_.eof(); query_.next()) {
+            ++looked;
+            scan_.lid = query_.asInteger("LID");
+            scan_.at = QString::fromStdString(query_.asString("at"));
+            if (query_.asInteger("kept") != 0)
+                found << scan_.lid;
+        }
+    }
+    if (looked == limit) {
+        scan_.started = true;
+    } else {
+        // This part of the log is read to its end.
+        scan_.started = false;
+        scan_.lid = 0;
+        scan_.at.clear();
+        if (scan_.phase == Phase::Undated)
+            scan_.phase = up ? Phase::Dated : Phase::Done;
+        else
+            scan_.phase = up || !dates.isEmpty() ? Phase::Done : Phase::Undated;
+    }
+    if (sliceRows_ == 0 && looked >= 256) {
+        // The next slice sized to take about SliceMs, growing or shrinking by at most half.
+        const double ratio = std::clamp(SliceMs / std::max(double(clock.nsecsElapsed()) / 1e6, 0.5), 0.5, 2.0);
+        timedRows_ = std::clamp(int(looked * ratio), 256, 200000);
+    }
+    if (!found.isEmpty()) {
+        // The last page may have been read short.
+        pages_.remove(rows_ / PageSize);
+        if (announce)
+            beginInsertRows(QModelIndex(), rows_, rows_ + int(found.size()) - 1);
+        keys_ += found;
+        rows_ = int(keys_.size());
+        if (announce)
+            endInsertRows();
+    }
+    if (!scanning())
+        scanTimer_.stop();
+    if (announce)
+        emit scanProgressed();
+}
+
+void LogModel::idleSlice()
+{
+    try {
+        readSlice(true);
+    } catch (const std::exception& e) {
+        // Read again by the next action that needs every row.
+        scanTimer_.stop();
+        emit scanFailed(QString::fromStdString(e.what()));
+    }
+}
+
+void LogModel::scanStep()
+{
+    if (scanning())
+        readSlice(true);
+}
+
+void LogModel::finishScan()
+{
+    while (scanning())
+        readSlice(true);
 }
 
 void LogModel::readKeys(const QString& order)
@@ -220,6 +348,15 @@ void LogModel::readKeys(const QString& order)
 
 void LogModel::refresh()
 {
+    reload();
+    finishScan();
+}
+
+void LogModel::reload()
+{
+    // A search still being read gives way to the new view.
+    scanTimer_.stop();
+    scan_ = {};
     beginResetModel();
     pages_.clear();
     keys_.clear();
@@ -242,6 +379,8 @@ void LogModel::refresh()
         query_.close();
         chooseAccess();
     } catch (...) {
+        scanTimer_.stop();
+        scan_ = {};
         pages_.clear();
         keys_.clear();
         rows_ = 0;
@@ -254,6 +393,8 @@ void LogModel::refresh()
 
 void LogModel::close()
 {
+    scanTimer_.stop();
+    scan_ = {};
     beginResetModel();
     pages_.clear();
     keys_.clear();
@@ -435,6 +576,7 @@ std::optional<int> LogModel::findKeyed(int start, const QString& condition, bool
 
 std::optional<int> LogModel::findRow(int start, const QString& condition, bool includeStart)
 {
+    finishScan();
     if (rows_ == 0)
         return std::nullopt;
     start = std::clamp(start, 0, rows_ - 1);

@@ -3,7 +3,9 @@
 // sorts). Rows are read from Log37 a page at a time as the grid asks for them, so a log of a
 // million rows costs a count and the pages in sight, never a copy of the table. Where no
 // index serves the view (a search that matches few rows, a sort by another column), the keys
-// of the rows shown are read once in their order and the pages by their keys.
+// of the rows shown are read once in their order and the pages by their keys; in the date
+// order they are read a slice at a time on idle turns of the event loop, so the first rows
+// show as soon as they are found and typing is never held up by a scan of the whole log.
 #pragma once
 
 #include "engine/Query.h"
@@ -14,6 +16,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <optional>
 
 class LogModel : public QAbstractTableModel {
@@ -49,13 +52,24 @@ public:
     QString orderBy() const;
     // The statement behind the rows shown, as the window states it.
     QString selectSql() const;
-    // How many rows the view holds; the grid may not have read them all yet.
-    int totalRows() const;
+    // How many rows the view holds; the grid may not have read them all yet. A search still
+    // reading its rows is read to its end first.
+    int totalRows();
     // The statement that deletes exactly the rows shown: the same where-clause, and no row
     // another workstation added since the rows were read.
     QString deleteSql() const;
-    // Reads the rows again (after rows were changed or deleted).
+    // Reads the rows again (after rows were changed or deleted), to the last.
     void refresh();
+
+    // A search whose rows are read in slices: whether rows may still follow those shown, one
+    // more slice read now, and every slice left read now.
+    bool scanning() const { return scan_.phase != Phase::Done; }
+    void scanStep();
+    void finishScan();
+    // Rows of the log a slice looks at: 0 (as the program runs) sizes each slice to take about
+    // SliceMs; tests make them small.
+    void setSliceRows(int rows) { sliceRows_ = rows; }
+    static constexpr int SliceMs = 25;
     // Lets go of the table (the window closes).
     void close();
 
@@ -83,6 +97,13 @@ public:
     // The grid column of each sortable log column.
     static int columnOf(const QString& logColumn);
 
+signals:
+    // Rows were added to a search still being read, or it came to its end.
+    void scanProgressed();
+    // A slice read on an idle turn failed; the rows found so far stay, the rest is read
+    // again by the next action that needs every row.
+    void scanFailed(const QString& message);
+
 private:
     struct Page {
         QList<QStringList> rows;
@@ -97,7 +118,11 @@ private:
     QString sortColumnName() const;
     QString direction() const;
     int countWhere(const QString& condition) const;
+    void reload();
     void chooseAccess();
+    void startScan();
+    void readSlice(bool announce);
+    void idleSlice();
     void readKeys(const QString& order);
     int rowsBefore(const QString& value, bool null, qint64 lid) const;
     std::optional<int> findKeyed(int start, const QString& condition, bool includeStart);
@@ -114,6 +139,19 @@ private:
     qint64 lastLid_ = 0; // the highest key when the rows were read; later rows are not shown
     QStringList columns_;
     QHash<QString, int> columnIndex_; // lower-case name -> position
+    // The scan of a keyed search in the date order: the rows without a date and those with
+    // one are walked along the index on DateTime, each part in the view's order; the last row
+    // looked at is where the next slice goes on.
+    enum class Phase { Undated, Dated, Done };
+    struct Scan {
+        Phase phase = Phase::Done;
+        bool started = false; // a row of this phase has been looked at
+        QString at;           // its DateTime as an SQL literal
+        qint64 lid = 0;
+    } scan_;
+    QTimer scanTimer_;
+    int sliceRows_ = 0;
+    int timedRows_ = 2000; // rows a slice took about SliceMs to look at, last time
     mutable QHash<int, Page> pages_;
     mutable quint64 clock_ = 0;
 };

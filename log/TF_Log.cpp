@@ -40,6 +40,7 @@
 #include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QTableView>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -96,6 +97,20 @@ TF_Log::TF_Log(Settings& settings, QWidget* parent) : QDialog(parent), settings_
     setWindowTitle("Log File");
     setWindowFlag(Qt::WindowMaximizeButtonHint);
     model_ = new LogModel(dmDovraPro->adsqLog, this);
+    connect(model_, &LogModel::scanProgressed, this, [this] {
+        // The first rows found become the current row, as a search read at once does.
+        if (currentRow() < 0)
+            setCurrentRow(0);
+        showRowState();
+    });
+    connect(model_, &LogModel::scanFailed, this, [this](const QString& message) {
+        showSearchState();
+        MessageService::error(message, this);
+    });
+    searchTimer_ = new QTimer(this);
+    searchTimer_->setSingleShot(true);
+    searchTimer_->setInterval(30);
+    connect(searchTimer_, &QTimer::timeout, this, [this] { runGuarded(this, &TF_Log::editSearchChange); });
     buildWindow();
     logSearch.text.clear();
     ReloadLogWindow();
@@ -110,6 +125,7 @@ void TF_Log::done(int result)
 
 TF_Log::~TF_Log()
 {
+    model_->close();
     if (dmDovraPro) {
         dmDovraPro->adsqLog.close();
         dmDovraPro->adsqLog2.close();
@@ -372,6 +388,50 @@ void TF_Log::showRowState()
     panelDBdetails->setVisible(rows);
     for (QPushButton* b : {btnFindMailer, btnEditMailer, btnDeleteRecord, btnDeleteAllRecords})
         b->setEnabled(rows);
+    showSearchState();
+}
+
+void TF_Log::showSearchState()
+{
+    const int rows = model_->rowCount();
+    if (searchTimer_->isActive())
+        labelSearchState->setText("Searching\u2026"); // the rows shown are still those of the text before
+    else if (model_->scanning())
+        labelSearchState->setText(QString("Searching\u2026 %1 found").arg(rows));
+    else if (model_->canFetchMore(QModelIndex()))
+        labelSearchState->clear(); // counted only when asked for: the count reads every row
+    else
+        labelSearchState->setText(rows == 1 ? QStringLiteral("1 mailer") : QStringLiteral("%1 mailers").arg(rows));
+}
+
+bool TF_Log::searchPending() const
+{
+    return searchTimer_->isActive() || model_->scanning();
+}
+
+bool TF_Log::waitForSearch()
+{
+    if (searchTimer_->isActive()) {
+        searchTimer_->stop();
+        editSearchChange();
+    }
+    if (!model_->scanning())
+        return true;
+    BusyCursor busy;
+    QProgressDialog progress("Searching the log\u2026", "Cancel", 0, 0, this);
+    progress.setObjectName("progressSearch");
+    progress.setWindowTitle("Log File");
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(400);
+    while (model_->scanning()) {
+        model_->scanStep();
+        // Until the progress shows, nothing typed or clicked can change the rows meanwhile.
+        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
+                                                             : QEventLoop::ExcludeUserInputEvents);
+        if (progress.wasCanceled())
+            return false;
+    }
+    return true;
 }
 
 void TF_Log::setCurrentRow(int row)
@@ -732,6 +792,8 @@ void TF_Log::btnDeleteRecordClick()
 
 void TF_Log::btnDeleteAllRecordsClick()
 {
+    if (!waitForSearch())
+        return;
     const bool filtered = filterApplied();
     const QString question = filtered
                                  ? "Are you sure you want to remove all records from current filter from the Log file?"
@@ -759,6 +821,8 @@ void TF_Log::btnDeleteAllRecordsClick()
 
 void TF_Log::btnReportClick()
 {
+    if (!waitForSearch())
+        return;
     if (model_->rowCount() == 0) {
         MessageService::error("No records available for report.", this);
         return;
@@ -801,7 +865,16 @@ QLayout* TF_Log::buildSearchRow()
     };
     editDateFrom = dateField("editDateFrom");
     editDateTo = dateField("editDateTo");
-    connect(editSearch, &QLineEdit::textChanged, this, [this] { runGuarded(this, &TF_Log::editSearchChange); });
+    // A key typed while a search waits or reads its rows starts it again for the text as it is then.
+    labelSearchState = new QLabel(this);
+    labelSearchState->setObjectName("labelSearchState");
+    // Wide enough for its longest text, so the search box keeps its width as the count changes.
+    labelSearchState->setMinimumWidth(
+        labelSearchState->fontMetrics().horizontalAdvance("Searching\u2026 0000000 found"));
+    connect(editSearch, &QLineEdit::textChanged, this, [this] {
+        searchTimer_->start();
+        showSearchState();
+    });
     auto label = [this](const QString& text, QWidget* buddy) {
         auto l = new QLabel(text, this);
         l->setBuddy(buddy);
@@ -813,11 +886,13 @@ QLayout* TF_Log::buildSearchRow()
     row->addWidget(editDateFrom);
     row->addWidget(label("To:", editDateTo));
     row->addWidget(editDateTo);
+    row->addWidget(labelSearchState);
     return row;
 }
 
 void TF_Log::editSearchChange()
 {
+    searchTimer_->stop();
     {
         BusyCursor busy;
         model_->setSearch(editSearch->text());
@@ -885,6 +960,8 @@ void TF_Log::gridLogSort(int column, Qt::SortOrder order)
 
 void TF_Log::btnExportCSVClick()
 {
+    if (!waitForSearch())
+        return;
     if (model_->rowCount() == 0) {
         MessageService::error("No records available for export.", this);
         return;
@@ -932,6 +1009,8 @@ void TF_Log::btnFindMailerClick()
 
 void TF_Log::FindNextMailer()
 {
+    if (!waitForSearch())
+        return;
     if (model_->rowCount() == 0) {
         MessageService::error("Mailer not found.", this);
         return;

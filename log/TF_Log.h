@@ -24,6 +24,7 @@ class QListWidgetItem;
 class QMenu;
 class QPushButton;
 class QTableView;
+class QTimer;
 
 // The record of a filter in the filter list: its combination word.
 struct TFilterRec {
@@ -51,6 +52,9 @@ public:
     int currentRow() const;
     QString currentMailerNum() const;
     qint64 currentLid() const;
+    // Whether the rows shown may still change from what was typed in the search box: the text
+    // is waiting to be searched, or its rows are still being read.
+    bool searchPending() const;
     // The reports window, once there is one, opens over the rows shown through this.
     static inline std::function<void(TF_Log&)> openReports;
     // Closing remembers where the window stood.
@@ -67,6 +71,8 @@ public:
     QLineEdit* editSearch = nullptr;
     QLineEdit* editDateFrom = nullptr;
     QLineEdit* editDateTo = nullptr;
+    // How many rows are shown, and whether a search is still reading them.
+    QLabel* labelSearchState = nullptr;
     QTableView* gridLog = nullptr;
     QMenu* pmGrid = nullptr;
     QWidget* panelDBdetails = nullptr;
@@ -139,9 +145,14 @@ private:
     // The date a date field holds: null when it is blank; nothing when it reads as no date.
     static std::optional<QDate> dateOf(const QLineEdit* edit);
     void showDateState(QLineEdit* edit);
+    void showSearchState();
+    // Before an action on every row shown: the search typed run and read to its end, with a
+    // busy cursor and Cancel; false when the user stopped it.
+    bool waitForSearch();
 
     Settings& settings_;
     LogModel* model_ = nullptr;
+    QTimer* searchTimer_ = nullptr;      // keys typed in quick succession run one search
     std::map<QString, QLabel*> details_; // log column -> its label in the details panel
     QString combination_;                // the selected filter's word as stored
 };

@@ -418,6 +418,102 @@ private slots:
         QCOMPARE(model.findRow(int(want.size()) - 1, "LID = " + want.first(), false), std::optional<int>(0));
     }
 
+    // A search few rows meet is read along the date index a slice at a time, on idle turns:
+    // the rows arrive in the view's order, each addition extending what was shown, and end as
+    // the rows a plain query gives. Undated rows come first (last when newest first); days
+    // chosen leave them out; a filter narrows within the slices.
+    void searchReadInSlicesShowsThePlainQuerysRows_data()
+    {
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<bool>("descending");
+        QTest::addColumn<QString>("expected"); // the plain query's condition and order
+        const QString name17 = "ToAddress1 like '%name 17%'";
+        QTest::newRow("oldest first") << "Name 17"
+                                      << ""
+                                      << "" << false << name17 + " order by DateTime, LID";
+        QTest::newRow("newest first") << "name 17"
+                                      << ""
+                                      << "" << true << name17 + " order by DateTime desc, LID desc";
+        QTest::newRow("from a day") << "Name 17"
+                                    << ""
+                                    << "2025-11-05" << false
+                                    << name17 + " and DateTime >= '2025-11-05' order by DateTime, LID";
+        QTest::newRow("from a day, newest first")
+            << "Name 17"
+            << ""
+            << "2025-11-05" << true << name17 + " and DateTime >= '2025-11-05' order by DateTime desc, LID desc";
+        QTest::newRow("within a filter") << "Name 17"
+                                         << "Result = 'None'"
+                                         << "" << false << name17 + " and Result = 'None' order by DateTime, LID";
+        QTest::newRow("two rows") << "zed"
+                                  << ""
+                                  << "" << true << "RE like '%zed%' order by DateTime desc, LID desc";
+        QTest::newRow("none") << "no such name"
+                              << ""
+                              << "" << false << "0";
+    }
+    void searchReadInSlicesShowsThePlainQuerysRows()
+    {
+        QFETCH(QString, search);
+        QFETCH(QString, where);
+        QFETCH(QString, from);
+        QFETCH(bool, descending);
+        QFETCH(QString, expected);
+        LogFolder log;
+        // Dates that do not follow the keys, one row in seven without a date; one row in 55
+        // is a "Name 17..", two are "zed".
+        const int n = 12000;
+        engine::Query fill;
+        fill.setFolder(log.folder.toStdString());
+        fill.setSql(QString("insert into Log37 (DateTime, ToAddress1, RE, Result, Batch) with recursive c(i) as "
+                            "(select 0 union all select i + 1 from c where i < %1) select case when i %% 7 = 3 then "
+                            "null else datetime('2025-11-01', '+' || ((i * 7919) %% %2) || ' minutes') end, "
+                            "'Name ' || (i %% 613), case when i %% 3000 = 7 then 'zed ' || i end, case i %% 2 when 0 "
+                            "then 'None' else 'Received - Signed' end, 0 from c")
+                        .arg(n - 1)
+                        .arg(n * 3)
+                        .replace("%%", "%")
+                        .toStdString());
+        fill.execSql();
+        fill.disconnect();
+        const QStringList want = log.column("select LID from Log37 where " + expected);
+        LogModel model(log.dm.adsqLog);
+        model.setFolder(log.folder);
+        model.setSliceRows(53);
+        model.setWhere(where);
+        model.sort(0, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        model.setDateRange(from.isEmpty() ? QDate() : QDate::fromString(from, Qt::ISODate), QDate());
+        auto shown = [&model] {
+            QStringList lids;
+            for (int row = 0; row < model.rowCount(); ++row)
+                lids << QString::number(model.lid(row));
+            return lids;
+        };
+        QList<QStringList> seen;
+        connect(&model, &LogModel::scanProgressed, this, [&] { seen << shown(); });
+        model.setSearch(search);
+        QVERIFY(model.scanning());
+        QVERIFY(!model.canFetchMore(QModelIndex()));
+        QTRY_VERIFY(!model.scanning());
+        QCOMPARE(shown(), want);
+        QVERIFY(seen.size() > 10);
+        for (const QStringList& part : seen)
+            QCOMPARE(want.mid(0, part.size()), part);
+        if (want.size() > 1)
+            QVERIFY(std::any_of(seen.begin(), seen.end(),
+                                [&](const QStringList& part) { return !part.isEmpty() && part.size() < want.size(); }));
+
+        // Asked for every row mid-way, the model reads the rest first; a new search
+        // drops the one still being read.
+        model.setSearch("Name 55");
+        model.setSearch(search);
+        QCOMPARE(model.totalRows(), int(want.size()));
+        QVERIFY(!model.scanning());
+        QCOMPARE(shown(), want);
+    }
+
     // The spreadsheet file: fields quoted as RFC 4180 has them, fees as numbers; a stopped
     // export leaves a file of that name as it was and nothing beside it.
     void spreadsheetFieldsAndAStoppedExport()

@@ -1003,6 +1003,7 @@ private slots:
             w.btnSetFilter->click();
         }
         QTest::keyClicks(w.editSearch, search);
+        QTRY_VERIFY(!w.searchPending());
         QTest::keyClicks(w.editDateFrom, from);
         QTest::keyClicks(w.editDateTo, to);
         for (int column : headings)
@@ -1087,9 +1088,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.editSearch->setFocus();
         QTest::keyClicks(w.editSearch, "smith");
+        QTRY_VERIFY(!w.searchPending());
         QCOMPARE(gridLids(w), QStringList{"2"});
         QTest::keyClick(w.editSearch, Qt::Key_Escape);
         QCOMPARE(w.editSearch->text(), QString());
+        QTRY_VERIFY(!w.searchPending());
         QCOMPARE(gridLids(w).size(), 6);
         QVERIFY(w.isVisible());
 
@@ -1102,7 +1105,8 @@ private slots:
         QTest::keyClicks(w.editDateFrom, "2026-03-04");
         QCOMPARE(gridLids(w), QStringList({"6", "3"}));
 
-        // Delete All Records names and deletes the rows shown, no others.
+        // Delete All Records names and deletes the rows shown, no others, the search typed
+        // just before it included.
         QTest::keyClicks(w.editSearch, "Eve");
         MessageService::queueAnswer(QMessageBox::Yes);
         w.btnDeleteAllRecords->click();
@@ -1114,6 +1118,104 @@ private slots:
         w.editSearch->setFocus();
         QTest::keyClick(w.editSearch, Qt::Key_Escape);
         QVERIFY(!w.isVisible());
+    }
+
+    // On a log too large to search at once, a search few rows meet shows its rows as they are
+    // read and says it is still searching. A key typed meanwhile starts it again for the new
+    // text; Delete All Records, the spreadsheet file and the report, asked for meanwhile,
+    // take every row the search finds, not those read so far.
+    void searchReadInSlicesAndActionsMeanwhile_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("another key") << "key";
+        QTest::newRow("Delete All Records") << "delete";
+        QTest::newRow("Export to spreadsheet") << "export";
+        QTest::newRow("Report") << "report";
+    }
+    void searchReadInSlicesAndActionsMeanwhile()
+    {
+        QFETCH(QString, action);
+        LogFixture f;
+        const int n = 6000;
+        engine::Query fill;
+        fill.setFolder(f.folder.toStdString());
+        fill.setSql(QString("insert into Log37 (DateTime, ToAddress1, Result, Batch) with recursive c(i) as (select 0 "
+                            "union all select i + 1 from c where i < %1) select datetime('2026-01-01', '+' || ((i * "
+                            "7919) %% %2) || ' minutes'), 'Name ' || (i %% 613), 'None', 0 from c")
+                        .arg(n - 1)
+                        .arg(n * 3)
+                        .replace("%%", "%")
+                        .toStdString());
+        fill.execSql();
+        fill.disconnect();
+        auto rowsOf = [&f](const QString& text) {
+            return f.column("select LID from Log37 where ToAddress1 like '%" + text + "%' order by DateTime, LID");
+        };
+        const QStringList name17 = rowsOf("Name 17"), name171 = rowsOf("Name 171");
+        TF_Log w(f.settings);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.model()->setSliceRows(50);
+        FileDialogService::setScripted(true);
+        const QString file = f.home.path() + "/found.csv";
+        QStringList reported;
+        TF_Log::openReports = [&](TF_Log& log) {
+            reported = f.column(LogRowSelection{f.folder, log.currentWhere(), log.currentOrderBy()}.sql("LID"));
+        };
+        const auto noReports = qScopeGuard([] { TF_Log::openReports = nullptr; });
+        // Acted on as the fifth slice has been read.
+        int slices = 0;
+        bool scanningThen = false;
+        int shownThen = -1;
+        QString stateThen;
+        connect(w.model(), &LogModel::scanProgressed, &w, [&] {
+            if (++slices != 5)
+                return;
+            scanningThen = w.model()->scanning();
+            shownThen = w.model()->rowCount();
+            stateThen = w.labelSearchState->text();
+            if (action == "key") {
+                QTest::keyClick(w.editSearch, '1');
+            } else if (action == "delete") {
+                MessageService::queueAnswer(QMessageBox::Yes);
+                w.btnDeleteAllRecords->click();
+            } else if (action == "export") {
+                FileDialogService::queueAnswer(file);
+                w.btnExportCSV->click();
+            } else {
+                w.btnReport->click();
+            }
+        });
+        w.editSearch->setFocus();
+        QTest::keyClicks(w.editSearch, "Name 17");
+        QTRY_VERIFY(!w.searchPending());
+        QVERIFY(scanningThen);
+        QVERIFY(shownThen < name17.size());
+        QVERIFY2(stateThen.startsWith(QString::fromUtf8("Searching\u2026 ")), qPrintable(stateThen));
+        QVERIFY(name17.size() > 50);
+        if (action == "key") {
+            QCOMPARE(w.editSearch->text(), QString("Name 171"));
+            QCOMPARE(gridLids(w), name171);
+            QCOMPARE(w.labelSearchState->text(), QString("%1 mailers").arg(name171.size()));
+        } else if (action == "delete") {
+            QVERIFY(MessageService::shown()
+                        .at(MessageService::shown().size() - 2)
+                        .text.endsWith(QString("%1 records will be deleted.").arg(name17.size())));
+            QCOMPARE(f.lastMessage(), QString("Records deleted."));
+            QCOMPARE(f.column("select count(*) from Log37"), QStringList{QString::number(n - name17.size())});
+            QCOMPARE(rowsOf("Name 17"), QStringList());
+            QCOMPARE(gridLids(w), QStringList());
+            QCOMPARE(w.labelSearchState->text(), QString("0 mailers"));
+        } else if (action == "export") {
+            QCOMPARE(f.lastMessage(), QString("%1 mailers exported to \"%2\".").arg(name17.size()).arg(file));
+            QCOMPARE(readCsv(file).column("Log ID"), name17);
+        } else {
+            QCOMPARE(reported, name17);
+        }
+        if (action != "key" && action != "delete") {
+            QCOMPARE(gridLids(w), name17);
+            QCOMPARE(w.labelSearchState->text(), QString("%1 mailers").arg(name17.size()));
+        }
     }
 
     void incomingOkWithAnEmptyListWritesNothing()
