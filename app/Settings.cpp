@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 #include "app/IniFile.h"
+#include "app/ServerSettings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -105,6 +106,12 @@ const Key kKeys[] = {
     {"System Path", "ProofDB", &Settings::proofDB, true},
     {"Printing", "ProofCopies", &Settings::proofCopies},
     {"Printing", "CheckAddresses", &Settings::checkAddresses},
+    {"Server", "Tables", &Settings::sharedTables},
+    {"Server", "Host", &Settings::serverHost},
+    {"Server", "Port", &Settings::serverPort},
+    {"Server", "Database", &Settings::serverDatabase},
+    {"Server", "User", &Settings::serverUser},
+    {"Server", "SSLMode", &Settings::serverSslMode},
 };
 
 } // namespace
@@ -145,6 +152,9 @@ Settings Settings::load(const QString& iniPath, const QString& programFolder)
     // print leaves the sheet, and the layout's dots would overflow.
     for (int Settings::*offset : {&Settings::leftRight, &Settings::topBottom})
         s.*offset = std::clamp(s.*offset, -kAlignmentLimit, kAlignmentLimit);
+    // The server's part, edited by hand: words other than the program's own, in any letter case,
+    // mean the defaults (the folders; TLS when the server offers it).
+    settleServerSettings(s);
     return s;
 }
 
@@ -163,6 +173,11 @@ QString Settings::save(const QString& iniPath) const
             ini.writeInteger(k.section, k.name, this->*(*number));
     }
     return ini.save();
+}
+
+QString Settings::sharedLocation(const QString& folder) const
+{
+    return onServer() ? QString::fromStdString(engine::serverLocation(serverParams(*this))) : folder;
 }
 
 void Settings::settleBranding(bool logoLoaded)

@@ -53,6 +53,22 @@ struct Settings {
     bool proofCopies = true; // "Printing" / "ProofCopies"
     // Addresses checked before a mailer takes its number ("Printing" / "CheckAddresses")
     bool checkAddresses = true;
+    // Where the counter, the senders and the log live: in the folders above ("Folder") or on a
+    // database server ("Server"). The server's password is never kept here.
+    QString sharedTables = QStringLiteral("Folder");  // "Server" / "Tables"
+    QString serverHost;                               // "Server" / "Host"
+    int serverPort = 5432;                            // "Server" / "Port"
+    QString serverDatabase;                           // "Server" / "Database"
+    QString serverUser;                               // "Server" / "User"
+    QString serverSslMode = QStringLiteral("prefer"); // "Server" / "SSLMode": "prefer" or "require"
+
+    bool onServer() const { return sharedTables == QLatin1String("Server"); }
+    // Where a shared table kept in folder lives: that folder, or with "Server" the server's
+    // location (a connection URI, see engine/Server.h) whatever the folder.
+    QString sharedLocation(const QString& folder) const;
+    QString mailerNumLocation() const { return sharedLocation(mailerNumDB); }
+    QString yourAddressLocation() const { return sharedLocation(yourAddressDB); }
+    QString logLocation() const { return sharedLocation(logDB); }
 
     bool operator==(const Settings&) const = default;
 

@@ -2,6 +2,7 @@
 #include "app/DialogParts.h"
 #include "app/ErrorBoundary.h"
 #include "app/ProgramFolder.h"
+#include "app/ServerPassword.h"
 #include "app/Services.h"
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TablePageScan.h"
@@ -248,6 +249,8 @@ void TF_Main::startUp()
     // 9 .. 15
     for (QLabel* l : lblYourAddress)
         l->clear();
+    // Tables on a database server: its password asked for now, when it wants one no one gave.
+    guarded([this] { connectAtStart(settings, this); });
     createMissingTables();
     startLogPageScan();
     // 16
