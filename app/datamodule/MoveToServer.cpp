@@ -51,9 +51,9 @@ std::int64_t countOf(const std::string& folder, const std::string& table)
 {
     engine::Query q;
     q.setFolder(folder);
-    q.setSql("select count(*) from " + table);
+    q.setSql("select count(*) as N from " + table);
     q.open();
-    return q.eof() ? 0 : q.asInteger(0);
+    return q.eof() ? 0 : q.asInteger("N");
 }
 
 std::int64_t asCount(const std::optional<engine::Value>& value)
