@@ -11,6 +11,8 @@
 #include "app/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
 #include "engine/Server.h"
+#include "entry/ButtonDialog.h"
+#include "entry/TF_Main.h"
 #include "tests/support/PgCluster.h"
 #include "tests/support/TestSupport.h"
 
@@ -18,6 +20,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -456,6 +459,73 @@ private slots:
                                      .arg(cluster_->port())
                                      .arg(databaseOf(location))),
                  qPrintable(errors));
+        QCOMPARE(testsupport::readRow(office.home.path()).serialNum, QString("0000500"));
+        QCOMPARE(countOf(office.logFolder(), "Log37"), 10);
+        QVERIFY(QDir(office.home.path() + "/Printed").isEmpty());
+    }
+
+    // A workstation set to a server that wants a password no one gave: the start asks once,
+    // and the password is kept for the session only, never in the settings file.
+    void theStartAsksForTheServersPassword()
+    {
+        testsupport::TempProgramFolder home;
+        TdmDovraPro dm;
+        const QString database = databaseOf(cluster_->newDatabase());
+        QFile ini(settingsFilePath(home.path()));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(QString("[Server]\r\nTables=Server\r\nHost=127.0.0.1\r\nPort=%1\r\nDatabase=%2\r\nUser=clerk\r\n")
+                      .arg(cluster_->port())
+                      .arg(database)
+                      .toUtf8());
+        ini.close();
+        PasswordService::queueAnswer("s3cret");
+        {
+            TF_Main w;
+            QVERIFY(w.settings.onServer());
+            QCOMPARE(PasswordService::asked().size(), 1);
+            QVERIFY(PasswordService::asked()[0].contains(QString("database %1 asks for a password").arg(database)));
+            const auto check = engine::checkServerConnection(w.settings.mailerNumLocation().toStdString());
+            QVERIFY2(check.error.empty(), check.error.c_str());
+            w.close();
+        }
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        const QByteArray saved = ini.readAll();
+        QVERIFY(saved.contains("Tables=Server"));
+        QVERIFY(!saved.contains("s3cret"));
+    }
+
+    // A workstation that was running, set to the folder, while another moved the office: its
+    // next Print is refused before anything reaches paper.
+    void aRunningWorkstationStillSetToTheFolderPrintsNothing()
+    {
+        Office office(10);
+        QVERIFY(office.settings.save(settingsFilePath(office.home.path())).isEmpty());
+        const testsupport::EnvironmentValue pdfDir("DOVRA_PDF_DIR", office.home.path() + "/Printed");
+        ButtonDialogService::setScripted(true);
+        TF_Main w;
+        QVERIFY(!w.settings.onServer());
+        w.memoToAddress->setPlainText("Jane Roe\n4 Elm St");
+        w.editToCity->setText("Dover");
+        w.editToState->setText("DE");
+        w.editToZip->setText("19901-0001");
+
+        Settings other = office.settings; // the workstation that moves the office
+        const QString location = cluster_->newDatabase();
+        TF_NetworkSettings dialog(other);
+        fillServer(dialog, databaseOf(location));
+        MessageService::queueAnswer(QMessageBox::Yes);
+        clickButton(&dialog, "btnMoveToServer");
+        QCOMPARE(MessageService::shown().last().kind, MessageKind::Information);
+        MessageService::clearShown();
+
+        QVERIFY(!w.btnPrintClick());
+        const QStringList messages = testsupport::shownMessageTexts();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].contains(QString("has been moved to the database server 127.0.0.1:%1, database %2.")
+                                          .arg(cluster_->port())
+                                          .arg(databaseOf(location))) &&
+                     messages[0].contains("Nothing has been printed; no Mailer Number was used."),
+                 qPrintable(messages[0]));
         QCOMPARE(testsupport::readRow(office.home.path()).serialNum, QString("0000500"));
         QCOMPARE(countOf(office.logFolder(), "Log37"), 10);
         QVERIFY(QDir(office.home.path() + "/Printed").isEmpty());
