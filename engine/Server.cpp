@@ -190,9 +190,10 @@ PGconn* connect(const std::string& location)
         throw EngineError("The database server " + describeServer(location) + " cannot be reached: out of memory");
     if (PQstatus(conn) != CONNECTION_OK) {
         const std::string message = trimmedMessage(PQerrorMessage(conn));
+        // No password known, or one refused (given here, or found in ~/.pgpass).
         const bool askedForPassword =
             PQconnectionNeedsPassword(conn) ||
-            (!password.empty() && PQconnectionUsedPassword(conn) && message.find("password") != std::string::npos);
+            (PQconnectionUsedPassword(conn) && message.find("password authentication failed") != std::string::npos);
         PQfinish(conn);
         const std::string text = "The database server " + describeServer(location) + " cannot be reached: " + message;
         if (askedForPassword)
