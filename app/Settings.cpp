@@ -103,15 +103,15 @@ const Key kKeys[] = {
     {"Type", "FindMailerType", &Settings::findMailerType},
     {"Printer", "PTray", &Settings::pTray},
     {"Printer", "Printer", &Settings::printer},
-    {"System Path", "ProofDB", &Settings::proofDB, true},
-    {"Printing", "ProofCopies", &Settings::proofCopies},
-    {"Printing", "CheckAddresses", &Settings::checkAddresses},
     {"Server", "Tables", &Settings::sharedTables},
     {"Server", "Host", &Settings::serverHost},
     {"Server", "Port", &Settings::serverPort},
     {"Server", "Database", &Settings::serverDatabase},
     {"Server", "User", &Settings::serverUser},
     {"Server", "SSLMode", &Settings::serverSslMode},
+    {"System Path", "ProofDB", &Settings::proofDB, true},
+    {"Printing", "ProofCopies", &Settings::proofCopies},
+    {"Printing", "CheckAddresses", &Settings::checkAddresses},
 };
 
 } // namespace
@@ -143,6 +143,9 @@ Settings Settings::load(const QString& iniPath, const QString& programFolder)
             s.*(*number) = ini.readInteger(k.section, k.name, d.*(*number));
         }
     }
+    // The server's part, edited by hand: words other than the program's own, in any letter case,
+    // mean the defaults (the folders; TLS when the server offers it).
+    settleServerSettings(s);
     // A label position edited by hand beyond the 3 x 3 sheet would print off the sheet and
     // never reach the sheet's last label.
     for (int Settings::*index : {&Settings::labelRow, &Settings::labelCol})
@@ -152,9 +155,6 @@ Settings Settings::load(const QString& iniPath, const QString& programFolder)
     // print leaves the sheet, and the layout's dots would overflow.
     for (int Settings::*offset : {&Settings::leftRight, &Settings::topBottom})
         s.*offset = std::clamp(s.*offset, -kAlignmentLimit, kAlignmentLimit);
-    // The server's part, edited by hand: words other than the program's own, in any letter case,
-    // mean the defaults (the folders; TLS when the server offers it).
-    settleServerSettings(s);
     return s;
 }
 

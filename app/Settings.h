@@ -48,11 +48,6 @@ struct Settings {
     // Printer
     int pTray = 0;
     QString printer;
-    // Proof copies of printed mailers
-    QString proofDB;         // "System Path" / "ProofDB"
-    bool proofCopies = true; // "Printing" / "ProofCopies"
-    // Addresses checked before a mailer takes its number ("Printing" / "CheckAddresses")
-    bool checkAddresses = true;
     // Where the counter, the senders and the log live: in the folders above ("Folder") or on a
     // database server ("Server"). The server's password is never kept here.
     QString sharedTables = QStringLiteral("Folder");  // "Server" / "Tables"
@@ -69,6 +64,11 @@ struct Settings {
     QString mailerNumLocation() const { return sharedLocation(mailerNumDB); }
     QString yourAddressLocation() const { return sharedLocation(yourAddressDB); }
     QString logLocation() const { return sharedLocation(logDB); }
+    // Proof copies of printed mailers
+    QString proofDB;         // "System Path" / "ProofDB"
+    bool proofCopies = true; // "Printing" / "ProofCopies"
+    // Addresses checked before a mailer takes its number ("Printing" / "CheckAddresses")
+    bool checkAddresses = true;
 
     bool operator==(const Settings&) const = default;
 
