@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 #include "app/IniFile.h"
+#include "app/ServerSettings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -103,6 +104,12 @@ const Key kKeys[] = {
     {"Type", "FindMailerType", &Settings::findMailerType},
     {"Printer", "PTray", &Settings::pTray},
     {"Printer", "Printer", &Settings::printer},
+    {"Server", "Tables", &Settings::sharedTables},
+    {"Server", "Host", &Settings::serverHost},
+    {"Server", "Port", &Settings::serverPort},
+    {"Server", "Database", &Settings::serverDatabase},
+    {"Server", "User", &Settings::serverUser},
+    {"Server", "SSLMode", &Settings::serverSslMode},
     {"System Path", "ProofDB", &Settings::proofDB, true},
     {"Printing", "ProofCopies", &Settings::proofCopies},
     {"Printing", "CheckAddresses", &Settings::checkAddresses},
@@ -179,6 +186,9 @@ Settings Settings::load(const QString& iniPath, const QString& programFolder)
             s.*(*number) = ini.readInteger(k.section, k.name, d.*(*number));
         }
     }
+    // The server's part, edited by hand: words other than the program's own, in any letter case,
+    // mean the defaults (the folders; TLS when the server offers it).
+    settleServerSettings(s);
     // A label position edited by hand beyond the 3 x 3 sheet would print off the sheet and
     // never reach the sheet's last label.
     for (int Settings::*index : {&Settings::labelRow, &Settings::labelCol})
@@ -212,6 +222,11 @@ QString Settings::save(const QString& iniPath) const
         if (!(this->*(k.placement)).rect.isEmpty())
             writePlacement(ini, k, this->*(k.placement));
     return ini.save();
+}
+
+QString Settings::sharedLocation(const QString& folder) const
+{
+    return onServer() ? QString::fromStdString(engine::serverLocation(serverParams(*this))) : folder;
 }
 
 void Settings::settleBranding(bool logoLoaded)

@@ -50,6 +50,22 @@ struct Settings {
     // Printer
     int pTray = 0;
     QString printer;
+    // Where the counter, the senders and the log live: in the folders above ("Folder") or on a
+    // database server ("Server"). The server's password is never kept here.
+    QString sharedTables = QStringLiteral("Folder");  // "Server" / "Tables"
+    QString serverHost;                               // "Server" / "Host"
+    int serverPort = 5432;                            // "Server" / "Port"
+    QString serverDatabase;                           // "Server" / "Database"
+    QString serverUser;                               // "Server" / "User"
+    QString serverSslMode = QStringLiteral("prefer"); // "Server" / "SSLMode": "prefer" or "require"
+
+    bool onServer() const { return sharedTables == QLatin1String("Server"); }
+    // Where a shared table kept in folder lives: that folder, or with "Server" the server's
+    // location (a connection URI, see engine/Server.h) whatever the folder.
+    QString sharedLocation(const QString& folder) const;
+    QString mailerNumLocation() const { return sharedLocation(mailerNumDB); }
+    QString yourAddressLocation() const { return sharedLocation(yourAddressDB); }
+    QString logLocation() const { return sharedLocation(logDB); }
     // Proof copies of printed mailers
     QString proofDB;         // "System Path" / "ProofDB"
     bool proofCopies = true; // "Printing" / "ProofCopies"

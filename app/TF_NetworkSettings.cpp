@@ -3,15 +3,24 @@
 #include "app/DialogParts.h"
 #include "app/ErrorBoundary.h"
 #include "app/ProgramFolder.h"
+#include "app/ServerPassword.h"
+#include "app/ServerSettings.h"
 #include "app/Services.h"
+#include "app/datamodule/MoveToServer.h"
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -109,6 +118,7 @@ TF_NetworkSettings::TF_NetworkSettings(Settings& settings, QWidget* parent) : QD
     bold.setBold(true);
     heading->setFont(bold);
     layout->addWidget(heading);
+    layout->addWidget(buildServerBox());
 
     for (Location location : {Location::MailerNum, Location::YourAddress, Location::Log}) {
         const LocationInfo& info = infoOf(location);
@@ -128,6 +138,7 @@ TF_NetworkSettings::TF_NetworkSettings(Settings& settings, QWidget* parent) : QD
         connect(change, &QPushButton::clicked, this, [this, location] { changeClick(location); });
         connect(create, &QPushButton::clicked, this, [this, location] { createClick(location); });
         layout->addWidget(box);
+        folderBoxes_[static_cast<int>(location)] = box;
         switch (location) {
         case Location::MailerNum:
             lblMailerNumber = label;
@@ -160,6 +171,160 @@ TF_NetworkSettings::TF_NetworkSettings(Settings& settings, QWidget* parent) : QD
 
     layout->addLayout(okCancelRow(this, btnOK, btnCancel));
     connect(btnOK, &QPushButton::clicked, this, &TF_NetworkSettings::btnOKClick);
+    showServerChoice();
+}
+
+QGroupBox* TF_NetworkSettings::buildServerBox()
+{
+    auto box = new QGroupBox("Shared Tables Location", this);
+    box->setObjectName("gbSharedTables");
+    auto column = new QVBoxLayout(box);
+    auto choice = new QHBoxLayout;
+    rbFolder = new QRadioButton("Folder", box);
+    rbFolder->setObjectName("rbFolder");
+    rbServer = new QRadioButton("Server", box);
+    rbServer->setObjectName("rbServer");
+    choice->addWidget(rbFolder);
+    choice->addWidget(rbServer);
+    choice->addStretch(1);
+    column->addLayout(choice);
+
+    auto fields = new QFormLayout;
+    auto field = [&](QLineEdit*& edit, const char* name, const char* caption, const QString& text) {
+        edit = new QLineEdit(text, box);
+        edit->setObjectName(name);
+        fields->addRow(caption, edit);
+    };
+    field(editServerHost, "editServerHost", "Host:", settings_.serverHost);
+    field(editServerPort, "editServerPort", "Port:", QString::number(settings_.serverPort));
+    field(editServerDatabase, "editServerDatabase", "Database:", settings_.serverDatabase);
+    field(editServerUser, "editServerUser", "User:", settings_.serverUser);
+    column->addLayout(fields);
+    cbRequireTls = new QCheckBox("Require an encrypted connection (TLS)", box);
+    cbRequireTls->setObjectName("cbRequireTls");
+    cbRequireTls->setChecked(settings_.serverSslMode == "require");
+    column->addWidget(cbRequireTls);
+    auto hint = new QLabel("The password is not kept here: it comes from the user's ~/.pgpass file, the PGPASSWORD "
+                           "setting, or is asked for when the program connects.",
+                           box);
+    hint->setObjectName("lblPasswordHint");
+    hint->setWordWrap(true);
+    column->addWidget(hint);
+    auto buttons = new QHBoxLayout;
+    btnTestConnection = namedButton(box, "Test Connection", "btnTestConnection");
+    btnMoveToServer = namedButton(box, QString::fromUtf8("Move to Server\u2026"), "btnMoveToServer");
+    buttons->addWidget(btnTestConnection);
+    buttons->addWidget(btnMoveToServer);
+    buttons->addStretch(1);
+    column->addLayout(buttons);
+
+    (settings_.onServer() ? rbServer : rbFolder)->setChecked(true);
+    connect(rbServer, &QRadioButton::toggled, this, &TF_NetworkSettings::showServerChoice);
+    connect(btnTestConnection, &QPushButton::clicked, this, &TF_NetworkSettings::btnTestConnectionClick);
+    connect(btnMoveToServer, &QPushButton::clicked, this, &TF_NetworkSettings::btnMoveToServerClick);
+    return box;
+}
+
+// With the tables on a server, the folders name only the backup the move left; the move
+// itself is from folders.
+void TF_NetworkSettings::showServerChoice()
+{
+    const bool server = rbServer->isChecked();
+    for (QGroupBox* box : folderBoxes_)
+        if (box)
+            box->setEnabled(!server);
+    btnMoveToServer->setEnabled(!server);
+}
+
+engine::ServerParams TF_NetworkSettings::fieldServerParams() const
+{
+    Settings fields;
+    fields.serverHost = editServerHost->text();
+    bool number = false;
+    fields.serverPort = editServerPort->text().trimmed().toInt(&number);
+    if (!number)
+        fields.serverPort = 0;
+    fields.serverDatabase = editServerDatabase->text();
+    fields.serverUser = editServerUser->text();
+    fields.serverSslMode = cbRequireTls->isChecked() ? "require" : "prefer";
+    return serverParams(fields);
+}
+
+std::optional<std::string> TF_NetworkSettings::checkedServerLocation()
+{
+    const engine::ServerParams params = fieldServerParams();
+    if (const QString problem = serverParamsProblem(params); !problem.isEmpty()) {
+        MessageService::error(problem, this);
+        return std::nullopt;
+    }
+    return engine::serverLocation(params);
+}
+
+void TF_NetworkSettings::btnTestConnectionClick()
+{
+    const auto location = checkedServerLocation();
+    if (!location)
+        return;
+    const engine::ServerConnectionCheck check = connectToServer(*location, this);
+    const QString message = connectionMessage(*location, check);
+    if (check.error.empty())
+        MessageService::information(message, this);
+    else
+        MessageService::error(message, this);
+}
+
+void TF_NetworkSettings::btnMoveToServerClick()
+{
+    const auto location = checkedServerLocation();
+    if (!location)
+        return;
+    const QString server = QString::fromStdString(engine::describeServer(*location));
+    const TMoveSource source{folderOf(tablePath(Location::MailerNum)), folderOf(tablePath(Location::YourAddress)),
+                             folderOf(tablePath(Location::Log))};
+    if (!MessageService::confirmYesNo(
+            QString("Copy the Mailer Number counter (%1), the list of your names and addresses (%2) and the log with "
+                    "its filters and reports (%3) to the database server %4, and use the server from now on?\n\n"
+                    "The folders keep their tables as a backup, and the counter there is marked as moved: a "
+                    "workstation still set to that folder prints nothing until it is set to the server.")
+                .arg(source.mailerNumFolder, source.yourAddressFolder, source.logFolder, server),
+            this))
+        return;
+    const engine::ServerConnectionCheck check = connectToServer(*location, this);
+    if (!check.error.empty()) {
+        MessageService::error(connectionMessage(*location, check), this);
+        return;
+    }
+    std::vector<TMovedTable> moved;
+    const bool done = guarded([&] {
+        BusyCursor busy;
+        QProgressDialog progress(QString("Copying the tables to the database server %1...").arg(server), QString(), 0,
+                                 0, this);
+        progress.setObjectName("progressMoveToServer");
+        progress.setWindowTitle("Move to Server");
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(500);
+        progress.setCancelButton(nullptr);
+        moved = MoveToServer(source, QString::fromStdString(*location), [&](qint64 copied, qint64 total) {
+            // The bar counts in thousands: a progress dialog counts in int.
+            progress.setMaximum(int(std::max<qint64>(1, total / 1000)));
+            progress.setValue(int(std::min(copied, total) / 1000));
+            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        });
+    });
+    if (!done)
+        return;
+    // Moved for good: the tables are on the server whatever way the dialog is left.
+    setServerParams(settings_, fieldServerParams());
+    settings_.sharedTables = "Server";
+    rbServer->setChecked(true);
+    QString counts;
+    for (const TMovedTable& table : moved)
+        counts += QString("\n%1: %2 %3").arg(table.table).arg(table.rows).arg(table.rows == 1 ? "row" : "rows");
+    MessageService::information(
+        QString("The tables have been copied to the database server %1:\n%2\n\nThis workstation uses the server "
+                "from now on. Set every other workstation to it under Options, Network Settings, Server.")
+            .arg(server, counts),
+        this);
 }
 
 bool TF_NetworkSettings::edit(Settings& settings, QWidget* parent)
@@ -248,6 +413,17 @@ void TF_NetworkSettings::createClick(Location location)
 
 void TF_NetworkSettings::btnOKClick()
 {
+    if (rbServer->isChecked()) {
+        if (const QString problem = serverParamsProblem(fieldServerParams()); !problem.isEmpty()) {
+            MessageService::error(problem, this);
+            return;
+        }
+    }
+    engine::ServerParams params = fieldServerParams();
+    if (params.port < 1 || params.port > 65535)
+        params.port = settings_.serverPort; // a port half typed in Folder mode is not kept
+    setServerParams(settings_, params);
+    settings_.sharedTables = rbServer->isChecked() ? "Server" : "Folder";
     for (Location location : {Location::MailerNum, Location::YourAddress, Location::Log})
         folderSetting(settings_, location) = folderOf(tablePath(location));
     settings_.proofDB = withoutTrailingSeparators(proofFolder_);

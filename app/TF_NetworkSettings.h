@@ -1,13 +1,22 @@
 // "Network Settings": where the mailer-number counter, the sender list and the log live.
-// Several workstations share them by pointing these three folders at one shared folder.
+// Several workstations share them by pointing these three folders at one shared folder, or
+// by keeping them on a database server ("Server": host, port, database, user).
 #pragma once
 
 #include "app/Settings.h"
 
-#include <QDialog>
+#include "engine/Server.h"
 
+#include <QDialog>
+#include <optional>
+#include <string>
+
+class QCheckBox;
+class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
+class QRadioButton;
 
 class TF_NetworkSettings : public QDialog {
     Q_OBJECT
@@ -32,6 +41,19 @@ public:
     QPushButton* btnOK = nullptr;
     QPushButton* btnCancel = nullptr;
 
+    // Where the shared tables live: the folders above, or a database server.
+    QRadioButton* rbFolder = nullptr;
+    QRadioButton* rbServer = nullptr;
+    QLineEdit* editServerHost = nullptr;
+    QLineEdit* editServerPort = nullptr;
+    QLineEdit* editServerDatabase = nullptr;
+    QLineEdit* editServerUser = nullptr;
+    QCheckBox* cbRequireTls = nullptr; // sslmode=require, else prefer
+    QPushButton* btnTestConnection = nullptr;
+    QPushButton* btnMoveToServer = nullptr;
+    // The server as the fields name it.
+    engine::ServerParams fieldServerParams() const;
+
 public slots:
     // Points the table at an existing file.
     void changeClick(TF_NetworkSettings::Location location);
@@ -40,10 +62,20 @@ public slots:
     void btnOKClick();
     // Picks the folder of the proof copies; workstations that share a log share it too.
     void btnChangeProofDBClick();
+    // Connects to the server the fields name and says what it found.
+    void btnTestConnectionClick();
+    // Copies the folders' tables to the (empty) server the fields name, then uses the server.
+    void btnMoveToServerClick();
 
 private:
     QLabel* labelOf(Location location) const;
     void setTablePath(Location location, const QString& path);
+    QGroupBox* buildServerBox();
+    void showServerChoice();
+    // The server the fields name, checked; empty (after a message) when something is missing.
+    std::optional<std::string> checkedServerLocation();
+
+    QGroupBox* folderBoxes_[3] = {};
 
     Settings& settings_;
     QString paths_[3];

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <mutex>
+#include <optional>
 
 namespace engine {
 
@@ -145,21 +147,58 @@ std::string describeServer(const std::string& location)
            (database.empty() ? std::string("(default)") : database);
 }
 
+namespace {
+
+// Passwords given for this session, by location: memory only.
+std::mutex g_passwordsMutex;
+std::map<std::string, std::string> g_passwords;
+
+std::string passwordFor(const std::string& location)
+{
+    std::lock_guard lock(g_passwordsMutex);
+    auto found = g_passwords.find(location);
+    return found == g_passwords.end() ? std::string() : found->second;
+}
+
+} // namespace
+
+void setServerPassword(const std::string& location, const std::string& password)
+{
+    std::lock_guard lock(g_passwordsMutex);
+    if (password.empty())
+        g_passwords.erase(location);
+    else
+        g_passwords[location] = password;
+}
+
 namespace detail {
 
 namespace {
 
 PGconn* connect(const std::string& location)
 {
-    const char* keys[] = {"dbname", "fallback_application_name", "client_encoding", "connect_timeout", nullptr};
-    const char* values[] = {location.c_str(), "dovra", "UTF8", "10", nullptr};
+    const std::string password = passwordFor(location);
+    const char* keys[] = {"dbname",
+                          "fallback_application_name",
+                          "client_encoding",
+                          "connect_timeout",
+                          password.empty() ? nullptr : "password",
+                          nullptr};
+    const char* values[] = {location.c_str(), "dovra", "UTF8", "10", password.c_str(), nullptr};
     PGconn* conn = PQconnectdbParams(keys, values, 1);
     if (!conn)
         throw EngineError("The database server " + describeServer(location) + " cannot be reached: out of memory");
     if (PQstatus(conn) != CONNECTION_OK) {
         const std::string message = trimmedMessage(PQerrorMessage(conn));
+        // No password known, or one refused (given here, or found in ~/.pgpass).
+        const bool askedForPassword =
+            PQconnectionNeedsPassword(conn) ||
+            (PQconnectionUsedPassword(conn) && message.find("password authentication failed") != std::string::npos);
         PQfinish(conn);
-        throw EngineError("The database server " + describeServer(location) + " cannot be reached: " + message);
+        const std::string text = "The database server " + describeServer(location) + " cannot be reached: " + message;
+        if (askedForPassword)
+            throw ServerPasswordError(text);
+        throw EngineError(text);
     }
     // The server's notices ("... already exists, skipping") are no business of the user's.
     PQsetNoticeProcessor(
@@ -264,6 +303,21 @@ std::string testServerConnection(const std::string& location)
     }
 }
 
+ServerConnectionCheck checkServerConnection(const std::string& location)
+{
+    ServerConnectionCheck check;
+    try {
+        auto version = detail::serverExec(location, "SHOW server_version");
+        check.version = PQgetvalue(version.get(), 0, 0);
+    } catch (const ServerPasswordError& e) {
+        check.error = e.what();
+        check.needsPassword = true;
+    } catch (const EngineError& e) {
+        check.error = e.what();
+    }
+    return check;
+}
+
 void disconnectServers()
 {
     t_servers.closeAll();
@@ -305,9 +359,12 @@ private:
 
 } // namespace
 
-bool createServerTables(const std::string& location, const std::vector<ServerTableDef>& tables, int version)
+bool createServerTables(const std::string& location, const std::vector<ServerTableDef>& tables, int version,
+                        bool inOpenTransaction)
 {
-    ServerTransaction transaction(location);
+    std::optional<ServerTransaction> transaction;
+    if (!inOpenTransaction)
+        transaction.emplace(location);
     // Two workstations making the tables at once: the second waits here, then finds them.
     detail::serverExec(location, "SELECT pg_advisory_xact_lock(hashtext('dovra_schema'))");
     auto exists = detail::serverExec(location, "SELECT to_regclass('dovra_schema') IS NOT NULL");
@@ -326,7 +383,8 @@ bool createServerTables(const std::string& location, const std::vector<ServerTab
     detail::serverExec(location, "CREATE TABLE dovra_schema (version integer NOT NULL, "
                                  "made timestamp(0) without time zone NOT NULL DEFAULT localtimestamp)");
     detail::serverExec(location, "INSERT INTO dovra_schema (version) VALUES ($1)", {std::int64_t(version)});
-    transaction.commit();
+    if (transaction)
+        transaction->commit();
     return true;
 }
 

@@ -33,6 +33,27 @@ std::string describeServer(const std::string& location);
 // Connects to the server once: empty when it answers, else the reason it does not.
 std::string testServerConnection(const std::string& location);
 
+// The server asked for a password and none was known (none given, none in ~/.pgpass or PGPASSWORD),
+// or the one given was refused.
+class ServerPasswordError : public EngineError {
+public:
+    using EngineError::EngineError;
+};
+
+// What one connection to the server found: its version ("16.4") when it answered, else the
+// reason it did not, and whether that reason is a password it asked for.
+struct ServerConnectionCheck {
+    std::string error;
+    bool needsPassword = false;
+    std::string version;
+};
+ServerConnectionCheck checkServerConnection(const std::string& location);
+
+// The password for a location, kept in this process's memory only (never written anywhere) and
+// given to the server with every new connection to it; empty forgets it. Without one, libpq
+// looks in ~/.pgpass and the PG* environment.
+void setServerPassword(const std::string& location, const std::string& password);
+
 // The connections this thread keeps to servers are closed (the next use connects again).
 void disconnectServers();
 
@@ -51,7 +72,10 @@ int serverSchemaVersion(const std::string& location);
 // records the tables' version (table dovra_schema), so that a database is either ready
 // or untouched. Returns false, changing nothing, when the database holds the program's
 // tables already; another workstation making them at the same moment waits, then finds them.
-bool createServerTables(const std::string& location, const std::vector<ServerTableDef>& tables, int version);
+// inOpenTransaction: made within the transaction open on this thread's connection to location
+// (a MultiTableWrite), committed or rolled back with it.
+bool createServerTables(const std::string& location, const std::vector<ServerTableDef>& tables, int version,
+                        bool inOpenTransaction = false);
 
 // Runs one statement text on the server as written, without translation (tests, set-up).
 void runOnServer(const std::string& location, const std::string& sql);

@@ -3,6 +3,7 @@
 #include "app/DialogParts.h"
 #include "app/ErrorBoundary.h"
 #include "app/ProgramFolder.h"
+#include "app/ServerPassword.h"
 #include "app/Services.h"
 #include "app/WindowGeometry.h"
 #include "app/datamodule/Schemas.h"
@@ -254,6 +255,8 @@ void TF_Main::startUp()
     // 9 .. 15
     for (QLabel* l : lblYourAddress)
         l->clear();
+    // Tables on a database server: its password asked for now, when it wants one no one gave.
+    guarded([this] { connectAtStart(settings, this); });
     createMissingTables();
     startLogPageScan();
     // 16

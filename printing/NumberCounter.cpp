@@ -1,6 +1,7 @@
 #include "printing/NumberCounter.h"
 
 #include "app/Settings.h"
+#include "app/datamodule/MoveToServer.h"
 #include "app/datamodule/TdmDovraPro.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
@@ -60,6 +61,10 @@ void OpenCounterTableExclusive(const Settings& settings)
 bool OpenNumberCounter(const Settings& settings, TNumberState& state, QString& refusal)
 {
     refusal.clear();
+    // A counter moved to a database server hands out no more numbers from its folder.
+    if (!settings.onServer())
+        if (const QString moved = MovedToServerRefusal(settings.mailerNumDB); !moved.isEmpty())
+            throw engine::EngineError(toStd(moved + "\n\nNothing has been printed; no Mailer Number was used."));
     CloseUnlessKept guard;
     try {
         OpenCounterTableExclusive(settings);

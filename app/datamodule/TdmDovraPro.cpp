@@ -1,4 +1,5 @@
 #include "app/datamodule/TdmDovraPro.h"
+#include "app/datamodule/MoveToServer.h"
 #include "app/datamodule/Schemas.h"
 #include "engine/MultiTableWrite.h"
 #include "engine/Query.h"
@@ -141,6 +142,10 @@ bool TdmDovraPro::EnsureTable(const QString& folder, const QString& tableName, c
 {
     const std::string dir = toStd(folder);
     const std::string name = toStd(tableName);
+    // A counter moved to a database server is used there only.
+    if (tableName == "MailerNum")
+        if (const QString moved = MovedToServerRefusal(folder); !moved.isEmpty())
+            throw engine::EngineError(toStd(moved));
     engine::sweepUnfinishedTables(dir);
     // Every page is read: a damaged page found now refuses printing into the log, before a
     // number is taken, rather than after its row has gone where it cannot be read back.

@@ -150,6 +150,19 @@ QString PgCluster::newDatabase()
     return location(name);
 }
 
+void PgCluster::addPasswordRole(const QString& user, const QString& password)
+{
+    engine::runOnServer(location().toStdString(), "SET password_encryption = 'scram-sha-256'; CREATE ROLE " +
+                                                      user.toStdString() + " LOGIN SUPERUSER PASSWORD " +
+                                                      engine::quoted(password.toStdString()));
+    const QString hba = dataDir_ + "/pg_hba.conf";
+    run("sh",
+        {"-c", QString("{ echo 'host all %1 127.0.0.1/32 scram-sha-256'; cat '%2'; } > '%2.new' && mv '%2.new' '%2'")
+                   .arg(user, hba)},
+        true);
+    restart(); // a reload takes effect some time later; the restart has it read before it answers
+}
+
 QString PgCluster::runTool(const QString& tool, const QStringList& arguments) const
 {
     return run(binDir_ + "/" + tool, arguments, true);

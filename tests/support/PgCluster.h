@@ -27,6 +27,9 @@ public:
     QString location(const QString& database = "postgres") const;
     // Makes a new, empty database and returns its location.
     QString newDatabase();
+    // Makes a login role that must give its password over TCP (scram-sha-256), as an office's
+    // server asks its clerks; every other role is still trusted.
+    void addPasswordRole(const QString& user, const QString& password);
     // pg_ctl restart -m fast: every connection is cut.
     void restart();
     void stop();

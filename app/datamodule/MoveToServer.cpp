@@ -1,0 +1,241 @@
+#include "app/datamodule/MoveToServer.h"
+
+#include "app/datamodule/Schemas.h"
+#include "app/datamodule/ServerTables.h"
+#include "app/datamodule/TdmDovraPro.h"
+#include "engine/MultiTableWrite.h"
+#include "engine/Query.h"
+#include "engine/Server.h"
+#include "engine/Table.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+struct MovedTableDef {
+    const char* table;
+    const char* definition;
+    QString TMoveSource::*folder;
+};
+
+const MovedTableDef kMoved[] = {
+    {"MailerNum", schema::MailerNum, &TMoveSource::mailerNumFolder},
+    {"YourAddress", schema::YourAddress, &TMoveSource::yourAddressFolder},
+    {"Log37", schema::Log37, &TMoveSource::logFolder},
+    {"LogFilters", schema::LogFilters, &TMoveSource::logFolder},
+    {"LogFiltersDetail", schema::LogFiltersDetail, &TMoveSource::logFolder},
+    {"Reports", schema::Reports, &TMoveSource::logFolder},
+    {"Report_Detail", schema::Report_Detail, &TMoveSource::logFolder},
+};
+
+// A counter that no one has used yet: the row a new counter is made with.
+constexpr const char* kUnusedCounter = "CustID = '000000000' AND SerialNum = '0000000'";
+
+std::string lowered(std::string name)
+{
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
+std::string quotedName(const std::string& name)
+{
+    return "\"" + name + "\"";
+}
+
+std::int64_t countOf(const std::string& folder, const std::string& table)
+{
+    engine::Query q;
+    q.setFolder(folder);
+    q.setSql("select count(*) as N from " + table);
+    q.open();
+    return q.eof() ? 0 : q.asInteger("N");
+}
+
+std::int64_t asCount(const std::optional<engine::Value>& value)
+{
+    if (!value)
+        return 0;
+    if (auto i = std::get_if<std::int64_t>(&*value))
+        return *i;
+    if (auto s = std::get_if<std::string>(&*value))
+        return std::stoll(*s);
+    return 0;
+}
+
+// Copies a folder's table into the server's, MoveBatchRows rows to a statement.
+std::int64_t copyRows(engine::MultiTableWrite& write, const std::string& folder, const MovedTableDef& def,
+                      const std::function<void(std::int64_t)>& copied)
+{
+    const auto fields = engine::parseDefinition(def.definition);
+    std::string columns;
+    std::string rowMarks = "(";
+    std::string order;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        columns += (i ? ", " : "") + quotedName(fields[i].name);
+        rowMarks += i ? ", ?" : "?";
+        if (fields[i].type == engine::FieldType::AutoInc)
+            order = " order by " + quotedName(fields[i].name);
+    }
+    rowMarks += ")";
+    engine::Query source;
+    source.setFolder(folder);
+    source.setSql("select " + columns + " from " + def.table + (order.empty() ? " order by rowid" : order));
+    source.open();
+    std::int64_t rows = 0;
+    std::vector<engine::Value> values;
+    std::string marks;
+    int inBatch = 0;
+    auto flush = [&] {
+        if (inBatch == 0)
+            return;
+        write.run(std::string("INSERT INTO ") + def.table + " (" + columns + ") VALUES " + marks, values);
+        rows += inBatch;
+        copied(rows);
+        values.clear();
+        marks.clear();
+        inBatch = 0;
+    };
+    for (; !source.eof(); source.next()) {
+        for (size_t i = 0; i < fields.size(); ++i) {
+            engine::Value value = source.value(static_cast<int>(i));
+            // A NUL the file's text may hold has no place in the server's text.
+            if (auto s = std::get_if<std::string>(&value))
+                s->erase(std::remove(s->begin(), s->end(), '\0'), s->end());
+            values.push_back(std::move(value));
+        }
+        marks += (inBatch ? ", " : "") + rowMarks;
+        if (++inBatch == MoveBatchRows)
+            flush();
+    }
+    flush();
+    source.close();
+    // Keys given from now on follow the highest one copied.
+    for (const auto& field : fields)
+        if (field.type == engine::FieldType::AutoInc)
+            write.firstValue(std::string("SELECT setval(pg_get_serial_sequence('") + lowered(def.table) + "', '" +
+                             lowered(field.name) + "'), (SELECT coalesce(max(" + quotedName(field.name) +
+                             "), 0) + 1 FROM " + def.table + "), false)");
+    return rows;
+}
+
+} // namespace
+
+QString MovedToServerMarkFile(const QString& counterFolder)
+{
+    return counterFolder + "/MailerNum.moved-to-server";
+}
+
+QString MovedToServerRefusal(const QString& counterFolder)
+{
+    QFile mark(MovedToServerMarkFile(counterFolder));
+    if (!mark.exists())
+        return {};
+    QString server = mark.open(QIODevice::ReadOnly) ? QString::fromUtf8(mark.readLine(1024)).trimmed() : QString();
+    if (server.isEmpty())
+        server = QStringLiteral("(its name could not be read from %1)").arg(mark.fileName());
+    return QStringLiteral("The Mailer Number counter of %1 has been moved to the database server %2. Its rows in "
+                          "this folder are kept only as a backup, and no number is taken from them.\n\n"
+                          "Choose Options, Network Settings, Server, and enter that server.")
+        .arg(counterFolder, server);
+}
+
+std::vector<TMovedTable> MoveToServer(const TMoveSource& source, const QString& location,
+                                      const std::function<void(qint64 done, qint64 total)>& progress)
+{
+    const std::string where = location.toStdString();
+    const std::string counterFolder = source.mailerNumFolder.toStdString();
+    if (const QString moved = MovedToServerRefusal(source.mailerNumFolder); !moved.isEmpty())
+        throw engine::EngineError(moved.toStdString());
+    if (engine::tableFileState(counterFolder, "MailerNum") != engine::TableFileState::Present)
+        throw engine::EngineError("The folder " + counterFolder + " holds no Mailer Number counter to move.");
+
+    // The counter is held to the end: no workstation takes a number from it meanwhile.
+    engine::Table counter;
+    counter.setFolder(counterFolder);
+    counter.setTableName("MailerNum");
+    counter.setExclusive(true);
+    counter.open();
+    if (counter.eof())
+        throw engine::EngineError("The table " + counter.fileName() + " holds no Mailer Number row");
+
+    std::vector<std::int64_t> sourceRows;
+    std::int64_t total = 0;
+    for (const MovedTableDef& def : kMoved) {
+        const std::string folder = (source.*def.folder).toStdString();
+        const bool present = engine::tableFileState(folder, def.table) == engine::TableFileState::Present;
+        sourceRows.push_back(present ? countOf(folder, def.table) : -1);
+        total += std::max<std::int64_t>(0, sourceRows.back());
+    }
+
+    std::vector<engine::MultiTableWrite::TableRef> refs;
+    for (const MovedTableDef& def : kMoved)
+        refs.push_back({where, def.table});
+    engine::MultiTableWrite write(refs);
+    // Two moves at once: the second waits, then finds the rows of the first.
+    write.firstValue("SELECT pg_advisory_xact_lock(hashtext('dovra_move'))");
+    engine::createServerTables(where, ServerTableDefs(), ServerTablesVersion, true);
+    std::string tables;
+    for (const MovedTableDef& def : kMoved)
+        tables += (tables.empty() ? "" : ", ") + std::string(def.table);
+    write.run("LOCK TABLE " + tables + " IN EXCLUSIVE MODE");
+    std::string holding;
+    for (const MovedTableDef& def : kMoved) {
+        const std::string table = def.table;
+        const std::int64_t rows =
+            asCount(write.firstValue("SELECT count(*) FROM " + table +
+                                     (table == "MailerNum" ? std::string(" WHERE NOT (") + kUnusedCounter + ")" : "")));
+        if (rows > 0)
+            holding +=
+                (holding.empty() ? "" : ", ") + table + " " + std::to_string(rows) + (rows == 1 ? " row" : " rows");
+    }
+    if (!holding.empty())
+        throw engine::EngineError("The database server " + engine::describeServer(where) +
+                                  " holds an office's tables already (" + holding +
+                                  "). Nothing has been copied, and the folders are used as before. Choose an empty "
+                                  "database for the move.");
+
+    std::vector<TMovedTable> moved;
+    std::int64_t before = 0;
+    write.run("DELETE FROM MailerNum");
+    for (size_t i = 0; i < std::size(kMoved); ++i) {
+        const MovedTableDef& def = kMoved[i];
+        if (sourceRows[i] < 0) {
+            moved.push_back({def.table, 0});
+            continue;
+        }
+        const std::int64_t rows = copyRows(write, (source.*def.folder).toStdString(), def, [&](std::int64_t done) {
+            if (progress)
+                progress(before + done, total);
+        });
+        const std::int64_t onServer = asCount(write.firstValue("SELECT count(*) FROM " + std::string(def.table)));
+        if (onServer != rows)
+            throw engine::EngineError("The table " + std::string(def.table) + " holds " + std::to_string(onServer) +
+                                      " rows on the server after " + std::to_string(rows) +
+                                      " were copied; nothing has been moved.");
+        before += rows;
+        moved.push_back({def.table, rows});
+    }
+    if (moved.front().rows != 1)
+        throw engine::EngineError("The table " + counter.fileName() + " holds more than one Mailer Number row");
+
+    // The mark first: should the commit fail, the mark goes again; should the program stop
+    // between the two, the folder refuses numbers rather than hand out the server's.
+    QSaveFile mark(MovedToServerMarkFile(source.mailerNumFolder));
+    if (!mark.open(QIODevice::WriteOnly) ||
+        mark.write(QString::fromStdString(engine::describeServer(where) + "\n").toUtf8()) < 0 || !mark.commit())
+        throw engine::EngineError("The counter of " + counterFolder + " cannot be marked as moved (" +
+                                  mark.errorString().toStdString() + "); nothing has been moved.");
+    try {
+        write.commit();
+    } catch (...) {
+        QFile::remove(MovedToServerMarkFile(source.mailerNumFolder));
+        throw;
+    }
+    counter.close();
+    return moved;
+}

@@ -1,0 +1,43 @@
+// An office's shared tables moved from their folders to a database server: the counter
+// (MailerNum), the senders (YourAddress), the log (Log37) with its filters and reports, copied
+// in one server transaction. The folder's tables keep their rows as a backup, and its counter is
+// marked as moved, so that a workstation still set to that folder is refused, with a message
+// naming the server, rather than handing out numbers the server hands out too.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+// The folders the tables are moved from (the settings' folders of each).
+struct TMoveSource {
+    QString mailerNumFolder;
+    QString yourAddressFolder;
+    QString logFolder;
+};
+
+struct TMovedTable {
+    QString table;
+    qint64 rows = 0;
+};
+
+// Rows are copied in batches of this many (the log is read row by row, never held whole).
+inline constexpr int MoveBatchRows = 500;
+
+// Copies the tables to the server database of location, in one transaction: on an empty
+// database the tables are made first (as CreateServerTables makes them), within the same
+// transaction. Refused, changing nothing, when the server's tables hold rows already (beyond
+// the seed row of a new counter), when the folder holds no counter, or when that counter was
+// moved already. The folder's counter is held while the rest is copied, so that no number is
+// taken from it meanwhile, and is marked as moved before the server's transaction commits
+// (a failed commit takes the mark back). progress, when given, is told of rows copied so far
+// out of the rows to copy. Returns the rows copied per table, in the order copied; throws
+// engine::EngineError with the cause otherwise.
+std::vector<TMovedTable> MoveToServer(const TMoveSource& source, const QString& location,
+                                      const std::function<void(qint64 done, qint64 total)>& progress = {});
+
+// The mark a moved counter leaves in its folder: a text file holding the server's name.
+QString MovedToServerMarkFile(const QString& counterFolder);
+// What a workstation whose counter is in this folder is told when the counter was moved to a
+// server: a message naming the server; empty when it was not.
+QString MovedToServerRefusal(const QString& counterFolder);
