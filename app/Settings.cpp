@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 #include "app/IniFile.h"
+#include "engine/Server.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -25,6 +26,8 @@ namespace {
 // editions ("C:\Dovra", "\\server\share") are not.
 bool isStoredRelative(const QString& stored)
 {
+    if (engine::isServerLocation(stored.toStdString()))
+        return false;
     const bool windowsAbsolute = stored.startsWith('\\') || (stored.size() >= 2 && stored.at(1) == ':');
     return !stored.isEmpty() && QDir::isRelativePath(stored) && !windowsAbsolute;
 }
@@ -163,6 +166,11 @@ QString Settings::save(const QString& iniPath) const
             ini.writeInteger(k.section, k.name, this->*(*number));
     }
     return ini.save();
+}
+
+QString Settings::sharedLocation() const
+{
+    return engine::isServerLocation(mailerNumDB.toStdString()) ? mailerNumDB : QString();
 }
 
 void Settings::settleBranding(bool logoLoaded)

@@ -54,6 +54,16 @@ struct Settings {
     // Addresses checked before a mailer takes its number ("Printing" / "CheckAddresses")
     bool checkAddresses = true;
 
+    // The database server that holds the shared tables (the counter, the senders, the log with
+    // its filters and reports) as a location (a libpq URI, see engine/Server.h); empty where
+    // they live in the folders above. For now "System Path" / "MailerNumDB" holding such a
+    // location puts them on that server.
+    QString sharedLocation() const;
+    // Where the counter, the senders and the log are read and written: the server, else their folder.
+    QString counterLocation() const { return sharedOr(mailerNumDB); }
+    QString sendersLocation() const { return sharedOr(yourAddressDB); }
+    QString logLocation() const { return sharedOr(logDB); }
+
     bool operator==(const Settings&) const = default;
 
     // Every key at its default for a program folder.
@@ -70,6 +80,13 @@ struct Settings {
     // The branding, settled once per settings file: an empty company becomes "Ostrel" when
     // the logo picture loaded, else "Quelmar".
     void settleBranding(bool logoLoaded);
+
+private:
+    QString sharedOr(const QString& folder) const
+    {
+        const QString shared = sharedLocation();
+        return shared.isEmpty() ? folder : shared;
+    }
 };
 
 // The section and key of every folder setting.

@@ -3,6 +3,7 @@
 #include "engine/Pg.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@ struct KeptServers {
     struct Kept {
         PGconn* conn = nullptr;
         int lockWaitMs = -1;
+        std::uint64_t session = 0;
     };
     std::map<std::string, Kept> byLocation;
     ~KeptServers() { closeAll(); }
@@ -32,6 +34,7 @@ struct KeptServers {
 };
 
 thread_local KeptServers t_servers;
+std::atomic<std::uint64_t> g_sessions{0};
 
 std::string trimmedMessage(const char* text)
 {
@@ -184,6 +187,7 @@ PGconn* serverConnection(const std::string& location)
     if (!kept.conn) {
         kept.conn = connect(location);
         kept.lockWaitMs = -1;
+        kept.session = ++g_sessions;
     }
     // A workstation waits for a row another holds as long as it waits for a table file.
     if (kept.lockWaitMs != lockWaitMs() && PQtransactionStatus(kept.conn) == PQTRANS_IDLE) {
@@ -194,6 +198,12 @@ PGconn* serverConnection(const std::string& location)
         kept.lockWaitMs = lockWaitMs();
     }
     return kept.conn;
+}
+
+std::uint64_t serverSession(const std::string& location)
+{
+    serverConnection(location);
+    return t_servers.byLocation[location].session;
 }
 
 PgResult serverExec(const std::string& location, const std::string& sql, const std::vector<Value>& values)

@@ -49,7 +49,7 @@ void runOnSenderTable(const Settings& settings, const std::string& sql)
 {
     engine::Query& q = dmDovraPro->adsqYourAddress;
     q.close();
-    q.setFolder(toStd(settings.yourAddressDB));
+    q.setFolder(toStd(settings.sendersLocation()));
     q.setSql(sql);
     q.execSql();
 }
@@ -171,7 +171,7 @@ void TF_YourAddress::loadList()
     std::vector<TAddressRec> rows;
     engine::Query& q = dmDovraPro->adsqYourAddress;
     q.close();
-    q.setFolder(toStd(settings_.yourAddressDB));
+    q.setFolder(toStd(settings_.sendersLocation()));
     q.setSql("select * from YourAddress order by A_ID");
     q.open();
     for (; !q.eof(); q.next())

@@ -113,7 +113,8 @@ void TF_Log::browse(Settings& settings, QWidget* parent)
     if (!guarded([&] { window = std::make_unique<TF_Log>(settings, parent); }))
         return;
     // The filter lines are read only when a filter is chosen: their damage is told now.
-    if (auto damage = engine::tableDamage(settings.logDB.toStdString(), "LogFiltersDetail", schema::LogFiltersDetail))
+    if (auto damage =
+            engine::tableDamage(settings.logLocation().toStdString(), "LogFiltersDetail", schema::LogFiltersDetail))
         MessageService::error(QString::fromStdString(*damage) + "\nThe lines of saved filters cannot be read.",
                               window.get());
     window->exec();
@@ -121,7 +122,7 @@ void TF_Log::browse(Settings& settings, QWidget* parent)
 
 QString TF_Log::folder() const
 {
-    return settings_.logDB;
+    return settings_.logLocation();
 }
 
 void TF_Log::buildWindow()

@@ -197,7 +197,7 @@ bool reserveNumber(const Settings& settings, const QString& number, const QStrin
                    const std::function<std::int64_t(engine::MultiTableWrite&)>& logRow)
 {
     engine::Table& counter = dmDovraPro->adstMailerNum;
-    const engine::MultiTableWrite::TableRef logTable{toStd(settings.logDB), kLogTable};
+    const engine::MultiTableWrite::TableRef logTable{toStd(settings.logLocation()), kLogTable};
     const std::string logFile = engine::tableFile(logTable.folder, logTable.table);
     try {
         engine::requireWritable(counter.folder(), counter.tableName());
@@ -301,7 +301,7 @@ std::int64_t reservePrintedRow(const Settings& settings, const TNumberState& sta
 // Deletes the printed rows of mailers that never reached the paper, in one commit.
 void takeBackPrintedRows(const Settings& settings, const std::vector<std::int64_t>& logIds)
 {
-    engine::MultiTableWrite write({{toStd(settings.logDB), kLogTable}});
+    engine::MultiTableWrite write({{toStd(settings.logLocation()), kLogTable}});
     for (const std::int64_t logId : logIds)
         write.run("DELETE FROM " + kLogTable + " WHERE LID = ?", {logId});
     write.commit();
@@ -312,7 +312,7 @@ void takeBackPrintedRows(const Settings& settings, const std::vector<std::int64_
 LogTableSession::LogTableSession(const Settings& settings, const QString& filter) : table_(dmDovraPro->adstLog)
 {
     table_.close();
-    table_.setFolder(toStd(settings.logDB));
+    table_.setFolder(toStd(settings.logLocation()));
     table_.setTableName(kLogTable);
     table_.setFilter(toStd(filter));
     try {
@@ -649,7 +649,7 @@ void printBatchRows(PageCanvas& canvas, Settings& settings, MailerLayout layout,
         } catch (const std::exception& e) {
             throwPrintFailed(e, number, [&] {
                 // Back into the batch, as it was before the run.
-                engine::MultiTableWrite write({{toStd(settings.logDB), kLogTable}});
+                engine::MultiTableWrite write({{toStd(settings.logLocation()), kLogTable}});
                 write.run("UPDATE " + kLogTable +
                               " SET DateTime = NULL, MailerNum = NULL, CustID = NULL, SerialNum = NULL, Batch = 1 "
                               "WHERE LID = ?",

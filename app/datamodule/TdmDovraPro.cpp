@@ -1,7 +1,9 @@
 #include "app/datamodule/TdmDovraPro.h"
 #include "app/datamodule/Schemas.h"
+#include "app/datamodule/ServerTables.h"
 #include "engine/MultiTableWrite.h"
 #include "engine/Query.h"
+#include "engine/Server.h"
 #include "engine/TableCopy.h"
 
 #include <QFileInfo>
@@ -134,6 +136,8 @@ void TdmDovraPro::CreateTable(const QString& folder, const QString& tableName, c
 
 bool TdmDovraPro::PagesReadAtStart(const QString& folder, const QString& tableName)
 {
+    if (engine::isServerLocation(toStd(folder)))
+        return true; // the server keeps its pages sound
     return QFileInfo(folder + "/" + tableName + ".adt").size() <= WholeCheckBytes;
 }
 
@@ -141,6 +145,9 @@ bool TdmDovraPro::EnsureTable(const QString& folder, const QString& tableName, c
 {
     const std::string dir = toStd(folder);
     const std::string name = toStd(tableName);
+    // On a server the shared tables are made together, once, on an empty database.
+    if (engine::isServerLocation(dir))
+        return CreateServerTables(folder) && (tableName == "MailerNum" || tableName == "YourAddress");
     engine::sweepUnfinishedTables(dir);
     // Every page is read: a damaged page found now refuses printing into the log, before a
     // number is taken, rather than after its row has gone where it cannot be read back.
