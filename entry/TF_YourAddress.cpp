@@ -162,7 +162,7 @@ const TAddressRec& TF_YourAddress::recordOf(const QListWidgetItem* item)
 
 void TF_YourAddress::loadList()
 {
-    const QString path = settings_.yourAddressDB + "/YourAddress.adt";
+    const QString path = fromStd(engine::tableFile(toStd(settings_.sendersLocation()), "YourAddress"));
     labelDatabaseName->setText(ShortenPathFromLeft(path, labelDatabaseName->fontMetrics(), 238, 224));
     labelDatabaseName->setToolTip(path);
 

@@ -353,8 +353,9 @@ QGroupBox* TF_Log::buildDetailsPanel()
 
 void TF_Log::showLogPath()
 {
-    labelLogDBName->setText(ShortenPathFromLeft(folder() + "/Log37.adt", labelLogDBName->fontMetrics(), 580, 566));
-    labelLogDBName->setToolTip(folder() + "/Log37.adt");
+    const QString table = QString::fromStdString(engine::tableFile(folder().toStdString(), "Log37"));
+    labelLogDBName->setText(ShortenPathFromLeft(table, labelLogDBName->fontMetrics(), 580, 566));
+    labelLogDBName->setToolTip(table);
 }
 
 void TF_Log::showRowState()

@@ -221,7 +221,7 @@ void TF_ProMailer::buildWindow()
 
 void TF_ProMailer::showDatabaseName()
 {
-    const QString path = settings_.mailerNumDB + "/MailerNum.adt";
+    const QString path = fromStd(engine::tableFile(toStd(settings_.counterLocation()), "MailerNum"));
     labelDatabaseName->setText(ShortenPathFromLeft(path, labelDatabaseName->fontMetrics(), PathLimit, PathTarget));
     labelDatabaseName->setToolTip(path);
 }

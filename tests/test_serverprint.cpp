@@ -7,6 +7,7 @@
 #include "app/datamodule/ServerTables.h"
 #include "engine/Query.h"
 #include "engine/Server.h"
+#include "engine/Table.h"
 #include "printing/MailerNumber.h"
 #include "tests/support/PgCluster.h"
 #include "tests/support/TestSupport.h"
@@ -164,6 +165,7 @@ private slots:
     void workstationsKilledAtRandomMomentsNeverPrintWithoutARow();
     void serverRestartedDuringARunRefusesThenPrintsOn();
     void serverAwayRefusesBeforePrinting();
+    void counterHeldElsewhereWaitsThenRefuses();
 };
 
 // The program started with its settings naming the server prints mailers whose rows land in
@@ -345,6 +347,35 @@ void TestServerPrint::serverAwayRefusesBeforePrinting()
     const QStringList logged = loggedNumbers(location);
     QCOMPARE(logged, QStringList{BuildMailerNumber(kCustomerId, "0001000", "T")});
     QCOMPARE(numbersOnPaper(station.printed()), logged);
+}
+
+// A counter another workstation holds is waited for as long as a counter file is, then the
+// print is refused with the message the folder gives, and nothing is printed or logged; once
+// it is let go, the next start prints with the number it would have had.
+void TestServerPrint::counterHeldElsewhereWaitsThenRefuses()
+{
+    const QString location = readyDatabase(*cluster_);
+    ServerWorkstation station(location);
+    {
+        engine::Table held;
+        held.setFolder(location.toStdString());
+        held.setTableName("MailerNum");
+        held.setExclusive(true);
+        held.open();
+        const Run refused = runWorkstation(station.path(), {"once"});
+        QCOMPARE(refused.exitCode, 5);
+        const std::string table = engine::tableFile(location.toStdString(), "MailerNum");
+        QVERIFY2(refused.errors.contains(QByteArray::fromStdString("print: The table " + table +
+                                                                   " is in use by another program or workstation")),
+                 refused.errors.constData());
+        QVERIFY2(refused.errors.contains("Nothing has been printed; no Mailer Number was used."),
+                 refused.errors.constData());
+        QCOMPARE(jobsIn(station.printed()), 0);
+        QVERIFY(loggedNumbers(location).isEmpty());
+    }
+    const Run printed = runWorkstation(station.path(), {"once"});
+    QVERIFY2(!printed.killed && printed.exitCode == 0, printed.errors.constData());
+    QCOMPARE(loggedNumbers(location), QStringList{BuildMailerNumber(kCustomerId, "0001000", "T")});
 }
 
 QTEST_MAIN(TestServerPrint)
