@@ -160,8 +160,9 @@ bool TF_Main::btnPrintClick()
 
 bool TF_Main::printOrStore(bool checkAddress)
 {
-    // A sender the start could not read (its tables' server or folder away then) is read now.
-    if (!senderChosen(*this) && !settings.yourAddressID.isEmpty())
+    // A sender on a database server that the start could not read (the server away then) is
+    // read now.
+    if (!senderChosen(*this) && !settings.yourAddressID.isEmpty() && !settings.sharedLocation().isEmpty())
         loadCurrentSender();
     // A run of several forms of one entry asks once, before the first.
     if (!multipleFormsRun_ && checkAddress && !confirmAddresses())

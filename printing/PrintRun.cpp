@@ -182,6 +182,9 @@ private:
 // one, or a batch row completed) and returns its key; none means the mailer is not to be
 // printed, and nothing is written. The log takes a number it holds already for no second
 // row, so a counter set back to used serials refuses the mailer instead of printing it.
+// On a database server the log's write and the counter's post run on the same connection, so
+// the row and the counter's next serial commit together in one server transaction, while the
+// counter's lock (taken when it was opened) keeps other workstations waiting.
 engine::EngineError heldByAnother(const std::string& file, const engine::BusyError& e)
 {
     return engine::EngineError(engine::inUseMessage(file, e.what()));
