@@ -51,29 +51,24 @@ void Table::serverOpen()
 {
     const std::string table = dialect::serverName(name_);
     if (exclusive_) {
-        {
-            std::lock_guard<std::mutex> lock(g_heldMutex);
-            if (!g_held.insert({folder_, table}).second)
-                throw EngineError("The table " + fileName() +
-                                  " is in use by another user or workstation and cannot be opened exclusively");
-        }
-        try {
-            serverExec(folder_, "SELECT pg_advisory_lock(hashtext($1))", {lockName(name_)});
-        } catch (const BusyError&) {
-            std::lock_guard<std::mutex> lock(g_heldMutex);
-            g_held.erase({folder_, table});
-            throw BusyError("The table " + fileName() +
-                            " is in use by another user or workstation and cannot be opened exclusively");
-        } catch (...) {
-            std::lock_guard<std::mutex> lock(g_heldMutex);
-            g_held.erase({folder_, table});
-            throw;
-        }
-        serverLocked_ = true;
-        serverSession_ = serverSession(folder_);
+        std::lock_guard<std::mutex> lock(g_heldMutex);
+        if (!g_held.insert({folder_, table}).second)
+            throw EngineError("The table " + fileName() +
+                              " is in use by another user or workstation and cannot be opened exclusively");
+        serverLocked_ = true; // the entry is the handle's now: serverClose lets go of it
     }
     serverOpen_ = true;
     try {
+        if (exclusive_) {
+            serverSession_ = serverSession(folder_);
+            try {
+                serverExec(folder_, "SELECT pg_advisory_lock(hashtext($1))", {lockName(name_)});
+            } catch (const BusyError&) {
+                throw BusyError("The table " + fileName() +
+                                " is in use by another user or workstation and cannot be opened exclusively");
+            }
+            serverRequireSession();
+        }
         // The key rows are read and written by: the table's AutoInc column, else the row's place.
         PgResult key = serverExec(folder_,
                                   "SELECT attname FROM pg_attribute WHERE attrelid = to_regclass($1) AND "
@@ -109,7 +104,8 @@ void Table::serverOpen()
     } catch (const EngineError& e) {
         serverClose();
         // A table that is not there reads as a missing table file does.
-        if (std::string(e.what()).find("does not exist") != std::string::npos)
+        const std::string what = e.what();
+        if (what.find("relation \"") != std::string::npos && what.find("does not exist") != std::string::npos)
             throw EngineError("The table " + fileName() + " does not exist");
         throw;
     } catch (...) {
