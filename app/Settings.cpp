@@ -1,6 +1,7 @@
 #include "app/Settings.h"
 #include "app/IniFile.h"
 #include "app/ServerSettings.h"
+#include "engine/Server.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -27,6 +28,8 @@ namespace {
 // editions ("C:\Dovra", "\\server\share") are not.
 bool isStoredRelative(const QString& stored)
 {
+    if (engine::isServerLocation(stored.toStdString()))
+        return false;
     const bool windowsAbsolute = stored.startsWith('\\') || (stored.size() >= 2 && stored.at(1) == ':');
     return !stored.isEmpty() && QDir::isRelativePath(stored) && !windowsAbsolute;
 }

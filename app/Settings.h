@@ -77,6 +77,7 @@ struct Settings {
     WindowPlacement mainWindow;
     WindowPlacement logWindow;
 
+
     bool operator==(const Settings&) const = default;
 
     // Every key at its default for a program folder.

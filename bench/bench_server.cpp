@@ -4,13 +4,27 @@
 // INSERT loop, one commit a row, and pgbench with the same work: one counter row updated plus
 // one log row inserted a transaction). One workstation, then eight at once. The cluster is a
 // throwaway one with fsync on, as a production server runs.
+// Then the print run itself against the server: mailers printed to PDF through the program's
+// run (counter held, the number and its log row committed in one server transaction, the form
+// drawn) per second, beside the same run on a folder's tables; and the log window's first rows
+// on a log of a million rows on the server, beside the same log in a folder (goal < 300 ms).
+#include "app/ServerSettings.h"
+#include "app/Settings.h"
+#include "app/datamodule/Schemas.h"
 #include "app/datamodule/ServerTables.h"
+#include "app/datamodule/TdmDovraPro.h"
 #include "bench/BenchSupport.h"
 #include "engine/Query.h"
 #include "engine/Server.h"
+#include "log/LogModel.h"
+#include "printing/PainterCanvas.h"
+#include "printing/PrintRun.h"
 #include "tests/support/PgCluster.h"
+#include "tests/support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <atomic>
 #include <cstdio>
@@ -110,10 +124,78 @@ double pgbench(testsupport::PgCluster& cluster, const QString& database, int cli
     return 0;
 }
 
+// Mailers printed through the print run to PDF files, with the tables where the settings put them.
+class PrintRunner {
+public:
+    PrintRunner(Settings& settings, const QString& pdfFolder) : settings_(settings), canvas_(pdfFolder)
+    {
+        data_ = testsupport::sampleMailerPrintData();
+        applyPrintSettings(data_, settings);
+        entry_.recipient = {{"Jane Roe", "Roe & Sons", "4 Elm St", ""}, "Dover", "DE", "19901"};
+        entry_.sender = {{"Acme Supply", "12 Mill Rd", "", ""}, "Springfield", "IL", "62701-1234"};
+        entry_.postage = "0.39";
+        entry_.certified = "2.40";
+        entry_.total = "2.79";
+    }
+    // Prints count mailers; returns the seconds taken.
+    double print(int count)
+    {
+        const auto start = Clock::now();
+        for (int i = 0; i < count; ++i) {
+            entry_.recipient.address[0] = QString("Recipient %1").arg(turn_++);
+            data_.recipientLines[0] = entry_.recipient.address[0];
+            const PrintOutcome outcome = PrintMailer(canvas_, settings_, data_, MailerLayout::Form, entry_);
+            if (!outcome.printed())
+                throw std::runtime_error("refused: " + outcome.refusal.toStdString());
+        }
+        return secondsSince(start);
+    }
+
+private:
+    Settings& settings_;
+    PdfJobCanvas canvas_;
+    MailerPrintData data_;
+    MailerLogEntry entry_;
+    int turn_ = 0;
+};
+
+// One-row inserts on the server, each its own durable transaction; returns the seconds taken.
+double plainInserts(const std::string& where, int rows)
+{
+    const auto start = Clock::now();
+    for (int i = 0; i < rows; ++i)
+        engine::runOnServer(where, "INSERT INTO plain (t) VALUES ('row')");
+    return secondsSince(start);
+}
+
+// The log window's first rows: the count, the first page read and its first row shown.
+double firstRowsMs(const QString& location)
+{
+    engine::Query query;
+    LogModel model(query);
+    const auto start = Clock::now();
+    model.setFolder(location);
+    model.setWhere(QString());
+    const QString first = model.data(model.index(0, 1)).toString();
+    const double ms = secondsSince(start) * 1000;
+    if (first.isEmpty() || model.rowCount() == 0)
+        throw std::runtime_error("the log window showed no rows");
+    return ms;
+}
+
+const char* kMillionRows =
+    "INSERT INTO Log37 (DateTime, MailerNum, CustID, SerialNum, ToAddress1, ToCity, YourAddress1, Batch, Result) "
+    "SELECT %1, '9214 7123 4567 89' || g, '123456789', g, 'Recipient ' || g, 'Dover', 'Law Office', %2, 'None' "
+    "FROM %3";
+
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    KeepMemoryForPrintJobs();
+    QGuiApplication app(argc, argv);
+    const int forms = envInt("BENCH_SERVER_FORMS", 500);
+    const int logRows = envInt("BENCH_SERVER_LOG_ROWS", 1000000);
     const int takes = envInt("BENCH_SERVER_TAKES", 2000);
     const int seconds = envInt("BENCH_SERVER_SECONDS", 5);
     try {
@@ -134,6 +216,62 @@ int main()
         std::printf("pgbench, counter + log row, 8 clients: %5.0f /s\n", bench8);
         std::printf("ratio taken / one-row commits:      %8.2f (goal >= 0.8)\n", single / plain);
         std::printf("ratio 8 / 1 workstations:           %8.2f (goal >= 1)\n", many / single);
+
+        // The print run: on the server, then on a folder's tables.
+        QTemporaryDir home;
+        TdmDovraPro dm;
+        Settings onServer = Settings::defaults(home.path());
+        onServer.sharedTables = "Server";
+        setServerParams(onServer, engine::serverParamsOf(readyDatabase(cluster).toStdString()));
+        const std::string plainDb = cluster.newDatabase().toStdString();
+        engine::runOnServer(plainDb, "CREATE TABLE plain (id bigint GENERATED ALWAYS AS IDENTITY, t text)");
+        Settings inFolder = Settings::defaults(home.path());
+        QDir().mkpath(inFolder.logDB);
+        dm.CreateTable(inFolder.logDB, "Log37", schema::Log37);
+        dm.CreateTable(inFolder.mailerNumDB, "MailerNum", schema::MailerNum);
+        testsupport::writeRow(inFolder.mailerNumDB, {"123456789", "0000000"});
+        PrintRunner serverRun(onServer, home.path() + "/PrintedServer");
+        PrintRunner folderRun(inFolder, home.path() + "/PrintedFolder");
+        // The disk's speed drifts over a run: the three take turns in rounds and see the same disk.
+        constexpr int kRounds = 10;
+        double serverSeconds = 0, folderSeconds = 0, plainSeconds = 0;
+        for (int round = 0; round < kRounds; ++round) {
+            serverSeconds += serverRun.print(forms / kRounds);
+            plainSeconds += plainInserts(plainDb, forms / kRounds);
+            folderSeconds += folderRun.print(forms / kRounds);
+        }
+        const int done = forms / kRounds * kRounds;
+        const double printedServer = done / serverSeconds;
+        const double plainAgain = done / plainSeconds;
+        const double printedFolder = done / folderSeconds;
+        std::printf("mailers printed to PDF, server:     %8.1f /s (%d forms)\n", printedServer, done);
+        std::printf("server, one-row INSERT commits:     %8.0f /s (same run)\n", plainAgain);
+        std::printf("ratio printed / one-row commits:    %8.2f (goal >= 0.8)\n", printedServer / plainAgain);
+        std::printf("mailers printed to PDF, folder:     %8.1f /s\n", printedFolder);
+
+        // The log window on a million rows.
+        const QString bigLog = readyDatabase(cluster);
+        engine::runOnServer(bigLog.toStdString(), QString(kMillionRows)
+                                                      .arg("timestamp '2020-01-01' + g * interval '1 minute'", "false",
+                                                           QString("generate_series(1, %1) g").arg(logRows))
+                                                      .toStdString());
+        engine::runOnServer(bigLog.toStdString(), "VACUUM ANALYZE log37");
+        const double serverMs = firstRowsMs(bigLog);
+        const QString folderLog = home.path() + "/BigLog";
+        QDir().mkpath(folderLog);
+        dm.CreateTable(folderLog, "Log37", schema::Log37);
+        engine::Query fill;
+        fill.setFolder(folderLog.toStdString());
+        fill.setSql(("WITH RECURSIVE s(g) AS (SELECT 1 UNION ALL SELECT g + 1 FROM s WHERE g < " +
+                     QString::number(logRows) + ") " +
+                     QString(kMillionRows).arg("datetime('2020-01-01', '+' || g || ' minutes')", "0", "s"))
+                        .toStdString());
+        fill.execSql();
+        fill.disconnect();
+        ensureLogOrderIndex(folderLog); // made at the window's first open, left out of the timing
+        const double folderMs = firstRowsMs(folderLog);
+        std::printf("log window first rows, %d rows, server: %6.1f ms (goal < 300)\n", logRows, serverMs);
+        std::printf("log window first rows, %d rows, folder: %6.1f ms\n", logRows, folderMs);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_server: %s\n", e.what());
         return 1;

@@ -205,6 +205,8 @@ std::string inUseMessage(const std::string& file, const std::string& cause)
 
 std::string tableFile(const std::string& folder, const std::string& table)
 {
+    if (isServerLocation(folder))
+        return table + " on the database server " + describeServer(folder);
     return folder + "/" + table + ".adt";
 }
 

@@ -26,6 +26,7 @@ MultiTableWrite::MultiTableWrite(const std::vector<TableRef>& tables)
         context_ = describeServer(server_);
         serverExec(server_, "BEGIN");
         serverOpen_ = true;
+        serverSession_ = serverSession(server_);
         return;
     }
     std::vector<std::string> paths;
@@ -69,12 +70,20 @@ MultiTableWrite::MultiTableWrite(const std::vector<TableRef>& tables)
     }
 }
 
+void MultiTableWrite::requireServerSession()
+{
+    if (serverSession(server_) != serverSession_)
+        throw EngineError("The database server " + context_ +
+                          " dropped the connection during the write; nothing of it was committed");
+}
+
 MultiTableWrite::~MultiTableWrite()
 {
     if (!server_.empty()) {
         if (serverOpen_)
             try {
-                PQclear(PQexec(serverConnection(server_), "ROLLBACK"));
+                if (serverSession(server_) == serverSession_)
+                    PQclear(PQexec(serverConnection(server_), "ROLLBACK"));
             } catch (const EngineError&) {
                 // The server is gone, and the transaction with it.
             }
@@ -95,6 +104,7 @@ MultiTableWrite::~MultiTableWrite()
 int MultiTableWrite::run(const std::string& sql, const std::vector<Value>& values)
 {
     if (!server_.empty()) {
+        requireServerSession();
         PgResult result = serverExec(server_, dialect::serverSql(sql), values);
         const char* affected = PQcmdTuples(result.get());
         return affected && *affected ? std::atoi(affected) : 0;
@@ -124,6 +134,7 @@ int MultiTableWrite::run(const std::string& sql, const std::vector<Value>& value
 std::optional<Value> MultiTableWrite::firstValue(const std::string& sql, const std::vector<Value>& values)
 {
     if (!server_.empty()) {
+        requireServerSession();
         PgResult result = serverExec(server_, dialect::serverSql(sql), values);
         if (PQresultStatus(result.get()) != PGRES_TUPLES_OK || PQntuples(result.get()) == 0)
             return std::nullopt;
@@ -147,6 +158,7 @@ std::optional<std::vector<Value>> MultiTableWrite::firstRow(const std::string& s
 {
     std::optional<std::vector<Value>> row;
     if (!server_.empty()) {
+        requireServerSession();
         PgResult result = serverExec(server_, dialect::serverSql(sql), values);
         if (PQresultStatus(result.get()) == PGRES_TUPLES_OK && PQntuples(result.get()) > 0) {
             row.emplace();
@@ -184,6 +196,7 @@ void MultiTableWrite::commit()
 {
     if (!server_.empty()) {
         serverOpen_ = false; // a failed commit ends the transaction too
+        requireServerSession();
         serverCommit(server_);
         return;
     }

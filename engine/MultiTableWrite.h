@@ -5,6 +5,7 @@
 
 #include "engine/Engine.h"
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -19,7 +20,10 @@ namespace engine {
 // write holds every file's reserved lock from the start, waiting for other workstations
 // as long as the engine's wait allows. What is not committed is rolled back.
 // Tables on a server (all on one, see Server.h) are written in one transaction of the
-// server; there rows are locked as statements reach them ("SELECT ... FOR UPDATE").
+// server; there rows are locked as statements reach them ("SELECT ... FOR UPDATE"). A table
+// handle's post on the same server meanwhile (this thread's connection) is part of that
+// transaction. A connection the server dropped during the write fails every later statement
+// and the commit: nothing of the write is committed.
 class MultiTableWrite {
 public:
     struct TableRef {
@@ -50,6 +54,8 @@ private:
     std::string context_; // the files, for messages
     std::string server_;  // the server location, when the tables are there
     bool serverOpen_ = false; // a server transaction begun and not yet ended
+    std::uint64_t serverSession_ = 0; // the connection it was begun on
+    void requireServerSession();
 };
 
 // Throws EngineError with the cause when the table file cannot be written by this user: it

@@ -5,6 +5,7 @@
 
 #include <libpq-fe.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ using PgResult = std::unique_ptr<PGresult, ResultDeleter>;
 // This thread's connection to the server database of location, made on first use and made
 // again when the server dropped it. Its lock wait follows the engine's (lockWaitMs).
 PGconn* serverConnection(const std::string& location);
+// Which of this thread's connections to location serves now (made if need be): a lock or a
+// transaction begun on one is gone when another serves, as the server dropped the first.
+std::uint64_t serverSession(const std::string& location);
 
 // Runs sql (already in the server's dialect) with values bound to $1, $2, ... Throws the
 // engine's error kinds: UniqueKeyError, BusyError (a lock not granted within the wait),

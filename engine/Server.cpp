@@ -3,6 +3,7 @@
 #include "engine/Pg.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +23,7 @@ struct KeptServers {
     struct Kept {
         PGconn* conn = nullptr;
         int lockWaitMs = -1;
+        std::uint64_t session = 0;
     };
     std::map<std::string, Kept> byLocation;
     ~KeptServers() { closeAll(); }
@@ -34,6 +36,7 @@ struct KeptServers {
 };
 
 thread_local KeptServers t_servers;
+std::atomic<std::uint64_t> g_sessions{0};
 
 std::string trimmedMessage(const char* text)
 {
@@ -127,6 +130,28 @@ std::string serverLocation(const ServerParams& params)
     uri += "/" + uriPart(params.database);
     uri += "?sslmode=" + uriPart(params.sslmode.empty() ? std::string("prefer") : params.sslmode);
     return uri;
+}
+
+ServerParams serverParamsOf(const std::string& location)
+{
+    ServerParams params;
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(location.c_str(), &error);
+    if (!options) {
+        PQfreemem(error);
+        return params;
+    }
+    params.host = conninfoValue(options, "host");
+    if (params.host.empty())
+        params.host = conninfoValue(options, "hostaddr");
+    if (const std::string port = conninfoValue(options, "port"); !port.empty())
+        params.port = std::atoi(port.c_str());
+    params.database = conninfoValue(options, "dbname");
+    params.user = conninfoValue(options, "user");
+    if (const std::string mode = conninfoValue(options, "sslmode"); !mode.empty())
+        params.sslmode = mode;
+    PQconninfoFree(options);
+    return params;
 }
 
 std::string describeServer(const std::string& location)
@@ -223,6 +248,7 @@ PGconn* serverConnection(const std::string& location)
     if (!kept.conn) {
         kept.conn = connect(location);
         kept.lockWaitMs = -1;
+        kept.session = ++g_sessions;
     }
     // A workstation waits for a row another holds as long as it waits for a table file.
     if (kept.lockWaitMs != lockWaitMs() && PQtransactionStatus(kept.conn) == PQTRANS_IDLE) {
@@ -233,6 +259,12 @@ PGconn* serverConnection(const std::string& location)
         kept.lockWaitMs = lockWaitMs();
     }
     return kept.conn;
+}
+
+std::uint64_t serverSession(const std::string& location)
+{
+    serverConnection(location);
+    return t_servers.byLocation[location].session;
 }
 
 PgResult serverExec(const std::string& location, const std::string& sql, const std::vector<Value>& values)

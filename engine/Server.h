@@ -26,6 +26,8 @@ struct ServerParams {
     std::string sslmode = "prefer"; // "require" where the office wants TLS or nothing
 };
 std::string serverLocation(const ServerParams& params);
+// The parameters a location names (libpq's own reading of it); missing ones at their defaults.
+ServerParams serverParamsOf(const std::string& location);
 
 // The server and database a location names, for messages: "db.office:5432, database dovra".
 std::string describeServer(const std::string& location);

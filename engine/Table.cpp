@@ -1,5 +1,6 @@
 #include "engine/Table.h"
 #include "engine/ConnectionPool.h"
+#include "engine/Pg.h"
 #include "engine/Server.h"
 #include "engine/Sqlite.h"
 
@@ -167,10 +168,8 @@ void Table::open()
         return;
     if (name_.empty())
         throw EngineError("No table name set");
-    // Tables on a server are read and written through statements (Query, MultiTableWrite).
     if (isServerLocation(folder_))
-        throw EngineError("The table " + name_ + " is on the database server " + describeServer(folder_) +
-                          ", where it cannot be opened as a table handle");
+        return serverOpen();
     path_ = findTableFile(folder_, name_);
     if (path_.empty())
         throw EngineError("The table " + fileName() + " does not exist");
@@ -235,6 +234,13 @@ sqlite3_stmt* Table::cached(const std::string& sql)
 
 void Table::close()
 {
+    if (serverOpen_) {
+        serverClose();
+        state_ = State::Browse;
+        pending_.clear();
+        eof_ = true;
+        return;
+    }
     if (inTransaction())
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     dropSeek();
@@ -303,6 +309,8 @@ void Table::first()
 {
     if (editing())
         post();
+    if (serverOpen_)
+        return serverLoadFirst();
     loadAfter(INT64_MIN);
 }
 
@@ -311,13 +319,18 @@ void Table::next()
     requireActive();
     if (editing())
         post();
-    if (!eof_)
-        loadAfter(rowid_);
+    if (eof_)
+        return;
+    if (serverOpen_)
+        return serverLoadNext();
+    loadAfter(rowid_);
 }
 
 std::int64_t Table::recordCount()
 {
     requireActive();
+    if (serverOpen_)
+        return serverCount();
     std::string sql = "SELECT count(*) FROM " + quoteIdent(name_);
     if (!filter_.empty())
         sql += " WHERE (" + filter_ + ")";
@@ -361,6 +374,8 @@ void Table::post()
     requireActive();
     if (state_ == State::Browse)
         return;
+    if (serverOpen_)
+        return serverPost();
     const State state = state_;
     std::string sql;
     if (state == State::Insert) {
@@ -420,6 +435,8 @@ void Table::remove()
     cancel();
     if (eof_)
         throw EngineError("The table " + fileName() + " has no current row to delete");
+    if (serverOpen_)
+        return serverRemove();
     Statement s(db_, "DELETE FROM " + quoteIdent(name_) + " WHERE rowid = ?", path_);
     sqlite3_bind_int64(s.stmt, 1, rowid_);
     if (sqlite3_step(s.stmt) != SQLITE_DONE)
@@ -430,6 +447,12 @@ void Table::remove()
 void Table::startTransaction()
 {
     requireActive();
+    if (serverOpen_) {
+        serverRequireSession();
+        serverExec(folder_, "BEGIN");
+        serverTransaction_ = true;
+        return;
+    }
     exec(db_, "BEGIN IMMEDIATE", path_);
 }
 
@@ -438,6 +461,12 @@ void Table::commit()
     requireActive();
     if (editing())
         post();
+    if (serverOpen_) {
+        serverTransaction_ = false;
+        serverRequireSession();
+        serverCommit(folder_);
+        return;
+    }
     exec(db_, "COMMIT", path_);
     if (exclusive_)
         shareKeptJournal(path_);
@@ -447,11 +476,19 @@ void Table::rollback()
 {
     requireActive();
     cancel();
+    if (serverOpen_) {
+        serverTransaction_ = false;
+        serverRequireSession();
+        serverExec(folder_, "ROLLBACK");
+        return;
+    }
     exec(db_, "ROLLBACK", path_);
 }
 
 bool Table::inTransaction() const
 {
+    if (serverOpen_)
+        return serverTransaction_;
     return db_ && !sqlite3_get_autocommit(db_);
 }
 

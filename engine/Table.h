@@ -1,5 +1,14 @@
 // A table handle: opened by folder and name, shared or exclusive, read row by row in
 // table order, edited, appended to, posted and deleted.
+// On a database server (a server location for a folder, see Server.h) the handle works the
+// same through this thread's connection to the server: rows are read a page at a time in the
+// order of the table's AutoInc key (the row's place where it has none), never all at once;
+// each post is committed at once unless a transaction is open on the connection (the handle's
+// own, or a MultiTableWrite's, which then commits the post with its own changes). An exclusive
+// open holds a lock of the server's for the table until close, across commits; another
+// workstation waits for it as for a table file. A connection the server dropped meanwhile
+// (a restart) loses that lock: the handle's next use then fails with a message naming the
+// server, and nothing more is written through it.
 #pragma once
 
 #include "engine/Engine.h"
@@ -11,6 +20,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct pg_result;
 
 namespace engine {
 
@@ -34,7 +44,7 @@ public:
 
     void open();
     void close();
-    bool active() const { return db_ != nullptr; }
+    bool active() const { return db_ != nullptr || serverOpen_; }
 
     void first();
     void next();
@@ -81,6 +91,30 @@ private:
     sqlite3_stmt* cached(const std::string& sql);
     std::map<std::string, sqlite3_stmt*> statements_;
     detail::FileIdentity fileIdentity_; // of the file the connection was made on
+
+    // On a server (ServerTable.cpp).
+    bool onServer() const;
+    void serverOpen();
+    void serverClose();
+    void serverLoadFirst();
+    void serverLoadNext();
+    void serverLoadPage(const std::string* afterKey);
+    void serverTakeRow(const pg_result* rows, int row);
+    void serverPost();
+    void serverRemove();
+    std::int64_t serverCount();
+    void serverRequireSession() const;
+    std::string serverWhere(bool after) const;
+    bool serverOpen_ = false;
+    bool serverLocked_ = false;      // holds the exclusive lock
+    bool serverTransaction_ = false; // startTransaction begun
+    std::uint64_t serverSession_ = 0;
+    std::string serverKey_;   // the key column in the server's SQL, qualified: an identity column, or ctid
+    std::string serverKeyAt_; // the current row's key, as text
+    std::vector<std::string> serverPageKeys_;
+    std::vector<std::vector<Value>> serverPage_;
+    size_t serverPageAt_ = 0;
+    bool serverPageLast_ = true; // no rows after the page
 };
 
 } // namespace engine

@@ -279,13 +279,13 @@ void TF_Main::createMissingTables()
 {
     // 10
     guarded([this] {
-        if (!dmDovraPro->EnsureTable(settings.yourAddressDB, "YourAddress", schema::YourAddress))
+        if (!dmDovraPro->EnsureTable(settings.yourAddressLocation(), "YourAddress", schema::YourAddress))
             loadCurrentSender();
     });
     // 11, 12
-    guarded([this] { dmDovraPro->EnsureTable(settings.logDB, "Log37", schema::Log37); });
+    guarded([this] { dmDovraPro->EnsureTable(settings.logLocation(), "Log37", schema::Log37); });
     dmDovraPro->adstLog.close();
-    dmDovraPro->adstLog.setFolder(toStd(settings.logDB));
+    dmDovraPro->adstLog.setFolder(toStd(settings.logLocation()));
     dmDovraPro->adstLog.setTableName("Log37");
     // An import of an earlier log that was stopped says so once.
     guarded([this] {
@@ -296,9 +296,9 @@ void TF_Main::createMissingTables()
     guarded([this] { settings.showValues ? miShowFeesOnClick() : miShowFeesOffClick(); });
     // 14
     guarded([this] {
-        if (dmDovraPro->EnsureTable(settings.mailerNumDB, "MailerNum", schema::MailerNum) &&
-            LogHoldsPrintedMailers(settings.logDB))
-            MessageService::information(CounterMadeAnewMessage(settings.mailerNumDB), this);
+        if (dmDovraPro->EnsureTable(settings.mailerNumLocation(), "MailerNum", schema::MailerNum) &&
+            LogHoldsPrintedMailers(settings.logLocation()))
+            MessageService::information(CounterMadeAnewMessage(settings.mailerNumLocation()), this);
     });
     // 15
     settings.batch ? miBatchOnClick() : miBatchOffClick();
@@ -308,7 +308,7 @@ void TF_Main::createMissingTables()
 // page found refuses printing into it from then on.
 void TF_Main::startLogPageScan()
 {
-    if (TdmDovraPro::PagesReadAtStart(settings.logDB, "Log37"))
+    if (TdmDovraPro::PagesReadAtStart(settings.logLocation(), "Log37"))
         return;
     auto scan = new TablePageScan(settings.logDB, "Log37", this);
     connect(scan, &TablePageScan::damaged, this, [this](const QString& message) { MessageService::error(message, this); });
@@ -324,7 +324,7 @@ void TF_Main::loadCurrentSender()
         return; // a key that is not a number matches no row
     engine::Query& q = dmDovraPro->adsqYourAddress;
     q.close();
-    q.setFolder(toStd(settings.yourAddressDB));
+    q.setFolder(toStd(settings.yourAddressLocation()));
     q.setSql("select * from YourAddress where A_ID = " + std::to_string(*id));
     q.open();
     if (!q.eof()) {

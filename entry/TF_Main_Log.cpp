@@ -23,5 +23,5 @@ void TF_Main::miLogFileClick()
 
 void TF_Main::miTrackIncomingClick()
 {
-    TF_IncomingMailers::track(settings.logDB, this);
+    TF_IncomingMailers::track(settings.logLocation(), this);
 }

@@ -19,7 +19,7 @@ void TF_Main::firstShowingCheckCustomerId()
         TNumberCounterRelease release;
         engine::Table& table = dmDovraPro->adstMailerNum;
         table.close();
-        table.setFolder(toStd(settings.mailerNumDB));
+        table.setFolder(toStd(settings.mailerNumLocation()));
         table.setTableName("MailerNum");
         table.open();
         table.first();

@@ -163,6 +163,10 @@ bool TF_Main::btnPrintClick()
 
 bool TF_Main::printOrStore(bool checkAddress)
 {
+    // A sender on a database server that the start could not read (the server away then) is
+    // read now.
+    if (!senderChosen(*this) && !settings.yourAddressID.isEmpty() && settings.onServer())
+        loadCurrentSender();
     // A run of several forms of one entry asks once, before the first.
     if (!multipleFormsRun_ && checkAddress && !confirmAddresses())
         return false;

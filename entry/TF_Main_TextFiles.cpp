@@ -27,7 +27,7 @@ engine::Query& senderQuery(const Settings& settings)
 {
     engine::Query& q = dmDovraPro->adsqYourAddress;
     q.close();
-    q.setFolder(toStd(settings.yourAddressDB));
+    q.setFolder(toStd(settings.yourAddressLocation()));
     return q;
 }
 
@@ -139,7 +139,7 @@ void TF_Main::miLogExportClick()
     const auto logQuery = [this]() -> engine::Query& {
         engine::Query& q = dmDovraPro->adsqLog;
         q.close();
-        q.setFolder(toStd(settings.logDB));
+        q.setFolder(toStd(settings.logLocation()));
         return q;
     };
     exportTextFile([logQuery] { return logRowsOutsideWindows1252(logQuery()); },

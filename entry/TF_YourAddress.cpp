@@ -49,7 +49,7 @@ void runOnSenderTable(const Settings& settings, const std::string& sql)
 {
     engine::Query& q = dmDovraPro->adsqYourAddress;
     q.close();
-    q.setFolder(toStd(settings.yourAddressDB));
+    q.setFolder(toStd(settings.yourAddressLocation()));
     q.setSql(sql);
     q.execSql();
 }
@@ -162,7 +162,7 @@ const TAddressRec& TF_YourAddress::recordOf(const QListWidgetItem* item)
 
 void TF_YourAddress::loadList()
 {
-    const QString path = settings_.yourAddressDB + "/YourAddress.adt";
+    const QString path = fromStd(engine::tableFile(toStd(settings_.yourAddressLocation()), "YourAddress"));
     labelDatabaseName->setText(ShortenPathFromLeft(path, labelDatabaseName->fontMetrics(), 238, 224));
     labelDatabaseName->setToolTip(path);
 
@@ -171,7 +171,7 @@ void TF_YourAddress::loadList()
     std::vector<TAddressRec> rows;
     engine::Query& q = dmDovraPro->adsqYourAddress;
     q.close();
-    q.setFolder(toStd(settings_.yourAddressDB));
+    q.setFolder(toStd(settings_.yourAddressLocation()));
     q.setSql("select * from YourAddress order by A_ID");
     q.open();
     for (; !q.eof(); q.next())

@@ -1,5 +1,6 @@
 #include "log/LogModel.h"
 
+#include "engine/Server.h"
 #include "log/LogFilter.h"
 
 #include <QElapsedTimer>
@@ -35,6 +36,8 @@ QString keyList(const QList<qint64>& keys, qsizetype from, qsizetype count)
 
 void ensureLogOrderIndex(const QString& folder)
 {
+    if (engine::isServerLocation(folder.toStdString()))
+        return; // made with the server's tables
     engine::Query query;
     query.setFolder(folder.toStdString());
     // The select attaches the table file, so the index can be named in its schema.

@@ -138,7 +138,8 @@ void TF_Log::browse(Settings& settings, QWidget* parent)
     if (!guarded([&] { window = std::make_unique<TF_Log>(settings, parent); }))
         return;
     // The filter lines are read only when a filter is chosen: their damage is told now.
-    if (auto damage = engine::tableDamage(settings.logDB.toStdString(), "LogFiltersDetail", schema::LogFiltersDetail))
+    if (auto damage =
+            engine::tableDamage(settings.logLocation().toStdString(), "LogFiltersDetail", schema::LogFiltersDetail))
         MessageService::error(QString::fromStdString(*damage) + "\nThe lines of saved filters cannot be read.",
                               window.get());
     window->exec();
@@ -146,7 +147,7 @@ void TF_Log::browse(Settings& settings, QWidget* parent)
 
 QString TF_Log::folder() const
 {
-    return settings_.logDB;
+    return settings_.logLocation();
 }
 
 void TF_Log::buildWindow()
@@ -377,8 +378,9 @@ QGroupBox* TF_Log::buildDetailsPanel()
 
 void TF_Log::showLogPath()
 {
-    labelLogDBName->setText(ShortenPathFromLeft(folder() + "/Log37.adt", labelLogDBName->fontMetrics(), 580, 566));
-    labelLogDBName->setToolTip(folder() + "/Log37.adt");
+    const QString table = QString::fromStdString(engine::tableFile(folder().toStdString(), "Log37"));
+    labelLogDBName->setText(ShortenPathFromLeft(table, labelLogDBName->fontMetrics(), 580, 566));
+    labelLogDBName->setToolTip(table);
 }
 
 void TF_Log::showRowState()

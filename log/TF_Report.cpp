@@ -61,7 +61,7 @@ bool askDay(QWidget* parent, const QString& reportName, const QString& prompt, Q
 } // namespace
 
 TF_Report::TF_Report(const Settings& settings, const QString& whereClause, QWidget* parent)
-    : QDialog(parent), logFolder_(settings.logDB), where_(whereClause), printerName_(settings.printer)
+    : QDialog(parent), logFolder_(settings.logLocation()), where_(whereClause), printerName_(settings.printer)
 {
     setObjectName("F_Report");
     setWindowTitle("Reports");
@@ -99,14 +99,14 @@ TF_Report::TF_Report(const Settings& settings, const QString& whereClause, QWidg
 
 void TF_Report::showFor(QWidget* parent, const Settings& settings, const QString& whereClause, const QString& orderBy)
 {
-    if (!LogRowSelection{settings.logDB, whereClause}.hasRows()) {
+    if (!LogRowSelection{settings.logLocation(), whereClause}.hasRows()) {
         MessageService::error("No records available for report.", parent);
         return;
     }
     TF_Report window(settings, whereClause, parent);
     window.orderBy_ = orderBy;
     // The columns of a report are read only when it runs: their damage is told now.
-    if (auto damage = engine::tableDamage(settings.logDB.toStdString(), "Report_Detail", schema::Report_Detail))
+    if (auto damage = engine::tableDamage(settings.logLocation().toStdString(), "Report_Detail", schema::Report_Detail))
         MessageService::error(QString::fromStdString(*damage) + "\nYour own reports cannot be run.", &window);
     // A project file that cannot be used is named once, when the window opens.
     if (!window.projectError_.isEmpty())

@@ -5,6 +5,7 @@
 #include "app/datamodule/TdmDovraPro.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
+#include "engine/Server.h"
 
 const QString NoCustomerIdMessage =
     QStringLiteral("You can not print a Mailer with \"00-000-0000\" as a Customer ID.\r\r"
@@ -51,7 +52,7 @@ void OpenCounterTableExclusive(const Settings& settings)
     CloseNumberCounter();
     CloseUnlessKept guard;
     engine::Table& table = counterTable();
-    table.setFolder(toStd(settings.mailerNumDB));
+    table.setFolder(toStd(settings.mailerNumLocation()));
     table.setTableName("MailerNum");
     table.setExclusive(true);
     table.open(); // on the first row
@@ -69,9 +70,14 @@ bool OpenNumberCounter(const Settings& settings, TNumberState& state, QString& r
     try {
         OpenCounterTableExclusive(settings);
     } catch (const engine::BusyError& e) {
-        throw engine::BusyError(engine::inUseMessage(engine::tableFile(toStd(settings.mailerNumDB), "MailerNum"),
+        throw engine::BusyError(engine::inUseMessage(engine::tableFile(toStd(settings.mailerNumLocation()), "MailerNum"),
                                                      e.what()) +
                                 "\n\nNothing has been printed; no Mailer Number was used.");
+    } catch (const engine::EngineError& e) {
+        // A server that cannot be reached hands out no number: the program never makes one up.
+        if (!engine::isServerLocation(toStd(settings.mailerNumLocation())))
+            throw;
+        throw engine::EngineError(std::string(e.what()) + "\n\nNothing has been printed; no Mailer Number was used.");
     }
     const engine::Table& table = counterTable();
     // A counter without its row would hand out numbers it cannot record.
@@ -158,7 +164,7 @@ QString SerialUsedQuestion(const QString& logFolder, const QString& customerId, 
     return QStringLiteral("The log %1 already holds %2 Mailer Numbers with the Mailer ID %3, serials %4 to %5, so "
                           "counting on from serial %6 would hand out a number a second time.\n\n"
                           "Use the next serial the log has not used, %7?")
-        .arg(logFolder + "/Log37.adt")
+        .arg(fromStd(engine::tableFile(toStd(logFolder), "Log37")))
         .arg(logged.count)
         .arg(CustomerIdWithoutDashes(customerId))
         .arg(logged.lowest, 7, 10, QChar('0'))
@@ -185,5 +191,5 @@ QString CounterMadeAnewMessage(const QString& counterFolder)
                           "ID and the serial 0000000. Nothing is printed with it until the Mailer ID and the next "
                           "serial are entered under Options, Mailer Number; the log already holds Mailer Numbers, "
                           "and the serials it holds are not handed out again.")
-        .arg(counterFolder + "/MailerNum.adt");
+        .arg(fromStd(engine::tableFile(toStd(counterFolder), "MailerNum")));
 }

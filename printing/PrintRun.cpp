@@ -182,6 +182,9 @@ private:
 // one, or a batch row completed) and returns its key; none means the mailer is not to be
 // printed, and nothing is written. The log takes a number it holds already for no second
 // row, so a counter set back to used serials refuses the mailer instead of printing it.
+// On a database server the log's write and the counter's post run on the same connection, so
+// the row and the counter's next serial commit together in one server transaction, while the
+// counter's lock (taken when it was opened) keeps other workstations waiting.
 engine::EngineError heldByAnother(const std::string& file, const engine::BusyError& e)
 {
     return engine::EngineError(engine::inUseMessage(file, e.what()));
@@ -197,7 +200,7 @@ bool reserveNumber(const Settings& settings, const QString& number, const QStrin
                    const std::function<std::int64_t(engine::MultiTableWrite&)>& logRow)
 {
     engine::Table& counter = dmDovraPro->adstMailerNum;
-    const engine::MultiTableWrite::TableRef logTable{toStd(settings.logDB), kLogTable};
+    const engine::MultiTableWrite::TableRef logTable{toStd(settings.logLocation()), kLogTable};
     const std::string logFile = engine::tableFile(logTable.folder, logTable.table);
     try {
         engine::requireWritable(counter.folder(), counter.tableName());
@@ -301,7 +304,7 @@ std::int64_t reservePrintedRow(const Settings& settings, const TNumberState& sta
 // Deletes the printed rows of mailers that never reached the paper, in one commit.
 void takeBackPrintedRows(const Settings& settings, const std::vector<std::int64_t>& logIds)
 {
-    engine::MultiTableWrite write({{toStd(settings.logDB), kLogTable}});
+    engine::MultiTableWrite write({{toStd(settings.logLocation()), kLogTable}});
     for (const std::int64_t logId : logIds)
         write.run("DELETE FROM " + kLogTable + " WHERE LID = ?", {logId});
     write.commit();
@@ -312,7 +315,7 @@ void takeBackPrintedRows(const Settings& settings, const std::vector<std::int64_
 LogTableSession::LogTableSession(const Settings& settings, const QString& filter) : table_(dmDovraPro->adstLog)
 {
     table_.close();
-    table_.setFolder(toStd(settings.logDB));
+    table_.setFolder(toStd(settings.logLocation()));
     table_.setTableName(kLogTable);
     table_.setFilter(toStd(filter));
     try {
@@ -649,7 +652,7 @@ void printBatchRows(PageCanvas& canvas, Settings& settings, MailerLayout layout,
         } catch (const std::exception& e) {
             throwPrintFailed(e, number, [&] {
                 // Back into the batch, as it was before the run.
-                engine::MultiTableWrite write({{toStd(settings.logDB), kLogTable}});
+                engine::MultiTableWrite write({{toStd(settings.logLocation()), kLogTable}});
                 write.run("UPDATE " + kLogTable +
                               " SET DateTime = NULL, MailerNum = NULL, CustID = NULL, SerialNum = NULL, Batch = 1 "
                               "WHERE LID = ?",

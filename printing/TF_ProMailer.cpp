@@ -221,7 +221,7 @@ void TF_ProMailer::buildWindow()
 
 void TF_ProMailer::showDatabaseName()
 {
-    const QString path = settings_.mailerNumDB + "/MailerNum.adt";
+    const QString path = fromStd(engine::tableFile(toStd(settings_.mailerNumLocation()), "MailerNum"));
     labelDatabaseName->setText(ShortenPathFromLeft(path, labelDatabaseName->fontMetrics(), PathLimit, PathTarget));
     labelDatabaseName->setToolTip(path);
 }
@@ -358,12 +358,13 @@ bool TF_ProMailer::serialClearOfLog(bool barCodes, QString& custId, QString& ser
         const QString id = custId.isEmpty() ? fromStd(table.asString("CustID")) : custId;
         const QString from = custId.isEmpty() ? fromStd(table.asString("SerialNum")).left(7) : serial;
         const SerialDirection direction = CountingDirection(barCodes, rbIncrement->isChecked());
-        const LoggedSerials logged = SerialsInLog(settings_.logDB, id);
+        const LoggedSerials logged = SerialsInLog(settings_.logLocation(), id);
         const QString proposed = UnusedSerialFrom(logged, from, direction);
         if (proposed.isEmpty())
             return;
         clear = false;
-        if (!MessageService::confirmYesNo(SerialUsedQuestion(settings_.logDB, id, logged, from, proposed), this))
+        if (!MessageService::confirmYesNo(SerialUsedQuestion(settings_.logLocation(), id, logged, from, proposed),
+                                          this))
             return;
         custId = id;
         serial = proposed;

@@ -5,6 +5,10 @@
 //   crash_workstation <program folder> loop           print until killed
 //   crash_workstation <program folder> once           print one mailer, then end
 //   crash_workstation <program folder> die-at <step>  killed at that moment of taking the first number
+//   crash_workstation <program folder> count <n>      print n mailers, then end
+//   crash_workstation <program folder> persist <n>    print until n mailers are printed; a print
+//                                                     refused with a message is written to standard
+//                                                     error ("refused: ...") and Print pressed again
 //
 // Every message the start shows, and every message a print shows other than the notice that the
 // mailer went to the printer, is written to standard error; the program then ends with 4 (start)
@@ -23,6 +27,7 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -68,13 +73,15 @@ void compose(TF_Main& w, int i)
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: crash_workstation <program folder> loop|once|die-at <step>\n");
+        std::fprintf(stderr,
+                     "usage: crash_workstation <program folder> loop|once|die-at <step>|count <n>|persist <n>\n");
         return 2;
     }
     const QByteArray home = argv[1];
     const QByteArray mode = argv[2];
     if (mode == "die-at" && argc > 3)
         g_dieAt = argv[3];
+    const int wanted = (mode == "count" || mode == "persist") && argc > 3 ? std::atoi(argv[3]) : 1;
     qputenv("DOVRA_HOME", home);
     qputenv("DOVRA_PDF_DIR", home + "/Printed");
     qputenv("DOVRA_SPLASH_MS", "0");
@@ -83,24 +90,33 @@ int main(int argc, char** argv)
     ButtonDialogService::setScripted(true);
     int programArgc = 1;
     char* programArgv[] = {argv[0], nullptr};
-    return runDovra(programArgc, programArgv, [mode](TF_Main& w) {
+    return runDovra(programArgc, programArgv, [mode, wanted](TF_Main& w) {
         // The first showing runs its steps from the event loop: the clerk starts after them.
-        QTimer::singleShot(0, &w, [&w, mode] {
-            if (reportMessages("start")) {
+        QTimer::singleShot(0, &w, [&w, mode, wanted] {
+            // A workstation that persists prints on after what the start said (a server away).
+            if (reportMessages("start") && mode != "persist") {
                 QCoreApplication::exit(4);
                 return;
             }
             std::puts("printing");
             std::fflush(stdout);
             auto print = w.findChild<QPushButton*>("btnPrint");
+            int printed = 0;
             for (int i = 0;; ++i) {
                 compose(w, i);
                 QTest::mouseClick(print, Qt::LeftButton);
-                if (reportMessages("print")) {
-                    QCoreApplication::exit(5);
-                    return;
+                if (reportMessages(mode == "persist" ? "refused" : "print")) {
+                    if (mode != "persist") {
+                        QCoreApplication::exit(5);
+                        return;
+                    }
+                    QTest::qWait(50);
+                    continue;
                 }
-                if (mode != "loop")
+                ++printed;
+                if (mode == "loop")
+                    continue;
+                if ((mode != "count" && mode != "persist") || printed >= wanted)
                     break;
             }
             w.close();

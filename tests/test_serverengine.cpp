@@ -4,6 +4,7 @@
 #include "engine/MultiTableWrite.h"
 #include "engine/Query.h"
 #include "engine/Server.h"
+#include "engine/Table.h"
 #include "log/LogFilter.h"
 #include "tests/support/PgCluster.h"
 
@@ -249,6 +250,86 @@ private slots:
         q.setSql("select count(*) from Address");
         q.open();
         QCOMPARE(q.asString(0), std::string("1"));
+    }
+
+    // A table handle reads, filters, appends, edits and deletes alike on both; a table larger
+    // than one read is walked whole, in key order; an exclusive open is refused to a second
+    // one until the first closes; a handle's transaction commits or rolls back its posts.
+    void tableHandles_data()
+    {
+        QTest::addColumn<QString>("backend");
+        addBackends("handle");
+    }
+    void tableHandles()
+    {
+        QFETCH(QString, backend);
+        const std::string where = freshLocation(backend);
+        Query fill;
+        fill.setFolder(where);
+        for (int i = 1; i <= 450; ++i) {
+            fill.setSql("insert into Log37 (MailerNum, Batch, SerialNum) values ('row " + std::to_string(i) + "', " +
+                        (i % 3 == 0 ? "True" : "False") + ", " + std::to_string(i) + ")");
+            fill.execSql();
+        }
+        Table log;
+        log.setFolder(where);
+        log.setTableName("Log37");
+        log.open();
+        QCOMPARE(log.recordCount(), std::int64_t(450));
+        int rows = 0;
+        std::int64_t lastSerial = 0;
+        for (; !log.eof(); log.next(), ++rows) {
+            QVERIFY(log.asInteger("SerialNum") > lastSerial);
+            lastSerial = log.asInteger("SerialNum");
+        }
+        QCOMPARE(rows, 450);
+        log.setFilter("Batch = True");
+        QCOMPARE(log.recordCount(), std::int64_t(150));
+        QCOMPARE(log.asString("MailerNum"), std::string("row 3"));
+        log.edit();
+        log.setText("MailerNum", "edited");
+        log.setBoolean("Batch", false);
+        log.post();
+        QCOMPARE(log.asString("mailernum"), std::string("edited"));
+        log.next();
+        QCOMPARE(log.asString("MailerNum"), std::string("row 6"));
+        log.remove(); // stands on the row after it
+        QCOMPARE(log.asString("MailerNum"), std::string("row 9"));
+        log.append();
+        log.setText("MailerNum", "appended");
+        log.setBoolean("Batch", true);
+        log.post();
+        QVERIFY(log.asInteger("LID") > 450);
+        QCOMPARE(log.recordCount(), std::int64_t(149));
+        log.startTransaction();
+        for (log.first(); !log.eof();)
+            log.remove();
+        log.rollback();
+        QCOMPARE(log.recordCount(), std::int64_t(149));
+        log.close();
+
+        Table counter, second;
+        for (Table* t : {&counter, &second}) {
+            t->setFolder(where);
+            t->setTableName("MailerNum");
+            t->setExclusive(true);
+        }
+        counter.open();
+        const int wait = lockWaitMs();
+        setLockWaitMs(50);
+        QVERIFY_THROWS_EXCEPTION(EngineError, second.open());
+        setLockWaitMs(wait);
+        counter.edit();
+        counter.setText("SerialNum", "0000042");
+        counter.post();
+        counter.close();
+        second.open();
+        QCOMPARE(second.asString("SerialNum"), std::string("0000042"));
+        second.close();
+        Table missing;
+        missing.setFolder(where);
+        missing.setTableName("Nothing");
+        QVERIFY_THROWS_EXCEPTION(EngineError, missing.open());
     }
 
     void tablesAreFoundAndMadeOnce_data()

@@ -42,7 +42,8 @@ std::vector<engine::ServerTableDef> ServerTableDefs()
          {"INSERT INTO MailerNum (CustID, SerialNum, Increment, BarCodes) VALUES ('000000000', '0000000', True, "
           "True)"}},
         {"YourAddress", schema::YourAddress, {}, {}},
-        {"Log37", schema::Log37, {kLogNumberIndex}, {}},
+        // The log window reads its rows in the order of DateTime.
+        {"Log37", schema::Log37, {kLogNumberIndex, {"Log37_DateTime", "DateTime", false, false}}, {}},
         {"LogFilters", schema::LogFilters, {{"FilterName", "FilterName", true, false}}, {}},
         {"LogFiltersDetail", schema::LogFiltersDetail, {}, {}},
         {"Reports", schema::Reports, {{"ReportName", "ReportName", true, false}}, {}},
@@ -60,6 +61,9 @@ TServerNumber TakeServerNumber(const QString& location,
 {
     const std::string where = location.toStdString();
     engine::MultiTableWrite write({{where, "MailerNum"}, {where, "Log37"}});
+    // A workstation holding the counter through its table handle (an exclusive open) holds
+    // this lock: the number is taken after it lets go.
+    write.run("SELECT pg_advisory_xact_lock(hashtext('dovra table mailernum'))");
     const auto counter = write.firstRow("SELECT CustID, SerialNum, Increment, BarCodes FROM MailerNum FOR UPDATE");
     if (!counter)
         throw engine::EngineError("The table MailerNum on the database server " + engine::describeServer(where) +

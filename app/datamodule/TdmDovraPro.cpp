@@ -1,8 +1,10 @@
 #include "app/datamodule/TdmDovraPro.h"
 #include "app/datamodule/MoveToServer.h"
 #include "app/datamodule/Schemas.h"
+#include "app/datamodule/ServerTables.h"
 #include "engine/MultiTableWrite.h"
 #include "engine/Query.h"
+#include "engine/Server.h"
 #include "engine/TableCopy.h"
 
 #include <QFileInfo>
@@ -135,6 +137,8 @@ void TdmDovraPro::CreateTable(const QString& folder, const QString& tableName, c
 
 bool TdmDovraPro::PagesReadAtStart(const QString& folder, const QString& tableName)
 {
+    if (engine::isServerLocation(toStd(folder)))
+        return true; // the server keeps its pages sound
     return QFileInfo(folder + "/" + tableName + ".adt").size() <= WholeCheckBytes;
 }
 
@@ -142,6 +146,9 @@ bool TdmDovraPro::EnsureTable(const QString& folder, const QString& tableName, c
 {
     const std::string dir = toStd(folder);
     const std::string name = toStd(tableName);
+    // On a server the shared tables are made together, once, on an empty database.
+    if (engine::isServerLocation(dir))
+        return CreateServerTables(folder) && (tableName == "MailerNum" || tableName == "YourAddress");
     // A counter moved to a database server is used there only.
     if (tableName == "MailerNum")
         if (const QString moved = MovedToServerRefusal(folder); !moved.isEmpty())

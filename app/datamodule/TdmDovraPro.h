@@ -48,6 +48,9 @@ public:
     // one that is not the table throws an error that names it. A change that a crash cut short
     // is undone first; a file up to WholeCheckBytes has every page read (a larger one is read
     // in slices after the start, see TablePageScan).
+    // On a server location the program's shared tables are made together on an empty database
+    // (see CreateServerTables); true when they were made now and the table is the counter or
+    // the senders, the ones whose new rows the start looks at.
     bool EnsureTable(const QString& folder, const QString& tableName, const QString& definition);
     // Moves a table in use (with the log's filters and reports) to another folder: each file is
     // copied whole there, and only then is anything else changed. A counter's row goes with it,

@@ -1,0 +1,386 @@
+// Workstations that keep the shared tables on a database server: each is the real program,
+// started through its own start-up in a program folder of its own whose settings name the
+// server, pressing Print as a clerk does, every job written as a PDF file. Many at once
+// share one counter without a number used twice; killed at random moments, none prints a
+// number without its row; a server restarted under them refuses prints with a message that
+// names it, and printing goes on once it is back.
+#include "app/datamodule/ServerTables.h"
+#include "engine/Query.h"
+#include "engine/Server.h"
+#include "engine/Table.h"
+#include "printing/MailerNumber.h"
+#include "tests/support/PgCluster.h"
+#include "tests/support/TestSupport.h"
+
+#include <QtTest>
+#include <csignal>
+#include <memory>
+#include <thread>
+
+namespace {
+
+const QString kCustomerId = "123456789";
+constexpr int kFirstSerial = 1000;
+
+// A database with the program's tables, a sender (A_ID 1) and the counter at serial 1000.
+QString readyDatabase(testsupport::PgCluster& cluster)
+{
+    const QString location = cluster.newDatabase();
+    if (!CreateServerTables(location))
+        qFatal("the tables were not made");
+    engine::runOnServer(location.toStdString(),
+                        "UPDATE mailernum SET custid = '" + kCustomerId.toStdString() + "', serialnum = '" +
+                            QString("%1").arg(kFirstSerial, 7, 10, QChar('0')).toStdString() +
+                            "'; INSERT INTO youraddress (address1, address2, city, state, zip) VALUES "
+                            "('Law Office of Ann Lee', '100 Main St', 'Springfield', 'IL', '62701')");
+    return location;
+}
+
+// A workstation's program folder whose settings put the shared tables on the server.
+struct ServerWorkstation {
+    QTemporaryDir home;
+    explicit ServerWorkstation(const QString& location)
+    {
+        QFile ini(home.filePath("dovra3.ini"));
+        if (!ini.open(QIODevice::WriteOnly))
+            qFatal("no settings file");
+        const engine::ServerParams server = engine::serverParamsOf(location.toStdString());
+        ini.write(QString("[Server]\r\nTables=Server\r\nHost=%1\r\nPort=%2\r\nDatabase=%3\r\nUser=%4\r\n"
+                          "[YourAddress]\r\nID=1\r\n[Type]\r\nBarCodeApp=0\r\n")
+                      .arg(QString::fromStdString(server.host))
+                      .arg(server.port)
+                      .arg(QString::fromStdString(server.database), QString::fromStdString(server.user))
+                      .toUtf8());
+    }
+    QString path() const { return home.path(); }
+    QString printed() const { return home.path() + "/Printed"; }
+};
+
+struct Run {
+    bool killed = false;
+    int exitCode = 0;
+    QByteArray errors;
+};
+
+// Starts the program through its own start-up; killed killAfterMs after it began to print
+// (never when negative).
+Run runWorkstation(const QString& home, const QStringList& mode, int killAfterMs = -1)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::SeparateChannels);
+    p.start(testsupport::binDir() + "/crash_workstation", QStringList{home} + mode);
+    if (!p.waitForStarted())
+        qFatal("crash_workstation did not start");
+    if (killAfterMs >= 0) {
+        p.waitForReadyRead(60000); // standard output: "printing"
+        p.waitForFinished(killAfterMs);
+        if (p.state() != QProcess::NotRunning)
+            ::kill(p.processId(), SIGKILL);
+    }
+    p.waitForFinished(600000);
+    return {p.exitStatus() == QProcess::CrashExit, p.exitCode(), p.readAllStandardError()};
+}
+
+// Runs each mode list as a workstation of its own folder, all at once.
+QList<Run> runTogether(const QList<ServerWorkstation*>& stations, const QStringList& mode)
+{
+    QList<Run> runs(stations.size());
+    std::vector<std::thread> threads;
+    for (qsizetype i = 0; i < stations.size(); ++i)
+        threads.emplace_back([&, i] { runs[i] = runWorkstation(stations[i]->path(), mode); });
+    for (auto& t : threads)
+        t.join();
+    return runs;
+}
+
+// Every kind "T" Mailer Number printed in a finished PDF job. A job cut short by a kill (no
+// end of file yet) reached no paper.
+QStringList numbersOnPaper(const QString& folder)
+{
+    QStringList numbers;
+    static const QRegularExpression grouped("9214\\s+7\\d{3}\\s+\\d{4}\\s+\\d{4}\\s+\\d{4}\\s+\\d\\d");
+    for (const QString& name : QDir(folder).entryList({"*.pdf"}, QDir::Files, QDir::Name)) {
+        QFile file(folder + "/" + name);
+        if (!file.open(QIODevice::ReadOnly) || !file.readAll().endsWith("%%EOF\n"))
+            continue;
+        const QString text = testsupport::runTool("pdftotext", {"-raw", file.fileName(), "-"});
+        QSet<QString> inJob;
+        for (const auto& match : grouped.globalMatch(text)) {
+            QString number = match.captured();
+            number.remove(QRegularExpression("\\s"));
+            if (!inJob.contains(number))
+                numbers << number;
+            inJob.insert(number);
+        }
+    }
+    return numbers;
+}
+
+int jobsIn(const QString& folder)
+{
+    return int(QDir(folder).entryList({"print-*.pdf"}, QDir::Files).size());
+}
+
+// The numbers of the printed rows of the server's log, 22 digits, in the order logged.
+QStringList loggedNumbers(const QString& location)
+{
+    engine::Query q;
+    q.setFolder(location.toStdString());
+    q.setSql("select MailerNum from Log37 where Batch = False order by LID");
+    q.open();
+    QStringList numbers;
+    for (; !q.eof(); q.next())
+        numbers << QString::fromStdString(q.asString("MailerNum")).remove(' ');
+    return numbers;
+}
+
+// No number on two jobs or two rows; every number on paper has its row.
+void checkPaperAgainstRows(const QStringList& onPaper, const QStringList& logged)
+{
+    const QSet<QString> paperSet(onPaper.begin(), onPaper.end());
+    const QSet<QString> logSet(logged.begin(), logged.end());
+    QVERIFY2(paperSet.size() == onPaper.size(), "a Mailer Number was printed twice");
+    QVERIFY2(logSet.size() == logged.size(), "a Mailer Number was logged twice");
+    for (const QString& number : onPaper)
+        QVERIFY2(logSet.contains(number), qPrintable(number + " was printed but has no row on the server"));
+    for (const QString& number : logged)
+        QCOMPARE(number.left(14), BuildMailerNumber(kCustomerId, "0000000", "T").left(14));
+}
+
+} // namespace
+
+class TestServerPrint : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<testsupport::PgCluster> cluster_;
+
+private slots:
+    void initTestCase()
+    {
+        try {
+            cluster_ = std::make_unique<testsupport::PgCluster>();
+        } catch (const std::exception& e) {
+            QFAIL(e.what());
+        }
+    }
+
+    void programPrintsWithItsRowsOnTheServer();
+    void eightWorkstationsShareOneCounter();
+    void workstationsKilledAtRandomMomentsNeverPrintWithoutARow();
+    void serverRestartedDuringARunRefusesThenPrintsOn();
+    void serverAwayRefusesBeforePrinting();
+    void counterHeldElsewhereWaitsThenRefuses();
+};
+
+// The program started with its settings naming the server prints mailers whose rows land in
+// the server's log, numbered from the server's counter.
+void TestServerPrint::programPrintsWithItsRowsOnTheServer()
+{
+    const QString location = readyDatabase(*cluster_);
+    ServerWorkstation station(location);
+    const Run run = runWorkstation(station.path(), {"count", "3"});
+    QVERIFY2(!run.killed && run.exitCode == 0, run.errors.constData());
+    const QStringList expected{BuildMailerNumber(kCustomerId, "0001000", "T"),
+                               BuildMailerNumber(kCustomerId, "0001001", "T"),
+                               BuildMailerNumber(kCustomerId, "0001002", "T")};
+    QCOMPARE(loggedNumbers(location), expected);
+    QCOMPARE(numbersOnPaper(station.printed()), expected);
+    engine::Query q;
+    q.setFolder(location.toStdString());
+    q.setSql("select SerialNum from MailerNum");
+    q.open();
+    QCOMPARE(QString::fromStdString(q.asString(0)), QString("0001003"));
+    q.setSql("select ToAddress1, YourAddress1 from Log37 order by LID");
+    q.open();
+    QCOMPARE(QString::fromStdString(q.asString("ToAddress1")), QString("Recipient 0"));
+    QCOMPARE(QString::fromStdString(q.asString("YourAddress1")), QString("Law Office of Ann Lee"));
+}
+
+// Eight workstations printing 500 mailers each against one counter: 4,000 rows, every number
+// once, each on paper once.
+void TestServerPrint::eightWorkstationsShareOneCounter()
+{
+    constexpr int kStations = 8, kEach = 500;
+    const QString location = readyDatabase(*cluster_);
+    std::vector<std::unique_ptr<ServerWorkstation>> owned;
+    QList<ServerWorkstation*> stations;
+    for (int i = 0; i < kStations; ++i) {
+        owned.push_back(std::make_unique<ServerWorkstation>(location));
+        stations << owned.back().get();
+    }
+    const QList<Run> runs = runTogether(stations, {"count", QString::number(kEach)});
+    for (const Run& run : runs)
+        QVERIFY2(!run.killed && run.exitCode == 0, run.errors.constData());
+    const QStringList logged = loggedNumbers(location);
+    QCOMPARE(logged.size(), kStations * kEach);
+    const QSet<QString> distinct(logged.begin(), logged.end());
+    QCOMPARE(distinct.size(), kStations * kEach);
+    // Each printed mailer's proof copy is kept under its number once it is on paper.
+    QSet<QString> proofs;
+    for (ServerWorkstation* station : stations) {
+        QCOMPARE(jobsIn(station->printed()), kEach);
+        QDirIterator it(station->path() + "/Proofs", {"*.pdf"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString proof = it.next();
+            if (!proof.contains("/.incoming/"))
+                proofs.insert(QFileInfo(proof).baseName().left(22));
+        }
+    }
+    QCOMPARE(proofs, distinct);
+}
+
+// Workstations killed with SIGKILL at random moments while they print, a hundred kills in all,
+// and started again: no number twice, on paper or in the log, and none on paper without its row.
+void TestServerPrint::workstationsKilledAtRandomMomentsNeverPrintWithoutARow()
+{
+    constexpr int kStations = 4, kKills = 100;
+    const QString location = readyDatabase(*cluster_);
+    std::vector<std::unique_ptr<ServerWorkstation>> stations;
+    for (int i = 0; i < kStations; ++i)
+        stations.push_back(std::make_unique<ServerWorkstation>(location));
+    std::atomic<int> kills{0}, notKilled{0};
+    QByteArray said;
+    std::mutex saidMutex;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kStations; ++i)
+        threads.emplace_back([&, i] {
+            QRandomGenerator random(QRandomGenerator::global()->generate());
+            for (int k = 0; k < kKills / kStations; ++k) {
+                const Run run = runWorkstation(stations[size_t(i)]->path(), {"loop"}, random.bounded(0, 400));
+                if (run.killed) {
+                    ++kills;
+                } else {
+                    ++notKilled;
+                    std::lock_guard<std::mutex> lock(saidMutex);
+                    said += run.errors;
+                }
+            }
+        });
+    for (auto& t : threads)
+        t.join();
+    QVERIFY2(notKilled == 0, said.constData()); // a start or a print that says anything ends it
+    QCOMPARE(kills.load(), kKills);
+    // After every kill each workstation prints on.
+    QList<ServerWorkstation*> all;
+    for (auto& s : stations)
+        all << s.get();
+    for (const Run& run : runTogether(all, {"once"}))
+        QVERIFY2(!run.killed && run.exitCode == 0, run.errors.constData());
+    QStringList onPaper;
+    for (ServerWorkstation* s : all)
+        onPaper << numbersOnPaper(s->printed());
+    const QStringList logged = loggedNumbers(location);
+    checkPaperAgainstRows(onPaper, logged);
+    qInfo("%d kills, %d rows, %d mailers on paper", kills.load(), int(logged.size()), int(onPaper.size()));
+}
+
+// The server restarted (pg_ctl restart -m fast) while eight workstations print: prints in the
+// meantime are refused with a message naming the server and the cause, nothing is printed
+// without its row, no number twice, and every workstation prints on without a new start.
+void TestServerPrint::serverRestartedDuringARunRefusesThenPrintsOn()
+{
+    constexpr int kStations = 8, kEach = 40;
+    const QString location = readyDatabase(*cluster_);
+    std::vector<std::unique_ptr<ServerWorkstation>> owned;
+    QList<ServerWorkstation*> stations;
+    for (int i = 0; i < kStations; ++i) {
+        owned.push_back(std::make_unique<ServerWorkstation>(location));
+        stations << owned.back().get();
+    }
+    QList<Run> runs;
+    std::thread printing([&] { runs = runTogether(stations, {"persist", QString::number(kEach)}); });
+    // Once the first mailers are on paper, the server goes down and comes back.
+    QVERIFY(QTest::qWaitFor([&] { return jobsIn(stations.front()->printed()) >= 3; }, 60000));
+    cluster_->restart();
+    printing.join();
+    int refusals = 0;
+    const QString server = QString::fromStdString(engine::describeServer(location.toStdString()));
+    for (const Run& run : runs) {
+        QVERIFY2(!run.killed && run.exitCode == 0, run.errors.constData());
+        // Each refusal is a message of several lines, up to the next.
+        QList<QByteArray> said = QByteArray("\n" + run.errors).replace("\nrefused: ", "\x01").split('\x01');
+        said.removeFirst(); // what came before the first refusal
+        for (const QByteArray& message : said) {
+            ++refusals;
+            QVERIFY2(message.contains(server.toUtf8()), message.constData());
+            QVERIFY2(message.contains("Nothing has been printed"), message.constData());
+        }
+    }
+    QVERIFY(refusals > 0);
+    QStringList onPaper;
+    for (ServerWorkstation* s : stations) {
+        QCOMPARE(jobsIn(s->printed()), kEach);
+        onPaper << numbersOnPaper(s->printed());
+    }
+    QCOMPARE(onPaper.size(), kStations * kEach);
+    const QStringList logged = loggedNumbers(location);
+    checkPaperAgainstRows(onPaper, logged);
+    qInfo("%d prints refused while the server restarted, %d rows for %d mailers on paper", refusals, int(logged.size()),
+          int(onPaper.size()));
+}
+
+// No server at all: the start and every Print say so with a message naming the server and
+// the cause, nothing reaches paper and no number is made up; once the server is there, the next
+// Print of the same program prints.
+void TestServerPrint::serverAwayRefusesBeforePrinting()
+{
+    const QString location = readyDatabase(*cluster_);
+    ServerWorkstation station(location);
+    cluster_->stop();
+    QProcess p;
+    p.setProcessChannelMode(QProcess::SeparateChannels);
+    p.start(testsupport::binDir() + "/crash_workstation", {station.path(), "persist", "1"});
+    QVERIFY(p.waitForStarted());
+    QByteArray errors;
+    p.setReadChannel(QProcess::StandardError);
+    while (errors.count("refused: ") < 2 && p.state() == QProcess::Running) {
+        p.waitForReadyRead(1000);
+        errors += p.readAllStandardError();
+    }
+    QCOMPARE(jobsIn(station.printed()), 0);
+    cluster_->start();
+    const bool finished = p.waitForFinished(120000);
+    if (!finished)
+        p.kill(), p.waitForFinished();
+    errors += p.readAllStandardError();
+    QVERIFY2(finished, errors.right(3000).constData());
+    QCOMPARE(p.exitCode(), 0);
+    const QString server = QString::fromStdString(engine::describeServer(location.toStdString()));
+    QVERIFY2(errors.contains(("refused: The database server " + server + " cannot be reached").toUtf8()),
+             errors.constData());
+    const QStringList logged = loggedNumbers(location);
+    QCOMPARE(logged, QStringList{BuildMailerNumber(kCustomerId, "0001000", "T")});
+    QCOMPARE(numbersOnPaper(station.printed()), logged);
+}
+
+// A counter another workstation holds is waited for as long as a counter file is, then the
+// print is refused with the message the folder gives, and nothing is printed or logged; once
+// it is let go, the next start prints with the number it would have had.
+void TestServerPrint::counterHeldElsewhereWaitsThenRefuses()
+{
+    const QString location = readyDatabase(*cluster_);
+    ServerWorkstation station(location);
+    {
+        engine::Table held;
+        held.setFolder(location.toStdString());
+        held.setTableName("MailerNum");
+        held.setExclusive(true);
+        held.open();
+        const Run refused = runWorkstation(station.path(), {"once"});
+        QCOMPARE(refused.exitCode, 5);
+        const std::string table = engine::tableFile(location.toStdString(), "MailerNum");
+        QVERIFY2(refused.errors.contains(QByteArray::fromStdString("print: The table " + table +
+                                                                   " is in use by another program or workstation")),
+                 refused.errors.constData());
+        QVERIFY2(refused.errors.contains("Nothing has been printed; no Mailer Number was used."),
+                 refused.errors.constData());
+        QCOMPARE(jobsIn(station.printed()), 0);
+        QVERIFY(loggedNumbers(location).isEmpty());
+    }
+    const Run printed = runWorkstation(station.path(), {"once"});
+    QVERIFY2(!printed.killed && printed.exitCode == 0, printed.errors.constData());
+    QCOMPARE(loggedNumbers(location), QStringList{BuildMailerNumber(kCustomerId, "0001000", "T")});
+}
+
+QTEST_MAIN(TestServerPrint)
+#include "test_serverprint.moc"
