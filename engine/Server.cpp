@@ -38,10 +38,18 @@ struct KeptServers {
 thread_local KeptServers t_servers;
 std::atomic<std::uint64_t> g_sessions{0};
 
+// The server's message as one line: libpq breaks its longer texts with a newline and a tab.
 std::string trimmedMessage(const char* text)
 {
-    std::string s = text ? text : "";
-    while (!s.empty() && (s.back() == '\n' || s.back() == ' '))
+    std::string s;
+    for (const char* c = text ? text : ""; *c; ++c) {
+        const bool blank = *c == '\n' || *c == '\t' || *c == ' ' || *c == '\r';
+        if (!blank)
+            s += *c;
+        else if (!s.empty() && s.back() != ' ')
+            s += ' ';
+    }
+    while (!s.empty() && s.back() == ' ')
         s.pop_back();
     return s;
 }

@@ -2,6 +2,7 @@
 #include "app/BusyCursor.h"
 #include "app/ErrorBoundary.h"
 #include "app/Services.h"
+#include "engine/Engine.h"
 #include "entry/AddressCheck.h"
 #include "entry/ButtonDialog.h"
 #include "entry/TF_Main.h"
@@ -165,8 +166,14 @@ bool TF_Main::printOrStore(bool checkAddress)
 {
     // A sender on a database server that the start could not read (the server away then) is
     // read now.
-    if (!senderChosen(*this) && !settings.yourAddressID.isEmpty() && settings.onServer())
-        loadCurrentSender();
+    if (!senderChosen(*this) && !settings.yourAddressID.isEmpty() && settings.onServer()) {
+        try {
+            loadCurrentSender();
+        } catch (const engine::EngineError& e) {
+            throw engine::EngineError(std::string(e.what()) +
+                                      "\n\nNothing has been printed; no Mailer Number was used.");
+        }
+    }
     // A run of several forms of one entry asks once, before the first.
     if (!multipleFormsRun_ && checkAddress && !confirmAddresses())
         return false;
