@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/Engine.h"
+#include "engine/RowSource.h"
 
 #include <libpq-fe.h>
 
@@ -37,6 +38,9 @@ void serverCommit(const std::string& location);
 
 // A value of the result as the engine reads values: booleans and whole numbers as integers.
 Value serverValue(const PGresult* result, int row, int column);
+
+// The names of a result's columns, and the kinds the engine tells apart by them.
+void serverColumns(const PGresult* result, std::vector<std::string>& names, std::vector<RowSource::Kind>& kinds);
 
 // The engine's table operations where the location is a server (see Engine.cpp).
 TableCheck checkServerTable(const std::string& location, const std::string& table);

@@ -28,8 +28,10 @@ public:
     bool asBoolean(const std::string& name) const;
     DateTime asDateTime(const std::string& name) const;
 
-protected:
+    // What a column holds, where reading it differs.
     enum class Kind { Other, Char, Logical, TimeStamp };
+
+protected:
     void setColumns(std::vector<std::string> names, std::vector<Kind> kinds);
     int findField(const std::string& name) const;
     int fieldIndex(const std::string& name) const; // throws when unknown

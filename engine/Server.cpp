@@ -16,7 +16,7 @@ namespace engine {
 namespace {
 
 constexpr unsigned kBoolOid = 16, kInt8Oid = 20, kInt2Oid = 21, kInt4Oid = 23, kOidOid = 26, kFloat4Oid = 700,
-                   kFloat8Oid = 701, kNumericOid = 1700;
+                   kFloat8Oid = 701, kNumericOid = 1700, kVarcharOid = 1043, kBpcharOid = 1042, kTimestampOid = 1114;
 
 // The connections of one thread, one per server location, closed when the thread ends.
 struct KeptServers {
@@ -138,6 +138,27 @@ std::string serverLocation(const ServerParams& params)
     uri += "/" + uriPart(params.database);
     uri += "?sslmode=" + uriPart(params.sslmode.empty() ? std::string("prefer") : params.sslmode);
     return uri;
+}
+
+void detail::serverColumns(const PGresult* result, std::vector<std::string>& names, std::vector<RowSource::Kind>& kinds)
+{
+    for (int i = 0, n = PQnfields(result); i < n; ++i) {
+        names.emplace_back(PQfname(result, i));
+        switch (PQftype(result, i)) {
+        case kBoolOid:
+            kinds.push_back(RowSource::Kind::Logical);
+            break;
+        case kTimestampOid:
+            kinds.push_back(RowSource::Kind::TimeStamp);
+            break;
+        case kVarcharOid:
+        case kBpcharOid:
+            kinds.push_back(RowSource::Kind::Char);
+            break;
+        default:
+            kinds.push_back(RowSource::Kind::Other);
+        }
+    }
 }
 
 ServerParams serverParamsOf(const std::string& location)

@@ -9,12 +9,6 @@ namespace engine {
 
 using namespace detail;
 
-namespace {
-
-constexpr unsigned kBoolOid = 16, kVarcharOid = 1043, kBpcharOid = 1042, kTimestampOid = 1114;
-
-} // namespace
-
 void closeServerRows(pg_result*& rows)
 {
     PQclear(rows);
@@ -40,25 +34,8 @@ void Query::serverOpen()
     PgResult result = serverExec(folder_, dialect::serverSql(sql_));
     std::vector<std::string> names;
     std::vector<Kind> kinds;
-    if (PQresultStatus(result.get()) == PGRES_TUPLES_OK) {
-        for (int i = 0, n = PQnfields(result.get()); i < n; ++i) {
-            names.emplace_back(PQfname(result.get(), i));
-            switch (PQftype(result.get(), i)) {
-            case kBoolOid:
-                kinds.push_back(Kind::Logical);
-                break;
-            case kTimestampOid:
-                kinds.push_back(Kind::TimeStamp);
-                break;
-            case kVarcharOid:
-            case kBpcharOid:
-                kinds.push_back(Kind::Char);
-                break;
-            default:
-                kinds.push_back(Kind::Other);
-            }
-        }
-    }
+    if (PQresultStatus(result.get()) == PGRES_TUPLES_OK)
+        serverColumns(result.get(), names, kinds);
     setColumns(std::move(names), std::move(kinds));
     columnsFile_.clear();
     serverRows_ = result.release();

@@ -17,7 +17,6 @@ using namespace detail;
 namespace {
 
 constexpr int kPageRows = 200;
-constexpr unsigned kBoolOid = 16, kVarcharOid = 1043, kBpcharOid = 1042, kTimestampOid = 1114;
 
 // The tables this process holds exclusively on servers: the server's lock is the session's,
 // which a second open through the same connection would be granted again.
@@ -79,23 +78,7 @@ void Table::serverOpen()
         PgResult columns = serverExec(folder_, "SELECT * FROM " + table + " LIMIT 0");
         std::vector<std::string> names;
         std::vector<Kind> kinds;
-        for (int i = 0, n = PQnfields(columns.get()); i < n; ++i) {
-            names.emplace_back(PQfname(columns.get(), i));
-            switch (PQftype(columns.get(), i)) {
-            case kBoolOid:
-                kinds.push_back(Kind::Logical);
-                break;
-            case kTimestampOid:
-                kinds.push_back(Kind::TimeStamp);
-                break;
-            case kVarcharOid:
-            case kBpcharOid:
-                kinds.push_back(Kind::Char);
-                break;
-            default:
-                kinds.push_back(Kind::Other);
-            }
-        }
+        serverColumns(columns.get(), names, kinds);
         setColumns(std::move(names), std::move(kinds));
         columnsFile_.clear();
         state_ = State::Browse;

@@ -45,7 +45,8 @@ struct CrashFolder {
         QDir().mkpath(home.path() + "/Log");
         dm.CreateTable(home.path() + "/Log", "Log37", schema::Log37);
         dm.CreateTable(home.path(), "MailerNum", schema::MailerNum);
-        testsupport::writeRow(home.path(), {kCustomerId, QString("%1").arg(kFirstSerial, 7, 10, QChar('0')), true, true});
+        testsupport::writeRow(home.path(),
+                              {kCustomerId, QString("%1").arg(kFirstSerial, 7, 10, QChar('0')), true, true});
     }
     QString printed() const { return home.path() + "/Printed"; }
 };
@@ -284,7 +285,8 @@ void TestCrashSafety::tablesBeingMadeWhenKilledAreWholeOrAbsent()
             QCOMPARE(testsupport::readRow(folder).custId, QString("000000000"));
         // The next start finds every table whole, or makes it.
         for (const auto& [table, definition] : {std::pair{"YourAddress", schema::YourAddress},
-                                                {"MailerNum", schema::MailerNum}, {"Log37", schema::Log37}})
+                                                {"MailerNum", schema::MailerNum},
+                                                {"Log37", schema::Log37}})
             dm.EnsureTable(folder, table, definition);
         QCOMPARE(testsupport::readRow(folder).serialNum, QString("0000000"));
         QCOMPARE(integrity(folder + "/Log37.adt"), QString("ok"));
@@ -295,17 +297,22 @@ void TestCrashSafety::writeProtectedCounterOrLogRefusedBeforePrinting_data()
 {
     QTest::addColumn<QString>("protect");
     QTest::addColumn<QString>("message"); // empty: the other user prints
-    QTest::newRow("counter file") << "MailerNum.adt" << "MailerNum.adt cannot be written: the file is write-protected";
-    QTest::newRow("counter folder") << "." << "MailerNum.adt cannot be written: its folder";
-    QTest::newRow("log file") << "Log/Log37.adt" << "Log37.adt cannot be written: the file is write-protected";
-    QTest::newRow("log folder") << "Log" << "Log37.adt cannot be written: its folder";
+    QTest::newRow("counter file") << "MailerNum.adt"
+                                  << "MailerNum.adt cannot be written: the file is write-protected";
+    QTest::newRow("counter folder") << "."
+                                    << "MailerNum.adt cannot be written: its folder";
+    QTest::newRow("log file") << "Log/Log37.adt"
+                              << "Log37.adt cannot be written: the file is write-protected";
+    QTest::newRow("log folder") << "Log"
+                                << "Log37.adt cannot be written: its folder";
     // The counter keeps its journal file between commits; one this user cannot write would
     // fail the commit.
     QTest::newRow("kept counter journal") << "MailerNum.adt-journal"
                                           << "MailerNum.adt cannot be written: its journal file";
     // A folder shared by several users: the counter's lock file, made by the first user to
     // print, can be taken by the others.
-    QTest::newRow("nothing: a folder shared by every user") << "" << "";
+    QTest::newRow("nothing: a folder shared by every user") << ""
+                                                            << "";
 }
 
 void TestCrashSafety::writeProtectedCounterOrLogRefusedBeforePrinting()
@@ -393,30 +400,8 @@ struct WorkstationFolder {
     QString printed() const { return home.path() + "/Printed"; }
 };
 
-struct Run {
-    bool killed = false;
-    int exitCode = 0;
-    QByteArray errors;
-};
-
-// Starts the program through its own start-up; killed killAfterMs after it began to print
-// (never when negative).
-Run runWorkstation(const QString& home, const QStringList& mode, int killAfterMs = -1)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::SeparateChannels);
-    p.start(testsupport::binDir() + "/crash_workstation", QStringList{home} + mode);
-    if (!p.waitForStarted())
-        qFatal("crash_workstation did not start");
-    if (killAfterMs >= 0) {
-        p.waitForReadyRead(60000); // standard output: "printing"
-        p.waitForFinished(killAfterMs);
-        if (p.state() != QProcess::NotRunning)
-            ::kill(p.processId(), SIGKILL);
-    }
-    p.waitForFinished(120000);
-    return {p.exitStatus() == QProcess::CrashExit, p.exitCode(), p.readAllStandardError()};
-}
+using testsupport::Run;
+using testsupport::runWorkstation;
 
 } // namespace
 

@@ -56,30 +56,8 @@ struct ServerWorkstation {
     QString printed() const { return home.path() + "/Printed"; }
 };
 
-struct Run {
-    bool killed = false;
-    int exitCode = 0;
-    QByteArray errors;
-};
-
-// Starts the program through its own start-up; killed killAfterMs after it began to print
-// (never when negative).
-Run runWorkstation(const QString& home, const QStringList& mode, int killAfterMs = -1)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::SeparateChannels);
-    p.start(testsupport::binDir() + "/crash_workstation", QStringList{home} + mode);
-    if (!p.waitForStarted())
-        qFatal("crash_workstation did not start");
-    if (killAfterMs >= 0) {
-        p.waitForReadyRead(60000); // standard output: "printing"
-        p.waitForFinished(killAfterMs);
-        if (p.state() != QProcess::NotRunning)
-            ::kill(p.processId(), SIGKILL);
-    }
-    p.waitForFinished(600000);
-    return {p.exitStatus() == QProcess::CrashExit, p.exitCode(), p.readAllStandardError()};
-}
+using testsupport::Run;
+using testsupport::runWorkstation;
 
 // Runs each mode list as a workstation of its own folder, all at once.
 QList<Run> runTogether(const QList<ServerWorkstation*>& stations, const QStringList& mode)

@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QtTest>
+#include <csignal>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -293,6 +294,24 @@ QString binDir()
 QString sourceDir()
 {
     return QStringLiteral(DOVRA_TEST_SOURCE_DIR);
+}
+
+Run runWorkstation(const QString& home, const QStringList& mode, int killAfterMs)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::SeparateChannels);
+    p.start(binDir() + "/crash_workstation", QStringList{home} + mode);
+    if (!p.waitForStarted())
+        qFatal("crash_workstation did not start");
+    if (killAfterMs >= 0) {
+        p.waitForReadyRead(60000); // standard output: "printing"
+        p.waitForFinished(killAfterMs);
+        if (p.state() != QProcess::NotRunning)
+            ::kill(p.processId(), SIGKILL);
+    }
+    // A run of hundreds of mailers on a busy machine takes minutes.
+    p.waitForFinished(600000);
+    return {p.exitStatus() == QProcess::CrashExit, p.exitCode(), p.readAllStandardError()};
 }
 
 } // namespace testsupport

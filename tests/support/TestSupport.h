@@ -7,6 +7,7 @@
 #include "app/datamodule/TdmDovraPro.h"
 #include "printing/MailerForm.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QList>
 #include <QMap>
@@ -158,5 +159,16 @@ public slots:
 // The folder of the built programs, where ZIPCODES.adt lies.
 QString binDir();
 QString sourceDir();
+
+// A run of tests/crash_workstation: killed by the test, or ended with its exit code, and
+// what it wrote to standard error.
+struct Run {
+    bool killed = false;
+    int exitCode = 0;
+    QByteArray errors;
+};
+// Starts the program through its own start-up (crash_workstation <home> <mode...>); killed
+// killAfterMs after it began to print (never when negative).
+Run runWorkstation(const QString& home, const QStringList& mode, int killAfterMs = -1);
 
 } // namespace testsupport
