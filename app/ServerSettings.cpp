@@ -79,3 +79,16 @@ connectAskingPassword(const std::string& location,
     }
     return check;
 }
+
+QString folderOnlyRefusal(const Settings& settings, const QString& what)
+{
+    if (!settings.onServer())
+        return QString();
+    const QString server =
+        QString::fromStdString(engine::describeServer(engine::serverLocation(serverParams(settings))));
+    return QStringLiteral("The counter, the senders and the log are kept on the database server %1. %2 works on "
+                          "tables kept in folders only, and would miss them.\n\nBack up the server with pg_dump, as "
+                          "the README's office guide shows; to import an older log, set Network Settings to "
+                          "Folder on a copy of the office's folder, import there, then use Move to Server.")
+        .arg(server, what);
+}

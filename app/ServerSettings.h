@@ -31,3 +31,7 @@ QString connectionMessage(const std::string& location, const engine::ServerConne
 engine::ServerConnectionCheck
 connectAskingPassword(const std::string& location,
                       const std::function<std::optional<QString>(const QString& reason)>& askPassword);
+
+// Why a command that works on the folders' tables only is refused while the shared tables are
+// on a server (what: "Import Log File", "Back Up"); empty in Folder mode.
+QString folderOnlyRefusal(const Settings& settings, const QString& what);

@@ -3,6 +3,7 @@
 #include "app/Backup.h"
 #include "app/BusyCursor.h"
 #include "app/ErrorBoundary.h"
+#include "app/ServerSettings.h"
 #include "app/Services.h"
 #include "entry/TF_Main.h"
 
@@ -30,6 +31,11 @@ void withProgress(TF_Main& window, const QString& title, const QString& text,
 
 void TF_Main::miBackUpClick()
 {
+    // The backup copies folders; the server's tables are backed up on the server.
+    if (const QString refusal = folderOnlyRefusal(settings, "Back Up"); !refusal.isEmpty()) {
+        MessageService::error(refusal, this);
+        return;
+    }
     // The settings file in the backup is the record as it stands.
     SaveSettings();
     const QString name = QStringLiteral("Dovra backup %1.zip").arg(QDate::currentDate().toString(Qt::ISODate));

@@ -1,6 +1,7 @@
 // The Utilities menu's imports of earlier editions' logs, and Track Item.
 #include "app/BusyCursor.h"
 #include "app/ErrorBoundary.h"
+#include "app/ServerSettings.h"
 #include "app/Services.h"
 #include "entry/TF_Main.h"
 #include "log/LogImport.h"
@@ -19,6 +20,11 @@ using OpenSource = std::function<std::unique_ptr<LogImportSource>(const QString&
 // Confirmation, file dialog, the name checks, then the import with its progress and count.
 void runImport(TF_Main& window, const LogImportCommand& command, const OpenSource& open)
 {
+    // An import goes into the folder's log, which a server office no longer reads.
+    if (const QString refusal = folderOnlyRefusal(window.settings, "Import Log File"); !refusal.isEmpty()) {
+        MessageService::error(refusal, &window);
+        return;
+    }
     if (!MessageService::confirmYesNo(ImportConfirmation(command, window.settings.logDB), &window))
         return;
     const QString folder =

@@ -3,6 +3,7 @@
 #include "app/ServerSettings.h"
 #include "app/Settings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -117,6 +118,21 @@ private slots:
         params.database = database.toStdString();
         params.sslmode = sslmode.toStdString();
         QCOMPARE(serverParamsProblem(params), problem);
+    }
+
+    // Back Up and Import Log File copy or fill folders: on a server office they refuse and
+    // name the server, so that nobody keeps a backup without the log.
+    void folderOnlyCommandsAreRefusedOnAServer()
+    {
+        Settings s = Settings::defaults(QDir::tempPath());
+        QVERIFY(folderOnlyRefusal(s, "Back Up").isEmpty());
+        s.sharedTables = "Server";
+        s.serverHost = "db.office";
+        s.serverPort = 5433;
+        s.serverDatabase = "dovra";
+        const QString refusal = folderOnlyRefusal(s, "Back Up");
+        QVERIFY2(refusal.contains("db.office:5433, database dovra"), qPrintable(refusal));
+        QVERIFY2(refusal.contains("Back Up works on tables kept in folders only"), qPrintable(refusal));
     }
 };
 
