@@ -71,28 +71,7 @@ QList<Run> runTogether(const QList<ServerWorkstation*>& stations, const QStringL
     return runs;
 }
 
-// Every kind "T" Mailer Number printed in a finished PDF job. A job cut short by a kill (no
-// end of file yet) reached no paper.
-QStringList numbersOnPaper(const QString& folder)
-{
-    QStringList numbers;
-    static const QRegularExpression grouped("9214\\s+7\\d{3}\\s+\\d{4}\\s+\\d{4}\\s+\\d{4}\\s+\\d\\d");
-    for (const QString& name : QDir(folder).entryList({"*.pdf"}, QDir::Files, QDir::Name)) {
-        QFile file(folder + "/" + name);
-        if (!file.open(QIODevice::ReadOnly) || !file.readAll().endsWith("%%EOF\n"))
-            continue;
-        const QString text = testsupport::runTool("pdftotext", {"-raw", file.fileName(), "-"});
-        QSet<QString> inJob;
-        for (const auto& match : grouped.globalMatch(text)) {
-            QString number = match.captured();
-            number.remove(QRegularExpression("\\s"));
-            if (!inJob.contains(number))
-                numbers << number;
-            inJob.insert(number);
-        }
-    }
-    return numbers;
-}
+using testsupport::numbersOnPaper;
 
 int jobsIn(const QString& folder)
 {

@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QtTest>
 #include <csignal>
 #include <sqlite3.h>
@@ -312,6 +314,27 @@ Run runWorkstation(const QString& home, const QStringList& mode, int killAfterMs
     // A run of hundreds of mailers on a busy machine takes minutes.
     p.waitForFinished(600000);
     return {p.exitStatus() == QProcess::CrashExit, p.exitCode(), p.readAllStandardError()};
+}
+
+QStringList numbersOnPaper(const QString& folder)
+{
+    QStringList numbers;
+    static const QRegularExpression grouped("9214\\s+7\\d{3}\\s+\\d{4}\\s+\\d{4}\\s+\\d{4}\\s+\\d\\d");
+    for (const QString& name : QDir(folder).entryList({"*.pdf"}, QDir::Files, QDir::Name)) {
+        QFile file(folder + "/" + name);
+        if (!file.open(QIODevice::ReadOnly) || !file.readAll().endsWith("%%EOF\n"))
+            continue;
+        const QString text = runTool("pdftotext", {"-raw", file.fileName(), "-"});
+        QSet<QString> inJob;
+        for (const auto& match : grouped.globalMatch(text)) {
+            QString number = match.captured();
+            number.remove(QRegularExpression("\\s"));
+            if (!inJob.contains(number))
+                numbers << number;
+            inJob.insert(number);
+        }
+    }
+    return numbers;
 }
 
 } // namespace testsupport

@@ -171,4 +171,8 @@ struct Run {
 // killAfterMs after it began to print (never when negative).
 Run runWorkstation(const QString& home, const QStringList& mode, int killAfterMs = -1);
 
+// Every kind "T" Mailer Number printed in a finished PDF job of folder, in the order found. A
+// job cut short by a kill (no end of file yet) reached no paper.
+QStringList numbersOnPaper(const QString& folder);
+
 } // namespace testsupport
