@@ -1,5 +1,7 @@
 #include "app/TextEncoding.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 
 namespace {
@@ -76,8 +78,11 @@ bool isValidUtf8(QByteArrayView bytes)
 QString decodeText(QByteArrayView bytes)
 {
     const QByteArrayView body = bytes.startsWith(kByteOrderMark) ? bytes.sliced(3) : bytes;
-    if (isValidUtf8(body))
-        return QString::fromUtf8(body);
+    if (isValidUtf8(body)) {
+        // One mark only: a second is a character of the text, as the line reader keeps it.
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        return utf8.decode(body);
+    }
     return fromWindows1252(body);
 }
 

@@ -212,6 +212,8 @@ private slots:
                  (QStringList{"Café,x", "b"}));
         QCOMPARE(textFileLines(decodeTextFile("Caf\xE9\n\nx\r")), (QStringList{"Café", "", "x"}));
         QCOMPARE(textFileLines(decodeTextFile("")), QStringList{});
+        // One mark only: a second is a character of the text.
+        QCOMPARE(textFileLines(decodeTextFile("\xEF\xBB\xBF\xEF\xBB\xBF")), QStringList{QString(QChar(0xFEFF))});
     }
 
     // How the bytes of an import file are read: as UTF-8 whenever they are valid UTF-8,
