@@ -232,8 +232,8 @@ std::string serverCreateIndex(const std::string& table, const IndexDef& index)
         while (!f.empty() && std::isspace(static_cast<unsigned char>(f.back())))
             f.remove_suffix(1);
         if (!f.empty())
-            columns += (columns.empty() ? "" : ", ") + serverName(f) +
-                       (index.caseInsensitive ? std::string(" COLLATE ") + kServerNoCase : std::string());
+            columns += (columns.empty() ? "" : ", ") +
+                       (index.caseInsensitive ? std::string(kServerFold) + "(" + serverName(f) + ")" : serverName(f));
         if (end == std::string_view::npos)
             break;
         start = end + 1;
@@ -249,8 +249,22 @@ std::vector<std::string> serverPreamble()
 {
     // Level 2 of the Unicode collation: letters compare without their case, but with their
     // accents, as the files' collation does.
+    const std::string fold = kServerFold;
     return {std::string("CREATE COLLATION IF NOT EXISTS ") + kServerNoCase +
-            " (provider = icu, locale = 'und-u-ks-level2', deterministic = false)"};
+                " (provider = icu, locale = 'und-u-ks-level2', deterministic = false)",
+            // The case-insensitive indexes' rule, the files' own: each character on its own,
+            // upper case, then lower case, as the C.UTF-8 locale maps them ("Ä" and "ä", "Σ",
+            // "σ" and "ς" alike; "ß" and "ss", "ﬁ" and "fi" not). A server without that
+            // locale maps as its database's own locale does.
+            "DO $fold$ DECLARE c text; BEGIN IF to_regprocedure('" + fold +
+                "(text)') IS NULL THEN "
+                "SELECT quote_ident(collname) INTO c FROM pg_collation WHERE collname IN ('C.utf8', 'C.UTF-8') "
+                "AND collencoding IN (-1, pg_char_to_encoding('UTF8')) ORDER BY collname DESC LIMIT 1; "
+                "EXECUTE format('CREATE FUNCTION " +
+                fold +
+                "(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE "
+                "AS ''SELECT lower(upper($1%s))''', coalesce(' COLLATE ' || c, '')); "
+                "END IF; END $fold$"};
 }
 
 } // namespace engine::dialect

@@ -27,6 +27,9 @@ namespace engine::dialect {
 // The collation that compares texts without regard to letter case on the server.
 inline constexpr const char* kServerNoCase = "nocase_unicode";
 
+// The function a case-insensitive index folds its fields with (see serverPreamble).
+inline constexpr const char* kServerFold = "dovra_fold";
+
 // A statement text (one or several statements) as the server reads it.
 std::string serverSql(std::string_view sql);
 
@@ -45,11 +48,13 @@ std::vector<std::string> serverCreateTable(const std::string& table, const std::
 // An index's name on the server, where index names are per database, not per table.
 std::string serverIndexName(const std::string& table, const std::string& index);
 
-// An index: unique, case-insensitive (the server's collation on each field), partial (its
+// An index: unique, case-insensitive (each field folded by kServerFold as the files' collation
+// folds letter case), partial (its
 // where-clause translated as any statement is).
 std::string serverCreateIndex(const std::string& table, const IndexDef& index);
 
-// What every database of the program needs before its tables: the case-folding collation.
+// What every database of the program needs before its tables: the case-folding collation and
+// the function of the case-insensitive indexes.
 std::vector<std::string> serverPreamble();
 
 } // namespace engine::dialect

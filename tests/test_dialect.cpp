@@ -90,7 +90,7 @@ private slots:
         QVERIFY(QString::fromStdString(statements[2]).contains("BEFORE INSERT OR UPDATE ON \"groups\""));
 
         QCOMPARE(QString::fromStdString(dialect::serverCreateIndex("Groups", {"Group_Name", "Group_Name", true, true})),
-                 "CREATE UNIQUE INDEX \"groups.group_name\" ON \"groups\" (\"group_name\" COLLATE nocase_unicode)");
+                 "CREATE UNIQUE INDEX \"groups.group_name\" ON \"groups\" (dovra_fold(\"group_name\"))");
         QCOMPARE(QString::fromStdString(
                      dialect::serverCreateIndex("Log37", {"LogMailerNumber", "CustID;SerialNum", true, false,
                                                           "length(CustID) = 9 AND SerialNum IS NOT NULL"})),
