@@ -1,7 +1,9 @@
 #include "engine/Dialect.h"
 
 #include <cctype>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 namespace engine::dialect {
 
@@ -79,6 +81,50 @@ bool callFollows(std::string_view sql, size_t i)
     return i < sql.size() && sql[i] == '(';
 }
 
+// "cast(<expression> as blob)" from the "(" after sql[i] on (blanks allowed before it): the
+// expression, and the index after the closing ")"; nothing for any other cast. (A text's bytes
+// in UTF-8: on the server, convert_to(<expression>, 'UTF8').)
+std::optional<std::pair<std::string, size_t>> castAsBlob(std::string_view sql, size_t i)
+{
+    while (i < sql.size() && sql[i] != '(')
+        ++i;
+    const size_t open = i;
+    int depth = 0;
+    for (; i < sql.size(); ++i) {
+        if (sql[i] == '\'') {
+            std::string skipped;
+            i = copyText(sql, i, skipped) - 1;
+        } else if (sql[i] == '(') {
+            ++depth;
+        } else if (sql[i] == ')' && --depth == 0) {
+            break;
+        }
+    }
+    if (i >= sql.size())
+        return std::nullopt;
+    std::string_view inner = sql.substr(open + 1, i - open - 1);
+    while (!inner.empty() && std::isspace(static_cast<unsigned char>(inner.front())))
+        inner.remove_prefix(1);
+    while (!inner.empty() && std::isspace(static_cast<unsigned char>(inner.back())))
+        inner.remove_suffix(1);
+    constexpr std::string_view blob = "blob", as = "as";
+    if (inner.size() < blob.size() || !sameWord(inner.substr(inner.size() - blob.size()), blob))
+        return std::nullopt;
+    inner.remove_suffix(blob.size());
+    if (inner.empty() || !std::isspace(static_cast<unsigned char>(inner.back())))
+        return std::nullopt;
+    while (!inner.empty() && std::isspace(static_cast<unsigned char>(inner.back())))
+        inner.remove_suffix(1);
+    if (inner.size() < as.size() || !sameWord(inner.substr(inner.size() - as.size()), as))
+        return std::nullopt;
+    inner.remove_suffix(as.size());
+    if (inner.empty() || !std::isspace(static_cast<unsigned char>(inner.back())))
+        return std::nullopt;
+    while (!inner.empty() && std::isspace(static_cast<unsigned char>(inner.back())))
+        inner.remove_suffix(1);
+    return std::pair{std::string(inner), i + 1};
+}
+
 } // namespace
 
 std::string serverSql(std::string_view sql)
@@ -134,6 +180,14 @@ std::string serverSql(std::string_view sql)
                 }
                 previousWord = "like";
                 continue;
+            }
+            if (sameWord(word, "cast") && callFollows(sql, i)) {
+                if (const auto bytes = castAsBlob(sql, i)) {
+                    out += "convert_to(" + serverSql(bytes->first) + ", 'UTF8')";
+                    i = bytes->second;
+                    previousWord.clear();
+                    continue;
+                }
             }
             if (sameWord(previousWord, "collate") && (sameWord(word, "nocase") || sameWord(word, kNoCaseCollation)))
                 out += kServerNoCase;

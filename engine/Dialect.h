@@ -10,6 +10,7 @@
 //   '2026-01-31 08:00:00', read the same in both;
 // - names: unquoted names fold to lower case on the server, so tables and columns are made
 //   with lower-case names, and a name in double quotes is lowered likewise;
+// - cast(x as blob), a text's bytes, becomes convert_to(x, 'UTF8');
 // - instr(a, b) becomes strpos(a, b), ifnull coalesce, and the NUL splice of quoted()
 //   (' || char(0) || ') is dropped, since the server's text holds no NUL character.
 // Everything else passes unchanged: "=", "<", "and", "or", parentheses, joins with aliases,
