@@ -38,6 +38,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -648,6 +649,53 @@ private slots:
         f.w->miOpenToDB->trigger();
         QVERIFY(f.onServer() ? !IsAddressDatabase(clients) : !QFileInfo::exists(clients));
         QVERIFY(!f.panel->isVisible() && !f.w->settings.databaseOn && f.w->gbTo->isVisible());
+    }
+
+    // Two workstations on one address database (on the office's server, or in a shared folder):
+    // one adds an address and makes it a member of a new group; the other sees both once it
+    // reads the database again (chosen again in the chooser).
+    void twoWorkstationsShareTheDatabase()
+    {
+        Fixture f;
+        QVERIFY(f.started());
+        const QString shared = f.makeDatabase("Shared", {"Ann"});
+        f.open(shared);
+        QCOMPARE(f.listed(), QStringList{"Ann"});
+
+        // The other workstation: a program folder of its own, its settings naming the same office
+        // and database, started through the program's own start-up.
+        testsupport::TempProgramFolder other;
+        testsupport::prepareReadyProgramFolder(other.path());
+        {
+            QFile ini(other.file("dovra3.ini"));
+            QVERIFY(ini.open(QIODevice::Append));
+            QFile own(f.home.file("dovra3.ini"));
+            QVERIFY(own.open(QIODevice::ReadOnly));
+            const QByteArray settings = own.readAll();
+            if (f.onServer())
+                ini.write(settings.mid(settings.indexOf("[Server]")).split('[').value(1).prepend('['));
+            ini.write("[System Path]\r\nDatabaseON=1\r\nAddressDB=" + shared.toUtf8() + "\r\n");
+        }
+        QProcess station;
+        station.start(testsupport::binDir() + "/addressbook_workstation",
+                      {other.path(), "add", "Bob Baker", "Friends"});
+        QVERIFY(station.waitForFinished(120000));
+        QVERIFY2(station.exitCode() == 0, station.readAllStandardError().constData());
+
+        // Not read yet: the window shows what it read.
+        QCOMPARE(f.listed(), QStringList{"Ann"});
+        QCOMPARE(f.treeOutline(), QStringList{"All"});
+        // Chosen again, the database shows the other workstation's address, group and member.
+        ModalDriver driver;
+        driver.on("TF_Database", [](QWidget* d) { clickButton(d, "btnOK"); });
+        f.w->miOpenToDB->trigger();
+        QCOMPARE(f.w->settings.addressDB, shared);
+        QCOMPARE(f.treeOutline(), (QStringList{"All", "Friends"}));
+        QCOMPARE(f.listed(), (QStringList{"Ann", "Bob Baker"}));
+        f.clickNode("Friends");
+        QCOMPARE(f.listed(), QStringList{"Bob Baker"});
+        f.clickAddress(0);
+        QCOMPARE(f.panel->queries().assignedGroups(f.panel->addressModel()->record(0).ID), QStringList{"Friends"});
     }
 
     // ---- the group tree --------------------------------------------------------------------------
