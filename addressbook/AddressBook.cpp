@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <unordered_map>
 
 // ---- address databases -----------------------------------------------------------------------
@@ -171,10 +172,12 @@ QString serverDatabaseNameRefusal(const QString& location, const QString& name)
     return nameRefusalOf(addressSchemas(officeOf(location)), name);
 }
 
-QString createServerAddressDatabase(const QString& location, const QString& name)
+QString createServerAddressDatabase(const QString& location, const QString& name, bool inOpenTransaction)
 {
     const std::string office = officeOf(location);
-    ServerWork work(office);
+    std::optional<ServerWork> work;
+    if (!inOpenTransaction)
+        work.emplace(office);
     // Two workstations making databases at once: the second waits here, then sees the first's.
     engine::runOnServer(office, "SELECT pg_advisory_xact_lock(hashtext('dovra address databases'))");
     const std::vector<SchemaRow> taken = addressSchemas(office);
@@ -193,7 +196,8 @@ QString createServerAddressDatabase(const QString& location, const QString& name
     for (int i = 0; i < 3; ++i)
         tables.push_back({kAddressBookTables[i], definitions[i], TdmDovraPro::TableIndexes(kAddressBookTables[i]), {}});
     engine::createServerTables(office, tables, ServerAddressDatabaseVersion, true);
-    work.commit();
+    if (work)
+        work->commit();
     return QString::fromStdString(engine::serverSchemaLocation(office, schema));
 }
 

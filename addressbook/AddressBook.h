@@ -70,7 +70,10 @@ QString serverDatabaseNameRefusal(const QString& location, const QString& name);
 // Makes a new address database on the server, whole or not at all (one transaction: the
 // schema, its name and the three tables with their indexes); returns its location. Throws
 // engine::EngineError with the cause, or when the name is refused (serverDatabaseNameRefusal).
-QString createServerAddressDatabase(const QString& location, const QString& name);
+// inOpenTransaction: made within the transaction open on this thread's connection to the
+// office's own location, committed or rolled back with it; its statements then name the new
+// database's tables until it ends.
+QString createServerAddressDatabase(const QString& location, const QString& name, bool inOpenTransaction = false);
 
 // Deletes an address database on the server with every address, group and membership in it.
 void deleteServerAddressDatabase(const QString& location);
