@@ -4,11 +4,14 @@
 #include "engine/Engine.h"
 #include "engine/MultiTableWrite.h"
 #include "engine/Query.h"
+#include "engine/Server.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cstring>
+#include <optional>
 #include <unordered_map>
 
 // ---- address databases -----------------------------------------------------------------------
@@ -67,6 +70,165 @@ QString parentFolderOf(const QString& folder)
     if (slash <= 0)
         return "/";
     return path.left(slash);
+}
+
+// ---- address databases on a database server ------------------------------------------------
+
+namespace {
+
+constexpr const char* kSchemaPrefix = "addressbook_";
+
+std::string officeOf(const QString& location)
+{
+    return engine::serverDatabaseLocation(location.toStdString());
+}
+
+// A transaction on this thread's connection to location, rolled back unless committed.
+class ServerWork {
+public:
+    explicit ServerWork(std::string location) : location_(std::move(location))
+    {
+        engine::runOnServer(location_, "BEGIN");
+    }
+    ~ServerWork()
+    {
+        if (!done_) {
+            try {
+                engine::runOnServer(location_, "ROLLBACK");
+            } catch (...) {
+            }
+        }
+    }
+    void commit()
+    {
+        done_ = true;
+        engine::runOnServer(location_, "COMMIT");
+    }
+
+private:
+    std::string location_;
+    bool done_ = false;
+};
+
+struct SchemaRow {
+    std::string schema;
+    QString name;
+};
+
+std::vector<SchemaRow> addressSchemas(const std::string& office)
+{
+    engine::Query q;
+    q.setFolder(office);
+    q.setSql(std::string("select nspname as schema_name, obj_description(oid, 'pg_namespace') as db_name "
+                         "from pg_namespace where nspname ~ '^") +
+             kSchemaPrefix + "[0-9]+$'");
+    q.open();
+    std::vector<SchemaRow> rows;
+    for (; !q.eof(); q.next()) {
+        const std::string schema = q.asString("schema_name");
+        const QString name =
+            q.isNull("db_name") ? QString::fromStdString(schema) : QString::fromStdString(q.asString("db_name"));
+        rows.push_back({schema, name});
+    }
+    return rows;
+}
+
+QString nameRefusalOf(const std::vector<SchemaRow>& taken, const QString& name)
+{
+    const QString invalid = databaseNameRefusal(QStringLiteral("/nonexistent-folder-for-names"), name);
+    if (!invalid.isEmpty())
+        return invalid;
+    const std::string wanted = name.trimmed().toStdString();
+    for (const SchemaRow& row : taken)
+        if (engine::equalNoCase(row.name.toStdString(), wanted))
+            return "An address database named \"" + row.name +
+                   "\" already exists on the database server. Please enter another name for the new database.";
+    return {};
+}
+
+} // namespace
+
+bool isServerAddressDatabase(const QString& location)
+{
+    const std::string where = location.toStdString();
+    return engine::isServerLocation(where) && !engine::serverSchemaOf(where).empty();
+}
+
+std::vector<ServerAddressDatabase> serverAddressDatabases(const QString& location)
+{
+    const std::string office = officeOf(location);
+    std::vector<ServerAddressDatabase> databases;
+    for (const SchemaRow& row : addressSchemas(office))
+        databases.push_back({row.name, QString::fromStdString(engine::serverSchemaLocation(office, row.schema))});
+    std::sort(databases.begin(), databases.end(), [](const auto& a, const auto& b) {
+        const int order = a.name.compare(b.name, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a.location < b.location;
+    });
+    return databases;
+}
+
+QString serverDatabaseNameRefusal(const QString& location, const QString& name)
+{
+    return nameRefusalOf(addressSchemas(officeOf(location)), name);
+}
+
+QString createServerAddressDatabase(const QString& location, const QString& name, bool inOpenTransaction)
+{
+    const std::string office = officeOf(location);
+    std::optional<ServerWork> work;
+    if (!inOpenTransaction)
+        work.emplace(office);
+    // Two workstations making databases at once: the second waits here, then sees the first's.
+    engine::runOnServer(office, "SELECT pg_advisory_xact_lock(hashtext('dovra address databases'))");
+    const std::vector<SchemaRow> taken = addressSchemas(office);
+    if (const QString refusal = nameRefusalOf(taken, name); !refusal.isEmpty())
+        throw engine::EngineError(refusal.toStdString());
+    int number = 0;
+    for (const SchemaRow& row : taken)
+        number = std::max(number, std::atoi(row.schema.c_str() + std::strlen(kSchemaPrefix)));
+    const std::string schema = kSchemaPrefix + std::to_string(number + 1);
+    engine::runOnServer(office, "CREATE SCHEMA " + schema);
+    engine::runOnServer(office, "COMMENT ON SCHEMA " + schema + " IS " + engine::quoted(name.trimmed().toStdString()));
+    // The tables are made in the new schema, within this transaction.
+    engine::runOnServer(office, "SET LOCAL search_path = " + schema);
+    std::vector<engine::ServerTableDef> tables;
+    const char* const definitions[3] = {schema::Address, schema::Groups, schema::Members};
+    for (int i = 0; i < 3; ++i)
+        tables.push_back({kAddressBookTables[i], definitions[i], TdmDovraPro::TableIndexes(kAddressBookTables[i]), {}});
+    engine::createServerTables(office, tables, ServerAddressDatabaseVersion, true);
+    if (work)
+        work->commit();
+    return QString::fromStdString(engine::serverSchemaLocation(office, schema));
+}
+
+void deleteServerAddressDatabase(const QString& location)
+{
+    const std::string where = location.toStdString();
+    const std::string schema = engine::serverSchemaOf(where);
+    if (schema.rfind(kSchemaPrefix, 0) != 0)
+        throw engine::EngineError("The location " + where + " names no address database on the server");
+    engine::runOnServer(engine::serverDatabaseLocation(where), "DROP SCHEMA IF EXISTS " + schema + " CASCADE");
+}
+
+QString serverAddressDatabaseName(const QString& location)
+{
+    const std::string where = location.toStdString();
+    const std::string schema = engine::serverSchemaOf(where);
+    try {
+        for (const SchemaRow& row : addressSchemas(engine::serverDatabaseLocation(where)))
+            if (row.schema == schema)
+                return row.name;
+    } catch (const engine::EngineError&) {
+    }
+    return QString::fromStdString(schema);
+}
+
+QString addressDatabaseCaption(const QString& location)
+{
+    if (!isServerAddressDatabase(location))
+        return location;
+    return serverAddressDatabaseName(location) + " on " +
+           QString::fromStdString(engine::describeServer(location.toStdString()));
 }
 
 // ---- groups ----------------------------------------------------------------------------------
@@ -269,13 +431,20 @@ qint32 AddressBookQueries::lastAddressId()
 bool AddressBookQueries::groupNameTaken(const QString& name, qint32 exceptGroupId)
 {
     // The name as the table keeps it (cut to its width, no trailing blanks), compared as the
-    // index compares: the index of a database made by an earlier version folds ASCII only.
+    // index compares, every letter without its case (engine::equalNoCase): the same rule in a
+    // folder and on a server, and for a database whose index, made by an earlier version, folds
+    // ASCII letters only.
+    const std::u32string letters = name.toStdU32String().substr(0, kGroupNameWidth);
+    QString kept = QString::fromStdU32String(letters);
+    while (kept.endsWith(' '))
+        kept.chop(1);
+    const std::string wanted = kept.toStdString();
     q_.close();
-    q_.setSql("select G_ID from Groups where Group_Name = rtrim(substr(" + engine::quoted(name.toStdString()) +
-              ", 1, " + std::to_string(kGroupNameWidth) + ")) collate " + engine::kNoCaseCollation + " and G_ID <> " +
-              std::to_string(exceptGroupId));
+    q_.setSql("select G_ID, Group_Name from Groups where G_ID <> " + std::to_string(exceptGroupId));
     q_.open();
-    const bool taken = !q_.eof();
+    bool taken = false;
+    for (; !taken && !q_.eof(); q_.next())
+        taken = engine::equalNoCase(q_.asString("Group_Name"), wanted);
     q_.close();
     return taken;
 }

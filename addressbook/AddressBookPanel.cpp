@@ -369,6 +369,18 @@ void TAddressBookPanel::showDatabaseName(const QString& folder)
     // The label is narrower than the 190 pixels the name was once fitted to; both limits
     // scale with it.
     const int limit = labelDatabaseName->width() > 0 ? labelDatabaseName->width() : 135;
+    if (isServerAddressDatabase(folder)) {
+        // A database on the server shows its name, the tip names the server too; asked once.
+        if (shownLocation_ != folder) {
+            shownLocation_ = folder;
+            shownName_ = serverAddressDatabaseName(folder);
+            labelDatabaseName->setToolTip(addressDatabaseCaption(folder));
+        }
+        labelDatabaseName->setText(
+            labelDatabaseName->fontMetrics().elidedText(shownName_, Qt::ElideRight, limit * 176 / 190));
+        return;
+    }
+    shownLocation_.clear();
     labelDatabaseName->setText(ShortenPathFromLeft(folder, labelDatabaseName->fontMetrics(), limit, limit * 176 / 190));
     labelDatabaseName->setToolTip(folder);
 }

@@ -43,7 +43,8 @@ public:
     QTreeWidgetItem* groupItem(int node) const { return items_.at(node); }
     // Selects the list row alone and scrolls to it; the selection rule follows.
     void selectOnlyAddress(int row);
-    // Shows the database folder in labelDatabaseName, shortened from the left when long.
+    // Shows the database folder in labelDatabaseName, shortened from the left when long; a
+    // database on a server by its name.
     void showDatabaseName(const QString& folder);
 
     QLabel* labelDatabaseName = nullptr;
@@ -145,5 +146,6 @@ private:
     std::vector<QTreeWidgetItem*> items_; // the tree's items by node index
     qint32 listedGroupId_ = -1;
     QShortcut* escClearsSearch_ = nullptr;
-    std::string loadedFolder_; // the database the tree was last loaded from
+    std::string loadedFolder_;          // the database the tree was last loaded from
+    QString shownLocation_, shownName_; // the server database labelDatabaseName shows, and its name
 };

@@ -4,6 +4,7 @@
 #include "app/DialogParts.h"
 #include "app/ErrorBoundary.h"
 #include "app/Services.h"
+#include "engine/Server.h"
 #include "entry/TF_SingleEdit.h"
 
 #include <QComboBox>
@@ -31,8 +32,13 @@ QString existingFolder(QString folder)
 
 } // namespace
 
-TF_Database::TF_Database(const QString& folder, QWidget* parent) : QDialog(parent)
+TF_Database::TF_Database(const QString& folder, QWidget* parent, const QString& server) : QDialog(parent)
 {
+    // A server database remembered open names its server even when the office went back to folders.
+    server_ = !server.isEmpty() ? QString::fromStdString(engine::serverDatabaseLocation(server.toStdString()))
+              : isServerAddressDatabase(folder)
+                  ? QString::fromStdString(engine::serverDatabaseLocation(folder.toStdString()))
+                  : QString();
     setObjectName("F_Database");
     setWindowTitle("Open 'To Address' Database");
     auto layout = new QVBoxLayout(this);
@@ -56,6 +62,10 @@ TF_Database::TF_Database(const QString& folder, QWidget* parent) : QDialog(paren
             drives << volume.rootPath();
     drives.removeDuplicates();
     drives.sort();
+    if (!server_.isEmpty())
+        dcbDB->addItem(style()->standardIcon(QStyle::SP_DriveNetIcon),
+                       "Database server " + QString::fromStdString(engine::describeServer(server_.toStdString())),
+                       server_);
     dcbDB->addItems(drives);
     box->addWidget(dcbDB);
     auto addDelete = new QHBoxLayout;
@@ -71,7 +81,14 @@ TF_Database::TF_Database(const QString& folder, QWidget* parent) : QDialog(paren
     layout->addLayout(okCancelRow(this, btnOK, btnCancel));
 
     connect(dirlbDB, &QListWidget::itemActivated, this, &TF_Database::dirlbDBActivated);
-    connect(dcbDB, &QComboBox::textActivated, this, [this](const QString& drive) { setFolder(drive); });
+    connect(dirlbDB, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
+        if (onServer_)
+            serverItemChosen(item);
+    });
+    connect(dcbDB, &QComboBox::activated, this, [this](int index) {
+        const QString server = dcbDB->itemData(index).toString();
+        setFolder(server.isEmpty() ? dcbDB->itemText(index) : server);
+    });
     connect(btnAdd, &QPushButton::clicked, this, &TF_Database::btnAddClick);
     connect(btnDelete, &QPushButton::clicked, this, &TF_Database::btnDeleteClick);
     connect(btnOK, &QPushButton::clicked, this, &TF_Database::btnOKClick);
@@ -80,8 +97,39 @@ TF_Database::TF_Database(const QString& folder, QWidget* parent) : QDialog(paren
 
 void TF_Database::setFolder(const QString& folder)
 {
-    folder_ = existingFolder(folder);
-    fillFolderList();
+    onServer_ = engine::isServerLocation(folder.toStdString());
+    if (onServer_) {
+        folder_ = folder;
+        guarded([this] { fillServerList(); });
+    } else {
+        folder_ = existingFolder(folder);
+        fillFolderList();
+    }
+    dirlbDBChange();
+}
+
+void TF_Database::fillServerList()
+{
+    lblDirectory->setText("Address databases on the database server " +
+                          QString::fromStdString(engine::describeServer(folder_.toStdString())));
+    const QSignalBlocker quiet(dirlbDB);
+    dirlbDB->clear();
+    for (int i = 0; i < dcbDB->count(); ++i)
+        if (!dcbDB->itemData(i).toString().isEmpty())
+            dcbDB->setCurrentIndex(i);
+    const QIcon icon = style()->standardIcon(QStyle::SP_DriveNetIcon);
+    const std::vector<ServerAddressDatabase> databases = serverAddressDatabases(folder_);
+    for (const ServerAddressDatabase& database : databases) {
+        auto item = new QListWidgetItem(icon, database.name, dirlbDB);
+        item->setData(Qt::UserRole, database.location);
+        if (database.location == folder_)
+            dirlbDB->setCurrentItem(item);
+    }
+}
+
+void TF_Database::serverItemChosen(QListWidgetItem* item)
+{
+    folder_ = item ? item->data(Qt::UserRole).toString() : server_;
     dirlbDBChange();
 }
 
@@ -104,19 +152,30 @@ void TF_Database::dirlbDBActivated(QListWidgetItem* item)
 {
     if (!item)
         return;
+    if (onServer_) {
+        serverItemChosen(item);
+        return;
+    }
     setFolder(item->text() == ".." ? parentFolderOf(folder_) : QDir(folder_).filePath(item->text()));
 }
 
 void TF_Database::dirlbDBChange()
 {
-    const bool database = IsAddressDatabase(folder_);
-    btnAdd->setEnabled(!database);
+    bool database = false;
+    if (!onServer_ || isServerAddressDatabase(folder_))
+        guarded([&] { database = IsAddressDatabase(folder_); });
+    // On the server a new database is never made inside another.
+    btnAdd->setEnabled(onServer_ || !database);
     btnDelete->setEnabled(database);
     btnOK->setEnabled(database);
 }
 
 void TF_Database::btnAddClick()
 {
+    if (onServer_) {
+        addOnServer();
+        return;
+    }
     QString name;
     QString refusal;
     do {
@@ -150,8 +209,50 @@ void TF_Database::btnAddClick()
     dirlbDBChange();
 }
 
+void TF_Database::addOnServer()
+{
+    QString name;
+    QString refusal;
+    do {
+        if (!TF_SingleEdit::ask("New Database", "Enter Name for New Database", name, this))
+            return;
+        if (!guarded([&] { refusal = serverDatabaseNameRefusal(folder_, name); }))
+            return;
+        if (!refusal.isEmpty())
+            MessageService::error(refusal, this);
+    } while (!refusal.isEmpty());
+    QString created;
+    const bool made = guarded([&] {
+        BusyCursor busy;
+        created = createServerAddressDatabase(folder_, name);
+    });
+    setFolder(made ? created : folder_);
+}
+
+void TF_Database::deleteOnServer()
+{
+    const QString database = folder_;
+    const QString name = serverAddressDatabaseName(database);
+    if (MessageService::confirmYesNoCancel("Are you sure you want to delete this database?\n\n" + name +
+                                               " on the database server " +
+                                               QString::fromStdString(engine::describeServer(database.toStdString())) +
+                                               " will be deleted, with every address, group and membership in it.",
+                                           this, QMessageBox::No) != QMessageBox::Yes)
+        return;
+    emit deletingDatabase(database);
+    guarded([&] {
+        BusyCursor busy;
+        deleteServerAddressDatabase(database);
+    });
+    setFolder(server_);
+}
+
 void TF_Database::btnDeleteClick()
 {
+    if (onServer_) {
+        deleteOnServer();
+        return;
+    }
     // What cannot be undone is not done by Enter alone, and the question names what goes.
     if (MessageService::confirmYesNoCancel("Are you sure you want to delete this database?\n\n" + folder_ +
                                                " will be deleted, with every address, group and membership in it.",
@@ -174,7 +275,10 @@ void TF_Database::btnDeleteClick()
 
 void TF_Database::btnOKClick()
 {
-    if (!IsAddressDatabase(folder_))
+    bool database = false;
+    if (!onServer_ || isServerAddressDatabase(folder_))
+        guarded([&] { database = IsAddressDatabase(folder_); });
+    if (!database)
         return;
     accept();
 }

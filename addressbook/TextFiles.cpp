@@ -1,5 +1,6 @@
 #include "addressbook/TextFiles.h"
 
+#include "app/datamodule/Schemas.h"
 #include "engine/Query.h"
 #include "log/ReportColumns.h"
 
@@ -535,9 +536,15 @@ RowsOutsideEncoding addressesOutsideWindows1252(engine::Query& query, const std:
 
 RowsOutsideEncoding logRowsOutsideWindows1252(engine::Query& query, int limit)
 {
+    // Only text columns can hold a character beyond ASCII (a server keeps times and numbers as such).
+    std::vector<std::string> texts;
+    for (const engine::FieldDef& field : engine::parseDefinition(schema::Log37))
+        if (field.type == engine::FieldType::Char)
+            texts.push_back(field.name);
     std::vector<std::string> columns;
     for (const ReportColumnEntry& column : reportColumnTable())
-        columns.push_back(column.logColumn);
+        if (std::find(texts.begin(), texts.end(), column.logColumn) != texts.end())
+            columns.push_back(column.logColumn);
     return rowsOutside(query, "Log37", columns, "DateTime", limit, [](const engine::RowSource& row) {
         return "mailer " + textOf(row, "MailerNum") + " of " + textOf(row, "DateTime") + ": " +
                textOf(row, "ToAddress1");

@@ -1,5 +1,6 @@
 #include "app/Backup.h"
 #include "app/IniFile.h"
+#include "engine/Server.h"
 #include "engine/TableCopy.h"
 
 #include <QBuffer>
@@ -298,6 +299,9 @@ QStringList rewriteLocations(IniFile& ini, const QString& originalFolder, const 
     for (const auto& [section, key] : folderSettingKeys()) {
         const QString stored = ini.readString(section, key, missing);
         if (stored == missing)
+            continue;
+        // An address database on a server is where it was, whatever folder the program moves to.
+        if (engine::isServerLocation(stored.toStdString()))
             continue;
         const QString original = resolvedFolder(withoutTrailingSeparators(stored), originalFolder);
         const QString place =

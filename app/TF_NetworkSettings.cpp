@@ -6,12 +6,14 @@
 #include "app/ServerPassword.h"
 #include "app/ServerSettings.h"
 #include "app/Services.h"
+#include "app/datamodule/MoveAddressDatabases.h"
 #include "app/datamodule/MoveToServer.h"
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/TdmDovraPro.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -281,17 +283,30 @@ void TF_NetworkSettings::btnMoveToServerClick()
     const QString server = QString::fromStdString(engine::describeServer(*location));
     const TMoveSource source{folderOf(tablePath(Location::MailerNum)), folderOf(tablePath(Location::YourAddress)),
                              folderOf(tablePath(Location::Log))};
+    // The address databases go too, each in a transaction of its own, once the shared tables are there.
+    const QStringList addressDatabases = AddressDatabasesToMove(settings_.addressDB);
     if (!MessageService::confirmYesNo(
             QString("Copy the Mailer Number counter (%1), the list of your names and addresses (%2) and the log with "
-                    "its filters and reports (%3) to the database server %4, and use the server from now on?\n\n"
+                    "its filters and reports (%3) to the database server %4, and use the server from now on?%5\n\n"
                     "The folders keep their tables as a backup, and the counter there is marked as moved: a "
                     "workstation still set to that folder prints nothing until it is set to the server.")
-                .arg(source.mailerNumFolder, source.yourAddressFolder, source.logFolder, server),
+                .arg(source.mailerNumFolder, source.yourAddressFolder, source.logFolder, server,
+                     addressDatabases.isEmpty() ? QString()
+                                                : "\n\nThe address databases go too, each under its folder's name: " +
+                                                      addressDatabases.join(", ") + "."),
             this))
         return;
     const engine::ServerConnectionCheck check = connectToServer(*location, this);
     if (!check.error.empty()) {
         MessageService::error(connectionMessage(*location, check), this);
+        return;
+    }
+    QString addressRefusal;
+    if (!guarded(
+            [&] { addressRefusal = AddressDatabasesMoveRefusal(addressDatabases, QString::fromStdString(*location)); }))
+        return;
+    if (!addressRefusal.isEmpty()) {
+        MessageService::error(addressRefusal, this);
         return;
     }
     std::vector<TMovedTable> moved;
@@ -320,6 +335,23 @@ void TF_NetworkSettings::btnMoveToServerClick()
     QString counts;
     for (const TMovedTable& table : moved)
         counts += QString("\n%1: %2 %3").arg(table.table).arg(table.rows).arg(table.rows == 1 ? "row" : "rows");
+    std::vector<TMovedAddressDatabase> movedDatabases;
+    guarded([&] {
+        BusyCursor busy;
+        movedDatabases = MoveAddressDatabasesToServer(addressDatabases, QString::fromStdString(*location));
+    });
+    for (const TMovedAddressDatabase& database : movedDatabases) {
+        const auto rows = [](qint64 n, const char* one, const char* many) {
+            return QString("%1 %2").arg(n).arg(n == 1 ? one : many);
+        };
+        counts +=
+            QString("\nAddress database %1: %2, %3, %4")
+                .arg(database.name, rows(database.addresses, "address", "addresses"),
+                     rows(database.groups, "group", "groups"), rows(database.members, "membership", "memberships"));
+        // The database in use is used on the server from now on.
+        if (QDir::cleanPath(database.folder) == QDir::cleanPath(settings_.addressDB))
+            settings_.addressDB = database.location;
+    }
     MessageService::information(
         QString("The tables have been copied to the database server %1:\n%2\n\nThis workstation uses the server "
                 "from now on. Set every other workstation to it under Options, Network Settings, Server.")

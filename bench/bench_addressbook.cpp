@@ -3,15 +3,20 @@
 // group of 10,000 members, keystrokes in the search box above the list, and the memory it
 // all takes; each time beside the sqlite3 tool running the same queries on the same files.
 // The search is also timed as it would run through SQL (a LIKE per word on every line,
-// rows read back for the list), the way not taken.
+// rows read back for the list), the way not taken. In the same run, the same database is
+// moved to a throwaway PostgreSQL server (as Move to Server moves it) and opened, searched
+// and clicked there, beside psql running the same queries.
 #include "addressbook/AddressBookPanel.h"
 #include "addressbook/AddressListModel.h"
 #include "app/Services.h"
+#include "app/datamodule/MoveAddressDatabases.h"
 #include "app/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
+#include "engine/Server.h"
 #include "entry/ButtonDialog.h"
 #include "entry/SearchText.h"
 #include "entry/TF_Main.h"
+#include "tests/support/PgCluster.h"
 #include "tests/support/TestSupport.h"
 
 #include <QApplication>
@@ -26,6 +31,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 using Clock = std::chrono::steady_clock;
@@ -109,10 +115,11 @@ double toolMs(const QString& folder, const std::string& statements)
     return msSince(start);
 }
 
-void report(const char* what, const std::vector<double>& ours, const std::vector<double>& tool, double goalMs)
+void report(const char* what, const std::vector<double>& ours, const std::vector<double>& tool, double goalMs,
+            const char* toolName = "sqlite3 tool")
 {
     const double o = median(ours), t = median(tool);
-    std::printf("%-34s %8.1f ms (goal %5.0f)   sqlite3 tool: %8.1f ms   ratio %.2f\n", what, o, goalMs, t, o / t);
+    std::printf("%-34s %8.1f ms (goal %5.0f)   %s: %8.1f ms   ratio %.2f\n", what, o, goalMs, toolName, t, o / t);
 }
 
 // The search's words as SQL: each word somewhere in the seven lines. LIKE ignores the case of
@@ -180,6 +187,52 @@ void typeSearch(TAddressBookPanel& panel, const QString& folder, const QString& 
     k.each.push_back(msSince(start));
 }
 
+struct Rounds {
+    std::vector<double> open, openTool, find, findTool, click, clickTool;
+};
+
+// Opens the database in the window, finds a text that is nowhere and clicks group 1, each
+// round; tool runs the same queries with the database's own client.
+Rounds measure(TF_Main& w, const QString& location, int addresses, int rounds,
+               const std::function<double(const std::string&)>& tool)
+{
+    TAddressBookPanel& panel = *w.panelDB;
+    Rounds m;
+    for (int r = 0; r < rounds; ++r) {
+        w.CloseAddressDatabase();
+        QApplication::processEvents();
+        w.settings.addressDB = location;
+        auto start = Clock::now();
+        w.OpenAddressDatabase();
+        QApplication::processEvents(); // the list and the tree painted
+        m.open.push_back(msSince(start));
+        m.openTool.push_back(tool("select * from Groups order by G_ID;\nselect * from Address order by A_ID;"));
+
+        // A text that is nowhere: the search passes every address and wraps to the selected one.
+        panel.selectOnlyAddress(0);
+        rememberedSearchText = "no such text";
+        start = Clock::now();
+        panel.FindNextAddress();
+        m.find.push_back(msSince(start));
+        std::string where;
+        for (const char* field : {"Address1", "Address2", "Address3", "Address4", "City", "State", "Zip"})
+            where += std::string(where.empty() ? "" : " or ") + "upper(" + field + ") like '%NO SUCH TEXT%'";
+        m.findTool.push_back(tool("select A_ID from Address where " + where + ";"));
+
+        QTreeWidgetItem* item = panel.groupItem(panel.groupTree().findGroupNode(1));
+        const QPoint at = panel.tvGroups->visualItemRect(item).center();
+        start = Clock::now();
+        QTest::mouseClick(panel.tvGroups->viewport(), Qt::LeftButton, {}, at);
+        QApplication::processEvents();
+        m.click.push_back(msSince(start));
+        if (panel.addressModel()->rowCount() != addresses / 10)
+            std::fprintf(stderr, "group 1 lists %d addresses\n", panel.addressModel()->rowCount());
+        m.clickTool.push_back(tool("select A.*  from Address A, Members M where M.G_ID = 1 and "
+                                   "A.A_ID = M.A_ID order by A.A_ID;"));
+    }
+    return m;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -206,40 +259,8 @@ int main(int argc, char** argv)
     QTest::qWait(100);
     TAddressBookPanel& panel = *w.panelDB;
 
-    std::vector<double> open, openTool, find, findTool, click, clickTool;
-    for (int r = 0; r < rounds; ++r) {
-        w.CloseAddressDatabase();
-        QApplication::processEvents();
-        w.settings.addressDB = folder;
-        auto start = Clock::now();
-        w.OpenAddressDatabase();
-        QApplication::processEvents(); // the list and the tree painted
-        open.push_back(msSince(start));
-        openTool.push_back(toolMs(folder, "select * from Groups order by G_ID;\nselect * from Address order by A_ID;"));
-
-        // A text that is nowhere: the search passes every address and wraps to the selected one.
-        panel.selectOnlyAddress(0);
-        rememberedSearchText = "no such text";
-        start = Clock::now();
-        panel.FindNextAddress();
-        find.push_back(msSince(start));
-        std::string where;
-        for (const char* field : {"Address1", "Address2", "Address3", "Address4", "City", "State", "Zip"})
-            where += std::string(where.empty() ? "" : " or ") + "upper(" + field + ") like '%NO SUCH TEXT%'";
-        findTool.push_back(toolMs(folder, "select A_ID from Address where " + where + ";"));
-
-        QTreeWidgetItem* item = panel.groupItem(panel.groupTree().findGroupNode(1));
-        const QPoint at = panel.tvGroups->visualItemRect(item).center();
-        start = Clock::now();
-        QTest::mouseClick(panel.tvGroups->viewport(), Qt::LeftButton, {}, at);
-        QApplication::processEvents();
-        click.push_back(msSince(start));
-        if (panel.addressModel()->rowCount() != addresses / 10)
-            std::fprintf(stderr, "group 1 lists %d addresses\n", panel.addressModel()->rowCount());
-        clickTool.push_back(toolMs(folder, "select A.*  from Address A, Members M where M.G_ID = 1 and "
-                                           "A.A_ID = M.A_ID order by A.A_ID;"));
-    }
-
+    const Rounds local =
+        measure(w, folder, addresses, rounds, [&folder](const std::string& sql) { return toolMs(folder, sql); });
     const auto [peak, rss] = memoryMb();
 
     // Keystrokes in the search box with every address listed: a name typed letter by letter
@@ -264,9 +285,9 @@ int main(int argc, char** argv)
     }
     const auto [searchPeak, searchRss] = memoryMb();
     std::printf("address database: %d addresses, %d groups, %d rounds (medians)\n", addresses, groups, rounds);
-    report("open (list and tree shown)", open, openTool, 1000);
-    report("Find wrapping past every address", find, findTool, 200);
-    report("click a group of 10,000 members", click, clickTool, 300);
+    report("open (list and tree shown)", local.open, local.openTool, 1000);
+    report("Find wrapping past every address", local.find, local.findTool, 200);
+    report("click a group of 10,000 members", local.click, local.clickTool, 300);
     std::printf("%-34s %8.1f ms\n", "search box takes the keyboard", focusMs);
     report("search keystroke (median)", keys.each, keys.tool, 100);
     std::printf("%-34s %8.1f ms (goal %5.0f)   same search by SQL in the program: median %.1f ms, max %.1f ms\n",
@@ -275,6 +296,41 @@ int main(int argc, char** argv)
     std::printf("memory after the search (and its SQL comparison): peak %.0f MB, now %.0f MB\n", searchPeak, searchRss);
     std::printf("memory: peak %.0f MB (goal 150), now %.0f MB; before the window: peak %.0f MB\n", peak, rss,
                 peakBefore);
+
+    // The same database on a server: moved there as Move to Server moves it, then the same
+    // rounds, beside psql running the same queries (a process started each time, as the
+    // sqlite3 tool is).
+    w.CloseAddressDatabase();
+    testsupport::PgCluster cluster(true);
+    const QString office = cluster.newDatabase();
+    start = Clock::now();
+    const auto moved = MoveAddressDatabasesToServer({folder}, office);
+    const double moveMs = msSince(start);
+    const QString onServer = moved.front().location;
+    const engine::ServerParams params = engine::serverParamsOf(office.toStdString());
+    const std::string schemaName = engine::serverSchemaOf(onServer.toStdString());
+    const auto psqlMs = [&](const std::string& sql) {
+        const auto begun = Clock::now();
+        cluster.runTool("psql", {"-X", "-q", "-h", "127.0.0.1", "-p", QString::number(params.port), "-U", "postgres",
+                                 "-d", QString::fromStdString(params.database), "-o", "/dev/null", "-c",
+                                 QString::fromStdString("set search_path = " + schemaName + "; " + sql)});
+        return msSince(begun);
+    };
+    const Rounds server = measure(w, onServer, addresses, rounds, psqlMs);
+    std::printf("\nthe same database on a PostgreSQL server (moved there in %.0f ms: %lld addresses, %lld groups, "
+                "%lld memberships), the tool is psql:\n",
+                moveMs, moved.front().addresses, moved.front().groups, moved.front().members);
+    report("open (list and tree shown)", server.open, server.openTool, 1000, "psql");
+    report("Find wrapping past every address", server.find, server.findTool, 200, "psql");
+    report("click a group of 10,000 members", server.click, server.clickTool, 300, "psql");
+    std::printf("\nside by side (medians):\n");
+    const auto side = [](const char* what, const std::vector<double>& f, const std::vector<double>& s) {
+        std::printf("%-34s folder %8.1f ms   server %8.1f ms   server/folder %.2f\n", what, median(f), median(s),
+                    median(s) / median(f));
+    };
+    side("open", local.open, server.open);
+    side("Find", local.find, server.find);
+    side("click a group of 10,000", local.click, server.click);
     w.close();
     return 0;
 }

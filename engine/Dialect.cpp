@@ -1,7 +1,9 @@
 #include "engine/Dialect.h"
 
 #include <cctype>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 namespace engine::dialect {
 
@@ -79,6 +81,50 @@ bool callFollows(std::string_view sql, size_t i)
     return i < sql.size() && sql[i] == '(';
 }
 
+// "cast(<expression> as blob)" from the "(" after sql[i] on (blanks allowed before it): the
+// expression, and the index after the closing ")"; nothing for any other cast. (A text's bytes
+// in UTF-8: on the server, convert_to(<expression>, 'UTF8').)
+std::optional<std::pair<std::string, size_t>> castAsBlob(std::string_view sql, size_t i)
+{
+    while (i < sql.size() && sql[i] != '(')
+        ++i;
+    const size_t open = i;
+    int depth = 0;
+    for (; i < sql.size(); ++i) {
+        if (sql[i] == '\'') {
+            std::string skipped;
+            i = copyText(sql, i, skipped) - 1;
+        } else if (sql[i] == '(') {
+            ++depth;
+        } else if (sql[i] == ')' && --depth == 0) {
+            break;
+        }
+    }
+    if (i >= sql.size())
+        return std::nullopt;
+    std::string_view inner = sql.substr(open + 1, i - open - 1);
+    while (!inner.empty() && std::isspace(static_cast<unsigned char>(inner.front())))
+        inner.remove_prefix(1);
+    while (!inner.empty() && std::isspace(static_cast<unsigned char>(inner.back())))
+        inner.remove_suffix(1);
+    constexpr std::string_view blob = "blob", as = "as";
+    if (inner.size() < blob.size() || !sameWord(inner.substr(inner.size() - blob.size()), blob))
+        return std::nullopt;
+    inner.remove_suffix(blob.size());
+    if (inner.empty() || !std::isspace(static_cast<unsigned char>(inner.back())))
+        return std::nullopt;
+    while (!inner.empty() && std::isspace(static_cast<unsigned char>(inner.back())))
+        inner.remove_suffix(1);
+    if (inner.size() < as.size() || !sameWord(inner.substr(inner.size() - as.size()), as))
+        return std::nullopt;
+    inner.remove_suffix(as.size());
+    if (inner.empty() || !std::isspace(static_cast<unsigned char>(inner.back())))
+        return std::nullopt;
+    while (!inner.empty() && std::isspace(static_cast<unsigned char>(inner.back())))
+        inner.remove_suffix(1);
+    return std::pair{std::string(inner), i + 1};
+}
+
 } // namespace
 
 std::string serverSql(std::string_view sql)
@@ -134,6 +180,14 @@ std::string serverSql(std::string_view sql)
                 }
                 previousWord = "like";
                 continue;
+            }
+            if (sameWord(word, "cast") && callFollows(sql, i)) {
+                if (const auto bytes = castAsBlob(sql, i)) {
+                    out += "convert_to(" + serverSql(bytes->first) + ", 'UTF8')";
+                    i = bytes->second;
+                    previousWord.clear();
+                    continue;
+                }
             }
             if (sameWord(previousWord, "collate") && (sameWord(word, "nocase") || sameWord(word, kNoCaseCollation)))
                 out += kServerNoCase;
@@ -232,8 +286,8 @@ std::string serverCreateIndex(const std::string& table, const IndexDef& index)
         while (!f.empty() && std::isspace(static_cast<unsigned char>(f.back())))
             f.remove_suffix(1);
         if (!f.empty())
-            columns += (columns.empty() ? "" : ", ") + serverName(f) +
-                       (index.caseInsensitive ? std::string(" COLLATE ") + kServerNoCase : std::string());
+            columns += (columns.empty() ? "" : ", ") +
+                       (index.caseInsensitive ? std::string(kServerFold) + "(" + serverName(f) + ")" : serverName(f));
         if (end == std::string_view::npos)
             break;
         start = end + 1;
@@ -249,8 +303,22 @@ std::vector<std::string> serverPreamble()
 {
     // Level 2 of the Unicode collation: letters compare without their case, but with their
     // accents, as the files' collation does.
+    const std::string fold = kServerFold;
     return {std::string("CREATE COLLATION IF NOT EXISTS ") + kServerNoCase +
-            " (provider = icu, locale = 'und-u-ks-level2', deterministic = false)"};
+                " (provider = icu, locale = 'und-u-ks-level2', deterministic = false)",
+            // The case-insensitive indexes' rule, the files' own: each character on its own,
+            // upper case, then lower case, as the C.UTF-8 locale maps them ("Ä" and "ä", "Σ",
+            // "σ" and "ς" alike; "ß" and "ss", "ﬁ" and "fi" not). A server without that
+            // locale maps as its database's own locale does.
+            "DO $fold$ DECLARE c text; BEGIN IF to_regprocedure('" + fold +
+                "(text)') IS NULL THEN "
+                "SELECT quote_ident(collname) INTO c FROM pg_collation WHERE collname IN ('C.utf8', 'C.UTF-8') "
+                "AND collencoding IN (-1, pg_char_to_encoding('UTF8')) ORDER BY collname DESC LIMIT 1; "
+                "EXECUTE format('CREATE FUNCTION " +
+                fold +
+                "(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE "
+                "AS ''SELECT lower(upper($1%s))''', coalesce(' COLLATE ' || c, '')); "
+                "END IF; END $fold$"};
 }
 
 } // namespace engine::dialect

@@ -10,6 +10,7 @@
 //   '2026-01-31 08:00:00', read the same in both;
 // - names: unquoted names fold to lower case on the server, so tables and columns are made
 //   with lower-case names, and a name in double quotes is lowered likewise;
+// - cast(x as blob), a text's bytes, becomes convert_to(x, 'UTF8');
 // - instr(a, b) becomes strpos(a, b), ifnull coalesce, and the NUL splice of quoted()
 //   (' || char(0) || ') is dropped, since the server's text holds no NUL character.
 // Everything else passes unchanged: "=", "<", "and", "or", parentheses, joins with aliases,
@@ -26,6 +27,9 @@ namespace engine::dialect {
 
 // The collation that compares texts without regard to letter case on the server.
 inline constexpr const char* kServerNoCase = "nocase_unicode";
+
+// The function a case-insensitive index folds its fields with (see serverPreamble).
+inline constexpr const char* kServerFold = "dovra_fold";
 
 // A statement text (one or several statements) as the server reads it.
 std::string serverSql(std::string_view sql);
@@ -45,11 +49,13 @@ std::vector<std::string> serverCreateTable(const std::string& table, const std::
 // An index's name on the server, where index names are per database, not per table.
 std::string serverIndexName(const std::string& table, const std::string& index);
 
-// An index: unique, case-insensitive (the server's collation on each field), partial (its
+// An index: unique, case-insensitive (each field folded by kServerFold as the files' collation
+// folds letter case), partial (its
 // where-clause translated as any statement is).
 std::string serverCreateIndex(const std::string& table, const IndexDef& index);
 
-// What every database of the program needs before its tables: the case-folding collation.
+// What every database of the program needs before its tables: the case-folding collation and
+// the function of the case-insensitive indexes.
 std::vector<std::string> serverPreamble();
 
 } // namespace engine::dialect

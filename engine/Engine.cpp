@@ -714,6 +714,16 @@ int compareFolded(void*, int lengthA, const void* a, int lengthB, const void* b)
 
 } // namespace
 
+} // namespace detail
+
+bool equalNoCase(std::string_view a, std::string_view b)
+{
+    return detail::compareFolded(nullptr, static_cast<int>(a.size()), a.data(), static_cast<int>(b.size()), b.data()) ==
+           0;
+}
+
+namespace detail {
+
 void addCollations(sqlite3* db)
 {
     sqlite3_create_collation_v2(db, kNoCaseCollation, SQLITE_UTF8, nullptr, compareFolded, nullptr);

@@ -80,6 +80,9 @@ bool tableExists(const std::string& folder, const std::string& table);
 // kNoCaseCollation): texts that differ only in the case of their letters, any letters, are
 // equal. (SQLite's own NOCASE folds the 26 ASCII letters only.)
 inline constexpr const char* kNoCaseCollation = "NOCASE_UNICODE";
+// Whether two texts are equal as kNoCaseCollation compares them (and a server's case-insensitive
+// index, see Dialect.h): each character upper-cased, then lower-cased.
+bool equalNoCase(std::string_view a, std::string_view b);
 
 // An index made together with its table.
 struct IndexDef {

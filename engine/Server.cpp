@@ -183,6 +183,70 @@ ServerParams serverParamsOf(const std::string& location)
     return params;
 }
 
+namespace {
+
+constexpr std::string_view kOptionsKey = "options=";
+constexpr std::string_view kSearchPathOption = "-csearch_path%3D";
+
+// Where the "options=" parameter of a location's query starts, npos when it has none.
+size_t optionsAt(const std::string& location)
+{
+    const size_t query = location.find('?');
+    if (query == std::string::npos)
+        return std::string::npos;
+    for (size_t at = query + 1; at < location.size();) {
+        if (std::string_view(location).substr(at, kOptionsKey.size()) == kOptionsKey)
+            return at;
+        const size_t next = location.find('&', at);
+        if (next == std::string::npos)
+            break;
+        at = next + 1;
+    }
+    return std::string::npos;
+}
+
+} // namespace
+
+std::string serverDatabaseLocation(const std::string& location)
+{
+    const size_t at = optionsAt(location);
+    if (at == std::string::npos)
+        return location;
+    const size_t end = location.find('&', at);
+    std::string rest = location.substr(0, at);
+    if (end != std::string::npos)
+        rest += location.substr(end + 1);
+    while (!rest.empty() && (rest.back() == '&' || rest.back() == '?'))
+        rest.pop_back();
+    return rest;
+}
+
+std::string serverSchemaLocation(const std::string& location, const std::string& schema)
+{
+    const std::string base = serverDatabaseLocation(location);
+    return base + (base.find('?') == std::string::npos ? "?" : "&") + std::string(kOptionsKey) +
+           std::string(kSearchPathOption) + uriPart(schema);
+}
+
+std::string serverSchemaOf(const std::string& location)
+{
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(location.c_str(), &error);
+    if (!options) {
+        PQfreemem(error);
+        return {};
+    }
+    const std::string value = conninfoValue(options, "options");
+    PQconninfoFree(options);
+    constexpr std::string_view key = "search_path=";
+    const size_t at = value.find(key);
+    if (at == std::string::npos)
+        return {};
+    const size_t start = at + key.size();
+    const size_t end = value.find(' ', start);
+    return value.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
 std::string describeServer(const std::string& location)
 {
     char* error = nullptr;
@@ -211,6 +275,8 @@ std::string passwordFor(const std::string& location)
 {
     std::lock_guard lock(g_passwordsMutex);
     auto found = g_passwords.find(location);
+    if (found == g_passwords.end())
+        found = g_passwords.find(serverDatabaseLocation(location)); // a schema of that database
     return found == g_passwords.end() ? std::string() : found->second;
 }
 

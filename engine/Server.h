@@ -29,6 +29,18 @@ std::string serverLocation(const ServerParams& params);
 // The parameters a location names (libpq's own reading of it); missing ones at their defaults.
 ServerParams serverParamsOf(const std::string& location);
 
+// Tables kept in a schema of their own on a server database (an address database, say): the
+// location of the database whose connections search that schema only, so that every statement
+// names its tables as it would in a folder. schema: lower-case ASCII letters, digits and "_".
+// The schema travels in the location as libpq's "options" parameter
+// ("...&options=-csearch_path%3Daddressbook_3"); a password given for the database's own
+// location serves the schema's locations too.
+std::string serverSchemaLocation(const std::string& location, const std::string& schema);
+// The schema a location searches; empty for the database's own tables.
+std::string serverSchemaOf(const std::string& location);
+// The location without its schema: the database's own tables.
+std::string serverDatabaseLocation(const std::string& location);
+
 // The server and database a location names, for messages: "db.office:5432, database dovra".
 std::string describeServer(const std::string& location);
 

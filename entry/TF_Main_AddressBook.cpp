@@ -30,6 +30,8 @@ constexpr int kOpenTops[4] = {110, 136, 162, 188};
 
 bool sameFolder(const QString& a, const QString& b)
 {
+    if (isServerAddressDatabase(a) || isServerAddressDatabase(b))
+        return a == b;
     return QDir::cleanPath(QDir(a).absolutePath()) == QDir::cleanPath(QDir(b).absolutePath());
 }
 
@@ -49,7 +51,7 @@ void TF_Main::buildAddressBook()
 
 void TF_Main::miOpenToDBClick()
 {
-    TF_Database chooser(settings.addressDB, this);
+    TF_Database chooser(settings.addressDB, this, settings.onServer() ? settings.sharedLocation({}) : QString());
     // Deleting the open database closes it first, so the window never shows a database
     // that is gone.
     connect(&chooser, &TF_Database::deletingDatabase, this, [this](const QString& folder) {
@@ -139,7 +141,26 @@ void TF_Main::firstShowingReopenDatabase()
     gbToDB->hide();
     if (!settings.databaseOn)
         return;
-    if (!IsAddressDatabase(settings.addressDB)) {
+    QString unreadable;
+    const bool present = [&] {
+        try {
+            return IsAddressDatabase(settings.addressDB);
+        } catch (const std::exception& e) {
+            unreadable = QString::fromUtf8(e.what());
+            return false;
+        }
+    }();
+    if (!present && isServerAddressDatabase(settings.addressDB)) {
+        settings.databaseOn = false;
+        setLayoutWidth(false);
+        MessageService::error(
+            "The address database " + addressDatabaseCaption(settings.addressDB) + " could not be opened: " +
+                (unreadable.isEmpty() ? QStringLiteral("it is no longer on the server.") : unreadable) +
+                " The program starts without an address database.",
+            this);
+        return;
+    }
+    if (!present) {
         settings.databaseOn = false;
         setLayoutWidth(false); // the window came back as wide as it was with the database
         MessageService::error("The address database in " + settings.addressDB +

@@ -1,5 +1,7 @@
 // The sender box of the main window and the choice of sender.
+#include "app/ErrorBoundary.h"
 #include "app/TF_NetworkSettings.h"
+#include "app/datamodule/TdmDovraPro.h"
 #include "entry/TF_Main.h"
 #include "entry/TF_YourAddress.h"
 
@@ -41,4 +43,8 @@ void TF_Main::btnSelectYourAddressClick()
 void TF_Main::miNetworkSettingsClick()
 {
     TF_NetworkSettings::edit(settings, this);
+    // Move to Server takes the open address database along: from now on the window shows the
+    // server's copy, not the folder's backup.
+    if (settings.databaseOn && toStd(settings.addressDB) != dmDovraPro->adsqToAddress.folder())
+        guarded([this] { openAddressDatabase(false); });
 }

@@ -1,12 +1,15 @@
 // The address book's rules on real address databases in a temporary program folder: what
 // an address database is, names for new ones, the group tree, the statements on Address,
-// Groups and Members, membership outcomes and the texts they are told with.
+// Groups and Members, membership outcomes and the texts they are told with. Run with
+// DOVRA_TEST_BACKEND=server, the databases are made on a throwaway PostgreSQL server instead.
 #include "addressbook/AddressBook.h"
 #include "addressbook/AddressListModel.h"
 #include "addressbook/AddressSearch.h"
 #include "app/datamodule/Schemas.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
+#include "engine/Server.h"
+#include "tests/support/PgCluster.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
@@ -29,7 +32,11 @@ TAddressLines addressOf(const QString& line1, const QString& line2 = {}, const Q
     return a;
 }
 
-// An address database made the way the chooser makes one, with its own query.
+// The office's database on the test server, when the tests run against one.
+QString g_office;
+
+// An address database made the way the chooser makes one, with its own query: in a folder,
+// or on the server.
 struct Database {
     testsupport::ProgramFixture fixture;
     QString folder = fixture.home.path() + "/Addresses/Clients";
@@ -38,9 +45,24 @@ struct Database {
 
     Database()
     {
-        QDir().mkpath(folder);
-        createAddressDatabaseTables(folder);
+        static int made = 0;
+        if (!g_office.isEmpty()) {
+            folder = createServerAddressDatabase(g_office, "Clients " + QString::number(++made));
+        } else {
+            QDir().mkpath(folder);
+            createAddressDatabaseTables(folder);
+        }
         query.setFolder(folder.toStdString());
+    }
+    bool onServer() const { return !g_office.isEmpty(); }
+    // Takes a table of the database away, as a lost file or a dropped table.
+    void removeTable(const char* table)
+    {
+        query.disconnect();
+        if (onServer())
+            engine::runOnServer(folder.toStdString(), std::string("DROP TABLE ") + table);
+        else
+            QVERIFY(QFile::remove(folder + "/" + table + ".adt"));
     }
     qint32 group(const QString& name, qint32 parent = -1)
     {
@@ -90,8 +112,22 @@ QStringList outline(const GroupTree& tree)
 
 class TestAddressBook : public QObject {
     Q_OBJECT
+    std::unique_ptr<testsupport::PgCluster> cluster_;
 
 private slots:
+    void initTestCase()
+    {
+        if (testsupport::serverBackend()) {
+            cluster_ = std::make_unique<testsupport::PgCluster>();
+            g_office = cluster_->newDatabase();
+        }
+    }
+    void cleanupTestCase()
+    {
+        engine::disconnectServers();
+        cluster_.reset();
+    }
+
     // ---- databases -------------------------------------------------------------------------
 
     void isAddressDatabase_data()
@@ -106,10 +142,11 @@ private slots:
     {
         QFETCH(QStringList, tables);
         QFETCH(bool, database);
-        testsupport::ProgramFixture f;
-        for (const QString& t : tables)
-            engine::createTable(f.home.path().toStdString(), t.toStdString(), schema::Members);
-        QCOMPARE(IsAddressDatabase(f.home.path()), database);
+        Database db;
+        for (const char* table : kAddressBookTables)
+            if (!tables.contains(table))
+                db.removeTable(table);
+        QCOMPARE(IsAddressDatabase(db.folder), database);
     }
 
     void databaseNames_data()
@@ -136,6 +173,24 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, refusalStart);
+        if (!g_office.isEmpty()) {
+            // On a server, a name is taken by a database of that name regardless of letter case.
+            static const QString taken = createServerAddressDatabase(g_office, "Taken");
+            static const QString umlaut = createServerAddressDatabase(g_office, "Ärzte");
+            QVERIFY(!taken.isEmpty() && !umlaut.isEmpty());
+            const QString refusal = serverDatabaseNameRefusal(g_office, name);
+            if (name == "Taken")
+                QVERIFY2(refusal.startsWith("An address database named \"Taken\" already exists"), qPrintable(refusal));
+            else if (refusalStart.isEmpty())
+                QCOMPARE(refusal, QString());
+            else if (!refusalStart.startsWith("A folder"))
+                QVERIFY2(refusal.startsWith(refusalStart), qPrintable(refusal));
+            QVERIFY(serverDatabaseNameRefusal(g_office, "tAKEN").contains("already exists"));
+            QVERIFY(serverDatabaseNameRefusal(g_office, "ÄRZTE").contains("already exists"));
+            QCOMPARE(serverDatabaseNameRefusal(g_office, "Arzte"), QString());
+            QVERIFY_THROWS_EXCEPTION(engine::EngineError, createServerAddressDatabase(g_office, "taken"));
+            return;
+        }
         testsupport::TempProgramFolder home;
         QDir(home.path()).mkdir("Taken");
         QFile file(home.file("notes.txt"));
@@ -163,6 +218,26 @@ private slots:
     void deleteDatabaseFiles()
     {
         Database db;
+        if (db.onServer()) {
+            // The list of the server's databases, by name; a deleted one is gone with its tables.
+            db.q.insertAddress(addressOf("Ann"));
+            const QString name = serverAddressDatabaseName(db.folder);
+            const auto names = [] {
+                QStringList listed;
+                for (const ServerAddressDatabase& d : serverAddressDatabases(g_office))
+                    listed << d.name;
+                return listed;
+            };
+            QVERIFY(names().contains(name));
+            QVERIFY(isServerAddressDatabase(db.folder));
+            QVERIFY(!isServerAddressDatabase(g_office));
+            QVERIFY(addressDatabaseCaption(db.folder).startsWith(name + " on 127.0.0.1:"));
+            db.query.disconnect();
+            deleteServerAddressDatabase(db.folder);
+            QVERIFY(!names().contains(name));
+            QVERIFY(!IsAddressDatabase(db.folder));
+            return;
+        }
         QFile extra(db.folder + "/Address.adt.lck");
         QVERIFY(extra.open(QIODevice::WriteOnly));
         extra.close();
@@ -316,6 +391,20 @@ private slots:
                                   << "мОСКВА" << true;
         QTest::newRow("another accent") << "Café"
                                         << "Cafe" << false;
+        QTest::newRow("German umlaut") << "Ärzte"
+                                       << "ärzte" << true;
+        QTest::newRow("umlaut is not its base letter") << "Ärzte"
+                                                       << "Arzte" << false;
+        QTest::newRow("sharp s is not ss") << "Straße"
+                                           << "STRASSE" << false;
+        QTest::newRow("ligature is not its letters") << "ﬁnance"
+                                                     << "FINANCE" << false;
+        QTest::newRow("dotless i") << "ıssız"
+                                   << "ISSIZ" << true;
+        QTest::newRow("title-case digraph") << "ǅemal"
+                                            << "ǆEMAL" << true;
+        QTest::newRow("Armenian") << "Երևան"
+                                  << "ԵՐԵՎԱՆ" << false;
         QTest::newRow("the same once cut to the width")
             << QString(kGroupNameWidth, QChar(0xE9)) << QString(kGroupNameWidth, QChar(0xC9)) + "Z" << true;
     }
@@ -325,6 +414,8 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(bool, taken);
         for (const bool olderIndex : {false, true}) {
+            if (olderIndex && !g_office.isEmpty())
+                break; // a server's index was never made another way
             Database db;
             if (olderIndex) {
                 sqlite3* raw = nullptr;
@@ -376,8 +467,7 @@ private slots:
         QCOMPARE(db.q.removeMembership(a, g).outcome, MembershipOutcome::Already);
 
         // A Members table that is gone is an error with the engine's words, not "already".
-        db.query.disconnect();
-        QVERIFY(QFile::remove(db.folder + "/Members.adt"));
+        db.removeTable("Members");
         for (const MembershipResult& r : {db.q.addMembership(a, g), db.q.removeMembership(a, g)}) {
             QCOMPARE(r.outcome, MembershipOutcome::Failed);
             QVERIFY2(r.message.contains("Members"), qPrintable(r.message));

@@ -133,6 +133,10 @@ void printThrough(TF_Main& w, const QString& name)
 
 // An office whose counter, log and proof copies live in a shared folder outside the program
 // folder, with a settings file in the Windows code page.
+// An address database kept on the office's database server.
+constexpr const char* kServerAddressDatabase =
+    "postgresql://clerk@db.office:5432/dovra?sslmode=prefer&options=-csearch_path%3Daddressbook_2";
+
 struct SharedOffice {
     testsupport::TempProgramFolder home;
     QTemporaryDir share;
@@ -149,7 +153,8 @@ struct SharedOffice {
         QVERIFY(ini.open(QIODevice::Append));
         const QByteArray folder = share.path().toUtf8();
         ini.write("[System Path]\r\nMailerNumDB=" + folder + "\r\nLogDB=" + folder + "/Log\r\nProofDB=" + folder +
-                  "/Proofs\r\n[Printing]\r\nExtraLabel=Adress\xe9 \xe0\r\n");
+                  "/Proofs\r\nAddressDB=" + kServerAddressDatabase +
+                  "\r\n[Printing]\r\nExtraLabel=Adress\xe9 \xe0\r\n");
     }
     Settings settings() const { return Settings::load(home.file("dovra3.ini"), home.path()); }
     // The place below a restored folder where the shared folder's files lie.
@@ -295,6 +300,7 @@ void TestBackup::tablesOfASharedFolderComeAlong()
     QCOMPARE(r.logDB, share + "/Log");
     QCOMPARE(r.proofDB, share + "/Proofs");
     QCOMPARE(r.yourAddressDB, restored + "/Addresses");
+    QCOMPARE(r.addressDB, QString(kServerAddressDatabase)); // on the server, where it was
     const IniFile ini(restored + "/dovra3.ini");
     QCOMPARE(ini.readString("System Path", "LogDB", ""), "Shared" + office.share.path() + "/Log");
     // Written back in the code page it came in, the rest of it as it was.

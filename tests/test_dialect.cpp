@@ -34,6 +34,13 @@ private slots:
                                         << "select * from T where A = 'b' COLLATE nocase_unicode";
         QTest::newRow("a column named nocase stays") << "select nocase from T"
                                                      << "select nocase from T";
+        // A text's bytes: its UTF-8 encoding on the server; other casts stay.
+        QTest::newRow("cast as blob") << "select * from T where length(cast(A as blob)) <> length(A) or "
+                                         "length(CAST( lower('x)') AS BLOB )) > 1"
+                                      << "select * from T where length(convert_to(A, 'UTF8')) <> length(A) or "
+                                         "length(convert_to(lower('x)'), 'UTF8')) > 1";
+        QTest::newRow("other casts stay") << "select cast(A as integer), cast(B as blobby) from T"
+                                          << "select cast(A as integer), cast(B as blobby) from T";
         // Logical and TimeStamp: the same text reads the same on the server.
         QTest::newRow("Logical") << "select * from Log37 where (Batch = True)"
                                  << "select * from Log37 where (Batch = True)";
@@ -90,7 +97,7 @@ private slots:
         QVERIFY(QString::fromStdString(statements[2]).contains("BEFORE INSERT OR UPDATE ON \"groups\""));
 
         QCOMPARE(QString::fromStdString(dialect::serverCreateIndex("Groups", {"Group_Name", "Group_Name", true, true})),
-                 "CREATE UNIQUE INDEX \"groups.group_name\" ON \"groups\" (\"group_name\" COLLATE nocase_unicode)");
+                 "CREATE UNIQUE INDEX \"groups.group_name\" ON \"groups\" (dovra_fold(\"group_name\"))");
         QCOMPARE(QString::fromStdString(
                      dialect::serverCreateIndex("Log37", {"LogMailerNumber", "CustID;SerialNum", true, false,
                                                           "length(CustID) = 9 AND SerialNum IS NOT NULL"})),

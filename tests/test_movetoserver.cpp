@@ -1,10 +1,12 @@
 // An office's shared tables on a database server, set up from Network Settings: Test Connection
 // (with the server's password asked for when it wants one), and Move to Server, which copies
 // the folders' tables in one server transaction and leaves the folder's counter refusing numbers.
+#include "addressbook/AddressBook.h"
 #include "app/ServerPassword.h"
 #include "app/Services.h"
 #include "app/Settings.h"
 #include "app/TF_NetworkSettings.h"
+#include "app/datamodule/MoveAddressDatabases.h"
 #include "app/datamodule/MoveToServer.h"
 #include "app/datamodule/Schemas.h"
 #include "app/datamodule/ServerTables.h"
@@ -26,6 +28,7 @@
 #include <QRadioButton>
 #include <QtTest>
 #include <memory>
+#include <sqlite3.h>
 
 using testsupport::clickButton;
 
@@ -366,6 +369,140 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(
             engine::EngineError,
             MoveToServer({office.home.path(), office.addressFolder(), office.logFolder()}, cluster_->newDatabase()));
+    }
+
+    // The address databases in use, inside and beside the one chosen, go with the shared tables,
+    // each with its addresses, groups and memberships and its keys; the one in use is used on
+    // the server from then on. A database of the same name there (regardless of case) is filled
+    // when it is empty; one that holds rows refuses the whole move, before anything is copied.
+    void moveTakesTheAddressDatabases_data()
+    {
+        QTest::addColumn<bool>("sameNameOnServer");
+        QTest::addColumn<bool>("withRows");
+        QTest::newRow("none there") << false << false;
+        QTest::newRow("an empty one of the same name") << true << false;
+        QTest::newRow("one of the same name with rows") << true << true;
+    }
+    void moveTakesTheAddressDatabases()
+    {
+        QFETCH(bool, sameNameOnServer);
+        QFETCH(bool, withRows);
+        Office office(10);
+        const QString clients = office.addressFolder() + "/Clients", doctors = office.addressFolder() + "/Ärzte";
+        for (const QString& folder : {clients, doctors}) {
+            QDir().mkpath(folder);
+            createAddressDatabaseTables(folder);
+        }
+        engine::Query fill;
+        fill.setFolder(clients.toStdString());
+        fill.setSql("insert into Address (Address1, City, State, Zip) values (?, 'Erie', 'PA', '16501')");
+        fill.execEach(1234, [](size_t i, std::vector<engine::Value>& v) {
+            v = {"Client " + std::to_string(i) + (i % 7 ? "" : " Müller 'Ann'")};
+        });
+        run(clients, "delete from Address where A_ID = 3"); // keys as they are, gaps and all
+        for (const char* group : {"Friends", "Ärzte", "Family"})
+            QVERIFY(AddressBookQueries(fill).insertGroup(-1, group));
+        run(clients, "insert into Members (A_ID, G_ID) select A_ID, 1 + A_ID % 3 from Address where A_ID % 2 = 0");
+        run(doctors, "insert into Address (Address1) values ('Dr. Lee')");
+        fill.disconnect();
+        office.settings.addressDB = clients;
+        QCOMPARE(AddressDatabasesToMove(clients), (QStringList{clients, doctors}));
+
+        const QString location = cluster_->newDatabase();
+        if (sameNameOnServer) {
+            const QString there = createServerAddressDatabase(location, "clients");
+            if (withRows)
+                run(there, "insert into Groups (Parent_ID, Group_Name) values (-1, 'Theirs')");
+        }
+        const Settings settingsBefore = office.settings;
+        TF_NetworkSettings dialog(office.settings);
+        fillServer(dialog, databaseOf(location));
+        MessageService::queueAnswer(QMessageBox::Yes);
+        clickButton(&dialog, "btnMoveToServer");
+        const auto shown = MessageService::shown();
+        QCOMPARE(shown.size(), 2);
+        QVERIFY2(shown[0].text.contains("The address databases go too, each under its folder's name: " + clients +
+                                        ", " + doctors + "."),
+                 qPrintable(shown[0].text));
+        if (withRows) {
+            QCOMPARE(shown[1].kind, MessageKind::Error);
+            QCOMPARE(shown[1].text, "The address databases cannot be moved to the database server " +
+                                        QString::fromStdString(engine::describeServer(location.toStdString())) +
+                                        ": the server's address database \"clients\" holds 1 row already. Nothing "
+                                        "has been copied. Rename the folder, or delete that database on the server, "
+                                        "and move again.");
+            QCOMPARE(engine::serverSchemaVersion(location.toStdString()), 0);
+            QVERIFY(!QFile::exists(MovedToServerMarkFile(office.home.path())));
+            QCOMPARE(office.settings, settingsBefore);
+            return;
+        }
+        QVERIFY2(shown[1].kind == MessageKind::Information, qPrintable(shown[1].text));
+        QVERIFY2(shown[1].text.contains("\nReport_Detail: 4 rows\nAddress database Clients: 1233 addresses, 3 groups, "
+                                        "617 memberships\nAddress database Ärzte: 1 address, 0 groups, 0 "
+                                        "memberships\n\nThis workstation"),
+                 qPrintable(shown[1].text));
+        // On the server, by the folders' names, holding what the folders hold, keys and all.
+        std::vector<ServerAddressDatabase> onServer = serverAddressDatabases(location);
+        QCOMPARE(onServer.size(), size_t(2));
+        QCOMPARE(onServer[0].name, sameNameOnServer ? QString("clients") : QString("Clients"));
+        QCOMPARE(onServer[1].name, QString("Ärzte"));
+        for (const QString& sql : {"select A_ID, Address1, City from Address order by A_ID",
+                                   "select G_ID, Parent_ID, Group_Name from Groups order by G_ID",
+                                   "select A_ID, G_ID from Members order by A_ID, G_ID"}) {
+            QCOMPARE(column(onServer[0].location, sql), column(clients, sql));
+            QCOMPARE(column(onServer[1].location, sql), column(doctors, sql));
+        }
+        // New rows take keys after the ones copied; group names stay unique regardless of case.
+        run(onServer[0].location, "insert into Address (Address1) values ('New')");
+        QCOMPARE(column(onServer[0].location, "select max(A_ID) from Address"), QStringList{"1235"});
+        engine::Query q;
+        q.setFolder(onServer[0].location.toStdString());
+        QVERIFY(!AddressBookQueries(q).insertGroup(-1, "ärzte"));
+        QVERIFY(AddressBookQueries(q).insertGroup(-1, "Arzte"));
+        q.disconnect();
+        // The database in use is the server's from now on; the folders keep theirs.
+        QCOMPARE(office.settings.addressDB, onServer[0].location);
+        QCOMPARE(countOf(clients, "Address"), qint64(1233));
+    }
+
+    // Each address database is copied whole or not at all: one whose groups the server's index
+    // refuses (two names that differ in case only, as an earlier version's ASCII-only index let
+    // through) leaves nothing of it there, and names the databases copied before it.
+    void anAddressDatabaseIsCopiedWholeOrNotAtAll()
+    {
+        testsupport::TempProgramFolder home;
+        const QString first = home.path() + "/A First", second = home.path() + "/B Second";
+        for (const QString& folder : {first, second}) {
+            QDir().mkpath(folder);
+            createAddressDatabaseTables(folder);
+            run(folder, "insert into Address (Address1) values ('Ann')");
+        }
+        sqlite3* raw = nullptr;
+        QCOMPARE(sqlite3_open(qPrintable(second + "/Groups.adt"), &raw), SQLITE_OK);
+        const int rc = sqlite3_exec(raw,
+                                    "drop index Group_Name; create unique index Group_Name on Groups (Group_Name "
+                                    "collate nocase); insert into Groups (Parent_ID, Group_Name) values (-1, "
+                                    "'Ärzte'), (-1, 'ärzte')",
+                                    nullptr, nullptr, nullptr);
+        sqlite3_close(raw);
+        QCOMPARE(rc, SQLITE_OK);
+        const QString location = cluster_->newDatabase();
+        QCOMPARE(AddressDatabasesMoveRefusal({first, second}, location), QString());
+        try {
+            MoveAddressDatabasesToServer({first, second}, location);
+            QFAIL("the second database was copied");
+        } catch (const engine::EngineError& e) {
+            const QString message = QString::fromUtf8(e.what());
+            QVERIFY2(message.startsWith("The address database " + second +
+                                        " could not be copied to the database server: ") &&
+                         message.contains("duplicate key") &&
+                         message.endsWith(". Nothing of it is on the server. Copied before it: A First."),
+                     qPrintable(message));
+        }
+        const std::vector<ServerAddressDatabase> onServer = serverAddressDatabases(location);
+        QCOMPARE(onServer.size(), size_t(1));
+        QCOMPARE(onServer[0].name, QString("A First"));
+        QCOMPARE(column(onServer[0].location, "select Address1 from Address"), QStringList{"Ann"});
     }
 
     void moveIsRefusedAndChangesNothing_data()

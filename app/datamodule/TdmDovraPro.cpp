@@ -109,23 +109,28 @@ std::string problemMessage(const std::string& file, const engine::TableCheck& ch
 
 } // namespace
 
+std::vector<engine::IndexDef> TdmDovraPro::TableIndexes(const QString& tableName)
+{
+    if (tableName == "Groups")
+        return {{"Group_Name", "Group_Name", true, true}};
+    if (tableName == "Members")
+        return {{"ID", "A_ID;G_ID", true, false}};
+    if (tableName == "Log37")
+        return {kLogNumberIndex};
+    return {};
+}
+
 void TdmDovraPro::CreateTable(const QString& folder, const QString& tableName, const QString& definition)
 {
     const std::string dir = toStd(folder);
     const std::string name = toStd(tableName);
     // Indexes and the counter's seed row are part of the new file, so the table appears
     // whole or not at all.
-    std::vector<engine::IndexDef> indexes;
+    const std::vector<engine::IndexDef> indexes = TableIndexes(tableName);
     std::vector<std::string> seed;
     if (tableName == "MailerNum")
         seed.push_back("INSERT INTO MailerNum (CustID, SerialNum, Increment, BarCodes) VALUES (" +
                        std::string(kCounterSeedValues) + ")");
-    else if (tableName == "Groups")
-        indexes.push_back({"Group_Name", "Group_Name", true, true});
-    else if (tableName == "Members")
-        indexes.push_back({"ID", "A_ID;G_ID", true, false});
-    else if (tableName == "Log37")
-        indexes.push_back(kLogNumberIndex);
     engine::createTable(dir, name, toStd(definition), indexes, seed);
     if (tableName == "Log37") {
         createCompanion(dir, "LogFilters", schema::LogFilters, {{"FilterName", "FilterName", true, false}});

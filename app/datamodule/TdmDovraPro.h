@@ -43,6 +43,9 @@ public:
     // Creates the table from its definition string, then whatever the table's name calls
     // for: the counter's seed row, the group and member indexes, the log's companions.
     void CreateTable(const QString& folder, const QString& tableName, const QString& definition);
+    // The indexes CreateTable makes with a table of that name (the group and member indexes,
+    // the log's number index); none for other tables.
+    static std::vector<engine::IndexDef> TableIndexes(const QString& tableName);
     // Creates the table when its file is missing, or empty as a crash while it was made
     // leaves it; returns whether it did. A file holding anything else is never touched:
     // one that is not the table throws an error that names it. A change that a crash cut short

@@ -188,4 +188,9 @@ QString PgCluster::run(const QString& program, const QStringList& arguments, boo
     return output;
 }
 
+bool serverBackend()
+{
+    return qgetenv("DOVRA_TEST_BACKEND") == "server";
+}
+
 } // namespace testsupport

@@ -48,4 +48,8 @@ private:
     bool durable_ = false;
 };
 
+// The backend a test program that runs on both is run against: "server" when
+// DOVRA_TEST_BACKEND says so (CTest runs such programs once more with it), else the folders.
+bool serverBackend();
+
 } // namespace testsupport
