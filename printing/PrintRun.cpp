@@ -323,8 +323,8 @@ bool takeNumberOnServer(Settings& settings, const MailerLogEntry& entry, TNumber
     try {
         taken = TakeServerNumber(location, entryFields(entry));
     } catch (const UsedNumberError& e) {
-        throw engine::EngineError(usedNumberError(e.mailerNumber, engine::tableFile(toStd(location), kLogTable)).what() +
-                                  kNothingUsed);
+        throw engine::EngineError(
+            usedNumberError(e.mailerNumber, engine::tableFile(toStd(location), kLogTable)).what() + kNothingUsed);
     } catch (const engine::BusyError& e) {
         throw engine::BusyError(engine::inUseMessage(engine::tableFile(toStd(location), "MailerNum"), e.what()) +
                                 kNothingUsed);

@@ -196,24 +196,38 @@ private slots:
         QTest::addColumn<bool>("barCodes");
         QTest::addColumn<bool>("increment");
         QTest::addColumn<QString>("refusal");
-        QTest::newRow("plain") << "123456789" << "0000041" << true << true << "";
-        QTest::newRow("dashes dropped") << "12-345-67" << "0000041" << true << true << "";
-        QTest::newRow("short texts padded on the left") << "4711" << "5" << true << true << "";
-        QTest::newRow("serial field cut to seven") << "123456789" << "12345678" << true << true << "";
-        QTest::newRow("top serial wraps up") << "123456789" << "9999999" << true << true << "";
-        QTest::newRow("bar codes off, counting down") << "123456789" << "0000007" << false << false << "";
-        QTest::newRow("bar codes off, zero wraps down") << "123456789" << "0000000" << false << false << "";
-        QTest::newRow("bar codes off, counting up") << "123456789" << "0000007" << false << true << "";
-        QTest::newRow("bar codes off, no Customer ID") << "000000000" << "0000007" << false << false << "";
-        QTest::newRow("bar codes off, letters for zeros") << "12a45" << "0000007" << false << true << "";
-        QTest::newRow("no Customer ID") << "000000000" << "0000041" << true << true << NoCustomerIdMessage;
-        QTest::newRow("no Customer ID, older form") << "00-000-00" << "0000041" << true << true << NoCustomerIdMessage;
-        QTest::newRow("letters in the Customer ID") << "12a45" << "0000041" << true << true << NoCustomerIdMessage;
-        QTest::newRow("serial not a number") << "123456789" << "12a4567" << true << true
-                                             << SerialNotANumberMessage("12a4567");
-        QTest::newRow("serial with a sign") << "123456789" << "+000041" << true << true
-                                            << SerialNotANumberMessage("+000041");
-        QTest::newRow("no serial") << "123456789" << "" << true << true << SerialNotANumberMessage("");
+        QTest::newRow("plain") << "123456789"
+                               << "0000041" << true << true << "";
+        QTest::newRow("dashes dropped") << "12-345-67"
+                                        << "0000041" << true << true << "";
+        QTest::newRow("short texts padded on the left") << "4711"
+                                                        << "5" << true << true << "";
+        QTest::newRow("serial field cut to seven") << "123456789"
+                                                   << "12345678" << true << true << "";
+        QTest::newRow("top serial wraps up") << "123456789"
+                                             << "9999999" << true << true << "";
+        QTest::newRow("bar codes off, counting down") << "123456789"
+                                                      << "0000007" << false << false << "";
+        QTest::newRow("bar codes off, zero wraps down") << "123456789"
+                                                        << "0000000" << false << false << "";
+        QTest::newRow("bar codes off, counting up") << "123456789"
+                                                    << "0000007" << false << true << "";
+        QTest::newRow("bar codes off, no Customer ID") << "000000000"
+                                                       << "0000007" << false << false << "";
+        QTest::newRow("bar codes off, letters for zeros") << "12a45"
+                                                          << "0000007" << false << true << "";
+        QTest::newRow("no Customer ID") << "000000000"
+                                        << "0000041" << true << true << NoCustomerIdMessage;
+        QTest::newRow("no Customer ID, older form") << "00-000-00"
+                                                    << "0000041" << true << true << NoCustomerIdMessage;
+        QTest::newRow("letters in the Customer ID") << "12a45"
+                                                    << "0000041" << true << true << NoCustomerIdMessage;
+        QTest::newRow("serial not a number") << "123456789"
+                                             << "12a4567" << true << true << SerialNotANumberMessage("12a4567");
+        QTest::newRow("serial with a sign") << "123456789"
+                                            << "+000041" << true << true << SerialNotANumberMessage("+000041");
+        QTest::newRow("no serial") << "123456789"
+                                   << "" << true << true << SerialNotANumberMessage("");
     }
     void counterStatesAreNumberedAsTheProgramReadsThem()
     {
@@ -223,9 +237,9 @@ private slots:
         QFETCH(bool, increment);
         QFETCH(QString, refusal);
         const std::string where = readyDatabase();
-        run(where, "update MailerNum set CustID = " + engine::quoted(custId.toStdString()) +
-                       ", SerialNum = " + engine::quoted(serial.toStdString()) + ", BarCodes = " +
-                       (barCodes ? "True" : "False") + ", Increment = " + (increment ? "True" : "False"));
+        run(where, "update MailerNum set CustID = " + engine::quoted(custId.toStdString()) + ", SerialNum = " +
+                       engine::quoted(serial.toStdString()) + ", BarCodes = " + (barCodes ? "True" : "False") +
+                       ", Increment = " + (increment ? "True" : "False"));
         const TServerNumber taken = TakeServerNumber(QString::fromStdString(where), kRecipient);
         QCOMPARE(taken.refusal, refusal);
         if (!refusal.isEmpty()) {

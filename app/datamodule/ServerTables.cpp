@@ -91,7 +91,9 @@ const char* kMailerNumberFunction =
 
 // The take itself. The advisory lock is the one a table handle's exclusive open of the counter
 // holds; lock_timeout (the engine's wait) bounds the wait for it and for the row. The counter's
-// first row is the one a table handle stands on. Nothing is changed when it refuses.
+// first row (a scan's first, as a table handle's) is the one. Each statement of the function
+// reads what was committed before it began, so the log is asked after the locks are granted.
+// Nothing is changed when it refuses.
 std::string takeNumberFunction()
 {
     return "CREATE OR REPLACE FUNCTION dovra_take_number(p_entry jsonb) "
@@ -102,12 +104,12 @@ std::string takeNumberFunction()
            "PERFORM pg_advisory_xact_lock(hashtext('dovra table mailernum')); "
            "SELECT m.ctid, m.custid, m.serialnum, coalesce(m.increment, false), coalesce(m.barcodes, false) "
            "INTO v_row, cust_id, serial_num, incrementing, bar_codes "
-           "FROM mailernum m ORDER BY m.ctid LIMIT 1 FOR UPDATE; "
+           "FROM mailernum m LIMIT 1 FOR UPDATE; "
            "IF NOT FOUND THEN outcome := 'no row'; RETURN NEXT; RETURN; END IF; "
            "v_serial := left(coalesce(serial_num, ''), 7); "
-           "IF (bar_codes AND substr(dovra_mailer_number(cust_id, '0'), 6, 9) = '000000000') "
-           "OR NOT dovra_plain_number(v_serial) THEN outcome := 'refused'; RETURN NEXT; RETURN; END IF; "
            "v_number := dovra_mailer_number(cust_id, v_serial); "
+           "IF (bar_codes AND substr(v_number, 6, 9) = '000000000') OR NOT dovra_plain_number(v_serial) THEN "
+           "outcome := 'refused'; RETURN NEXT; RETURN; END IF; "
            "mailer_num := concat_ws(' ', substr(v_number, 1, 4), substr(v_number, 5, 4), substr(v_number, 9, 4), "
            "substr(v_number, 13, 4), substr(v_number, 17, 4), substr(v_number, 21)); "
            // The log's unique index LogMailerNumber, asked before it would refuse the row.
@@ -130,7 +132,6 @@ std::vector<std::string> TakeNumberFunctions()
     return {kPlainNumberFunction, kMailerNumberFunction, takeNumberFunction()};
 }
 
-
 std::vector<engine::ServerTableDef> ServerTableDefs()
 {
     return {
@@ -143,7 +144,10 @@ std::vector<engine::ServerTableDef> ServerTableDefs()
          {}},
         {"YourAddress", schema::YourAddress, {}, {}, {}},
         // The log window reads its rows in the order of DateTime.
-        {"Log37", schema::Log37, {kLogNumberIndex, {"Log37_DateTime", "DateTime", false, false}}, {},
+        {"Log37",
+         schema::Log37,
+         {kLogNumberIndex, {"Log37_DateTime", "DateTime", false, false}},
+         {},
          TakeNumberFunctions()},
         {"LogFilters", schema::LogFilters, {{"FilterName", "FilterName", true, false}}, {}, {}},
         {"LogFiltersDetail", schema::LogFiltersDetail, {}, {}, {}},
@@ -174,9 +178,8 @@ TServerNumber TakeServerNumber(const QString& location,
     for (const auto& [name, value] : logFields)
         entry.insert(QString::fromStdString(name).toLower(), jsonOf(value));
     entry.insert("datetime", QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss"));
-    const auto row =
-        engine::firstRowOnServer(where, "SELECT * FROM dovra_take_number($1)",
-                                 {QJsonDocument(entry).toJson(QJsonDocument::Compact).toStdString()});
+    const auto row = engine::firstRowOnServer(where, "SELECT * FROM dovra_take_number($1)",
+                                              {QJsonDocument(entry).toJson(QJsonDocument::Compact).toStdString()});
     const QString outcome = row ? storedText((*row)[0]) : QString();
     if (!row || outcome == "no row")
         throw engine::EngineError("The table " + counterFile + " holds no Mailer Number row");
