@@ -506,6 +506,8 @@ bool createServerTables(const std::string& location, const std::vector<ServerTab
             detail::serverExec(location, dialect::serverCreateIndex(table.name, index));
         for (const std::string& sql : table.seedSql)
             detail::serverExecText(location, dialect::serverSql(sql));
+        for (const std::string& sql : table.serverSql)
+            detail::serverExecText(location, sql);
     }
     detail::serverExec(location, "CREATE TABLE dovra_schema (version integer NOT NULL, "
                                  "made timestamp(0) without time zone NOT NULL DEFAULT localtimestamp)");
@@ -515,9 +517,46 @@ bool createServerTables(const std::string& location, const std::vector<ServerTab
     return true;
 }
 
+bool upgradeServerTables(const std::string& location, const std::vector<ServerTablesStep>& steps)
+{
+    if (steps.empty())
+        return false;
+    const int target = steps.back().version;
+    // Nearly always the database is at the version already: one look, no transaction.
+    const int found = serverSchemaVersion(location);
+    if (found == 0 || found >= target)
+        return false;
+    ServerTransaction transaction(location);
+    detail::serverExec(location, "SELECT pg_advisory_xact_lock(hashtext('dovra_schema'))");
+    const int version = serverSchemaVersion(location); // another workstation may have done it meanwhile
+    if (version >= target)
+        return false;
+    for (const ServerTablesStep& step : steps) {
+        if (step.version <= version)
+            continue;
+        for (const std::string& sql : step.serverSql)
+            detail::serverExecText(location, sql);
+    }
+    detail::serverExec(location, "INSERT INTO dovra_schema (version) VALUES ($1)", {std::int64_t(target)});
+    transaction.commit();
+    return true;
+}
+
 void runOnServer(const std::string& location, const std::string& sql)
 {
     detail::serverExecText(location, sql);
+}
+
+std::optional<std::vector<Value>> firstRowOnServer(const std::string& location, const std::string& sql,
+                                                   const std::vector<Value>& values)
+{
+    detail::PgResult result = detail::serverExec(location, sql, values);
+    if (PQresultStatus(result.get()) != PGRES_TUPLES_OK || PQntuples(result.get()) == 0)
+        return std::nullopt;
+    std::vector<Value> row;
+    for (int i = 0, n = PQnfields(result.get()); i < n; ++i)
+        row.push_back(detail::serverValue(result.get(), 0, i));
+    return row;
 }
 
 namespace detail {

@@ -8,6 +8,7 @@
 
 #include "engine/Engine.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,6 +78,9 @@ struct ServerTableDef {
     std::string definition;
     std::vector<IndexDef> indexes;
     std::vector<std::string> seedSql;
+    // Statements in the server's own SQL, run as written once the table is made: the
+    // functions that work on it.
+    std::vector<std::string> serverSql;
 };
 
 // The version of the program's tables a server database holds: 0 when it holds none.
@@ -91,7 +95,32 @@ int serverSchemaVersion(const std::string& location);
 bool createServerTables(const std::string& location, const std::vector<ServerTableDef>& tables, int version,
                         bool inOpenTransaction = false);
 
+// The change that brings a server database's tables from the version before to version:
+// statements in the server's own SQL.
+struct ServerTablesStep {
+    int version;
+    std::vector<std::string> serverSql;
+};
+
+// Brings the tables a database holds up to the last of steps, made by an earlier program: the
+// steps past the version the database records run in one transaction that records the new
+// version, so that a database is upgraded whole or not at all; another workstation doing the
+// same at the same moment waits, then finds it done. A database without the program's tables,
+// or with a later version, is left as it is. Returns true when it was upgraded now.
+bool upgradeServerTables(const std::string& location, const std::vector<ServerTablesStep>& steps);
+
 // Runs one statement text on the server as written, without translation (tests, set-up).
 void runOnServer(const std::string& location, const std::string& sql);
+
+// Runs one statement in the server's own SQL, with values bound to $1, $2, ...; the first
+// row of its result, if any. Outside a transaction the statement is one of its own: the server
+// commits it before it answers, so a statement that does a whole job (a function of the
+// tables') costs one round trip. Throws the engine's error kinds (see Pg.h).
+std::optional<std::vector<Value>> firstRowOnServer(const std::string& location, const std::string& sql,
+                                                   const std::vector<Value>& values = {});
+
+// Whether a table handle of this process holds the table exclusively. The server's lock is the
+// connection's, which this thread's own statements would pass.
+bool heldExclusivelyHere(const std::string& location, const std::string& table);
 
 } // namespace engine

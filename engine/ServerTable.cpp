@@ -34,6 +34,12 @@ std::string lockName(const std::string& table)
 
 } // namespace
 
+bool heldExclusivelyHere(const std::string& location, const std::string& table)
+{
+    std::lock_guard<std::mutex> lock(g_heldMutex);
+    return g_held.count({location, dialect::serverName(table)}) > 0;
+}
+
 bool Table::onServer() const
 {
     return serverOpen_;

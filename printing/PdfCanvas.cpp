@@ -828,9 +828,11 @@ void PdfJobCanvas::SetFont(const QString& face, int points, int angle)
 const PdfJobCanvas::SetText& PdfJobCanvas::setText(const QString& text) const
 {
     const Font& current = font();
-    if (lastText_.font == &current && lastText_.text == text)
-        return lastText_;
-    SetText& set = lastText_;
+    for (const SetText& recent : recentTexts_)
+        if (recent.font == &current && recent.text == text)
+            return recent;
+    SetText& set = recentTexts_[nextText_];
+    nextText_ = (nextText_ + 1) % recentTexts_.size();
     set.font = &current;
     set.text = text;
     set.laidOutByQt = false;

@@ -11,6 +11,7 @@
 
 #include <QFont>
 #include <QRawFont>
+#include <array>
 #include <map>
 #include <memory>
 #include <utility>
@@ -96,7 +97,8 @@ private:
     static void setReplacement(Font& font);
     // Text the face has a glyph for, in the scripts that need no shaping, goes glyph by glyph
     // with the face's own advances; any other is laid out by Qt, with fallback faces. The
-    // last text set is kept, as TextWidth is mostly followed by DrawText of the same text.
+    // last few texts set are kept, as the widths of a few lines are mostly measured before
+    // the lines are drawn. The text returned stays as it is until the next call.
     const SetText& setText(const QString& text) const;
     void layOutByQt(SetText& set) const;
     // The open job; its file is created at the first drawing, so that a job with nothing
@@ -113,7 +115,8 @@ private:
     bool jobOpen_ = false;
     std::unique_ptr<Job> job_;
     mutable const Font* font_ = nullptr;
-    mutable SetText lastText_;
+    mutable std::array<SetText, 8> recentTexts_;
+    mutable size_t nextText_ = 0; // the slot the next new text takes
     double cos_ = 1;
     double sin_ = 0;
 };

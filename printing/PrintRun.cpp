@@ -1,6 +1,7 @@
 #include "printing/PrintRun.h"
 
 #include "app/Settings.h"
+#include "app/datamodule/ServerTables.h"
 #include "app/datamodule/TdmDovraPro.h"
 #include "engine/MultiTableWrite.h"
 #include "engine/Table.h"
@@ -184,7 +185,8 @@ private:
 // row, so a counter set back to used serials refuses the mailer instead of printing it.
 // On a database server the log's write and the counter's post run on the same connection, so
 // the row and the counter's next serial commit together in one server transaction, while the
-// counter's lock (taken when it was opened) keeps other workstations waiting.
+// counter's lock (taken when it was opened) keeps other workstations waiting. (A new printed
+// row is taken there in one statement instead; see takeNumberOnServer.)
 engine::EngineError heldByAnother(const std::string& file, const engine::BusyError& e)
 {
     return engine::EngineError(engine::inUseMessage(file, e.what()));
@@ -194,6 +196,17 @@ void reachedStep(const char* step)
 {
     if (NumberStepProbe)
         NumberStepProbe(step);
+}
+
+const std::string kNothingUsed = "\n\nNothing has been printed; no Mailer Number was used.";
+
+engine::EngineError usedNumberError(const QString& number, const std::string& logFile)
+{
+    return engine::EngineError("The Mailer Number " + toStd(GroupMailerNumber(number)) + " is already in the log " +
+                               logFile +
+                               ": the Mailer Number counter stands at a serial that has been used before. Set the "
+                               "next serial in Options, Mailer Number; it proposes the next serial the log has not "
+                               "used.");
 }
 
 bool reserveNumber(const Settings& settings, const QString& number, const QString& nextSerial,
@@ -217,10 +230,7 @@ bool reserveNumber(const Settings& settings, const QString& number, const QStrin
         try {
             logId = logRow(*log);
         } catch (const engine::UniqueKeyError&) {
-            throw engine::EngineError(
-                "The Mailer Number " + toStd(GroupMailerNumber(number)) + " is already in the log " + logFile +
-                ": the Mailer Number counter stands at a serial that has been used before. Set the next serial "
-                "in Options, Mailer Number; it proposes the next serial the log has not used.");
+            throw usedNumberError(number, logFile);
         }
         if (logId == 0)
             return false;
@@ -253,7 +263,7 @@ bool reserveNumber(const Settings& settings, const QString& number, const QStrin
         reachedStep("number taken");
         return true;
     } catch (const engine::EngineError& e) {
-        throw engine::EngineError(std::string(e.what()) + "\n\nNothing has been printed; no Mailer Number was used.");
+        throw engine::EngineError(std::string(e.what()) + kNothingUsed);
     }
 }
 
@@ -299,6 +309,52 @@ std::int64_t reservePrintedRow(const Settings& settings, const TNumberState& sta
                       return logId;
                   });
     return logId;
+}
+
+// On a database server a new printed row takes its number in one statement (see
+// TakeServerNumber): the counter locked, read and advanced and the row written in one server
+// transaction, committed before the answer comes, with the waits and messages of the table
+// handles' way. No counter handle is opened, so nothing is held while the mailer is drawn.
+bool takeNumberOnServer(Settings& settings, const MailerLogEntry& entry, TNumberState& state, QString& refusal,
+                        std::int64_t& logId)
+{
+    const QString location = settings.mailerNumLocation();
+    TServerNumber taken;
+    try {
+        taken = TakeServerNumber(location, entryFields(entry));
+    } catch (const UsedNumberError& e) {
+        throw engine::EngineError(
+            usedNumberError(e.mailerNumber, engine::tableFile(toStd(location), kLogTable)).what() + kNothingUsed);
+    } catch (const engine::BusyError& e) {
+        throw engine::BusyError(engine::inUseMessage(engine::tableFile(toStd(location), "MailerNum"), e.what()) +
+                                kNothingUsed);
+    } catch (const engine::EngineError& e) {
+        throw engine::EngineError(std::string(e.what()) + kNothingUsed);
+    }
+    if (!taken.refusal.isEmpty()) {
+        refusal = taken.refusal;
+        return false;
+    }
+    state = taken.state;
+    settings.printBarCode = state.BarCodes;
+    logId = taken.logId;
+    reachedStep("number taken");
+    return true;
+}
+
+// Takes the number of a new printed row of the entry for good, the server's way or the
+// table handles' way (the counter then held by counterHeld until it is reset). False when the
+// counter refuses.
+bool takeNumber(Settings& settings, const MailerLogEntry& entry, TNumberState& state, QString& refusal,
+                std::int64_t& logId, std::optional<TNumberCounterRelease>& counterHeld)
+{
+    if (settings.onServer() && settings.logLocation() == settings.mailerNumLocation())
+        return takeNumberOnServer(settings, entry, state, refusal, logId);
+    if (!openCounterForRun(settings, state, refusal))
+        return false;
+    counterHeld.emplace();
+    logId = reservePrintedRow(settings, state, MailerNumberOf(state), entry);
+    return true;
 }
 
 // Deletes the printed rows of mailers that never reached the paper, in one commit.
@@ -388,12 +444,12 @@ PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData
 {
     PrintOutcome outcome;
     TNumberState state;
-    if (!openCounterForRun(settings, state, outcome.refusal))
+    std::int64_t logId = 0;
+    std::optional<TNumberCounterRelease> release;
+    if (!takeNumber(settings, entry, state, outcome.refusal, logId, release))
         return outcome;
-    TNumberCounterRelease release;
     applyNumberState(data, state);
     const QString number = MailerNumberOf(state);
-    const std::int64_t logId = reservePrintedRow(settings, state, number, entry);
 
     const LabelPosition position = labelPosition(settings);
     try {
@@ -483,12 +539,11 @@ private:
         std::int64_t logId = 0;
         {
             TNumberState state;
-            if (!openCounterForRun(settings_, state, outcome_.counterRefusal))
+            std::optional<TNumberCounterRelease> release;
+            if (!takeNumber(settings_, mailer.entry, state, outcome_.counterRefusal, logId, release))
                 return false;
-            TNumberCounterRelease release;
             applyNumberState(data, state);
             number = MailerNumberOf(state);
-            logId = reservePrintedRow(settings_, state, number, mailer.entry);
         } // the number is taken for good: other workstations need not wait while it is drawn
         if (layout_ == MailerLayout::Form) {
             try {

@@ -4,8 +4,11 @@
 #include "app/datamodule/ServerTables.h"
 #include "engine/Query.h"
 #include "engine/Server.h"
+#include "engine/Table.h"
 #include "printing/MailerNumber.h"
+#include "printing/NumberCounter.h"
 #include "tests/support/PgCluster.h"
+#include "tests/support/TestSupport.h"
 
 #include <QtTest>
 #include <atomic>
@@ -182,6 +185,199 @@ private slots:
         const TServerNumber taken = TakeServerNumber(QString::fromStdString(where), kRecipient);
         QCOMPARE(taken.serial, QString("0000002"));
         QCOMPARE(scalar(where, "select count(*) from (select distinct SerialNum from Log37) d"), std::string("2"));
+    }
+
+    // The server's function reads the counter as the print run does: every state gives the
+    // number, the next serial and the refusal the program's own reading gives.
+    void counterStatesAreNumberedAsTheProgramReadsThem_data()
+    {
+        QTest::addColumn<QString>("custId");
+        QTest::addColumn<QString>("serial");
+        QTest::addColumn<bool>("barCodes");
+        QTest::addColumn<bool>("increment");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("plain") << "123456789"
+                               << "0000041" << true << true << "";
+        QTest::newRow("dashes dropped") << "12-345-67"
+                                        << "0000041" << true << true << "";
+        QTest::newRow("short texts padded on the left") << "4711"
+                                                        << "5" << true << true << "";
+        QTest::newRow("serial field cut to seven") << "123456789"
+                                                   << "12345678" << true << true << "";
+        QTest::newRow("top serial wraps up") << "123456789"
+                                             << "9999999" << true << true << "";
+        QTest::newRow("bar codes off, counting down") << "123456789"
+                                                      << "0000007" << false << false << "";
+        QTest::newRow("bar codes off, zero wraps down") << "123456789"
+                                                        << "0000000" << false << false << "";
+        QTest::newRow("bar codes off, counting up") << "123456789"
+                                                    << "0000007" << false << true << "";
+        QTest::newRow("bar codes off, no Customer ID") << "000000000"
+                                                       << "0000007" << false << false << "";
+        QTest::newRow("bar codes off, letters for zeros") << "12a45"
+                                                          << "0000007" << false << true << "";
+        QTest::newRow("no Customer ID") << "000000000"
+                                        << "0000041" << true << true << NoCustomerIdMessage;
+        QTest::newRow("no Customer ID, older form") << "00-000-00"
+                                                    << "0000041" << true << true << NoCustomerIdMessage;
+        QTest::newRow("letters in the Customer ID") << "12a45"
+                                                    << "0000041" << true << true << NoCustomerIdMessage;
+        QTest::newRow("serial not a number") << "123456789"
+                                             << "12a4567" << true << true << SerialNotANumberMessage("12a4567");
+        QTest::newRow("serial with a sign") << "123456789"
+                                            << "+000041" << true << true << SerialNotANumberMessage("+000041");
+        QTest::newRow("no serial") << "123456789"
+                                   << "" << true << true << SerialNotANumberMessage("");
+    }
+    void counterStatesAreNumberedAsTheProgramReadsThem()
+    {
+        QFETCH(QString, custId);
+        QFETCH(QString, serial);
+        QFETCH(bool, barCodes);
+        QFETCH(bool, increment);
+        QFETCH(QString, refusal);
+        const std::string where = readyDatabase();
+        run(where, "update MailerNum set CustID = " + engine::quoted(custId.toStdString()) + ", SerialNum = " +
+                       engine::quoted(serial.toStdString()) + ", BarCodes = " + (barCodes ? "True" : "False") +
+                       ", Increment = " + (increment ? "True" : "False"));
+        const TServerNumber taken = TakeServerNumber(QString::fromStdString(where), kRecipient);
+        QCOMPARE(taken.refusal, refusal);
+        if (!refusal.isEmpty()) {
+            QCOMPARE(scalar(where, "select count(*) from Log37"), std::string("0"));
+            QCOMPARE(QString::fromStdString(scalar(where, "select SerialNum from MailerNum")), serial);
+            return;
+        }
+        TNumberState state;
+        state.CustomerId = custId;
+        state.Serial = serial.left(7);
+        state.BarCodes = barCodes;
+        state.Increment = increment;
+        QCOMPARE(taken.mailerNumber, MailerNumberOf(state));
+        QCOMPARE(taken.serial, serial.left(7).rightJustified(7, '0'));
+        QCOMPARE(taken.customerId, MailerCustomerId(custId));
+        QCOMPARE(QString::fromStdString(scalar(where, "select SerialNum from MailerNum")),
+                 AdvanceSerial(state.Serial, state.direction()));
+        Query q;
+        q.setFolder(where);
+        q.setSql("select LID, MailerNum, CustID, SerialNum, Batch, DateTime, ToCity, Result from Log37");
+        q.open();
+        QCOMPARE(q.asInteger("LID"), taken.logId);
+        QCOMPARE(QString::fromStdString(q.asString("MailerNum")), GroupMailerNumber(MailerNumberOf(state)));
+        QCOMPARE(QString::fromStdString(q.asString("CustID")), custId);
+        QCOMPARE(q.asInteger("SerialNum"), serial.left(7).toInt());
+        QCOMPARE(q.asString("Batch"), std::string("False"));
+        const QDateTime logged =
+            QDateTime::fromString(QString::fromStdString(q.asString("DateTime")), "yyyy-MM-dd HH:mm:ss");
+        QVERIFY2(qAbs(logged.secsTo(QDateTime::currentDateTime())) < 60, q.asString("DateTime").c_str());
+        QCOMPARE(q.asString("ToCity"), std::string("Dover"));
+        QCOMPARE(q.asString("Result"), std::string("None"));
+    }
+
+    // A counter a table handle holds (Options, Mailer Number; a batch run) is waited for as
+    // long as a table file is, then the take is refused with nothing taken: from another
+    // workstation, and from this one, whose own connection the server's lock would let pass.
+    void aCounterHeldByATableHandleIsWaitedFor_data()
+    {
+        QTest::addColumn<bool>("sameThread");
+        QTest::newRow("another workstation") << false;
+        QTest::newRow("this workstation") << true;
+    }
+    void aCounterHeldByATableHandleIsWaitedFor()
+    {
+        QFETCH(bool, sameThread);
+        const std::string where = readyDatabase("0000041");
+        const testsupport::LockWait shortWait(200);
+        std::atomic<bool> held{false}, done{false};
+        std::thread holder;
+        Table counter;
+        if (sameThread) {
+            counter.setFolder(where);
+            counter.setTableName("MailerNum");
+            counter.setExclusive(true);
+            counter.open();
+        } else {
+            // Another workstation's table handle holds the server's lock of the counter.
+            holder = std::thread([&] {
+                runOnServer(where, "SELECT pg_advisory_lock(hashtext('dovra table mailernum'))");
+                held = true;
+                while (!done)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                disconnectServers();
+            });
+            while (!held)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        const auto letGo = qScopeGuard([&] {
+            done = true;
+            if (holder.joinable())
+                holder.join();
+            counter.close();
+        });
+        QElapsedTimer waited;
+        waited.start();
+        QVERIFY_THROWS_EXCEPTION(BusyError, TakeServerNumber(QString::fromStdString(where), kRecipient));
+        if (!sameThread)
+            QVERIFY(waited.elapsed() >= 150);
+        done = true;
+        if (holder.joinable())
+            holder.join();
+        counter.close();
+        QCOMPARE(scalar(where, "select count(*) from Log37"), std::string("0"));
+        QCOMPARE(scalar(where, "select SerialNum from MailerNum"), std::string("0000041"));
+        QCOMPARE(TakeServerNumber(QString::fromStdString(where), kRecipient).serial, QString("0000041"));
+    }
+
+    // Tables an earlier program made (version 1, without the functions that take a number in
+    // one statement) are brought up to this version at the next start, whole and once, with
+    // their rows; a step that fails leaves the database as it was.
+    void tablesOfAnEarlierVersionAreUpgraded()
+    {
+        const auto madeByVersionOne = [&] {
+            const std::string where = cluster_->newDatabase().toStdString();
+            auto tables = ServerTableDefs();
+            for (auto& table : tables)
+                table.serverSql.clear();
+            createServerTables(where, tables, 1);
+            run(where, "update MailerNum set CustID = '123456789', SerialNum = '0000007'");
+            run(where, "insert into Log37 (MailerNum, CustID, SerialNum, Batch) values ('9214 7123 4567 8900 0000 "
+                       "68', '123456789', 6, False)");
+            return where;
+        };
+        const std::string where = madeByVersionOne();
+        QCOMPARE(serverSchemaVersion(where), 1);
+        QVERIFY_THROWS_EXCEPTION(EngineError, TakeServerNumber(QString::fromStdString(where), kRecipient));
+        // Workstations starting at the same moment: one upgrades, the others find it done.
+        std::vector<std::thread> starts;
+        std::atomic<int> failures{0};
+        for (int i = 0; i < 4; ++i)
+            starts.emplace_back([&] {
+                try {
+                    if (CreateServerTables(QString::fromStdString(where)))
+                        ++failures; // the tables were there: nothing is to be made
+                } catch (const std::exception&) {
+                    ++failures;
+                }
+                disconnectServers();
+            });
+        for (auto& t : starts)
+            t.join();
+        QCOMPARE(failures.load(), 0);
+        QCOMPARE(serverSchemaVersion(where), ServerTablesVersion);
+        QCOMPARE(scalar(where, "select count(*) from dovra_schema"), std::string("2"));
+        const TServerNumber taken = TakeServerNumber(QString::fromStdString(where), kRecipient);
+        QCOMPARE(taken.serial, QString("0000007"));
+        QCOMPARE(scalar(where, "select count(*) from Log37"), std::string("2"));
+        QVERIFY(!CreateServerTables(QString::fromStdString(where)));
+        QCOMPARE(scalar(where, "select count(*) from dovra_schema"), std::string("2"));
+
+        // A function of that name that cannot be replaced fails the step, and with it the whole.
+        const std::string blocked = madeByVersionOne();
+        runOnServer(blocked, "CREATE FUNCTION dovra_mailer_number(a text, b text) RETURNS integer LANGUAGE sql "
+                             "AS $$ SELECT 1 $$");
+        QVERIFY_THROWS_EXCEPTION(EngineError, CreateServerTables(QString::fromStdString(blocked)));
+        QCOMPARE(serverSchemaVersion(blocked), 1);
+        QCOMPARE(scalar(blocked, "select to_regproc('dovra_plain_number') is null"), std::string("True"));
+        QCOMPARE(scalar(blocked, "select count(*) from Log37"), std::string("1"));
     }
 
     void aServerThatIsAwayIsNamed()

@@ -4,11 +4,16 @@
 // share one counter without a number used twice; killed at random moments, none prints a
 // number without its row; a server restarted under them refuses prints with a message that
 // names it, and printing goes on once it is back.
+#include "app/ServerSettings.h"
+#include "app/Settings.h"
 #include "app/datamodule/ServerTables.h"
+#include "app/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
 #include "engine/Server.h"
 #include "engine/Table.h"
 #include "printing/MailerNumber.h"
+#include "printing/PrintRun.h"
+#include "printing/RecordingCanvas.h"
 #include "tests/support/PgCluster.h"
 #include "tests/support/TestSupport.h"
 
@@ -127,6 +132,9 @@ private slots:
     void serverRestartedDuringARunRefusesThenPrintsOn();
     void serverAwayRefusesBeforePrinting();
     void counterHeldElsewhereWaitsThenRefuses();
+    void aJobThatDidNotReachPaperKeepsNoRow_data();
+    void aJobThatDidNotReachPaperKeepsNoRow();
+    void aLabelJobThatFailsTakesBackEveryRow();
 };
 
 // The program started with its settings naming the server prints mailers whose rows land in
@@ -337,6 +345,86 @@ void TestServerPrint::counterHeldElsewhereWaitsThenRefuses()
     const Run printed = runWorkstation(station.path(), {"once"});
     QVERIFY2(!printed.killed && printed.exitCode == 0, printed.errors.constData());
     QCOMPARE(loggedNumbers(location), QStringList{BuildMailerNumber(kCustomerId, "0001000", "T")});
+}
+
+void TestServerPrint::aJobThatDidNotReachPaperKeepsNoRow_data()
+{
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QStringList>("loggedBefore"); // serials
+    // A printer that fails: the job's row is taken back, its number stays used.
+    QTest::newRow("printer fails") << "printer fails" << QStringList{};
+    // Killed once the number is taken, before the form is drawn: a gap, never a number twice.
+    QTest::newRow("killed once the number is taken") << "killed" << QStringList{"0001000"};
+}
+
+// A mailer that never reached the paper: the counter is past its number, the next mailer takes
+// the next one, and the log holds only what the state of the job allows.
+void TestServerPrint::aJobThatDidNotReachPaperKeepsNoRow()
+{
+    QFETCH(QString, failure);
+    QFETCH(QStringList, loggedBefore);
+    const QString location = readyDatabase(*cluster_);
+    ServerWorkstation station(location);
+    if (failure == "printer fails") {
+        QFile blocker(station.printed()); // a file where the jobs' folder would be
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        const Run failed = runWorkstation(station.path(), {"once"});
+        QCOMPARE(failed.exitCode, 5);
+        QVERIFY2(failed.errors.contains("its number will not be used again"), failed.errors.constData());
+        QFile::remove(station.printed());
+    } else {
+        const Run killed = runWorkstation(station.path(), {"die-at", "number taken"});
+        QVERIFY2(killed.killed, killed.errors.constData());
+    }
+    QStringList expected;
+    for (const QString& serial : loggedBefore)
+        expected << BuildMailerNumber(kCustomerId, serial, "T");
+    QCOMPARE(loggedNumbers(location), expected);
+    QCOMPARE(jobsIn(station.printed()), 0);
+    const Run printed = runWorkstation(station.path(), {"once"});
+    QVERIFY2(!printed.killed && printed.exitCode == 0, printed.errors.constData());
+    const QString next = BuildMailerNumber(kCustomerId, "0001001", "T");
+    QCOMPARE(numbersOnPaper(station.printed()), QStringList{next});
+    QCOMPARE(loggedNumbers(location), expected << next);
+}
+
+namespace {
+
+// A printer that fails a label job at its end, after every label was drawn into it.
+class FailingAtEnd : public RecordingCanvas {
+public:
+    void EndDocument() override { throw PrintError("The printer is offline."); }
+};
+
+} // namespace
+
+// A mass print of labels shares one job; when it fails at its end, none reached the paper, and
+// the rows of all its labels are taken back from the server's log.
+void TestServerPrint::aLabelJobThatFailsTakesBackEveryRow()
+{
+    const QString location = readyDatabase(*cluster_);
+    testsupport::TempProgramFolder home;
+    TdmDovraPro dm;
+    Settings settings = Settings::defaults(home.path());
+    settings.sharedTables = "Server";
+    setServerParams(settings, engine::serverParamsOf(location.toStdString()));
+    std::vector<RunMailer> mailers(3);
+    for (int i = 0; i < 3; ++i) {
+        mailers[size_t(i)].data = testsupport::sampleMailerPrintData();
+        mailers[size_t(i)].entry.recipient.address[0] = QString("Recipient %1").arg(i);
+    }
+    FailingAtEnd failing;
+    const RunOutcome failed = PrintMailers(failing, settings, mailers, MailerLayout::Label);
+    QCOMPARE(failed.printed, 0);
+    QVERIFY2(failed.stop.contains("their numbers will not be used again"), qPrintable(failed.stop));
+    QVERIFY(loggedNumbers(location).isEmpty());
+    RecordingCanvas working;
+    const RunOutcome printed = PrintMailers(working, settings, mailers, MailerLayout::Label);
+    QCOMPARE(printed.printed, 3);
+    QCOMPARE(printed.firstNumber, BuildMailerNumber(kCustomerId, "0001003", "T"));
+    QCOMPARE(loggedNumbers(location), (QStringList{BuildMailerNumber(kCustomerId, "0001003", "T"),
+                                                   BuildMailerNumber(kCustomerId, "0001004", "T"),
+                                                   BuildMailerNumber(kCustomerId, "0001005", "T")}));
 }
 
 QTEST_MAIN(TestServerPrint)
