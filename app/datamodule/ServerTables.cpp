@@ -2,6 +2,7 @@
 
 #include "app/datamodule/Schemas.h"
 #include "engine/MultiTableWrite.h"
+#include "engine/ServerUpgrade.h"
 #include "printing/MailerNumber.h"
 #include "printing/NumberCounter.h"
 
@@ -30,6 +31,16 @@ bool truthOf(const engine::Value& value)
     return false;
 }
 
+// The proof copies of printed mailers (printing/ProofArchive.h), looked up by their number. The
+// copy's bytes are a column of a type the definitions do not name, made with the table.
+engine::ServerTableDef proofTableDef()
+{
+    return {"Proofs",
+            schema::Proofs,
+            {{"Proofs_MailerNum", "MailerNum", false, false}},
+            {"ALTER TABLE Proofs ADD COLUMN Pdf bytea NOT NULL"}};
+}
+
 } // namespace
 
 std::vector<engine::ServerTableDef> ServerTableDefs()
@@ -48,12 +59,17 @@ std::vector<engine::ServerTableDef> ServerTableDefs()
         {"LogFiltersDetail", schema::LogFiltersDetail, {}, {}},
         {"Reports", schema::Reports, {{"ReportName", "ReportName", true, false}}, {}},
         {"Report_Detail", schema::Report_Detail, {}, {}},
+        proofTableDef(),
     };
 }
 
 bool CreateServerTables(const QString& location)
 {
-    return engine::createServerTables(location.toStdString(), ServerTableDefs(), ServerTablesVersion);
+    if (engine::createServerTables(location.toStdString(), ServerTableDefs(), ServerTablesVersion))
+        return true;
+    // A database made by an earlier version gains the tables it lacks (the proof copies).
+    engine::addMissingServerTables(location.toStdString(), ServerTableDefs(), ServerTablesVersion);
+    return false;
 }
 
 TServerNumber TakeServerNumber(const QString& location,

@@ -1,6 +1,7 @@
-// The shared tables on a database server: the counter (MailerNum), the senders (YourAddress)
-// and the log (Log37) with its filter and report tables, made together on an empty server
-// database; and the Mailer Number taken there in one server transaction.
+// The shared tables on a database server: the counter (MailerNum), the senders (YourAddress),
+// the log (Log37) with its filter and report tables and the proof copies (Proofs), made
+// together on an empty server database; and the Mailer Number taken there in one server
+// transaction.
 #pragma once
 
 #include "engine/Engine.h"
@@ -11,15 +12,16 @@
 #include <vector>
 
 // The version of the tables this program makes on a server; a later program that changes
-// them reads it and knows what it finds.
-inline constexpr int ServerTablesVersion = 1;
+// them reads it and knows what it finds. 2: the proof copies (Proofs).
+inline constexpr int ServerTablesVersion = 2;
 
 // The shared tables as a server database holds them, with their indexes and the counter's
 // seed row.
 std::vector<engine::ServerTableDef> ServerTableDefs();
 
 // Makes them on an empty server database, in one transaction (see engine::createServerTables).
-// Returns false when the database holds them already.
+// Returns false when the database holds them already; a database made by an earlier version
+// then gains the tables it lacks, in one transaction (see engine::addMissingServerTables).
 bool CreateServerTables(const QString& location);
 
 // A number taken: the grouped Mailer Number as logged, its Customer ID and serial, the log row.
