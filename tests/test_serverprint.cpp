@@ -172,18 +172,20 @@ void TestServerPrint::eightWorkstationsShareOneCounter()
     QCOMPARE(logged.size(), kStations * kEach);
     const QSet<QString> distinct(logged.begin(), logged.end());
     QCOMPARE(distinct.size(), kStations * kEach);
-    // Each printed mailer's proof copy is kept under its number once it is on paper.
-    QSet<QString> proofs;
+    // Each printed mailer's proof copy is kept on the server under its number, once.
     for (ServerWorkstation* station : stations) {
         QCOMPARE(jobsIn(station->printed()), kEach);
-        QDirIterator it(station->path() + "/Proofs", {"*.pdf"}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString proof = it.next();
-            if (!proof.contains("/.incoming/"))
-                proofs.insert(QFileInfo(proof).baseName().left(22));
-        }
+        QVERIFY(!QFileInfo::exists(station->path() + "/Proofs"));
     }
-    QCOMPARE(proofs, distinct);
+    engine::Query q;
+    q.setFolder(location.toStdString());
+    q.setSql("select MailerNum from Proofs");
+    q.open();
+    QStringList proofs;
+    for (; !q.eof(); q.next())
+        proofs << QString::fromStdString(q.asString(0));
+    QCOMPARE(proofs.size(), kStations * kEach);
+    QCOMPARE(QSet<QString>(proofs.begin(), proofs.end()), distinct);
 }
 
 // Workstations killed with SIGKILL at random moments while they print, a hundred kills in all,
