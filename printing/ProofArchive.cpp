@@ -12,7 +12,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -27,6 +29,8 @@ namespace {
 // the memory.
 constexpr size_t kCopiesPerTransaction = 32;
 constexpr size_t kCopiesWaiting = 256;
+// How long a run's copies wait, in all, for a server that is away for a moment.
+constexpr int kServerWaitMs = 15000;
 
 QString serverName(const QString& location)
 {
@@ -141,7 +145,7 @@ private:
             lock.unlock();
             QString failure;
             try {
-                store(batch);
+                storeWaitingForTheServer(batch);
             } catch (const std::exception& e) {
                 failure = QString::fromUtf8(e.what());
             }
@@ -155,6 +159,31 @@ private:
         }
         lock.unlock();
         engine::disconnectServers(); // this thread's connection
+    }
+
+    // A server away for a moment (restarted, a connection dropped) is waited for, the copies held
+    // meanwhile, up to kServerWaitMs in all for the archive's run; a statement the server itself
+    // refuses is not tried again.
+    void storeWaitingForTheServer(const std::vector<StoredCopy>& copies)
+    {
+        try {
+            store(copies);
+            return;
+        } catch (const engine::UniqueKeyError&) {
+            throw;
+        } catch (const engine::EngineError&) {
+        }
+        for (int pauseMs = 100;; pauseMs = std::min(2 * pauseMs, 2000)) {
+            const std::string away = engine::testServerConnection(location_);
+            if (away.empty()) {
+                store(copies); // the server answers: tried once more on a new connection
+                return;
+            }
+            if (waitedMs_ >= kServerWaitMs)
+                throw engine::EngineError(away);
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            waitedMs_ += pauseMs;
+        }
     }
 
     // The copies in one transaction: all are stored, or none.
@@ -185,6 +214,7 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_, room_, idle_;
     std::deque<StoredCopy> queue_;
+    int waitedMs_ = 0; // for a server away, by the storing thread
     bool storing_ = false;
     bool stop_ = false;
     QString failedNumber_, failure_;

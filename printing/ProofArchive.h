@@ -11,7 +11,8 @@
 //
 // On a server the copies are stored by a thread of the archive's own, on a connection of its
 // own, several to a transaction, while the run prints on: a copy never waits for, or holds up,
-// the transaction that takes a number, and the print run pays for drawing the copy only.
+// the transaction that takes a number, and the print run pays for drawing the copy only. A
+// server away for a moment (a restart) is waited for, the copies held in memory meanwhile.
 #pragma once
 
 #include "printing/MailerForm.h"

@@ -274,6 +274,16 @@ void TestServerPrint::serverRestartedDuringARunRefusesThenPrintsOn()
     QCOMPARE(onPaper.size(), kStations * kEach);
     const QStringList logged = loggedNumbers(location);
     checkPaperAgainstRows(onPaper, logged);
+    // The copies of the mailers printed just before the restart waited for the server: every
+    // mailer printed has its copy stored.
+    engine::Query q;
+    q.setFolder(location.toStdString());
+    q.setSql("select MailerNum from Proofs");
+    q.open();
+    QSet<QString> copies;
+    for (; !q.eof(); q.next())
+        copies.insert(QString::fromStdString(q.asString(0)));
+    QCOMPARE(copies, QSet<QString>(onPaper.begin(), onPaper.end()));
     qInfo("%d prints refused while the server restarted, %d rows for %d mailers on paper", refusals, int(logged.size()),
           int(onPaper.size()));
 }
