@@ -2,9 +2,9 @@
 
 #include "app/Settings.h"
 #include "engine/Engine.h"
-#include "engine/MultiTableWrite.h"
 #include "engine/Query.h"
 #include "engine/Server.h"
+#include "engine/ServerBytes.h"
 #include "printing/PdfCanvas.h"
 
 #include <QDir>
@@ -19,7 +19,9 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -186,27 +188,24 @@ private:
         }
     }
 
-    // The copies in one transaction: all are stored, or none.
+    // The copies in one statement, a transaction of its own: all are stored, or none. Each
+    // copy's bytes go as they are.
     void store(const std::vector<StoredCopy>& copies)
     {
-        engine::MultiTableWrite write({{location_, "Proofs"}});
         std::string rows;
         std::vector<engine::Value> values;
+        std::vector<bool> asBytes;
         values.reserve(copies.size() * 4);
         for (const StoredCopy& copy : copies) {
             rows += rows.empty() ? "(?, ?, ?, ?)" : ", (?, ?, ?, ?)";
             values.emplace_back(copy.number.toStdString());
             values.emplace_back(copy.recipient.toStdString());
             values.emplace_back(copy.printedAt.toStdString());
-            // The server reads a bytea given as text in its hex form.
-            const QByteArray hex = copy.pdf.toHex();
-            std::string bytes;
-            bytes.reserve(size_t(hex.size()) + 2);
-            bytes.append("\\x").append(hex.constData(), size_t(hex.size()));
-            values.emplace_back(std::move(bytes));
+            values.emplace_back(std::string(copy.pdf.constData(), size_t(copy.pdf.size())));
+            asBytes.insert(asBytes.end(), {false, false, false, true});
         }
-        write.run("INSERT INTO Proofs (MailerNum, Recipient, Printed, Pdf) VALUES " + rows, values);
-        write.commit();
+        engine::runWithBytes(location_, "INSERT INTO Proofs (MailerNum, Recipient, Printed, Pdf) VALUES " + rows,
+                             values, asBytes);
     }
 
     const std::string location_;

@@ -38,7 +38,9 @@ engine::ServerTableDef proofTableDef()
     return {"Proofs",
             schema::Proofs,
             {{"Proofs_MailerNum", "MailerNum", false, false}},
-            {"ALTER TABLE Proofs ADD COLUMN Pdf bytea NOT NULL"}};
+            {"ALTER TABLE Proofs ADD COLUMN Pdf bytea NOT NULL",
+             // A PDF is mostly compressed streams: the server stores it as it is, without trying again.
+             "ALTER TABLE Proofs ALTER COLUMN Pdf SET STORAGE EXTERNAL"}};
 }
 
 } // namespace
