@@ -115,6 +115,7 @@ const Key kKeys[] = {
     {"Server", "SSLMode", &Settings::serverSslMode},
     {"System Path", "ProofDB", &Settings::proofDB, true},
     {"Printing", "ProofCopies", &Settings::proofCopies},
+    {"Printing", "ProofsInFolder", &Settings::proofsInFolder},
     {"Printing", "CheckAddresses", &Settings::checkAddresses},
 };
 

@@ -69,6 +69,11 @@ struct Settings {
     // Proof copies of printed mailers
     QString proofDB;         // "System Path" / "ProofDB"
     bool proofCopies = true; // "Printing" / "ProofCopies"
+    // With "Server", the copies are kept in a table on the server, unless the office keeps
+    // them in the folder proofDB all the same ("Printing" / "ProofsInFolder").
+    bool proofsInFolder = false;
+    // Where the copies go: the folder proofDB, or with "Server" the server's location.
+    QString proofLocation() const { return proofsInFolder ? proofDB : sharedLocation(proofDB); }
     // Addresses checked before a mailer takes its number ("Printing" / "CheckAddresses")
     bool checkAddresses = true;
     // Where the main window and the log window stood when they last closed: section

@@ -156,13 +156,22 @@ TF_NetworkSettings::TF_NetworkSettings(Settings& settings, QWidget* parent) : QD
     }
 
     auto proofBox = new QGroupBox("Proof Copies of Printed Mailers Location", this);
-    auto proofRow = new QHBoxLayout(proofBox);
+    auto proofColumn = new QVBoxLayout(proofBox);
+    auto proofRow = new QHBoxLayout;
+    proofColumn->addLayout(proofRow);
+    // With "Server" the copies are kept on the server unless the office keeps them in this folder.
+    cbProofsInFolder = new QCheckBox("Keep them in this folder, not on the server", proofBox);
+    cbProofsInFolder->setObjectName("cbProofsInFolder");
+    cbProofsInFolder->setChecked(settings_.proofsInFolder);
+    proofColumn->addWidget(cbProofsInFolder);
+    connect(cbProofsInFolder, &QCheckBox::toggled, this, &TF_NetworkSettings::showServerChoice);
     lblProofDB = new QLabel(proofBox);
     lblProofDB->setObjectName("lblProofDB");
     lblProofDB->setMinimumWidth(340);
     lblProofDB->setTextInteractionFlags(Qt::TextSelectableByMouse);
     proofRow->addWidget(lblProofDB, 1);
-    auto changeProofs = new QPushButton("Change", proofBox);
+    btnChangeProofDB = new QPushButton("Change", proofBox);
+    auto changeProofs = btnChangeProofDB;
     changeProofs->setObjectName("btnChangeProofDB");
     proofRow->addWidget(changeProofs);
     connect(changeProofs, &QPushButton::clicked, this, &TF_NetworkSettings::btnChangeProofDBClick);
@@ -236,6 +245,13 @@ void TF_NetworkSettings::showServerChoice()
         if (box)
             box->setEnabled(!server);
     btnMoveToServer->setEnabled(!server);
+    // The proofs' folder counts where the copies are kept in a folder.
+    if (cbProofsInFolder) {
+        cbProofsInFolder->setEnabled(server);
+        const bool inFolder = !server || cbProofsInFolder->isChecked();
+        lblProofDB->setEnabled(inFolder);
+        btnChangeProofDB->setEnabled(inFolder);
+    }
 }
 
 engine::ServerParams TF_NetworkSettings::fieldServerParams() const
@@ -281,16 +297,25 @@ void TF_NetworkSettings::btnMoveToServerClick()
     if (!location)
         return;
     const QString server = QString::fromStdString(engine::describeServer(*location));
+    // The proof copies go along unless the office keeps them in their folder.
+    const QString proofs = cbProofsInFolder->isChecked() ? QString() : withoutTrailingSeparators(proofFolder_);
     const TMoveSource source{folderOf(tablePath(Location::MailerNum)), folderOf(tablePath(Location::YourAddress)),
-                             folderOf(tablePath(Location::Log))};
+                             folderOf(tablePath(Location::Log)), proofs};
     // The address databases go too, each in a transaction of its own, once the shared tables are there.
     const QStringList addressDatabases = AddressDatabasesToMove(settings_.addressDB);
+    const QString what =
+        proofs.isEmpty()
+            ? QString("the Mailer Number counter (%1), the list of your names and addresses (%2) and the log with "
+                      "its filters and reports (%3)")
+                  .arg(source.mailerNumFolder, source.yourAddressFolder, source.logFolder)
+            : QString("the Mailer Number counter (%1), the list of your names and addresses (%2), the log with its "
+                      "filters and reports (%3) and the proof copies of printed mailers (%4)")
+                  .arg(source.mailerNumFolder, source.yourAddressFolder, source.logFolder, proofs);
     if (!MessageService::confirmYesNo(
-            QString("Copy the Mailer Number counter (%1), the list of your names and addresses (%2) and the log with "
-                    "its filters and reports (%3) to the database server %4, and use the server from now on?%5\n\n"
+            QString("Copy %1 to the database server %2, and use the server from now on?%3\n\n"
                     "The folders keep their tables as a backup, and the counter there is marked as moved: a "
                     "workstation still set to that folder prints nothing until it is set to the server.")
-                .arg(source.mailerNumFolder, source.yourAddressFolder, source.logFolder, server,
+                .arg(what, server,
                      addressDatabases.isEmpty() ? QString()
                                                 : "\n\nThe address databases go too, each under its folder's name: " +
                                                       addressDatabases.join(", ") + "."),
@@ -333,8 +358,13 @@ void TF_NetworkSettings::btnMoveToServerClick()
     settings_.sharedTables = "Server";
     rbServer->setChecked(true);
     QString counts;
-    for (const TMovedTable& table : moved)
-        counts += QString("\n%1: %2 %3").arg(table.table).arg(table.rows).arg(table.rows == 1 ? "row" : "rows");
+    for (const TMovedTable& table : moved) {
+        const bool copies = table.table == "Proofs";
+        counts += QString("\n%1: %2 %3")
+                      .arg(copies ? QString("Proof copies") : table.table)
+                      .arg(table.rows)
+                      .arg(table.rows == 1 ? (copies ? "copy" : "row") : (copies ? "copies" : "rows"));
+    }
     std::vector<TMovedAddressDatabase> movedDatabases;
     guarded([&] {
         BusyCursor busy;
@@ -423,8 +453,8 @@ void TF_NetworkSettings::createClick(Location location)
     // A table in use is offered to move along rather than to start over blank in the new place.
     const QString inUse = folderOf(tablePath(location));
     if (inUse != folder && engine::tableFileState(toStd(inUse), info.table) == engine::TableFileState::Present) {
-        const auto answer = MessageService::confirmYesNoCancel(
-            QString(info.moveQuestion).arg(tableFileIn(inUse, info), folder), this);
+        const auto answer =
+            MessageService::confirmYesNoCancel(QString(info.moveQuestion).arg(tableFileIn(inUse, info), folder), this);
         if (answer == QMessageBox::Cancel)
             return;
         if (answer == QMessageBox::Yes) {
@@ -459,6 +489,7 @@ void TF_NetworkSettings::btnOKClick()
     for (Location location : {Location::MailerNum, Location::YourAddress, Location::Log})
         folderSetting(settings_, location) = folderOf(tablePath(location));
     settings_.proofDB = withoutTrailingSeparators(proofFolder_);
+    settings_.proofsInFolder = cbProofsInFolder->isChecked();
     accept();
 }
 

@@ -37,6 +37,8 @@ public:
     QLabel* lblYourAddressDB = nullptr;
     QLabel* lblLogDB = nullptr;
     QLabel* lblProofDB = nullptr; // the folder of the proof copies
+    QPushButton* btnChangeProofDB = nullptr;
+    QCheckBox* cbProofsInFolder = nullptr; // with "Server": the copies in that folder all the same
     QString proofFolder() const { return proofFolder_; }
     QPushButton* btnOK = nullptr;
     QPushButton* btnCancel = nullptr;

@@ -517,31 +517,6 @@ bool createServerTables(const std::string& location, const std::vector<ServerTab
     return true;
 }
 
-bool upgradeServerTables(const std::string& location, const std::vector<ServerTablesStep>& steps)
-{
-    if (steps.empty())
-        return false;
-    const int target = steps.back().version;
-    // Nearly always the database is at the version already: one look, no transaction.
-    const int found = serverSchemaVersion(location);
-    if (found == 0 || found >= target)
-        return false;
-    ServerTransaction transaction(location);
-    detail::serverExec(location, "SELECT pg_advisory_xact_lock(hashtext('dovra_schema'))");
-    const int version = serverSchemaVersion(location); // another workstation may have done it meanwhile
-    if (version >= target)
-        return false;
-    for (const ServerTablesStep& step : steps) {
-        if (step.version <= version)
-            continue;
-        for (const std::string& sql : step.serverSql)
-            detail::serverExecText(location, sql);
-    }
-    detail::serverExec(location, "INSERT INTO dovra_schema (version) VALUES ($1)", {std::int64_t(target)});
-    transaction.commit();
-    return true;
-}
-
 void runOnServer(const std::string& location, const std::string& sql)
 {
     detail::serverExecText(location, sql);

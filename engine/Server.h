@@ -96,18 +96,12 @@ bool createServerTables(const std::string& location, const std::vector<ServerTab
                         bool inOpenTransaction = false);
 
 // The change that brings a server database's tables from the version before to version:
-// statements in the server's own SQL.
+// statements in the server's own SQL (see upgradeServerTables in engine/ServerUpgrade.h).
 struct ServerTablesStep {
     int version;
     std::vector<std::string> serverSql;
 };
 
-// Brings the tables a database holds up to the last of steps, made by an earlier program: the
-// steps past the version the database records run in one transaction that records the new
-// version, so that a database is upgraded whole or not at all; another workstation doing the
-// same at the same moment waits, then finds it done. A database without the program's tables,
-// or with a later version, is left as it is. Returns true when it was upgraded now.
-bool upgradeServerTables(const std::string& location, const std::vector<ServerTablesStep>& steps);
 
 // Runs one statement text on the server as written, without translation (tests, set-up).
 void runOnServer(const std::string& location, const std::string& sql);

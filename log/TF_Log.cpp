@@ -18,6 +18,7 @@
 #include "log/TF_Filter.h"
 #include "log/TF_FindMailer.h"
 #include "log/TF_IncomingMailers.h"
+#include "printing/MailerNumber.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -488,24 +489,51 @@ void TF_Log::showCurrentRow()
         label->setText(row < 0 ? QString() : model_->field(row, column));
     dbcbWishRest->setChecked(row >= 0 && model_->field(row, "WishRest") == "True");
     if (btnOpenProof)
-        btnOpenProof->setEnabled(!currentProofFile().isEmpty());
+        showProofButton();
 }
 
-// Rows imported from earlier logs and batch rows not printed yet have none.
-QString TF_Log::currentProofFile() const
+QString TF_Log::currentProofNumber() const
 {
     QString number = currentRow() < 0 ? QString() : currentMailerNum();
     number.remove(' ');
-    if (number.size() != 22)
-        return {};
-    return ProofArchive::proofFile(settings_.proofDB, number);
+    return number.size() == 22 ? number : QString();
+}
+
+// Whether the current row has a proof copy: a look into the folder, or a question to the
+// server (a server away offers none rather than an error at every move of the cursor).
+void TF_Log::showProofButton()
+{
+    const QString number = currentProofNumber();
+    bool kept = false;
+    if (!number.isEmpty()) {
+        try {
+            kept = ProofArchive::hasProof(settings_.proofLocation(), number);
+        } catch (const std::exception&) {
+            kept = false;
+        }
+    }
+    btnOpenProof->setEnabled(kept);
 }
 
 void TF_Log::btnOpenProofClick()
 {
-    const QString file = currentProofFile();
-    if (file.isEmpty())
+    const QString number = currentProofNumber();
+    if (number.isEmpty())
         return;
+    QString file;
+    const bool read = guarded([&] {
+        BusyCursor busy;
+        file = ProofArchive::proofToOpen(settings_.proofLocation(), number);
+    });
+    if (!read)
+        return;
+    if (file.isEmpty()) {
+        // Removed since the row was shown.
+        MessageService::error(
+            QStringLiteral("No proof copy of the Mailer Number %1 is kept.").arg(GroupMailerNumber(number)), this);
+        btnOpenProof->setEnabled(false);
+        return;
+    }
     // The desktop's viewer shows it; a desktop without one is told, not left silent.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
         MessageService::error(QStringLiteral("The proof copy \"%1\" could not be opened: this desktop has no "

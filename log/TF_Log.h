@@ -117,7 +117,8 @@ public slots:
     // Orders the rows by a grid column, as a click on its heading does.
     void gridLogSort(int column, Qt::SortOrder order);
     void btnChangeLogDBClick();
-    // Opens the current mailer's proof copy with the desktop's PDF viewer.
+    // Opens the current mailer's proof copy with the desktop's PDF viewer; a copy on the
+    // database server through a temporary file.
     void btnOpenProofClick();
     // Runs the search of the Find Mailer dialog again from the current row.
     void FindNextMailer();
@@ -133,7 +134,10 @@ private:
     void showRowState();        // grid, details and record buttons after the rows changed
     void resetFilterControls(); // ReloadLogWindow step 4
     void showCurrentRow();
-    QString currentProofFile() const;
+    void showProofButton();
+    // The current row's Mailer Number as its proof copy is kept (22 digits); empty for rows
+    // imported from earlier logs and batch rows not printed yet.
+    QString currentProofNumber() const;
     void undoFilter();
     void setCurrentRow(int row);
     QListWidgetItem* selectedFilter() const;

@@ -2,17 +2,234 @@
 
 #include "app/Settings.h"
 #include "engine/Engine.h"
+#include "engine/Query.h"
+#include "engine/Server.h"
+#include "engine/ServerBytes.h"
 #include "printing/PdfCanvas.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
-ProofArchive::ProofArchive(const Settings& settings) : ProofArchive(settings.proofDB, settings.proofCopies) {}
+namespace {
 
-ProofArchive::ProofArchive(const QString& folder, bool enabled) : folder_(folder), enabled_(enabled) {}
+// Copies stored in one server transaction at most, and copies drawn but not yet stored at
+// most: a run that prints faster than the server stores waits for it rather than filling
+// the memory.
+constexpr size_t kCopiesPerTransaction = 32;
+constexpr size_t kCopiesWaiting = 256;
+// How long a run's copies wait, in all, for a server that is away for a moment.
+constexpr int kServerWaitMs = 15000;
+
+QString serverName(const QString& location)
+{
+    return QString::fromStdString(engine::describeServer(location.toStdString()));
+}
+
+// Draws the copy of a mailer as one PDF job in folder; returns its file.
+QString drawCopy(const QString& folder, const MailerPrintData& data, MailerLayout layout, LabelPosition position,
+                 const QString& recipient)
+{
+    PdfJobCanvas canvas(folder);
+    canvas.SetJobSubject(recipient);
+    if (layout == MailerLayout::Form) {
+        PrintMailerForm(canvas, data, layout);
+    } else {
+        canvas.BeginDocument();
+        PrintMailerForm(canvas, data, layout, position);
+        canvas.EndDocument();
+    }
+    return canvas.lastFile();
+}
+
+// Puts the finished copy under the number's name without replacing a copy already there
+// (a reprint of the number keeps the first one and gets "-2", "-3", ...).
+QString placeProof(const QString& written, const QString& folder, const QString& number)
+{
+    for (int n = 1; n < 1000; ++n) {
+        const QString name = folder + "/" + number + (n == 1 ? QString() : QString("-%1").arg(n)) + ".pdf";
+        const int err = engine::placeWithoutReplacing(QFile::encodeName(written).toStdString(),
+                                                      QFile::encodeName(name).toStdString());
+        if (err == 0)
+            return {};
+        if (err != EEXIST)
+            return QString::fromLocal8Bit(std::strerror(err));
+    }
+    return QStringLiteral("too many copies of the same Mailer Number");
+}
+
+// A Mailer Number as the copies are kept under it: 22 digits, nothing else.
+bool isPlainMailerNumber(const QString& number)
+{
+    if (number.size() != 22)
+        return false;
+    for (QChar c : number)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+} // namespace
+
+// A copy drawn and waiting for the server.
+struct StoredCopy {
+    QString number;
+    QString recipient;
+    QString printedAt; // "yyyy-MM-dd HH:mm:ss"
+    QByteArray pdf;
+};
+
+class ProofArchive::ServerStore {
+public:
+    explicit ServerStore(const QString& location) : location_(location.toStdString()) {}
+    ~ServerStore()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable())
+            thread_.join(); // after the copies still waiting are stored
+    }
+
+    // Where the copies are drawn before their bytes go to the server.
+    QString drawingFolder() const { return drawing_.path(); }
+    bool ready() const { return drawing_.isValid(); }
+
+    void put(StoredCopy copy)
+    {
+        std::unique_lock lock(mutex_);
+        if (!thread_.joinable())
+            thread_ = std::thread([this] { run(); });
+        room_.wait(lock, [this] { return queue_.size() < kCopiesWaiting; });
+        queue_.push_back(std::move(copy));
+        wake_.notify_one();
+    }
+
+    // Waits until every copy put is stored or has failed. The first that failed: its number
+    // and the cause; empty when none did.
+    std::pair<QString, QString> drain()
+    {
+        std::unique_lock lock(mutex_);
+        idle_.wait(lock, [this] { return queue_.empty() && !storing_; });
+        return {failedNumber_, failure_};
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+            if (queue_.empty())
+                break;
+            std::vector<StoredCopy> batch;
+            while (!queue_.empty() && batch.size() < kCopiesPerTransaction) {
+                batch.push_back(std::move(queue_.front()));
+                queue_.pop_front();
+            }
+            storing_ = true;
+            room_.notify_all();
+            lock.unlock();
+            QString failure;
+            try {
+                storeWaitingForTheServer(batch);
+            } catch (const std::exception& e) {
+                failure = QString::fromUtf8(e.what());
+            }
+            lock.lock();
+            storing_ = false;
+            if (!failure.isEmpty() && failedNumber_.isEmpty()) {
+                failedNumber_ = batch.front().number;
+                failure_ = failure;
+            }
+            idle_.notify_all();
+        }
+        lock.unlock();
+        engine::disconnectServers(); // this thread's connection
+    }
+
+    // A server away for a moment (restarted, a connection dropped) is waited for, the copies held
+    // meanwhile, up to kServerWaitMs in all for the archive's run; a statement the server itself
+    // refuses is not tried again.
+    void storeWaitingForTheServer(const std::vector<StoredCopy>& copies)
+    {
+        try {
+            store(copies);
+            return;
+        } catch (const engine::UniqueKeyError&) {
+            throw;
+        } catch (const engine::EngineError&) {
+        }
+        for (int pauseMs = 100;; pauseMs = std::min(2 * pauseMs, 2000)) {
+            const std::string away = engine::testServerConnection(location_);
+            if (away.empty()) {
+                store(copies); // the server answers: tried once more on a new connection
+                return;
+            }
+            if (waitedMs_ >= kServerWaitMs)
+                throw engine::EngineError(away);
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            waitedMs_ += pauseMs;
+        }
+    }
+
+    // The copies in one statement, a transaction of its own: all are stored, or none. Each
+    // copy's bytes go as they are.
+    void store(const std::vector<StoredCopy>& copies)
+    {
+        std::string rows;
+        std::vector<engine::Value> values;
+        std::vector<bool> asBytes;
+        values.reserve(copies.size() * 4);
+        for (const StoredCopy& copy : copies) {
+            rows += rows.empty() ? "(?, ?, ?, ?)" : ", (?, ?, ?, ?)";
+            values.emplace_back(copy.number.toStdString());
+            values.emplace_back(copy.recipient.toStdString());
+            values.emplace_back(copy.printedAt.toStdString());
+            values.emplace_back(std::string(copy.pdf.constData(), size_t(copy.pdf.size())));
+            asBytes.insert(asBytes.end(), {false, false, false, true});
+        }
+        engine::runWithBytes(location_, "INSERT INTO Proofs (MailerNum, Recipient, Printed, Pdf) VALUES " + rows,
+                             values, asBytes);
+    }
+
+    const std::string location_;
+    QTemporaryDir drawing_;
+    std::mutex mutex_;
+    std::condition_variable wake_, room_, idle_;
+    std::deque<StoredCopy> queue_;
+    int waitedMs_ = 0; // for a server away, by the storing thread
+    bool storing_ = false;
+    bool stop_ = false;
+    QString failedNumber_, failure_;
+    std::thread thread_; // started with the first copy
+};
+
+ProofArchive::ProofArchive(const Settings& settings) : ProofArchive(settings.proofLocation(), settings.proofCopies) {}
+
+ProofArchive::ProofArchive(const QString& location, bool enabled) : location_(location), enabled_(enabled) {}
+
+ProofArchive::~ProofArchive() = default;
+
+bool ProofArchive::onServer() const
+{
+    return engine::isServerLocation(location_.toStdString());
+}
 
 QString ProofArchive::monthFolder(const QString& archive, const QDateTime& printedAt)
 {
@@ -33,32 +250,21 @@ QString ProofArchive::proofFile(const QString& archive, const QString& number)
     return {};
 }
 
-namespace {
-
-// Puts the finished copy under the number's name without replacing a copy already there
-// (a reprint of the number keeps the first one and gets "-2", "-3", ...).
-QString placeProof(const QString& written, const QString& folder, const QString& number)
-{
-    for (int n = 1; n < 1000; ++n) {
-        const QString name = folder + "/" + number + (n == 1 ? QString() : QString("-%1").arg(n)) + ".pdf";
-        const int err = engine::placeWithoutReplacing(QFile::encodeName(written).toStdString(),
-                                                      QFile::encodeName(name).toStdString());
-        if (err == 0)
-            return {};
-        if (err != EEXIST)
-            return QString::fromLocal8Bit(std::strerror(err));
-    }
-    return QStringLiteral("too many copies of the same Mailer Number");
-}
-
-} // namespace
-
-void ProofArchive::keep(const MailerPrintData& data, MailerLayout layout, LabelPosition position,
-                        const QString& number, const QString& recipient, const QDateTime& printedAt)
+void ProofArchive::keep(const MailerPrintData& data, MailerLayout layout, LabelPosition position, const QString& number,
+                        const QString& recipient, const QDateTime& printedAt)
 {
     if (!enabled_)
         return;
-    const QString month = monthFolder(folder_, printedAt);
+    if (onServer())
+        keepOnServer(data, layout, position, number, recipient, printedAt);
+    else
+        keepInFolder(data, layout, position, number, recipient, printedAt);
+}
+
+void ProofArchive::keepInFolder(const MailerPrintData& data, MailerLayout layout, LabelPosition position,
+                                const QString& number, const QString& recipient, const QDateTime& printedAt)
+{
+    const QString month = monthFolder(location_, printedAt);
     // Copies are written in a folder of their own beside the month's and only then named
     // after their number, so no crash leaves a half file under a Mailer Number's name.
     const QString incoming = month + "/.incoming";
@@ -66,23 +272,117 @@ void ProofArchive::keep(const MailerPrintData& data, MailerLayout layout, LabelP
     try {
         if (!QDir().mkpath(incoming))
             throw PrintError(QStringLiteral("the folder cannot be created"));
-        PdfJobCanvas canvas(incoming);
-        canvas.SetJobSubject(recipient);
-        if (layout == MailerLayout::Form) {
-            PrintMailerForm(canvas, data, layout);
-        } else {
-            canvas.BeginDocument();
-            PrintMailerForm(canvas, data, layout, position);
-            canvas.EndDocument();
-        }
-        failure = placeProof(canvas.lastFile(), month, number);
+        const QString written = drawCopy(incoming, data, layout, position, recipient);
+        failure = placeProof(written, month, number);
         if (!failure.isEmpty())
-            QFile::remove(canvas.lastFile());
+            QFile::remove(written);
     } catch (const std::exception& e) {
         failure = QString::fromUtf8(e.what());
     }
     if (!failure.isEmpty() && warning_.isEmpty())
-        warning_ = QStringLiteral("The proof copy of the Mailer Number %1 could not be kept in the folder \"%2\": %3\n\n"
-                                  "The mailer has been printed and logged as usual.")
-                       .arg(number, folder_, failure);
+        warning_ =
+            QStringLiteral("The proof copy of the Mailer Number %1 could not be kept in the folder \"%2\": %3\n\n"
+                           "The mailer has been printed and logged as usual.")
+                .arg(number, location_, failure);
+}
+
+void ProofArchive::keepOnServer(const MailerPrintData& data, MailerLayout layout, LabelPosition position,
+                                const QString& number, const QString& recipient, const QDateTime& printedAt)
+{
+    QString failure;
+    try {
+        if (!store_)
+            store_ = std::make_unique<ServerStore>(location_);
+        if (!store_->ready())
+            throw PrintError(QStringLiteral("no temporary folder to draw it in"));
+        const QString written = drawCopy(store_->drawingFolder(), data, layout, position, recipient);
+        QFile file(written);
+        if (!file.open(QIODevice::ReadOnly))
+            throw PrintError(file.errorString());
+        StoredCopy copy{number, recipient, printedAt.toString("yyyy-MM-dd HH:mm:ss"), file.readAll()};
+        file.close();
+        file.remove();
+        store_->put(std::move(copy));
+    } catch (const std::exception& e) {
+        failure = QString::fromUtf8(e.what());
+    }
+    if (!failure.isEmpty() && warning_.isEmpty())
+        warning_ = QStringLiteral("The proof copy of the Mailer Number %1 could not be kept on the database server "
+                                  "%2: %3\n\nThe mailer has been printed and logged as usual.")
+                       .arg(number, serverName(location_), failure);
+}
+
+QString ProofArchive::warning() const
+{
+    if (!store_)
+        return warning_;
+    const auto [number, failure] = store_->drain();
+    // The copies are stored in the order they were kept: the first failure of the two kinds
+    // is told, the one in drawing when both failed.
+    if (!warning_.isEmpty() || number.isEmpty())
+        return warning_;
+    return QStringLiteral("The proof copy of the Mailer Number %1 could not be kept on the database server %2: %3\n\n"
+                          "The mailer has been printed and logged as usual.")
+        .arg(number, serverName(location_), failure);
+}
+
+bool ProofArchive::hasProof(const QString& location, const QString& number)
+{
+    if (!isPlainMailerNumber(number))
+        return false;
+    if (!engine::isServerLocation(location.toStdString()))
+        return !proofFile(location, number).isEmpty();
+    engine::Query q;
+    q.setFolder(location.toStdString());
+    q.setSql("select PID from Proofs where MailerNum = " + engine::quoted(number.toStdString()) + " limit 1");
+    q.open();
+    return !q.eof();
+}
+
+QByteArray ProofArchive::serverProof(const QString& location, const QString& number)
+{
+    if (!isPlainMailerNumber(number))
+        return {};
+    engine::Query q;
+    q.setFolder(location.toStdString());
+    q.setSql("select Pdf from Proofs where MailerNum = " + engine::quoted(number.toStdString()) +
+             " order by PID limit 1");
+    q.open();
+    if (q.eof())
+        return {};
+    // The server gives a bytea in its hex form: "\x" and two digits a byte.
+    const std::string text = q.asString(0);
+    if (text.rfind("\\x", 0) != 0)
+        throw engine::EngineError("The proof copy of the Mailer Number " + number.toStdString() +
+                                  " on the database server " + engine::describeServer(location.toStdString()) +
+                                  " is not in the form this program reads");
+    return QByteArray::fromHex(QByteArray::fromRawData(text.data() + 2, qsizetype(text.size()) - 2));
+}
+
+QString ProofArchive::proofToOpen(const QString& location, const QString& number)
+{
+    if (!isPlainMailerNumber(number))
+        return {};
+    if (!engine::isServerLocation(location.toStdString()))
+        return proofFile(location, number);
+    const QByteArray pdf = serverProof(location, number);
+    if (pdf.isEmpty())
+        return {};
+    // Opened copies stay until the program ends: the viewer may read the file after the
+    // window that asked for it has closed.
+    static QTemporaryDir opened(QDir::tempPath() + "/dovra-proofs-XXXXXX");
+    if (!opened.isValid())
+        throw PrintError(QStringLiteral("The proof copy of the Mailer Number %1 could not be written to a temporary "
+                                        "file: %2")
+                             .arg(number, opened.errorString()));
+    const QString file = opened.filePath(number + ".pdf");
+    // A copy opened before is written again; it was left read-only.
+    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(pdf) != pdf.size() || !out.commit())
+        throw PrintError(QStringLiteral("The proof copy of the Mailer Number %1 could not be written to \"%2\": %3")
+                             .arg(number, QDir::toNativeSeparators(file), out.errorString()));
+    // A copy to look at, not to change: the proof stays as stored.
+    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    return file;
 }

@@ -1,40 +1,77 @@
 // Proof of mailing: a PDF copy of every printed mailer, kept beside the log so that an
 // office can show, long after, exactly what was printed for a Mailer Number. The copy is
-// drawn by the same layout as the paper, into the archive folder ("System Path" /
-// "ProofDB"), one file per number in a folder per month of printing:
-// <archive>/2026-12/9214712345678900001005.pdf. A label's copy is that label alone at its
-// position on the sheet.
+// drawn by the same layout as the paper. A label's copy is that label alone at its position
+// on the sheet.
+//
+// Where the copies go is a location, as for tables: a folder ("System Path" / "ProofDB"), one
+// file per number in a folder per month of printing
+// (<archive>/2026-12/9214712345678900001005.pdf); or a server database (with "Server", unless
+// the office keeps its copies in the folder), one row per copy in the table Proofs: the PDF's
+// bytes, the Mailer Number, the recipient and the time it was printed.
+//
+// On a server the copies are stored by a thread of the archive's own, on a connection of its
+// own, several to a transaction, while the run prints on: a copy never waits for, or holds up,
+// the transaction that takes a number, and the print run pays for drawing the copy only. A
+// server away for a moment (a restart) is waited for, the copies held in memory meanwhile.
 #pragma once
 
 #include "printing/MailerForm.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <memory>
 
 struct Settings;
 
 class ProofArchive {
 public:
-    // The archive of the settings, or none when "ProofCopies" is off.
+    // The archive of the settings (Settings::proofLocation), or none when "ProofCopies" is off.
     explicit ProofArchive(const Settings& settings);
-    ProofArchive(const QString& folder, bool enabled);
+    ProofArchive(const QString& location, bool enabled);
+    // Waits for the copies still being stored.
+    ~ProofArchive();
+    ProofArchive(const ProofArchive&) = delete;
+    ProofArchive& operator=(const ProofArchive&) = delete;
 
     bool enabled() const { return enabled_; }
+    bool onServer() const;
 
-    // Keeps the copy of a mailer that has printed. A copy that cannot be written never stops
-    // the run: the first failure is kept as the warning, and later mailers are still tried.
+    // Keeps the copy of a mailer that has printed. A copy that cannot be kept never stops the
+    // run: the first failure is kept as the warning, and later mailers are still tried.
     void keep(const MailerPrintData& data, MailerLayout layout, LabelPosition position, const QString& number,
               const QString& recipient, const QDateTime& printedAt = QDateTime::currentDateTime());
 
-    // The one warning of the run, naming the folder and the reason; empty when all went well.
-    QString warning() const { return warning_; }
+    // The one warning of the run, naming the folder or the server and the reason; empty when
+    // all went well. Waits until the copies kept so far are stored.
+    QString warning() const;
 
     // Where the copies of a number printed at that time go, and the file a copy of it has, if any.
     static QString monthFolder(const QString& archive, const QDateTime& printedAt);
     static QString proofFile(const QString& archive, const QString& number);
 
+    // Whether a copy of the number (22 digits) is kept at location, a folder or a server.
+    // Throws engine::EngineError when the server cannot be asked.
+    static bool hasProof(const QString& location, const QString& number);
+    // A file that holds the copy of the number, to open: in a folder the copy itself; from a
+    // server (the first copy stored, as a reprint's folder copy is the one under the bare
+    // number) a read-only temporary file named after the number, written now. Empty when there
+    // is none. Throws engine::EngineError when the server cannot be read, PrintError when the
+    // temporary file cannot be written.
+    static QString proofToOpen(const QString& location, const QString& number);
+    // The bytes of the first copy of the number stored on a server; empty when there is none.
+    static QByteArray serverProof(const QString& location, const QString& number);
+
+    class ServerStore; // the thread that stores a server's copies
+
 private:
-    QString folder_;
+    void keepInFolder(const MailerPrintData& data, MailerLayout layout, LabelPosition position, const QString& number,
+                      const QString& recipient, const QDateTime& printedAt);
+    void keepOnServer(const MailerPrintData& data, MailerLayout layout, LabelPosition position, const QString& number,
+                      const QString& recipient, const QDateTime& printedAt);
+
+    QString location_;
     bool enabled_ = true;
     QString warning_;
+    std::unique_ptr<ServerStore> store_;
 };

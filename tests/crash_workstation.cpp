@@ -9,16 +9,23 @@
 //   crash_workstation <program folder> persist <n>    print until n mailers are printed; a print
 //                                                     refused with a message is written to standard
 //                                                     error ("refused: ...") and Print pressed again
+//   crash_workstation <program folder> massprint      mass print every address of the address database
+//                                                     open at the start (Mass Print, Check All, OK), then end
 //
 // Every message the start shows, and every message a print shows other than the notice that the
 // mailer went to the printer, is written to standard error; the program then ends with 4 (start)
 // or 5 (print).
+#include "addressbook/AddressBookPanel.h"
+#include "addressbook/TF_MassPrint.h"
 #include "app/Services.h"
 #include "app/Startup.h"
 #include "entry/ButtonDialog.h"
 #include "entry/TF_Main.h"
 #include "printing/PrintRun.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -68,13 +75,41 @@ void compose(TF_Main& w, int i)
     w.editToZip->setText("19901-0001");
 }
 
+// Mass Print of the address list: every address checked, then OK. A run ends with its summary
+// (an information); anything else said is written to standard error. True when all went well.
+bool massPrint(TF_Main& w)
+{
+    QTimer picker;
+    picker.setInterval(20);
+    QObject::connect(&picker, &QTimer::timeout, [&picker] {
+        auto dialog = qobject_cast<TF_MassPrint*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        picker.stop();
+        if (!dialog->cbAll->isChecked())
+            dialog->cbAll->click();
+        dialog->btnOK->click();
+    });
+    picker.start();
+    w.panelDB->tbtnMassPrintAddress->trigger();
+    const auto shown = MessageService::shown();
+    if (shown.size() == 1 && shown[0].kind == MessageKind::Information) {
+        std::printf("%s\n", qPrintable(shown[0].text));
+        MessageService::clearShown();
+        return true;
+    }
+    reportMessages("massprint");
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr,
-                     "usage: crash_workstation <program folder> loop|once|die-at <step>|count <n>|persist <n>\n");
+        std::fprintf(
+            stderr,
+            "usage: crash_workstation <program folder> loop|once|die-at <step>|count <n>|persist <n>|massprint\n");
         return 2;
     }
     const QByteArray home = argv[1];
@@ -100,6 +135,12 @@ int main(int argc, char** argv)
             }
             std::puts("printing");
             std::fflush(stdout);
+            if (mode == "massprint") {
+                const bool printed = massPrint(w);
+                w.close();
+                QCoreApplication::exit(printed ? 0 : 5);
+                return;
+            }
             auto print = w.findChild<QPushButton*>("btnPrint");
             int printed = 0;
             for (int i = 0;; ++i) {

@@ -15,6 +15,7 @@
 #include "engine/Server.h"
 #include "entry/ButtonDialog.h"
 #include "entry/TF_Main.h"
+#include "printing/ProofArchive.h"
 #include "tests/support/PgCluster.h"
 #include "tests/support/TestSupport.h"
 
@@ -36,6 +37,9 @@ namespace {
 
 const QStringList kTables{"MailerNum",        "YourAddress", "Log37",        "LogFilters",
                           "LogFiltersDetail", "Reports",     "Report_Detail"};
+
+const QString kProofA = "9214712345678900001005";
+const QString kProofB = "9214712345678900001012";
 
 QStringList column(const QString& where, const QString& sql)
 {
@@ -123,6 +127,24 @@ class TestMoveToServer : public QObject {
                 run(logFolder(), QString("insert into Report_Detail values ('Monthly', 'Field%1', %1)").arg(i));
             settings = Settings::load(settingsFilePath(home.path()), home.path());
             settings.logDB = logFolder();
+            // Proof copies of two months, a reprint among them, and a copy a crash left half
+            // written (never under a number's name).
+            ProofArchive proofs(settings.proofDB, true);
+            const MailerPrintData data = testsupport::sampleMailerPrintData();
+            proofs.keep(data, MailerLayout::Form, {}, kProofA, "Ann Lee", QDateTime(QDate(2026, 2, 10), QTime(9, 0)));
+            proofs.keep(data, MailerLayout::Form, {}, kProofB, QString::fromUtf8("Zoë Ångström"),
+                        QDateTime(QDate(2026, 3, 9), QTime(9, 0)));
+            proofs.keep(data, MailerLayout::Form, {}, kProofB, "Reprinted", QDateTime(QDate(2026, 3, 9), QTime(9, 5)));
+            QFile half(settings.proofDB + "/2026-03/.incoming/print-00000009.pdf");
+            half.open(QIODevice::WriteOnly);
+            half.write("%PDF-1.4 cut short");
+        }
+        // A proof copy's bytes, by its name in the proof folder.
+        QByteArray proofBytes(const QString& name) const
+        {
+            QFile file(settings.proofDB + "/" + name);
+            file.open(QIODevice::ReadOnly);
+            return file.readAll();
         }
         QString folderOf(const QString& table) const
         {
@@ -331,7 +353,8 @@ private slots:
         QCOMPARE(shown[1].text,
                  QString("The tables have been copied to the database server 127.0.0.1:%1, database %2:\n"
                          "\nMailerNum: 1 row\nYourAddress: 3 rows\nLog37: 1234 rows\nLogFilters: 2 rows"
-                         "\nLogFiltersDetail: 3 rows\nReports: 1 row\nReport_Detail: 4 rows\n\nThis "
+                         "\nLogFiltersDetail: 3 rows\nReports: 1 row\nReport_Detail: 4 rows\nProof copies: 3 "
+                         "copies\n\nThis "
                          "workstation uses the server from now on. Set every other workstation to it "
                          "under Options, Network Settings, Server.")
                      .arg(cluster_->port())
@@ -355,6 +378,15 @@ private slots:
             QCOMPARE(column(server, sql),
                      column(office.folderOf(QString(sql).section("from ", 1).section(' ', 0, 0)), sql));
         QCOMPARE(column(server, "select CustID, SerialNum from MailerNum"), QStringList{"123456789|0000500"});
+        // Every proof copy, byte for byte, under its number with its recipient; a number's
+        // first copy first. The folder keeps its files.
+        QCOMPARE(
+            column(server, "select MailerNum, Recipient from Proofs order by PID"),
+            (QStringList{kProofA + "|Ann Lee", kProofB + QString::fromUtf8("|Zoë Ångström"), kProofB + "|Reprinted"}));
+        QCOMPARE(ProofArchive::serverProof(server, kProofA), office.proofBytes("2026-02/" + kProofA + ".pdf"));
+        QCOMPARE(ProofArchive::serverProof(server, kProofB), office.proofBytes("2026-03/" + kProofB + ".pdf"));
+        QCOMPARE(column(server, "select count(*) from Proofs where Printed >= current_date"), QStringList{"3"});
+        QVERIFY(QFile::exists(office.settings.proofDB + "/2026-03/" + kProofB + "-2.pdf"));
         // New rows on the server take keys after the ones copied.
         run(server, "insert into YourAddress (Address1) values ('Third')");
         QCOMPARE(column(server, "select max(A_ID) from YourAddress"), QStringList{"4"});
@@ -437,8 +469,8 @@ private slots:
             return;
         }
         QVERIFY2(shown[1].kind == MessageKind::Information, qPrintable(shown[1].text));
-        QVERIFY2(shown[1].text.contains("\nReport_Detail: 4 rows\nAddress database Clients: 1233 addresses, 3 groups, "
-                                        "617 memberships\nAddress database Ärzte: 1 address, 0 groups, 0 "
+        QVERIFY2(shown[1].text.contains("\nReport_Detail: 4 rows\nProof copies: 3 copies\nAddress database Clients: "
+                                        "1233 addresses, 3 groups, 617 memberships\nAddress database Ärzte: 1 address, 0 groups, 0 "
                                         "memberships\n\nThis workstation"),
                  qPrintable(shown[1].text));
         // On the server, by the folders' names, holding what the folders hold, keys and all.
@@ -520,6 +552,10 @@ private slots:
             << "insert into Log37 (MailerNum) values ('x'); insert into Log37 (MailerNum) values ('y'); insert into "
                "Reports values ('R', 'P')"
             << QString() << "holds an office's tables already (Log37 2 rows, Reports 1 row).";
+        QTest::newRow("a proof copy on the server")
+            << "insert into Proofs (MailerNum, Recipient, Printed, Pdf) values ('9214712345678900000015', 'x', "
+               "'2026-01-02 03:04:05', '\\x25504446')"
+            << QString() << "holds an office's tables already (Proofs 1 proof copy).";
         QTest::newRow("a log row the server cannot take: the tables made are undone too")
             << QString() << "insert into Log37 (DateTime, MailerNum) values ('not a time', 'z')"
             << "invalid input syntax for type timestamp";
@@ -539,7 +575,7 @@ private slots:
             run(office.logFolder(), folderSql);
         QList<QStringList> serverBefore;
         if (!serverSql.isEmpty())
-            for (const QString& table : kTables)
+            for (const QString& table : kTables + QStringList{"Proofs"})
                 serverBefore << column(location, "select * from " + table + " order by 1");
         const QList<qint64> folderBefore = folderCounts(office);
         const Settings settingsBefore = office.settings;
@@ -558,7 +594,7 @@ private slots:
             QCOMPARE(engine::serverSchemaVersion(location.toStdString()), 0);
         } else {
             QList<QStringList> serverAfter;
-            for (const QString& table : kTables)
+            for (const QString& table : kTables + QStringList{"Proofs"})
                 serverAfter << column(location, "select * from " + table + " order by 1");
             QCOMPARE(serverAfter, serverBefore);
         }

@@ -180,18 +180,20 @@ void TestServerPrint::eightWorkstationsShareOneCounter()
     QCOMPARE(logged.size(), kStations * kEach);
     const QSet<QString> distinct(logged.begin(), logged.end());
     QCOMPARE(distinct.size(), kStations * kEach);
-    // Each printed mailer's proof copy is kept under its number once it is on paper.
-    QSet<QString> proofs;
+    // Each printed mailer's proof copy is kept on the server under its number, once.
     for (ServerWorkstation* station : stations) {
         QCOMPARE(jobsIn(station->printed()), kEach);
-        QDirIterator it(station->path() + "/Proofs", {"*.pdf"}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString proof = it.next();
-            if (!proof.contains("/.incoming/"))
-                proofs.insert(QFileInfo(proof).baseName().left(22));
-        }
+        QVERIFY(!QFileInfo::exists(station->path() + "/Proofs"));
     }
-    QCOMPARE(proofs, distinct);
+    engine::Query q;
+    q.setFolder(location.toStdString());
+    q.setSql("select MailerNum from Proofs");
+    q.open();
+    QStringList proofs;
+    for (; !q.eof(); q.next())
+        proofs << QString::fromStdString(q.asString(0));
+    QCOMPARE(proofs.size(), kStations * kEach);
+    QCOMPARE(QSet<QString>(proofs.begin(), proofs.end()), distinct);
 }
 
 // Workstations killed with SIGKILL at random moments while they print, a hundred kills in all,
@@ -280,6 +282,16 @@ void TestServerPrint::serverRestartedDuringARunRefusesThenPrintsOn()
     QCOMPARE(onPaper.size(), kStations * kEach);
     const QStringList logged = loggedNumbers(location);
     checkPaperAgainstRows(onPaper, logged);
+    // The copies of the mailers printed just before the restart waited for the server: every
+    // mailer printed has its copy stored.
+    engine::Query q;
+    q.setFolder(location.toStdString());
+    q.setSql("select MailerNum from Proofs");
+    q.open();
+    QSet<QString> copies;
+    for (; !q.eof(); q.next())
+        copies.insert(QString::fromStdString(q.asString(0)));
+    QCOMPARE(copies, QSet<QString>(onPaper.begin(), onPaper.end()));
     qInfo("%d prints refused while the server restarted, %d rows for %d mailers on paper", refusals, int(logged.size()),
           int(onPaper.size()));
 }

@@ -8,11 +8,16 @@
 #include "engine/Server.h"
 #include "engine/Table.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <algorithm>
 #include <cctype>
+#include <tuple>
 
 namespace {
 
@@ -123,6 +128,96 @@ std::int64_t copyRows(engine::MultiTableWrite& write, const std::string& folder,
     return rows;
 }
 
+// A proof copy in a folder: <folder>/<yyyy-MM>/<number>.pdf, a reprint's <number>-2.pdf.
+struct ProofFile {
+    QString path;
+    QString number;
+};
+
+std::vector<ProofFile> proofFilesIn(const QString& folder)
+{
+    std::vector<ProofFile> files;
+    static const QRegularExpression named(QStringLiteral("^(\\d{22})(-\\d+)?\\.pdf$"));
+    const QDir archive(folder);
+    // Months in order, and in a month the copies under their number before their reprints,
+    // so that a number's first copy is the first row.
+    for (const QString& month :
+         archive.entryList({"[0-9][0-9][0-9][0-9]-[0-9][0-9]"}, QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        QStringList names = QDir(archive.filePath(month)).entryList({"*.pdf"}, QDir::Files);
+        std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+            return std::tuple(a.left(22), a.size(), a) < std::tuple(b.left(22), b.size(), b);
+        });
+        for (const QString& name : names) {
+            const QRegularExpressionMatch match = named.match(name);
+            if (match.hasMatch())
+                files.push_back({archive.filePath(month + "/" + name), match.captured(1)});
+        }
+    }
+    return files;
+}
+
+// What a copy tells of itself in its document information: the recipient (Subject, a text
+// string in UTF-16) and when it was drawn (CreationDate), else the file's time.
+std::pair<QString, QDateTime> proofDetails(const QByteArray& pdf, const QString& path)
+{
+    const QByteArray tail = pdf.right(4096);
+    QString recipient;
+    static const QRegularExpression subject(QStringLiteral("/Subject <FEFF((?:[0-9A-Fa-f]{4})*)>"));
+    if (const auto match = subject.match(QString::fromLatin1(tail)); match.hasMatch()) {
+        const QByteArray units = QByteArray::fromHex(match.captured(1).toLatin1());
+        for (qsizetype i = 0; i + 1 < units.size(); i += 2)
+            recipient += QChar(char16_t((uchar(units[i]) << 8) | uchar(units[i + 1])));
+    }
+    QDateTime printed;
+    static const QRegularExpression created(QStringLiteral("/CreationDate \\(D:(\\d{14})"));
+    if (const auto match = created.match(QString::fromLatin1(tail)); match.hasMatch())
+        printed = QDateTime::fromString(match.captured(1), QStringLiteral("yyyyMMddHHmmss"));
+    if (!printed.isValid())
+        printed = QFileInfo(path).lastModified();
+    return {recipient, printed};
+}
+
+// Copies the proof files into the server's table Proofs, MoveBatchProofs to a statement.
+std::int64_t copyProofs(engine::MultiTableWrite& write, const std::vector<ProofFile>& files,
+                        const std::function<void(std::int64_t)>& copied)
+{
+    std::int64_t rows = 0;
+    std::vector<engine::Value> values;
+    std::string marks;
+    int inBatch = 0;
+    auto flush = [&] {
+        if (inBatch == 0)
+            return;
+        write.run("INSERT INTO Proofs (MailerNum, Recipient, Printed, Pdf) VALUES " + marks, values);
+        rows += inBatch;
+        copied(rows);
+        values.clear();
+        marks.clear();
+        inBatch = 0;
+    };
+    for (const ProofFile& proof : files) {
+        QFile file(proof.path);
+        if (!file.open(QIODevice::ReadOnly))
+            throw engine::EngineError("The proof copy " + proof.path.toStdString() + " cannot be read (" +
+                                      file.errorString().toStdString() + "); nothing has been moved.");
+        const QByteArray pdf = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            throw engine::EngineError("The proof copy " + proof.path.toStdString() + " cannot be read (" +
+                                      file.errorString().toStdString() + "); nothing has been moved.");
+        const auto [recipient, printed] = proofDetails(pdf, proof.path);
+        values.emplace_back(proof.number.toStdString());
+        values.emplace_back(recipient.toStdString());
+        values.emplace_back(printed.toString("yyyy-MM-dd HH:mm:ss").toStdString());
+        // The server reads a bytea given as text in its hex form.
+        values.emplace_back("\\x" + pdf.toHex().toStdString());
+        marks += inBatch ? ", (?, ?, ?, ?)" : "(?, ?, ?, ?)";
+        if (++inBatch == MoveBatchProofs)
+            flush();
+    }
+    flush();
+    return rows;
+}
+
 } // namespace
 
 QString MovedToServerMarkFile(const QString& counterFolder)
@@ -171,10 +266,15 @@ std::vector<TMovedTable> MoveToServer(const TMoveSource& source, const QString& 
         sourceRows.push_back(present ? countOf(folder, def.table) : -1);
         total += std::max<std::int64_t>(0, sourceRows.back());
     }
+    const std::vector<ProofFile> proofs =
+        source.proofFolder.isEmpty() ? std::vector<ProofFile>() : proofFilesIn(source.proofFolder);
+    total += std::int64_t(proofs.size());
 
     std::vector<engine::MultiTableWrite::TableRef> refs;
     for (const MovedTableDef& def : kMoved)
         refs.push_back({where, def.table});
+    // A database made by an earlier version is brought up to this one first.
+    UpgradeServerTables(location);
     engine::MultiTableWrite write(refs);
     // Two moves at once: the second waits, then finds the rows of the first.
     write.firstValue("SELECT pg_advisory_xact_lock(hashtext('dovra_move'))");
@@ -182,7 +282,7 @@ std::vector<TMovedTable> MoveToServer(const TMoveSource& source, const QString& 
     std::string tables;
     for (const MovedTableDef& def : kMoved)
         tables += (tables.empty() ? "" : ", ") + std::string(def.table);
-    write.run("LOCK TABLE " + tables + " IN EXCLUSIVE MODE");
+    write.run("LOCK TABLE " + tables + ", Proofs IN EXCLUSIVE MODE");
     std::string holding;
     for (const MovedTableDef& def : kMoved) {
         const std::string table = def.table;
@@ -193,6 +293,9 @@ std::vector<TMovedTable> MoveToServer(const TMoveSource& source, const QString& 
             holding +=
                 (holding.empty() ? "" : ", ") + table + " " + std::to_string(rows) + (rows == 1 ? " row" : " rows");
     }
+    if (const std::int64_t copies = asCount(write.firstValue("SELECT count(*) FROM Proofs")); copies > 0)
+        holding += (holding.empty() ? "" : ", ") + std::string("Proofs ") + std::to_string(copies) +
+                   (copies == 1 ? " proof copy" : " proof copies");
     if (!holding.empty())
         throw engine::EngineError("The database server " + engine::describeServer(where) +
                                   " holds an office's tables already (" + holding +
@@ -219,6 +322,13 @@ std::vector<TMovedTable> MoveToServer(const TMoveSource& source, const QString& 
                                       " were copied; nothing has been moved.");
         before += rows;
         moved.push_back({def.table, rows});
+    }
+    if (!source.proofFolder.isEmpty()) {
+        const std::int64_t copies = copyProofs(write, proofs, [&](std::int64_t done) {
+            if (progress)
+                progress(before + done, total);
+        });
+        moved.push_back({"Proofs", copies});
     }
     if (moved.front().rows != 1)
         throw engine::EngineError("The table " + counter.fileName() + " holds more than one Mailer Number row");

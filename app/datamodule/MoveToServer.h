@@ -14,6 +14,9 @@ struct TMoveSource {
     QString mailerNumFolder;
     QString yourAddressFolder;
     QString logFolder;
+    // The folder of the proof copies, whose copies go into the server's table Proofs with the
+    // tables; empty where the copies stay in their folder.
+    QString proofFolder;
 };
 
 struct TMovedTable {
@@ -23,6 +26,8 @@ struct TMovedTable {
 
 // Rows are copied in batches of this many (the log is read row by row, never held whole).
 inline constexpr int MoveBatchRows = 500;
+// Proof copies are copied in batches of this many files.
+inline constexpr int MoveBatchProofs = 16;
 
 // Copies the tables to the server database of location, in one transaction: on an empty
 // database the tables are made first (as CreateServerTables makes them), within the same
@@ -32,7 +37,10 @@ inline constexpr int MoveBatchRows = 500;
 // taken from it meanwhile, and is marked as moved before the server's transaction commits
 // (a failed commit takes the mark back). progress, when given, is told of rows copied so far
 // out of the rows to copy. Returns the rows copied per table, in the order copied; throws
-// engine::EngineError with the cause otherwise.
+// engine::EngineError with the cause otherwise. The proof copies of source.proofFolder, when
+// named, are copied within the same transaction, each a row of the table Proofs (its number
+// from the file's name, its recipient and time from the copy), counted as "Proofs" last; a
+// copy that cannot be read refuses the move, naming it. The folder keeps its files.
 std::vector<TMovedTable> MoveToServer(const TMoveSource& source, const QString& location,
                                       const std::function<void(qint64 done, qint64 total)>& progress = {});
 

@@ -21,5 +21,8 @@ inline constexpr const char* LogFilters = "FilterName,Char,20; FilterCombination
 inline constexpr const char* LogFiltersDetail = "FilterName,Char,20; FieldName,Char,2; Operator,Char,2; Value,Char,40;";
 inline constexpr const char* Reports = "ReportName,Char,20; Orientation,Char,1;";
 inline constexpr const char* Report_Detail = "ReportName,Char,20; Field_Name,Char,15; FieldOrder,Integer;";
+// The proof copies of printed mailers kept on a database server; the copy itself is a column of
+// bytes beside these (see ServerTableDefs).
+inline constexpr const char* Proofs = "PID,AutoInc; MailerNum,Char,22; Recipient,Char,50; Printed,TimeStamp;";
 
 } // namespace schema

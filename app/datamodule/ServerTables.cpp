@@ -2,6 +2,8 @@
 
 #include "app/datamodule/Schemas.h"
 #include "engine/Dialect.h"
+#include "engine/MultiTableWrite.h"
+#include "engine/ServerUpgrade.h"
 #include "printing/MailerNumber.h"
 #include "printing/NumberCounter.h"
 
@@ -125,6 +127,19 @@ std::string takeNumberFunction()
            "END $f$";
 }
 
+// The proof copies of printed mailers (printing/ProofArchive.h), looked up by their number. The
+// copy's bytes are a column of a type the definitions do not name, made with the table.
+engine::ServerTableDef proofTableDef()
+{
+    return {"Proofs",
+            schema::Proofs,
+            {{"Proofs_MailerNum", "MailerNum", false, false}},
+            {"ALTER TABLE Proofs ADD COLUMN Pdf bytea NOT NULL",
+             // A PDF is mostly compressed streams: the server stores it as it is, without trying again.
+             "ALTER TABLE Proofs ALTER COLUMN Pdf SET STORAGE EXTERNAL"},
+            {}};
+}
+
 } // namespace
 
 std::vector<std::string> TakeNumberFunctions()
@@ -153,7 +168,15 @@ std::vector<engine::ServerTableDef> ServerTableDefs()
         {"LogFiltersDetail", schema::LogFiltersDetail, {}, {}, {}},
         {"Reports", schema::Reports, {{"ReportName", "ReportName", true, false}}, {}, {}},
         {"Report_Detail", schema::Report_Detail, {}, {}, {}},
+        proofTableDef(),
     };
+}
+
+void UpgradeServerTables(const QString& location)
+{
+    // 2: the functions that take a number in one statement; 3: the proof copies' table Proofs.
+    engine::upgradeServerTables(location.toStdString(), ServerTableDefs(), {{2, TakeNumberFunctions()}},
+                                ServerTablesVersion);
 }
 
 bool CreateServerTables(const QString& location)
@@ -161,7 +184,7 @@ bool CreateServerTables(const QString& location)
     const std::string where = location.toStdString();
     if (engine::createServerTables(where, ServerTableDefs(), ServerTablesVersion))
         return true;
-    engine::upgradeServerTables(where, {{2, TakeNumberFunctions()}});
+    UpgradeServerTables(location);
     return false;
 }
 

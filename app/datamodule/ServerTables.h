@@ -1,6 +1,7 @@
-// The shared tables on a database server: the counter (MailerNum), the senders (YourAddress)
-// and the log (Log37) with its filter and report tables, made together on an empty server
-// database; and the Mailer Number taken there in one server transaction.
+// The shared tables on a database server: the counter (MailerNum), the senders (YourAddress),
+// the log (Log37) with its filter and report tables and the proof copies (Proofs), made
+// together on an empty server database; and the Mailer Number taken there in one server
+// transaction.
 #pragma once
 
 #include "engine/Engine.h"
@@ -13,8 +14,8 @@
 
 // The version of the tables this program makes on a server; a later program that changes
 // them reads it and knows what it finds. Version 2 added the functions that take a Mailer
-// Number in one statement (dovra_take_number).
-inline constexpr int ServerTablesVersion = 2;
+// Number in one statement (dovra_take_number), 3 the proof copies (Proofs).
+inline constexpr int ServerTablesVersion = 3;
 
 // The shared tables as a server database holds them, with their indexes and the counter's
 // seed row.
@@ -22,8 +23,12 @@ std::vector<engine::ServerTableDef> ServerTableDefs();
 
 // Makes them on an empty server database, in one transaction (see engine::createServerTables).
 // Returns false when the database holds them already; tables made by an earlier version of
-// the program are then brought up to this one's (see engine::upgradeServerTables).
+// the program are then brought up to this one's (see UpgradeServerTables).
 bool CreateServerTables(const QString& location);
+
+// Brings tables an earlier version of the program made up to this one's, whole or not at all
+// (see engine::upgradeServerTables); a database without them, or up to date, is left alone.
+void UpgradeServerTables(const QString& location);
 
 // A number taken: the Mailer Number, its Customer ID and serial, the log row.
 struct TServerNumber {
