@@ -83,7 +83,7 @@ MultiTableWrite::~MultiTableWrite()
         if (serverOpen_)
             try {
                 if (serverSession(server_) == serverSession_)
-                    PQclear(PQexec(serverConnection(server_), "ROLLBACK"));
+                    rollbackServer(server_);
             } catch (const EngineError&) {
                 // The server is gone, and the transaction with it.
             }

@@ -21,6 +21,10 @@ using PgResult = std::unique_ptr<PGresult, ResultDeleter>;
 // This thread's connection to the server database of location, made on first use and made
 // again when the server dropped it. Its lock wait follows the engine's (lockWaitMs).
 PGconn* serverConnection(const std::string& location);
+// Rolls back the transaction open on this thread's connection to location, if any. Never
+// connects anew (a new connection has nothing to roll back) and never throws, so that it
+// serves destructors and error paths while the server is away.
+void rollbackServer(const std::string& location) noexcept;
 // Which of this thread's connections to location serves now (made if need be): a lock or a
 // transaction begun on one is gone when another serves, as the server dropped the first.
 std::uint64_t serverSession(const std::string& location);

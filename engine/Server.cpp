@@ -328,6 +328,16 @@ PGconn* connect(const std::string& location)
 
 } // namespace
 
+void rollbackServer(const std::string& location) noexcept
+{
+    const auto found = t_servers.byLocation.find(location);
+    if (found == t_servers.byLocation.end() || !found->second.conn)
+        return;
+    PGconn* conn = found->second.conn;
+    if (PQstatus(conn) == CONNECTION_OK && PQtransactionStatus(conn) != PQTRANS_IDLE)
+        PQclear(PQexec(conn, "ROLLBACK"));
+}
+
 PGconn* serverConnection(const std::string& location)
 {
     auto& kept = t_servers.byLocation[location];
@@ -471,7 +481,7 @@ public:
     ~ServerTransaction()
     {
         if (!done_)
-            PQclear(PQexec(detail::serverConnection(location_), "ROLLBACK"));
+            detail::rollbackServer(location_);
     }
     void commit()
     {

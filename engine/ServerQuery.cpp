@@ -66,7 +66,7 @@ int Query::serverExecEach(size_t rows, const std::function<void(size_t row, std:
         }
         serverCommit(folder_);
     } catch (...) {
-        PQclear(PQexec(serverConnection(folder_), "ROLLBACK"));
+        rollbackServer(folder_);
         throw;
     }
     return changes;

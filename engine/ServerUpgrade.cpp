@@ -66,7 +66,7 @@ bool upgradeServerTables(const std::string& location, const std::vector<ServerTa
             detail::serverExec(location, "INSERT INTO dovra_schema (version) VALUES ($1)", {std::int64_t(version)});
         detail::serverCommit(location);
     } catch (...) {
-        PQclear(PQexec(detail::serverConnection(location), "ROLLBACK"));
+        detail::rollbackServer(location);
         throw;
     }
     return true;
