@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+namespace engine {
+struct ServerTableDef;
+}
+
 namespace engine::detail {
 
 struct ResultDeleter {
@@ -21,6 +25,9 @@ using PgResult = std::unique_ptr<PGresult, ResultDeleter>;
 // This thread's connection to the server database of location, made on first use and made
 // again when the server dropped it. Its lock wait follows the engine's (lockWaitMs).
 PGconn* serverConnection(const std::string& location);
+// Makes a table of the program's on the server, with its indexes, seed rows and the server's
+// own statements that go with it (see ServerTableDef), on the open transaction.
+void makeServerTable(const std::string& location, const ServerTableDef& table);
 // Rolls back the transaction open on this thread's connection to location, if any. Never
 // connects anew (a new connection has nothing to roll back) and never throws, so that it
 // serves destructors and error paths while the server is away.

@@ -328,6 +328,18 @@ PGconn* connect(const std::string& location)
 
 } // namespace
 
+void makeServerTable(const std::string& location, const ServerTableDef& table)
+{
+    for (const std::string& sql : dialect::serverCreateTable(table.name, parseDefinition(table.definition)))
+        serverExec(location, sql);
+    for (const IndexDef& index : table.indexes)
+        serverExec(location, dialect::serverCreateIndex(table.name, index));
+    for (const std::string& sql : table.seedSql)
+        serverExecText(location, dialect::serverSql(sql));
+    for (const std::string& sql : table.serverSql)
+        serverExecText(location, sql);
+}
+
 void rollbackServer(const std::string& location) noexcept
 {
     const auto found = t_servers.byLocation.find(location);
@@ -509,16 +521,8 @@ bool createServerTables(const std::string& location, const std::vector<ServerTab
         return false;
     for (const std::string& sql : dialect::serverPreamble())
         detail::serverExec(location, sql);
-    for (const ServerTableDef& table : tables) {
-        for (const std::string& sql : dialect::serverCreateTable(table.name, parseDefinition(table.definition)))
-            detail::serverExec(location, sql);
-        for (const IndexDef& index : table.indexes)
-            detail::serverExec(location, dialect::serverCreateIndex(table.name, index));
-        for (const std::string& sql : table.seedSql)
-            detail::serverExecText(location, dialect::serverSql(sql));
-        for (const std::string& sql : table.serverSql)
-            detail::serverExecText(location, sql);
-    }
+    for (const ServerTableDef& table : tables)
+        detail::makeServerTable(location, table);
     detail::serverExec(location, "CREATE TABLE dovra_schema (version integer NOT NULL, "
                                  "made timestamp(0) without time zone NOT NULL DEFAULT localtimestamp)");
     detail::serverExec(location, "INSERT INTO dovra_schema (version) VALUES ($1)", {std::int64_t(version)});

@@ -51,16 +51,8 @@ bool upgradeServerTables(const std::string& location, const std::vector<ServerTa
                 detail::serverExecText(location, sql);
         }
         for (const ServerTableDef& table : tables) {
-            if (!tableMissing(location, table.name))
-                continue;
-            for (const std::string& sql : dialect::serverCreateTable(table.name, parseDefinition(table.definition)))
-                detail::serverExec(location, sql);
-            for (const IndexDef& index : table.indexes)
-                detail::serverExec(location, dialect::serverCreateIndex(table.name, index));
-            for (const std::string& sql : table.seedSql)
-                detail::serverExecText(location, dialect::serverSql(sql));
-            for (const std::string& sql : table.serverSql)
-                detail::serverExecText(location, sql);
+            if (tableMissing(location, table.name))
+                detail::makeServerTable(location, table);
         }
         if (recorded < version)
             detail::serverExec(location, "INSERT INTO dovra_schema (version) VALUES ($1)", {std::int64_t(version)});

@@ -64,48 +64,22 @@ std::int64_t copyTable(engine::MultiTableWrite& write, const std::string& folder
                        const char* definition, const std::function<void(std::int64_t)>& copied)
 {
     const auto fields = engine::parseDefinition(definition);
-    std::string columns, rowMarks = "(", order = " order by rowid";
+    std::vector<std::string> columnNames;
+    std::string columns, order = " order by rowid";
     std::string key;
     for (size_t i = 0; i < fields.size(); ++i) {
+        columnNames.push_back(fields[i].name);
         columns += (i ? ", " : "") + fields[i].name;
-        rowMarks += i ? ", ?" : "?";
         if (fields[i].type == engine::FieldType::AutoInc) {
             key = fields[i].name;
             order = " order by " + key;
         }
     }
-    rowMarks += ")";
     engine::Query source;
     source.setFolder(folder);
     source.setSql("select " + columns + " from " + table + order);
     source.open();
-    std::int64_t rows = 0;
-    std::vector<engine::Value> values;
-    std::string marks;
-    int inBatch = 0;
-    const auto flush = [&] {
-        if (inBatch == 0)
-            return;
-        write.run(std::string("insert into ") + table + " (" + columns + ") values " + marks, values);
-        rows += inBatch;
-        copied(rows);
-        values.clear();
-        marks.clear();
-        inBatch = 0;
-    };
-    for (; !source.eof(); source.next()) {
-        for (size_t i = 0; i < fields.size(); ++i) {
-            engine::Value value = source.value(static_cast<int>(i));
-            // A NUL the file's text may hold has no place in the server's text.
-            if (auto s = std::get_if<std::string>(&value))
-                s->erase(std::remove(s->begin(), s->end(), '\0'), s->end());
-            values.push_back(std::move(value));
-        }
-        marks += (inBatch ? ", " : "") + rowMarks;
-        if (++inBatch == MoveBatchRows)
-            flush();
-    }
-    flush();
+    const std::int64_t rows = CopyQueryRows(write, source, table, columnNames, copied);
     source.close();
     if (!key.empty()) {
         std::string lowerTable = table, lowerKey = key;

@@ -77,47 +77,20 @@ std::int64_t copyRows(engine::MultiTableWrite& write, const std::string& folder,
                       const std::function<void(std::int64_t)>& copied)
 {
     const auto fields = engine::parseDefinition(def.definition);
+    std::vector<std::string> columnNames;
     std::string columns;
-    std::string rowMarks = "(";
     std::string order;
     for (size_t i = 0; i < fields.size(); ++i) {
-        columns += (i ? ", " : "") + quotedName(fields[i].name);
-        rowMarks += i ? ", ?" : "?";
+        columnNames.push_back(quotedName(fields[i].name));
+        columns += (i ? ", " : "") + columnNames.back();
         if (fields[i].type == engine::FieldType::AutoInc)
             order = " order by " + quotedName(fields[i].name);
     }
-    rowMarks += ")";
     engine::Query source;
     source.setFolder(folder);
     source.setSql("select " + columns + " from " + def.table + (order.empty() ? " order by rowid" : order));
     source.open();
-    std::int64_t rows = 0;
-    std::vector<engine::Value> values;
-    std::string marks;
-    int inBatch = 0;
-    auto flush = [&] {
-        if (inBatch == 0)
-            return;
-        write.run(std::string("INSERT INTO ") + def.table + " (" + columns + ") VALUES " + marks, values);
-        rows += inBatch;
-        copied(rows);
-        values.clear();
-        marks.clear();
-        inBatch = 0;
-    };
-    for (; !source.eof(); source.next()) {
-        for (size_t i = 0; i < fields.size(); ++i) {
-            engine::Value value = source.value(static_cast<int>(i));
-            // A NUL the file's text may hold has no place in the server's text.
-            if (auto s = std::get_if<std::string>(&value))
-                s->erase(std::remove(s->begin(), s->end(), '\0'), s->end());
-            values.push_back(std::move(value));
-        }
-        marks += (inBatch ? ", " : "") + rowMarks;
-        if (++inBatch == MoveBatchRows)
-            flush();
-    }
-    flush();
+    const std::int64_t rows = CopyQueryRows(write, source, def.table, columnNames, copied);
     source.close();
     // Keys given from now on follow the highest one copied.
     for (const auto& field : fields)
@@ -181,20 +154,7 @@ std::pair<QString, QDateTime> proofDetails(const QByteArray& pdf, const QString&
 std::int64_t copyProofs(engine::MultiTableWrite& write, const std::vector<ProofFile>& files,
                         const std::function<void(std::int64_t)>& copied)
 {
-    std::int64_t rows = 0;
-    std::vector<engine::Value> values;
-    std::string marks;
-    int inBatch = 0;
-    auto flush = [&] {
-        if (inBatch == 0)
-            return;
-        write.run("INSERT INTO Proofs (MailerNum, Recipient, Printed, Pdf) VALUES " + marks, values);
-        rows += inBatch;
-        copied(rows);
-        values.clear();
-        marks.clear();
-        inBatch = 0;
-    };
+    TInsertBatches batches(write, "Proofs", {"MailerNum", "Recipient", "Printed", "Pdf"}, MoveBatchProofs, copied);
     for (const ProofFile& proof : files) {
         QFile file(proof.path);
         if (!file.open(QIODevice::ReadOnly))
@@ -205,20 +165,73 @@ std::int64_t copyProofs(engine::MultiTableWrite& write, const std::vector<ProofF
             throw engine::EngineError("The proof copy " + proof.path.toStdString() + " cannot be read (" +
                                       file.errorString().toStdString() + "); nothing has been moved.");
         const auto [recipient, printed] = proofDetails(pdf, proof.path);
-        values.emplace_back(proof.number.toStdString());
-        values.emplace_back(recipient.toStdString());
-        values.emplace_back(printed.toString("yyyy-MM-dd HH:mm:ss").toStdString());
+        batches.add(proof.number.toStdString());
+        batches.add(recipient.toStdString());
+        batches.add(printed.toString("yyyy-MM-dd HH:mm:ss").toStdString());
         // The server reads a bytea given as text in its hex form.
-        values.emplace_back("\\x" + pdf.toHex().toStdString());
-        marks += inBatch ? ", (?, ?, ?, ?)" : "(?, ?, ?, ?)";
-        if (++inBatch == MoveBatchProofs)
-            flush();
+        batches.add("\\x" + pdf.toHex().toStdString());
+        batches.endRow();
     }
-    flush();
-    return rows;
+    return batches.finish();
 }
 
 } // namespace
+
+TInsertBatches::TInsertBatches(engine::MultiTableWrite& write, std::string table, const std::vector<std::string>& columns,
+                               int perStatement, std::function<void(std::int64_t)> copied)
+    : write_(write), perStatement_(perStatement), copied_(std::move(copied))
+{
+    head_ = "INSERT INTO " + table + " (";
+    rowMarks_ = "(";
+    for (size_t i = 0; i < columns.size(); ++i) {
+        head_ += (i ? ", " : "") + columns[i];
+        rowMarks_ += i ? ", ?" : "?";
+    }
+    head_ += ") VALUES ";
+    rowMarks_ += ")";
+}
+
+void TInsertBatches::endRow()
+{
+    marks_ += (inBatch_ ? ", " : "") + rowMarks_;
+    if (++inBatch_ == perStatement_)
+        flush();
+}
+
+std::int64_t TInsertBatches::finish()
+{
+    flush();
+    return rows_;
+}
+
+void TInsertBatches::flush()
+{
+    if (inBatch_ == 0)
+        return;
+    write_.run(head_ + marks_, values_);
+    rows_ += inBatch_;
+    if (copied_)
+        copied_(rows_);
+    values_.clear();
+    marks_.clear();
+    inBatch_ = 0;
+}
+
+std::int64_t CopyQueryRows(engine::MultiTableWrite& write, engine::Query& source, const std::string& table,
+                           const std::vector<std::string>& columns, const std::function<void(std::int64_t)>& copied)
+{
+    TInsertBatches batches(write, table, columns, MoveBatchRows, copied);
+    for (; !source.eof(); source.next()) {
+        for (size_t i = 0; i < columns.size(); ++i) {
+            engine::Value value = source.value(static_cast<int>(i));
+            if (auto s = std::get_if<std::string>(&value))
+                s->erase(std::remove(s->begin(), s->end(), '\0'), s->end());
+            batches.add(std::move(value));
+        }
+        batches.endRow();
+    }
+    return batches.finish();
+}
 
 QString MovedToServerMarkFile(const QString& counterFolder)
 {

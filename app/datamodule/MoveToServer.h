@@ -5,9 +5,18 @@
 // naming the server, rather than handing out numbers the server hands out too.
 #pragma once
 
+#include "engine/Engine.h"
+
 #include <QString>
+#include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
+
+namespace engine {
+class MultiTableWrite;
+class Query;
+} // namespace engine
 
 // The folders the tables are moved from (the settings' folders of each).
 struct TMoveSource {
@@ -28,6 +37,34 @@ struct TMovedTable {
 inline constexpr int MoveBatchRows = 500;
 // Proof copies are copied in batches of this many files.
 inline constexpr int MoveBatchProofs = 16;
+
+// Rows written to a server table in multi-row INSERTs of up to perStatement rows each, on the
+// write's transaction: each row's values are added one by one, then the row is ended; finish
+// writes what is left. copied, when given, is told the rows written so far after each statement.
+class TInsertBatches {
+public:
+    TInsertBatches(engine::MultiTableWrite& write, std::string table, const std::vector<std::string>& columns,
+                   int perStatement, std::function<void(std::int64_t)> copied = {});
+    void add(engine::Value value) { values_.push_back(std::move(value)); }
+    void endRow();
+    std::int64_t finish();
+
+private:
+    void flush();
+    engine::MultiTableWrite& write_;
+    std::string head_, rowMarks_, marks_;
+    int perStatement_;
+    std::function<void(std::int64_t)> copied_;
+    std::vector<engine::Value> values_;
+    int inBatch_ = 0;
+    std::int64_t rows_ = 0;
+};
+
+// Copies the rows the open query reads (its columns in the order of columns) into the server
+// table, MoveBatchRows to a statement. A NUL a file's text may hold has no place in the server's
+// text and is dropped. Returns the rows copied.
+std::int64_t CopyQueryRows(engine::MultiTableWrite& write, engine::Query& source, const std::string& table,
+                           const std::vector<std::string>& columns, const std::function<void(std::int64_t)>& copied);
 
 // Copies the tables to the server database of location, in one transaction: on an empty
 // database the tables are made first (as CreateServerTables makes them), within the same
