@@ -83,33 +83,6 @@ std::string officeOf(const QString& location)
     return engine::serverDatabaseLocation(location.toStdString());
 }
 
-// A transaction on this thread's connection to location, rolled back unless committed.
-class ServerWork {
-public:
-    explicit ServerWork(std::string location) : location_(std::move(location))
-    {
-        engine::runOnServer(location_, "BEGIN");
-    }
-    ~ServerWork()
-    {
-        if (!done_) {
-            try {
-                engine::runOnServer(location_, "ROLLBACK");
-            } catch (...) {
-            }
-        }
-    }
-    void commit()
-    {
-        done_ = true;
-        engine::runOnServer(location_, "COMMIT");
-    }
-
-private:
-    std::string location_;
-    bool done_ = false;
-};
-
 struct SchemaRow {
     std::string schema;
     QString name;
@@ -175,7 +148,7 @@ QString serverDatabaseNameRefusal(const QString& location, const QString& name)
 QString createServerAddressDatabase(const QString& location, const QString& name, bool inOpenTransaction)
 {
     const std::string office = officeOf(location);
-    std::optional<ServerWork> work;
+    std::optional<engine::ServerTransaction> work;
     if (!inOpenTransaction)
         work.emplace(office);
     // Two workstations making databases at once: the second waits here, then sees the first's.

@@ -19,7 +19,6 @@ void AddressListModel::setAddresses(std::vector<TAddressRec> rows)
 
 bool AddressListModel::setSearchText(const QString& text)
 {
-    searchText_ = text;
     QStringList words = searchWords(text);
     if (words == words_)
         return false;

@@ -30,7 +30,6 @@ public:
     // Narrows the rows to the addresses that hold every word of text; an empty text shows
     // them all again. False when the rows stay as they were (the same words).
     bool setSearchText(const QString& text);
-    const QString& searchText() const { return searchText_; }
     // Folds the addresses for a search ahead of its first keystroke (the search box took the
     // keyboard); kept until the rows change.
     void prepareSearch();
@@ -61,7 +60,6 @@ private:
     std::vector<TAddressRec> listed_; // every address read, in order
     std::vector<int> shown_;          // while searching: the place in listed_ of each row shown
     AddressSearchIndex index_;        // listed_ folded, while searching or prepared for it
-    QString searchText_;
     QStringList words_;
     QIcon icon_;
 };

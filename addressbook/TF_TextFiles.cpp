@@ -293,11 +293,6 @@ void TF_TextFiles::setImportFile(std::shared_ptr<const AddressFileIndex> file)
     cbHeaderLine->setChecked(true);
 }
 
-ColumnMapping TF_TextFiles::columnMapping() const
-{
-    return model_->mapping;
-}
-
 bool TF_TextFiles::headerLineUsed() const
 {
     return model_->headerUsed;

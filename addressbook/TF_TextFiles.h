@@ -43,9 +43,8 @@ public:
     bool rowChecked(int row) const;
     int rowCount() const; // data rows
     const std::string& table() const { return table_; }
-    // Whether the first line is read as column names, and which columns fill the fields.
+    // Whether the first line is read as column names.
     bool headerLineUsed() const;
-    ColumnMapping columnMapping() const;
 
     QLabel* lblSelect = nullptr;
     // Shown for a file whose first line names its columns: that line taken as names or as

@@ -154,35 +154,6 @@ std::optional<Value> MultiTableWrite::firstValue(const std::string& sql, const s
     return value;
 }
 
-std::optional<std::vector<Value>> MultiTableWrite::firstRow(const std::string& sql, const std::vector<Value>& values)
-{
-    std::optional<std::vector<Value>> row;
-    if (!server_.empty()) {
-        requireServerSession();
-        PgResult result = serverExec(server_, dialect::serverSql(sql), values);
-        if (PQresultStatus(result.get()) == PGRES_TUPLES_OK && PQntuples(result.get()) > 0) {
-            row.emplace();
-            for (int i = 0, n = PQnfields(result.get()); i < n; ++i)
-                row->push_back(serverValue(result.get(), 0, i));
-        }
-        return row;
-    }
-    sqlite3_stmt* stmt = keptStatement(db_, statements_, sql, context_);
-    for (size_t i = 0; i < values.size(); ++i)
-        bindValue(stmt, int(i) + 1, values[i]);
-    const int rc = sqlite3_step(stmt);
-    if (rc == SQLITE_ROW) {
-        row.emplace();
-        for (int i = 0, n = sqlite3_column_count(stmt); i < n; ++i)
-            row->push_back(columnValue(stmt, i));
-    }
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
-    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
-        fail(db_, context_);
-    return row;
-}
-
 std::int64_t MultiTableWrite::lastInsertId() const
 {
     if (!server_.empty()) {

@@ -39,8 +39,6 @@ public:
     int run(const std::string& sql, const std::vector<Value>& values = {});
     // Runs a select with the values bound in order; the first column of its first row, if any.
     std::optional<Value> firstValue(const std::string& sql, const std::vector<Value>& values = {});
-    // The first row of a select, if any, every column.
-    std::optional<std::vector<Value>> firstRow(const std::string& sql, const std::vector<Value>& values = {});
     std::int64_t lastInsertId() const;
     void commit();
 

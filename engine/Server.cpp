@@ -481,36 +481,29 @@ int serverSchemaVersion(const std::string& location)
     return std::atoi(PQgetvalue(version.get(), 0, 0));
 }
 
-namespace {
+ServerTransaction::ServerTransaction(const std::string& location) : location_(location)
+{
+    detail::serverExec(location_, "BEGIN");
+}
 
-// A transaction on the thread's connection to location, rolled back unless committed.
-class ServerTransaction {
-public:
-    explicit ServerTransaction(const std::string& location) : location_(location)
-    {
-        detail::serverExec(location_, "BEGIN");
-    }
-    ~ServerTransaction()
-    {
-        if (!done_)
-            detail::rollbackServer(location_);
-    }
-    void commit()
-    {
-        done_ = true;
-        detail::serverCommit(location_);
-    }
+ServerTransaction::~ServerTransaction()
+{
+    if (!done_)
+        detail::rollbackServer(location_);
+}
 
-private:
-    std::string location_;
-    bool done_ = false;
-};
-
-} // namespace
+void ServerTransaction::commit()
+{
+    done_ = true;
+    detail::serverCommit(location_);
+}
 
 bool createServerTables(const std::string& location, const std::vector<ServerTableDef>& tables, int version,
                         bool inOpenTransaction)
 {
+    // Nearly always the tables are there: one look, without taking the lock every start.
+    if (!inOpenTransaction && serverSchemaVersion(location) > 0)
+        return false;
     std::optional<ServerTransaction> transaction;
     if (!inOpenTransaction)
         transaction.emplace(location);
@@ -566,18 +559,12 @@ TableCheck checkServerTable(const std::string& location, const std::string& tabl
 void createServerTable(const std::string& location, const std::string& table, std::string_view definition,
                        const std::vector<IndexDef>& indexes, const std::vector<std::string>& seedSql)
 {
-    const auto fields = parseDefinition(definition);
     if (checkServerTable(location, table).state == TableFileState::Present)
         throw EngineError("The table " + table + " already exists on the database server " + describeServer(location));
     ServerTransaction transaction(location);
     for (const std::string& sql : dialect::serverPreamble())
         serverExec(location, sql);
-    for (const std::string& sql : dialect::serverCreateTable(table, fields))
-        serverExec(location, sql);
-    for (const IndexDef& index : indexes)
-        serverExec(location, dialect::serverCreateIndex(table, index));
-    for (const std::string& sql : seedSql)
-        serverExecText(location, dialect::serverSql(sql));
+    makeServerTable(location, {table, std::string(definition), indexes, seedSql, {}});
     transaction.commit();
 }
 

@@ -95,6 +95,22 @@ int serverSchemaVersion(const std::string& location);
 bool createServerTables(const std::string& location, const std::vector<ServerTableDef>& tables, int version,
                         bool inOpenTransaction = false);
 
+// A transaction on this thread's connection to location, rolled back unless committed; the
+// roll-back never connects anew, so it is safe while the server is away. commit throws when
+// the server did not commit.
+class ServerTransaction {
+public:
+    explicit ServerTransaction(const std::string& location);
+    ~ServerTransaction();
+    ServerTransaction(const ServerTransaction&) = delete;
+    ServerTransaction& operator=(const ServerTransaction&) = delete;
+    void commit();
+
+private:
+    std::string location_;
+    bool done_ = false;
+};
+
 // The change that brings a server database's tables from the version before to version:
 // statements in the server's own SQL (see upgradeServerTables in engine/ServerUpgrade.h).
 struct ServerTablesStep {

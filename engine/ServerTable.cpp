@@ -40,11 +40,6 @@ bool heldExclusivelyHere(const std::string& location, const std::string& table)
     return g_held.count({location, dialect::serverName(table)}) > 0;
 }
 
-bool Table::onServer() const
-{
-    return serverOpen_;
-}
-
 void Table::serverRequireSession() const
 {
     if (serverLocked_ && serverSession(folder_) != serverSession_)

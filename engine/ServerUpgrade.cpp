@@ -35,32 +35,25 @@ bool upgradeServerTables(const std::string& location, const std::vector<ServerTa
     if (found == 0 || upToDate(found))
         return false;
 
-    detail::serverExec(location, "BEGIN");
-    try {
-        // The lock the tables are first made under: one workstation upgrades, the others wait.
-        detail::serverExec(location, "SELECT pg_advisory_xact_lock(hashtext('dovra_schema'))");
-        const int recorded = serverSchemaVersion(location); // another may have done it meanwhile
-        if (upToDate(recorded)) {
-            detail::serverCommit(location);
-            return false;
-        }
-        for (const ServerTablesStep& step : steps) {
-            if (step.version <= recorded)
-                continue;
-            for (const std::string& sql : step.serverSql)
-                detail::serverExecText(location, sql);
-        }
-        for (const ServerTableDef& table : tables) {
-            if (tableMissing(location, table.name))
-                detail::makeServerTable(location, table);
-        }
-        if (recorded < version)
-            detail::serverExec(location, "INSERT INTO dovra_schema (version) VALUES ($1)", {std::int64_t(version)});
-        detail::serverCommit(location);
-    } catch (...) {
-        detail::rollbackServer(location);
-        throw;
+    ServerTransaction transaction(location);
+    // The lock the tables are first made under: one workstation upgrades, the others wait.
+    detail::serverExec(location, "SELECT pg_advisory_xact_lock(hashtext('dovra_schema'))");
+    const int recorded = serverSchemaVersion(location); // another may have done it meanwhile
+    if (upToDate(recorded))
+        return false;
+    for (const ServerTablesStep& step : steps) {
+        if (step.version <= recorded)
+            continue;
+        for (const std::string& sql : step.serverSql)
+            detail::serverExecText(location, sql);
     }
+    for (const ServerTableDef& table : tables) {
+        if (tableMissing(location, table.name))
+            detail::makeServerTable(location, table);
+    }
+    if (recorded < version)
+        detail::serverExec(location, "INSERT INTO dovra_schema (version) VALUES ($1)", {std::int64_t(version)});
+    transaction.commit();
     return true;
 }
 

@@ -93,7 +93,6 @@ private:
     detail::FileIdentity fileIdentity_; // of the file the connection was made on
 
     // On a server (ServerTable.cpp).
-    bool onServer() const;
     void serverOpen();
     void serverClose();
     void serverLoadFirst();

@@ -348,7 +348,7 @@ bool takeNumberOnServer(Settings& settings, const MailerLogEntry& entry, TNumber
 bool takeNumber(Settings& settings, const MailerLogEntry& entry, TNumberState& state, QString& refusal,
                 std::int64_t& logId, std::optional<TNumberCounterRelease>& counterHeld)
 {
-    if (settings.onServer() && settings.logLocation() == settings.mailerNumLocation())
+    if (settings.onServer()) // the counter and the log are then in the one server database
         return takeNumberOnServer(settings, entry, state, refusal, logId);
     if (!openCounterForRun(settings, state, refusal))
         return false;

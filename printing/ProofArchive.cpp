@@ -19,9 +19,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
-#include <sys/resource.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {

@@ -65,6 +65,19 @@ struct ServerWorkstation {
 using testsupport::Run;
 using testsupport::runWorkstation;
 
+// Workstations of one office, each in a folder of its own, all set to the server database.
+struct Office {
+    std::vector<std::unique_ptr<ServerWorkstation>> owned;
+    QList<ServerWorkstation*> stations;
+    Office(const QString& location, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            owned.push_back(std::make_unique<ServerWorkstation>(location));
+            stations << owned.back().get();
+        }
+    }
+};
+
 // Runs each mode list as a workstation of its own folder, all at once.
 QList<Run> runTogether(const QList<ServerWorkstation*>& stations, const QStringList& mode)
 {
@@ -168,12 +181,8 @@ void TestServerPrint::eightWorkstationsShareOneCounter()
 {
     constexpr int kStations = 8, kEach = 500;
     const QString location = readyDatabase(*cluster_);
-    std::vector<std::unique_ptr<ServerWorkstation>> owned;
-    QList<ServerWorkstation*> stations;
-    for (int i = 0; i < kStations; ++i) {
-        owned.push_back(std::make_unique<ServerWorkstation>(location));
-        stations << owned.back().get();
-    }
+    const Office office(location, kStations);
+    const QList<ServerWorkstation*>& stations = office.stations;
     const QList<Run> runs = runTogether(stations, {"count", QString::number(kEach)});
     for (const Run& run : runs)
         QVERIFY2(!run.killed && run.exitCode == 0, run.errors.constData());
@@ -203,9 +212,8 @@ void TestServerPrint::workstationsKilledAtRandomMomentsNeverPrintWithoutARow()
 {
     constexpr int kStations = 4, kKills = 100;
     const QString location = readyDatabase(*cluster_);
-    std::vector<std::unique_ptr<ServerWorkstation>> stations;
-    for (int i = 0; i < kStations; ++i)
-        stations.push_back(std::make_unique<ServerWorkstation>(location));
+    const Office office(location, kStations);
+    const QList<ServerWorkstation*>& stations = office.stations;
     std::atomic<int> kills{0}, notKilled{0};
     QByteArray said;
     std::mutex saidMutex;
@@ -214,7 +222,7 @@ void TestServerPrint::workstationsKilledAtRandomMomentsNeverPrintWithoutARow()
         threads.emplace_back([&, i] {
             QRandomGenerator random(QRandomGenerator::global()->generate());
             for (int k = 0; k < kKills / kStations; ++k) {
-                const Run run = runWorkstation(stations[size_t(i)]->path(), {"loop"}, random.bounded(0, 400));
+                const Run run = runWorkstation(stations[i]->path(), {"loop"}, random.bounded(0, 400));
                 if (run.killed) {
                     ++kills;
                 } else {
@@ -229,13 +237,10 @@ void TestServerPrint::workstationsKilledAtRandomMomentsNeverPrintWithoutARow()
     QVERIFY2(notKilled == 0, said.constData()); // a start or a print that says anything ends it
     QCOMPARE(kills.load(), kKills);
     // After every kill each workstation prints on.
-    QList<ServerWorkstation*> all;
-    for (auto& s : stations)
-        all << s.get();
-    for (const Run& run : runTogether(all, {"once"}))
+    for (const Run& run : runTogether(stations, {"once"}))
         QVERIFY2(!run.killed && run.exitCode == 0, run.errors.constData());
     QStringList onPaper;
-    for (ServerWorkstation* s : all)
+    for (ServerWorkstation* s : stations)
         onPaper << numbersOnPaper(s->printed());
     const QStringList logged = loggedNumbers(location);
     checkPaperAgainstRows(onPaper, logged);
@@ -249,12 +254,8 @@ void TestServerPrint::serverRestartedDuringARunRefusesThenPrintsOn()
 {
     constexpr int kStations = 8, kEach = 300;
     const QString location = readyDatabase(*cluster_);
-    std::vector<std::unique_ptr<ServerWorkstation>> owned;
-    QList<ServerWorkstation*> stations;
-    for (int i = 0; i < kStations; ++i) {
-        owned.push_back(std::make_unique<ServerWorkstation>(location));
-        stations << owned.back().get();
-    }
+    const Office office(location, kStations);
+    const QList<ServerWorkstation*>& stations = office.stations;
     QList<Run> runs;
     std::thread printing([&] { runs = runTogether(stations, {"persist", QString::number(kEach)}); });
     // Once every workstation has its first mailers on paper, the server goes down and comes back.

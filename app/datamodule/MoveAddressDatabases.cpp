@@ -16,26 +16,6 @@ namespace {
 
 const char* const kDefinitions[3] = {schema::Address, schema::Groups, schema::Members};
 
-std::int64_t countOf(const std::string& location, const std::string& table)
-{
-    engine::Query q;
-    q.setFolder(location);
-    q.setSql("select count(*) as N from " + table);
-    q.open();
-    return q.eof() ? 0 : q.asInteger("N");
-}
-
-std::int64_t asCount(const std::optional<engine::Value>& value)
-{
-    if (!value)
-        return 0;
-    if (auto i = std::get_if<std::int64_t>(&*value))
-        return *i;
-    if (auto s = std::get_if<std::string>(&*value))
-        return std::stoll(*s);
-    return 0;
-}
-
 QString nameOf(const QString& folder)
 {
     return QFileInfo(QDir::cleanPath(folder)).fileName();
@@ -54,7 +34,7 @@ std::int64_t rowsOf(const QString& location)
 {
     std::int64_t rows = 0;
     for (const char* table : kAddressBookTables)
-        rows += countOf(location.toStdString(), table);
+        rows += CountRows(location.toStdString(), table);
     return rows;
 }
 
@@ -148,7 +128,7 @@ MoveAddressDatabasesToServer(const QStringList& folders, const QString& location
     std::int64_t total = 0;
     for (const QString& folder : folders)
         for (const char* table : kAddressBookTables)
-            total += countOf(folder.toStdString(), table);
+            total += CountRows(folder.toStdString(), table);
     std::int64_t before = 0;
     std::vector<TMovedAddressDatabase> moved;
     for (const QString& folder : folders) {
@@ -166,7 +146,7 @@ MoveAddressDatabasesToServer(const QStringList& folders, const QString& location
                 write.run("set local search_path = " + engine::serverSchemaOf(there->location.toStdString()));
                 std::int64_t rows = 0;
                 for (const char* table : kAddressBookTables)
-                    rows += asCount(write.firstValue(std::string("select count(*) from ") + table));
+                    rows += CountValue(write.firstValue(std::string("select count(*) from ") + table));
                 if (rows > 0)
                     throw engine::EngineError("the server's address database \"" + there->name.toStdString() +
                                               "\" holds rows already");
@@ -182,7 +162,7 @@ MoveAddressDatabasesToServer(const QStringList& folders, const QString& location
                 });
                 before += *counts[i];
                 const std::int64_t onServerRows =
-                    asCount(write.firstValue(std::string("select count(*) from ") + table));
+                    CountValue(write.firstValue(std::string("select count(*) from ") + table));
                 if (onServerRows != *counts[i])
                     throw engine::EngineError("the table " + std::string(table) + " holds " +
                                               std::to_string(onServerRows) + " rows on the server after " +

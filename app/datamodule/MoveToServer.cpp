@@ -52,26 +52,6 @@ std::string quotedName(const std::string& name)
     return "\"" + name + "\"";
 }
 
-std::int64_t countOf(const std::string& folder, const std::string& table)
-{
-    engine::Query q;
-    q.setFolder(folder);
-    q.setSql("select count(*) as N from " + table);
-    q.open();
-    return q.eof() ? 0 : q.asInteger("N");
-}
-
-std::int64_t asCount(const std::optional<engine::Value>& value)
-{
-    if (!value)
-        return 0;
-    if (auto i = std::get_if<std::int64_t>(&*value))
-        return *i;
-    if (auto s = std::get_if<std::string>(&*value))
-        return std::stoll(*s);
-    return 0;
-}
-
 // Copies a folder's table into the server's, MoveBatchRows rows to a statement.
 std::int64_t copyRows(engine::MultiTableWrite& write, const std::string& folder, const MovedTableDef& def,
                       const std::function<void(std::int64_t)>& copied)
@@ -177,6 +157,26 @@ std::int64_t copyProofs(engine::MultiTableWrite& write, const std::vector<ProofF
 
 } // namespace
 
+std::int64_t CountRows(const std::string& location, const std::string& table)
+{
+    engine::Query q;
+    q.setFolder(location);
+    q.setSql("select count(*) as N from " + table);
+    q.open();
+    return q.eof() ? 0 : q.asInteger("N");
+}
+
+std::int64_t CountValue(const std::optional<engine::Value>& value)
+{
+    if (!value)
+        return 0;
+    if (auto i = std::get_if<std::int64_t>(&*value))
+        return *i;
+    if (auto s = std::get_if<std::string>(&*value))
+        return std::stoll(*s);
+    return 0;
+}
+
 TInsertBatches::TInsertBatches(engine::MultiTableWrite& write, std::string table, const std::vector<std::string>& columns,
                                int perStatement, std::function<void(std::int64_t)> copied)
     : write_(write), perStatement_(perStatement), copied_(std::move(copied))
@@ -276,7 +276,7 @@ std::vector<TMovedTable> MoveToServer(const TMoveSource& source, const QString& 
     for (const MovedTableDef& def : kMoved) {
         const std::string folder = (source.*def.folder).toStdString();
         const bool present = engine::tableFileState(folder, def.table) == engine::TableFileState::Present;
-        sourceRows.push_back(present ? countOf(folder, def.table) : -1);
+        sourceRows.push_back(present ? CountRows(folder, def.table) : -1);
         total += std::max<std::int64_t>(0, sourceRows.back());
     }
     const std::vector<ProofFile> proofs =
@@ -300,13 +300,13 @@ std::vector<TMovedTable> MoveToServer(const TMoveSource& source, const QString& 
     for (const MovedTableDef& def : kMoved) {
         const std::string table = def.table;
         const std::int64_t rows =
-            asCount(write.firstValue("SELECT count(*) FROM " + table +
+            CountValue(write.firstValue("SELECT count(*) FROM " + table +
                                      (table == "MailerNum" ? std::string(" WHERE NOT (") + kUnusedCounter + ")" : "")));
         if (rows > 0)
             holding +=
                 (holding.empty() ? "" : ", ") + table + " " + std::to_string(rows) + (rows == 1 ? " row" : " rows");
     }
-    if (const std::int64_t copies = asCount(write.firstValue("SELECT count(*) FROM Proofs")); copies > 0)
+    if (const std::int64_t copies = CountValue(write.firstValue("SELECT count(*) FROM Proofs")); copies > 0)
         holding += (holding.empty() ? "" : ", ") + std::string("Proofs ") + std::to_string(copies) +
                    (copies == 1 ? " proof copy" : " proof copies");
     if (!holding.empty())
@@ -328,7 +328,7 @@ std::vector<TMovedTable> MoveToServer(const TMoveSource& source, const QString& 
             if (progress)
                 progress(before + done, total);
         });
-        const std::int64_t onServer = asCount(write.firstValue("SELECT count(*) FROM " + std::string(def.table)));
+        const std::int64_t onServer = CountValue(write.firstValue("SELECT count(*) FROM " + std::string(def.table)));
         if (onServer != rows)
             throw engine::EngineError("The table " + std::string(def.table) + " holds " + std::to_string(onServer) +
                                       " rows on the server after " + std::to_string(rows) +

@@ -10,6 +10,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,11 @@ struct TMovedTable {
 inline constexpr int MoveBatchRows = 500;
 // Proof copies are copied in batches of this many files.
 inline constexpr int MoveBatchProofs = 16;
+
+// The rows of a table at a location (a folder or a server), and a count a statement returned
+// (a server gives some counts as text); 0 for none.
+std::int64_t CountRows(const std::string& location, const std::string& table);
+std::int64_t CountValue(const std::optional<engine::Value>& value);
 
 // Rows written to a server table in multi-row INSERTs of up to perStatement rows each, on the
 // write's transaction: each row's values are added one by one, then the row is ended; finish
