@@ -1,16 +1,15 @@
 #include "addressbook/AddressBookPanel.h"
 #include "addressbook/AddressListModel.h"
 #include "addressbook/TF_GroupSummary.h"
-#include "app/BusyCursor.h"
-#include "app/DialogParts.h"
-#include "app/ErrorBoundary.h"
-#include "app/PathLabel.h"
-#include "app/Services.h"
-#include "app/datamodule/TdmDovraPro.h"
-#include "entry/SearchText.h"
-#include "entry/TF_Address.h"
-#include "entry/TF_Main.h"
-#include "entry/TF_SingleEdit.h"
+#include "core/SearchText.h"
+#include "core/datamodule/TdmDovraPro.h"
+#include "widgets/BusyCursor.h"
+#include "widgets/DialogParts.h"
+#include "widgets/ErrorBoundary.h"
+#include "widgets/PathLabel.h"
+#include "widgets/Services.h"
+#include "widgets/TF_Address.h"
+#include "widgets/TF_SingleEdit.h"
 
 #include <QAction>
 #include <QDragMoveEvent>
@@ -132,7 +131,7 @@ void connectCommand(std::initializer_list<QAction*> actions, TAddressBookPanel* 
 
 } // namespace
 
-TAddressBookPanel::TAddressBookPanel(TF_Main* main, QWidget* parent) : QWidget(parent), main_(main)
+TAddressBookPanel::TAddressBookPanel(QWidget* parent) : QWidget(parent)
 {
     setObjectName("panelDB");
     auto layout = new QVBoxLayout(this);
@@ -495,11 +494,9 @@ void TAddressBookPanel::selectOnlyAddress(int row)
 
 void TAddressBookPanel::showRecipient(const TAddressRec* rec)
 {
-    const auto lines = rec ? displayLines(rec->address) : std::array<QString, 5>{};
-    for (int i = 0; i < 5; ++i)
-        main_->lblToAddress[i]->setText(lines[i]);
+    emit recipientLinesShown(rec ? displayLines(rec->address) : std::array<QString, 5>{});
     if (rec)
-        main_->currentRecipient = rec->address;
+        emit recipientChosen(rec->address);
 }
 
 // Print follows the list only while the panel is shown: a closed database leaves Print to
@@ -508,8 +505,7 @@ void TAddressBookPanel::setPrintEnabled(bool enabled)
 {
     if (isHidden())
         return;
-    main_->btnPrint->setEnabled(enabled);
-    main_->miPrint->setEnabled(enabled);
+    emit printEnabledChanged(enabled);
 }
 
 void TAddressBookPanel::setAddressCommand(QAction* button, QAction* item, bool on)
@@ -520,7 +516,7 @@ void TAddressBookPanel::setAddressCommand(QAction* button, QAction* item, bool o
 
 void TAddressBookPanel::lvAddressChange()
 {
-    main_->MarkEntryChanged();
+    emit entryChanged();
     lvAddressSelectItem();
 }
 
@@ -563,7 +559,7 @@ void TAddressBookPanel::tvGroupsMouseDown(const QPoint& pos)
 // Another node became current: the entry is fresh again, and Print still follows the list.
 void TAddressBookPanel::tvGroupsChange()
 {
-    main_->MarkEntryChanged();
+    emit entryChanged();
     lvAddressSelectItem();
 }
 
@@ -582,12 +578,12 @@ void TAddressBookPanel::tbtnNewAddressClick()
     const std::vector<int> selectedNodes = selectedGroupNodes();
     const int node = selectedNodes.empty() ? -1 : selectedNodes.front();
     const qint32 groupId = node < 0 ? -1 : groupTree_.node(node).rec.ID;
-    const bool stored =
-        TF_Address::editUntilStored("New Name and Address", address, main_, [&] { queries().insertAddress(address); });
+    const bool stored = TF_Address::editUntilStored("New Name and Address", address, window(),
+                                                    [&] { queries().insertAddress(address); });
     if (!stored)
         return;
     if (groupId != -1 &&
-        MessageService::confirmYesNo("Add new address to Group \"" + groupTree_.node(node).caption + "\"?", main_))
+        MessageService::confirmYesNo("Add new address to Group \"" + groupTree_.node(node).caption + "\"?", window()))
         queries().addMembership(queries().lastAddressId(), groupId);
     FillAddressList(groupId);
     if (addressModel_->rowCount() > 0)
@@ -602,7 +598,7 @@ void TAddressBookPanel::tbtnEditAddressClick()
     const int row = rows.front();
     TAddressLines address = addressModel_->record(row).address;
     const qint32 id = addressModel_->record(row).ID;
-    TF_Address::editUntilStored("Edit Name and Address", address, main_, [&] {
+    TF_Address::editUntilStored("Edit Name and Address", address, window(), [&] {
         queries().updateAddress(id, address);
         addressModel_->updateAddress(row, address);
         lvAddressSelectItem();
@@ -616,7 +612,7 @@ void TAddressBookPanel::tbtnDeleteAddressClick()
         return;
     const QString question = rows.size() == 1 ? "Are you sure you want to delete this address?"
                                               : "Are you sure you want to delete all the selected addresses?";
-    if (MessageService::confirmYesNoCancel(question, main_) != QMessageBox::Yes)
+    if (MessageService::confirmYesNoCancel(question, window()) != QMessageBox::Yes)
         return;
     BusyCursor busy;
     std::vector<qint32> ids;
@@ -632,7 +628,7 @@ void TAddressBookPanel::tbtnDeleteAddressClick()
 
 void TAddressBookPanel::tbtnFindAddressClick()
 {
-    if (TF_SingleEdit::askSearchText(main_))
+    if (TF_SingleEdit::askSearchText(window()))
         FindNextAddress();
 }
 
@@ -647,7 +643,7 @@ void TAddressBookPanel::FindNextAddress()
     if (found >= 0)
         selectOnlyAddress(found);
     else
-        MessageService::information(searchNotFoundMessage(rememberedSearchText), main_);
+        MessageService::information(searchNotFoundMessage(rememberedSearchText), window());
 }
 
 void TAddressBookPanel::tbtnSelectAllAddressClick()
@@ -662,16 +658,16 @@ void TAddressBookPanel::tbtnSelectAllAddressClick()
 void TAddressBookPanel::tbtnNewGroupClick()
 {
     QString name;
-    if (!TF_SingleEdit::ask("New", "New Group Name", name, main_, kGroupNameWidth))
+    if (!TF_SingleEdit::ask("New", "New Group Name", name, window(), kGroupNameWidth))
         return;
     if (name == kAllGroupsCaption) {
-        MessageService::error(kReservedGroupNewMessage, main_);
+        MessageService::error(kReservedGroupNewMessage, window());
         return;
     }
     const std::vector<int> selected = selectedGroupNodes();
     const qint32 parentId = selected.empty() ? -1 : groupTree_.node(selected.front()).rec.ID;
     if (!queries().insertGroup(parentId, name)) {
-        MessageService::error(duplicateGroupMessage(name), main_);
+        MessageService::error(duplicateGroupMessage(name), window());
         return;
     }
     LoadGroupTree();
@@ -684,15 +680,15 @@ void TAddressBookPanel::tbtnEditGroupClick()
         return;
     const int node = selected.front();
     QString name = groupTree_.node(node).caption;
-    if (!TF_SingleEdit::ask("Edit", "Edit Group Name", name, main_, kGroupNameWidth))
+    if (!TF_SingleEdit::ask("Edit", "Edit Group Name", name, window(), kGroupNameWidth))
         return;
     if (name == kAllGroupsCaption) {
-        MessageService::error(kReservedGroupRenameMessage, main_);
+        MessageService::error(kReservedGroupRenameMessage, window());
         return;
     }
     const qint32 id = groupTree_.node(node).rec.ID;
     if (!queries().renameGroup(id, name)) {
-        MessageService::error(duplicateGroupMessage(name), main_);
+        MessageService::error(duplicateGroupMessage(name), window());
         return;
     }
     groupTree_.rename(node, name);
@@ -720,7 +716,7 @@ void TAddressBookPanel::tbtnDeleteGroupClick()
         question = groupTree_.node(selected.front()).children.empty()
                        ? "Are you sure you want to delete this Group?"
                        : "Are you sure you want to delete this Group and all Groups underneath it?";
-    if (MessageService::confirmYesNoCancel(question, main_) != QMessageBox::Yes)
+    if (MessageService::confirmYesNoCancel(question, window()) != QMessageBox::Yes)
         return;
     DeleteGroupSubtree(selected);
     if (several) {
@@ -732,7 +728,7 @@ void TAddressBookPanel::tbtnDeleteGroupClick()
 
 void TAddressBookPanel::tbtnFindGroupClick()
 {
-    if (TF_SingleEdit::askSearchText(main_))
+    if (TF_SingleEdit::askSearchText(window()))
         FindNextGroup();
 }
 
@@ -748,7 +744,7 @@ void TAddressBookPanel::FindNextGroup()
         return groupCaptionContains(groupTree_.node(order[i]).caption, wanted);
     });
     if (found < 0) {
-        MessageService::information(searchNotFoundMessage(rememberedSearchText), main_);
+        MessageService::information(searchNotFoundMessage(rememberedSearchText), window());
         return;
     }
     selectOnlyGroup(order[found]);
@@ -782,12 +778,12 @@ void TAddressBookPanel::changeMembership(bool adding, qint32 groupId)
     if (rows.size() == 1) {
         const MembershipText told = membershipMessage(adding, change(addressModel_->record(rows.front()).ID), name);
         if (told.error)
-            MessageService::error(told.text, main_);
+            MessageService::error(told.text, window());
         else
-            MessageService::information(told.text, main_);
+            MessageService::information(told.text, window());
         return;
     }
-    TF_GroupSummary summary(main_);
+    TF_GroupSummary summary(window());
     {
         BusyCursor busy;
         for (int row : rows) {
@@ -816,7 +812,7 @@ void TAddressBookPanel::miAssignedClick()
     if (rows.empty())
         return;
     const QStringList names = queries().assignedGroups(addressModel_->record(rows.front()).ID);
-    MessageService::information(assignedGroupsMessage(names), main_);
+    MessageService::information(assignedGroupsMessage(names), window());
 }
 
 bool TAddressBookPanel::tvGroupsDragOver(const QPoint& pos, const QMimeData* mime) const

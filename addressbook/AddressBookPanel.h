@@ -1,12 +1,13 @@
 // The address-book panel of the main window (panelDB): the open database's name and its
 // Close button, the address list with its tool bar and popup menu, and the group tree with
-// its tool bar and popup menu. Selecting exactly one address makes it the main window's
-// current recipient.
+// its tool bar and popup menu. Selecting exactly one address makes it the current recipient:
+// the panel tells so by its signals, which the main window connects.
 #pragma once
 
 #include "addressbook/AddressBook.h"
 
 #include <QWidget>
+#include <array>
 #include <vector>
 
 class AddressListModel;
@@ -22,12 +23,11 @@ class QSplitter;
 class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
-class TF_Main;
 
 class TAddressBookPanel : public QWidget {
     Q_OBJECT
 public:
-    explicit TAddressBookPanel(TF_Main* main, QWidget* parent);
+    explicit TAddressBookPanel(QWidget* parent);
 
     // ---- what other commands read (mass printing, text files) ------------------------------
     // The statements on the open database (the data module's address query).
@@ -90,6 +90,16 @@ public:
     QAction* miGroupMassPrint = nullptr;
     QAction* miGroupSelectAll = nullptr;
 
+signals:
+    // The recipient's lines as the entry shows them; blank lines when no one address is selected.
+    void recipientLinesShown(const std::array<QString, 5>& lines);
+    // The one selected address became the recipient.
+    void recipientChosen(const TAddressLines& address);
+    // Whether Print can print for the selection (told while the panel is shown).
+    void printEnabledChanged(bool enabled);
+    // The selection changed: the entry is fresh again.
+    void entryChanged();
+
 public slots:
     void LoadGroupTree();
     void FillAddressList(qint32 groupId);
@@ -140,7 +150,6 @@ private:
     void changeMembership(bool adding, qint32 groupId);
     void DeleteGroupSubtree(const std::vector<int>& nodes);
 
-    TF_Main* main_;
     AddressListModel* addressModel_ = nullptr;
     GroupTree groupTree_;
     std::vector<QTreeWidgetItem*> items_; // the tree's items by node index

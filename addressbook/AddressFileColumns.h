@@ -4,7 +4,7 @@
 // such a line are read as the program's own address files (TextFiles.h).
 #pragma once
 
-#include "entry/TAddressRec.h"
+#include "core/TAddressRec.h"
 
 #include <QString>
 #include <QStringList>

@@ -10,7 +10,7 @@
 #pragma once
 
 #include "addressbook/AddressSearch.h"
-#include "entry/TAddressRec.h"
+#include "core/TAddressRec.h"
 
 #include <QAbstractListModel>
 #include <QIcon>

@@ -4,7 +4,7 @@
 // into one block of text, so a keystroke is one pass over that block.
 #pragma once
 
-#include "entry/TAddressRec.h"
+#include "core/TAddressRec.h"
 
 #include <QString>
 #include <QStringList>

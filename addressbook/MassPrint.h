@@ -2,7 +2,7 @@
 // the dialog's entries (a copy of each address record with its check mark) as a list model.
 #pragma once
 
-#include "entry/TAddressRec.h"
+#include "core/TAddressRec.h"
 
 #include <QAbstractListModel>
 #include <QSet>

@@ -1,11 +1,11 @@
 #include "addressbook/TF_Database.h"
 #include "addressbook/AddressBook.h"
-#include "app/BusyCursor.h"
-#include "app/DialogParts.h"
-#include "app/ErrorBoundary.h"
-#include "app/Services.h"
 #include "engine/Server.h"
-#include "entry/TF_SingleEdit.h"
+#include "widgets/BusyCursor.h"
+#include "widgets/DialogParts.h"
+#include "widgets/ErrorBoundary.h"
+#include "widgets/Services.h"
+#include "widgets/TF_SingleEdit.h"
 
 #include <QComboBox>
 #include <QDir>

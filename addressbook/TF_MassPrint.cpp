@@ -1,6 +1,6 @@
 #include "addressbook/TF_MassPrint.h"
 
-#include "app/DialogParts.h"
+#include "widgets/DialogParts.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -2,9 +2,9 @@
 
 #include "addressbook/AddressFileColumns.h"
 #include "addressbook/TextFiles.h"
-#include "app/BusyCursor.h"
-#include "app/ErrorBoundary.h"
-#include "app/Services.h"
+#include "widgets/BusyCursor.h"
+#include "widgets/ErrorBoundary.h"
+#include "widgets/Services.h"
 
 #include <QAbstractTableModel>
 #include <QCheckBox>

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "addressbook/AddressFileColumns.h"
-#include "entry/AddressLines.h"
+#include "core/AddressLines.h"
 
 #include <QDialog>
 #include <array>

@@ -1,8 +1,8 @@
 #include "addressbook/TextFiles.h"
 
-#include "app/datamodule/Schemas.h"
+#include "core/ReportColumns.h"
+#include "core/datamodule/Schemas.h"
 #include "engine/Query.h"
-#include "log/ReportColumns.h"
 
 #include <QDateTime>
 #include <QFile>

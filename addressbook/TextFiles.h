@@ -3,8 +3,8 @@
 // messages of the commands.
 #pragma once
 
-#include "app/TextEncoding.h"
-#include "entry/TAddressRec.h"
+#include "core/TAddressRec.h"
+#include "core/TextEncoding.h"
 
 #include <QByteArrayView>
 #include <QDateTime>

@@ -1,10 +1,10 @@
 #include "app/Startup.h"
-#include "app/ErrorBoundary.h"
-#include "app/TextEncoding.h"
-#include "app/datamodule/TdmDovraPro.h"
-#include "entry/TF_About.h"
-#include "entry/TF_Main.h"
+#include "app/TF_About.h"
+#include "app/TF_Main.h"
+#include "core/TextEncoding.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "printing/PrintRun.h"
+#include "widgets/ErrorBoundary.h"
 
 #include <memory>
 

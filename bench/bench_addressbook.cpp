@@ -8,16 +8,16 @@
 // and clicked there, beside psql running the same queries.
 #include "addressbook/AddressBookPanel.h"
 #include "addressbook/AddressListModel.h"
-#include "app/Services.h"
-#include "app/datamodule/MoveAddressDatabases.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "app/TF_Main.h"
+#include "core/SearchText.h"
+#include "core/datamodule/MoveAddressDatabases.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
 #include "engine/Server.h"
-#include "entry/ButtonDialog.h"
-#include "entry/SearchText.h"
-#include "entry/TF_Main.h"
 #include "tests/support/PgCluster.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/ButtonDialog.h"
+#include "widgets/Services.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // Table engine throughput: log rows appended as a print run does (one durable commit a
 // row) and in one transaction, and a full read of a million-row log, each beside the
 // sqlite3 tool's rate for the same statements on the same disk.
-#include "app/datamodule/Schemas.h"
+#include "core/datamodule/Schemas.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
@@ -19,7 +19,10 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double seconds(Clock::time_point since)
+{
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
 int envInt(const char* name, int fallback)
 {
@@ -107,9 +110,8 @@ int main()
     for (int i = 0; i < singleRows; ++i)
         fillRow(log, i);
     const double oursSingle = singleRows / seconds(start);
-    const double toolSingle =
-        singleRows / sqliteTool(engine::tableFile(tool, "Log37"),
-                                writeScript(root / "single.sql", singleRows, false, pragmas));
+    const double toolSingle = singleRows / sqliteTool(engine::tableFile(tool, "Log37"),
+                                                      writeScript(root / "single.sql", singleRows, false, pragmas));
     std::printf("append, one commit a row: %9.0f rows/s   sqlite3 tool: %9.0f rows/s   ratio %.2f\n", oursSingle,
                 toolSingle, oursSingle / toolSingle);
 
@@ -142,10 +144,9 @@ int main()
         std::ofstream s(root / "select.sql");
         s << "select * from Log37;\n";
     }
-    const double toolSelect =
-        rows / sqliteTool(engine::tableFile(tool, "Log37"), (root / "select.sql").string());
-    std::printf("select %lld rows:       %9.0f rows/s   sqlite3 tool: %9.0f rows/s   ratio %.2f  (%lld chars)\n",
-                rows, oursSelect, toolSelect, oursSelect / toolSelect, chars);
+    const double toolSelect = rows / sqliteTool(engine::tableFile(tool, "Log37"), (root / "select.sql").string());
+    std::printf("select %lld rows:       %9.0f rows/s   sqlite3 tool: %9.0f rows/s   ratio %.2f  (%lld chars)\n", rows,
+                oursSelect, toolSelect, oursSelect / toolSelect, chars);
     fs::remove_all(root);
     return 0;
 }

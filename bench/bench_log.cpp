@@ -3,9 +3,9 @@
 // first row, longest hold of the window, whole result), a click on a column heading,
 // the week exported to a spreadsheet file, and peak memory; each query beside the sqlite3
 // tool running the same statements on the same file. BENCH_LOG_ROWS makes a quicker run.
-#include "app/Settings.h"
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "core/Settings.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
 #include "log/LogCsv.h"
@@ -179,7 +179,8 @@ int main(int argc, char** argv)
         Typed t;
         // The rows of the text before the key stay until its search starts.
         bool began = false;
-        const auto watch = QObject::connect(window->model(), &QAbstractItemModel::modelReset, [&began] { began = true; });
+        const auto watch =
+            QObject::connect(window->model(), &QAbstractItemModel::modelReset, [&began] { began = true; });
         const auto at = Clock::now();
         QTest::keyClick(window->editSearch, text.back().toLatin1());
         while (window->searchPending() || t.first < 0) {
@@ -205,7 +206,8 @@ int main(int argc, char** argv)
         const QString condition = logfilter::searchCondition(text);
         const Typed t = keystroke(text);
         const double walked = sqliteTool(file, "select LID from Log37 where " + condition + " order by DateTime, LID");
-        const double straight = sqliteTool(file, "select LID from Log37 where " + condition + " order by +DateTime, LID");
+        const double straight =
+            sqliteTool(file, "select LID from Log37 where " + condition + " order by +DateTime, LID");
         std::printf("keystroke, %s (%d rows):\n", what, t.rows);
         std::printf("  %-32s %8.1f ms\n", "first row shown", t.first);
         std::printf("  %-32s %8.1f ms\n", "window held at most (one turn)", t.longest);

@@ -1,9 +1,9 @@
 // Import of an earlier edition's dBASE log: 100,000 report3.dbf rows into Log37, beside the
 // sqlite3 tool inserting the same rows in transactions of the same size on the same disk.
 // Goal: at least half the tool's rate.
-#include "app/Settings.h"
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "core/Settings.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Engine.h"
 #include "log/LogImport.h"
 #include "tests/support/DbaseWriter.h"

@@ -12,17 +12,17 @@
 #include "addressbook/AddressListModel.h"
 #include "addressbook/MassPrint.h"
 #include "addressbook/TextFiles.h"
-#include "app/Services.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "app/TF_Main.h"
 #include "bench/BenchSupport.h"
+#include "canvas/PdfCanvas.h"
+#include "core/AddressLines.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
-#include "entry/AddressLines.h"
-#include "entry/ButtonDialog.h"
-#include "entry/TF_Main.h"
-#include "printing/PdfCanvas.h"
 #include "printing/PrintRun.h"
 #include "printing/ProofArchive.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/ButtonDialog.h"
+#include "widgets/Services.h"
 
 #include <QApplication>
 #include <QDir>

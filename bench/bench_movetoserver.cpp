@@ -1,10 +1,10 @@
 // Move to Server with a large log: a folder's log of 1,000,000 rows (DOVRA_BENCH_MOVE_ROWS)
 // copied to a throwaway server in one transaction. The log is read row by row and written in
 // batches, so the process's memory stays far below the size of the log.
-#include "app/datamodule/MoveToServer.h"
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/TdmDovraPro.h"
 #include "bench/BenchSupport.h"
+#include "core/datamodule/MoveToServer.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
 #include "tests/support/PgCluster.h"

@@ -12,14 +12,14 @@
 // would.
 //
 // DOVRA_BENCH_FORMS sets the number of forms (default 1000) for a quick try.
-#include "app/Settings.h"
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/TdmDovraPro.h"
 #include "bench/BenchSupport.h"
+#include "canvas/PainterCanvas.h"
+#include "core/Settings.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Engine.h"
 #include "engine/Table.h"
 #include "printing/MailerForm.h"
-#include "printing/PainterCanvas.h"
 #include "printing/PrintRun.h"
 #include "tests/support/TestSupport.h"
 

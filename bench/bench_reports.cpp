@@ -2,13 +2,13 @@
 // streamed from the log table as the pages are drawn, so memory stays that of one page.
 //
 // DOVRA_BENCH_REPORT_ROWS sets the number of rows (default 100000) for a quick try.
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/TdmDovraPro.h"
 #include "bench/BenchSupport.h"
+#include "canvas/LandscapeCanvas.h"
+#include "canvas/PdfCanvas.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
 #include "log/LogReport.h"
-#include "printing/LandscapeCanvas.h"
-#include "printing/PdfCanvas.h"
 
 #include <QDir>
 #include <QFile>

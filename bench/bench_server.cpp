@@ -11,16 +11,16 @@
 // on the server (goal: at least 0.8 of the rate without) and in a folder; and the log window's
 // first rows on a log of a million rows on the server, beside the same log in a folder (goal
 // < 300 ms).
-#include "app/ServerSettings.h"
-#include "app/Settings.h"
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/ServerTables.h"
-#include "app/datamodule/TdmDovraPro.h"
 #include "bench/BenchSupport.h"
+#include "canvas/PainterCanvas.h"
+#include "core/ServerSettings.h"
+#include "core/Settings.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/ServerTables.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
 #include "engine/Server.h"
 #include "log/LogModel.h"
-#include "printing/PainterCanvas.h"
 #include "printing/PrintRun.h"
 #include "printing/ProofArchive.h"
 #include "tests/support/PgCluster.h"

@@ -7,7 +7,7 @@
 // try smaller.
 #include "addressbook/AddressBook.h"
 #include "addressbook/TextFiles.h"
-#include "app/datamodule/Schemas.h"
+#include "core/datamodule/Schemas.h"
 #include "engine/Query.h"
 #include "tests/support/TestSupport.h"
 

@@ -1,7 +1,7 @@
 // The PDF print canvas with any text: the three faces of the forms, any size and angle,
 // text measured and drawn, the job written.
+#include "canvas/PdfCanvas.h"
 #include "fuzz/FuzzSupport.h"
-#include "printing/PdfCanvas.h"
 
 #include <QFile>
 

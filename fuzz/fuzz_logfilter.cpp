@@ -1,7 +1,7 @@
 // Saved log filters as the tables may hold them (field code, operator and value, each any
 // text): each line either is refused as a conversion error, or its condition is SQL that
 // the engine runs on the log. A stored value never changes the statement.
-#include "app/datamodule/Schemas.h"
+#include "core/datamodule/Schemas.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
 #include "fuzz/FuzzSupport.h"

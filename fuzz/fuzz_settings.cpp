@@ -1,6 +1,6 @@
 // The settings file reader: any dovra3.ini reads, and every key of the program reads as
 // text, number or switch.
-#include "app/IniFile.h"
+#include "core/IniFile.h"
 #include "fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

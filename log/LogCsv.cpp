@@ -1,7 +1,7 @@
 #include "log/LogCsv.h"
 
+#include "core/ReportColumns.h"
 #include "engine/Query.h"
-#include "log/ReportColumns.h"
 
 #include <QHash>
 #include <QLocale>

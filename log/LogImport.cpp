@@ -1,14 +1,13 @@
 #include "log/LogImport.h"
 
-#include "app/Settings.h"
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "core/MailerNumber.h"
+#include "core/Settings.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
 #include "engine/TableCopy.h"
 #include "log/TzDbfReport.h"
-#include "printing/MailerNumber.h"
-#include "printing/PrintRun.h"
 
 #include <QDate>
 #include <QFile>

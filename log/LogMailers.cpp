@@ -1,7 +1,7 @@
 #include "log/LogMailers.h"
 
+#include "core/MailerNumber.h"
 #include "log/LogFilter.h"
-#include "printing/MailerNumber.h"
 
 #include <QRegularExpression>
 #include <QStringList>

@@ -2,7 +2,7 @@
 // the conditions and statements on Log37, and the fee arithmetic of the Edit Mailer dialog.
 #pragma once
 
-#include "entry/MoneyText.h"
+#include "core/MoneyText.h"
 
 #include <QString>
 #include <array>

@@ -1,7 +1,7 @@
 #include "log/LogReport.h"
 
+#include "core/ReportColumns.h"
 #include "engine/Query.h"
-#include "log/ReportColumns.h"
 #include "log/ReportWriter.h"
 
 #include <QLocale>

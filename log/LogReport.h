@@ -3,7 +3,7 @@
 // page, the date line, the number of rows and the sum of their total fees.
 #pragma once
 
-#include "printing/PageCanvas.h"
+#include "canvas/PageCanvas.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,7 +1,7 @@
 #include "log/ReportProject.h"
 
+#include "core/ReportColumns.h"
 #include "engine/Engine.h"
-#include "log/ReportColumns.h"
 
 #include <QDate>
 #include <QFile>

@@ -3,7 +3,7 @@
 // current font, tab stops with boxed cells, and a footer run at the end of every page.
 #pragma once
 
-#include "printing/PageCanvas.h"
+#include "canvas/PageCanvas.h"
 
 #include <QList>
 #include <functional>

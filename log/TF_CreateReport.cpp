@@ -1,9 +1,9 @@
 #include "log/TF_CreateReport.h"
 
-#include "app/DialogParts.h"
-#include "app/Services.h"
 #include "engine/MultiTableWrite.h"
 #include "log/LogReport.h"
+#include "widgets/DialogParts.h"
+#include "widgets/Services.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

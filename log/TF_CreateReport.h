@@ -2,7 +2,7 @@
 // within the width of the page, stored in Reports and Report_Detail on OK.
 #pragma once
 
-#include "log/ReportColumns.h"
+#include "core/ReportColumns.h"
 
 #include <QDialog>
 

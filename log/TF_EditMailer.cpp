@@ -1,6 +1,6 @@
 #include "log/TF_EditMailer.h"
 
-#include "app/DialogParts.h"
+#include "widgets/DialogParts.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 // "Edit Mailer": the fees, restricted delivery, comment and result of one logged mailer.
 #pragma once
 
-#include "entry/FieldExit.h"
 #include "log/LogMailers.h"
+#include "widgets/FieldExit.h"
 
 #include <QDialog>
 

@@ -1,10 +1,10 @@
 #include "log/TF_Filter.h"
 
-#include "app/DialogParts.h"
-#include "app/Services.h"
-#include "entry/MoneyText.h"
+#include "core/MailerNumber.h"
+#include "core/MoneyText.h"
 #include "log/LogMailers.h"
-#include "printing/MailerNumber.h"
+#include "widgets/DialogParts.h"
+#include "widgets/Services.h"
 
 #include <QComboBox>
 #include <QDateEdit>

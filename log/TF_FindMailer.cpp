@@ -1,8 +1,8 @@
 #include "log/TF_FindMailer.h"
 
-#include "app/DialogParts.h"
-#include "app/Services.h"
 #include "log/LogMailers.h"
+#include "widgets/DialogParts.h"
+#include "widgets/Services.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -1,12 +1,12 @@
 #include "log/TF_IncomingMailers.h"
 
-#include "app/BusyCursor.h"
-#include "app/DialogParts.h"
-#include "app/Services.h"
-#include "app/datamodule/TdmDovraPro.h"
-#include "entry/AddressLines.h"
+#include "core/AddressLines.h"
+#include "core/MailerNumber.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "log/LogMailers.h"
-#include "printing/MailerNumber.h"
+#include "widgets/BusyCursor.h"
+#include "widgets/DialogParts.h"
+#include "widgets/Services.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,16 +1,10 @@
 #include "log/TF_Log.h"
-#include "printing/ProofArchive.h"
+#include "core/ProofCopies.h"
 
-#include "app/BusyCursor.h"
-#include "app/ErrorBoundary.h"
-#include "app/PathLabel.h"
-#include "app/Services.h"
-#include "app/TF_NetworkSettings.h"
-#include "app/WindowGeometry.h"
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "core/MailerNumber.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
-#include "entry/TF_SingleEdit.h"
 #include "log/LogCsv.h"
 #include "log/LogMailers.h"
 #include "log/LogModel.h"
@@ -18,7 +12,13 @@
 #include "log/TF_Filter.h"
 #include "log/TF_FindMailer.h"
 #include "log/TF_IncomingMailers.h"
-#include "printing/MailerNumber.h"
+#include "widgets/BusyCursor.h"
+#include "widgets/ErrorBoundary.h"
+#include "widgets/PathLabel.h"
+#include "widgets/Services.h"
+#include "widgets/TF_NetworkSettings.h"
+#include "widgets/TF_SingleEdit.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -507,7 +507,7 @@ void TF_Log::showProofButton()
     bool kept = false;
     if (!number.isEmpty()) {
         try {
-            kept = ProofArchive::hasProof(settings_.proofLocation(), number);
+            kept = ProofCopies::hasProof(settings_.proofLocation(), number);
         } catch (const std::exception&) {
             kept = false;
         }
@@ -523,7 +523,7 @@ void TF_Log::btnOpenProofClick()
     QString file;
     const bool read = guarded([&] {
         BusyCursor busy;
-        file = ProofArchive::proofToOpen(settings_.proofLocation(), number);
+        file = ProofCopies::proofToOpen(settings_.proofLocation(), number);
     });
     if (!read)
         return;

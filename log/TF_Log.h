@@ -2,7 +2,7 @@
 // into finding, editing and tracking logged mailers.
 #pragma once
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "log/LogFilter.h"
 
 #include <QDate>

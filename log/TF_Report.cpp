@@ -1,16 +1,16 @@
 #include "log/TF_Report.h"
 
-#include "app/BusyCursor.h"
-#include "app/DialogParts.h"
-#include "app/ProgramFolder.h"
-#include "app/Services.h"
-#include "app/datamodule/Schemas.h"
+#include "canvas/LandscapeCanvas.h"
+#include "canvas/PainterCanvas.h"
+#include "canvas/PdfCanvas.h"
+#include "core/ProgramFolder.h"
+#include "core/datamodule/Schemas.h"
 #include "engine/Query.h"
 #include "log/ReportProject.h"
 #include "log/TF_CreateReport.h"
-#include "printing/LandscapeCanvas.h"
-#include "printing/PainterCanvas.h"
-#include "printing/PdfCanvas.h"
+#include "widgets/BusyCursor.h"
+#include "widgets/DialogParts.h"
+#include "widgets/Services.h"
 
 #include <QApplication>
 #include <QDateEdit>

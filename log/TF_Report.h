@@ -2,7 +2,7 @@
 // printed, created and deleted, over the whole log or the rows the log window shows.
 #pragma once
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "log/LogReport.h"
 
 #include <QDialog>

@@ -1,8 +1,8 @@
 #include "printing/BarCodeLabels.h"
 
+#include "core/MailerNumber.h"
 #include "engine/Engine.h"
 #include "printing/MailerForm.h"
-#include "printing/MailerNumber.h"
 
 const QString BarCodesCompleteMessage = QStringLiteral("Printing of bar codes is complete.");
 

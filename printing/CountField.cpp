@@ -1,6 +1,6 @@
 #include "printing/CountField.h"
 
-#include "app/Services.h"
+#include "widgets/Services.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -1,9 +1,9 @@
 #include "printing/MailerForm.h"
 
-#include "app/Settings.h"
-#include "printing/FontFaces.h"
-#include "printing/MailerNumber.h"
-#include "printing/RecentCache.h"
+#include "canvas/FontFaces.h"
+#include "canvas/RecentCache.h"
+#include "core/MailerNumber.h"
+#include "core/Settings.h"
 #include "printing/TBarcodeBmp.h"
 
 #include <QTextBoundaryFinder>

@@ -3,7 +3,7 @@
 // three rows by three columns.
 #pragma once
 
-#include "printing/PageCanvas.h"
+#include "canvas/PageCanvas.h"
 
 #include <QList>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "printing/PrintRun.h"
 
-#include "app/Settings.h"
-#include "app/datamodule/ServerTables.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "core/Settings.h"
+#include "core/datamodule/ServerTables.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/MultiTableWrite.h"
 #include "engine/Table.h"
 
@@ -35,8 +35,7 @@ engine::Value text(const QString& s)
     return toStd(s);
 }
 
-void addAddress(LogFields& row, const std::string& prefix, const std::string& cityPrefix,
-                const TAddressLines& address)
+void addAddress(LogFields& row, const std::string& prefix, const std::string& cityPrefix, const TAddressLines& address)
 {
     for (int i = 0; i < 4; ++i)
         row.emplace_back(prefix + std::to_string(i + 1), text(address.address[i]));
@@ -282,7 +281,8 @@ bool openCounterForRun(Settings& settings, TNumberState& state, QString& refusal
 [[noreturn]] void throwPrintFailed(const std::exception& cause, const QString& number,
                                    const std::function<void()>& takeBack)
 {
-    QString message = QString::fromUtf8(cause.what()) + QStringLiteral("\n\nThe mailer with the Mailer Number %1 was not printed");
+    QString message =
+        QString::fromUtf8(cause.what()) + QStringLiteral("\n\nThe mailer with the Mailer Number %1 was not printed");
     message = message.arg(GroupMailerNumber(number));
     try {
         takeBack();
@@ -367,29 +367,6 @@ void takeBackPrintedRows(const Settings& settings, const std::vector<std::int64_
 }
 
 } // namespace
-
-LogTableSession::LogTableSession(const Settings& settings, const QString& filter) : table_(dmDovraPro->adstLog)
-{
-    table_.close();
-    table_.setFolder(toStd(settings.logLocation()));
-    table_.setTableName(kLogTable);
-    table_.setFilter(toStd(filter));
-    try {
-        table_.open();
-        // SQLite opens a write-protected file read-only and fails only at the first write.
-        engine::requireWritable(table_.folder(), table_.tableName());
-    } catch (...) {
-        table_.close();
-        table_.setFilter({});
-        throw;
-    }
-}
-
-LogTableSession::~LogTableSession()
-{
-    table_.close();
-    table_.setFilter({});
-}
 
 void applyPrintSettings(MailerPrintData& data, const Settings& settings)
 {

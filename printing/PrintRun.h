@@ -10,9 +10,9 @@
 // ones.
 #pragma once
 
-#include "entry/AddressLines.h"
+#include "core/AddressLines.h"
+#include "core/NumberCounter.h"
 #include "printing/MailerForm.h"
-#include "printing/NumberCounter.h"
 #include "printing/ProofArchive.h"
 
 #include <QList>
@@ -43,22 +43,6 @@ struct MailerLogEntry {
     QString re;
     QString comment;
     bool wishRest = false;
-};
-
-// The log table (dmDovraPro->adstLog) open in the log folder ("System Path" / "LogDB") for
-// one command, with an optional filter; closed again, filter off, when the scope ends.
-// A missing or write-protected table throws engine::EngineError before anything is done.
-class LogTableSession {
-public:
-    explicit LogTableSession(const Settings& settings, const QString& filter = QString());
-    ~LogTableSession();
-    LogTableSession(const LogTableSession&) = delete;
-    LogTableSession& operator=(const LogTableSession&) = delete;
-
-    engine::Table& table() { return table_; }
-
-private:
-    engine::Table& table_;
 };
 
 // Alignment offsets and the extra-label choice from the settings.

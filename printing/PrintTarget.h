@@ -4,7 +4,7 @@
 // is installed (see openPrintCanvas).
 #pragma once
 
-#include "printing/PainterCanvas.h"
+#include "canvas/PainterCanvas.h"
 
 #include <QPrinter>
 #include <memory>

@@ -1,9 +1,9 @@
 #include "printing/PrinterSetup.h"
 
-#include "app/Services.h"
-#include "app/Settings.h"
-#include "printing/PdfCanvas.h"
+#include "canvas/PdfCanvas.h"
+#include "core/Settings.h"
 #include "printing/PrintTarget.h"
+#include "widgets/Services.h"
 
 #include <QDialogButtonBox>
 #include <QPrintDialog>

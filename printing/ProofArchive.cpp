@@ -1,11 +1,12 @@
 #include "printing/ProofArchive.h"
 
-#include "app/Settings.h"
+#include "canvas/PdfCanvas.h"
+#include "core/ProofCopies.h"
+#include "core/Settings.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
 #include "engine/Server.h"
 #include "engine/ServerBytes.h"
-#include "printing/PdfCanvas.h"
 
 #include <QDir>
 #include <QFile>
@@ -67,17 +68,6 @@ QString placeProof(const QString& written, const QString& folder, const QString&
             return QString::fromLocal8Bit(std::strerror(err));
     }
     return QStringLiteral("too many copies of the same Mailer Number");
-}
-
-// A Mailer Number as the copies are kept under it: 22 digits, nothing else.
-bool isPlainMailerNumber(const QString& number)
-{
-    if (number.size() != 22)
-        return false;
-    for (QChar c : number)
-        if (c < '0' || c > '9')
-            return false;
-    return true;
 }
 
 } // namespace
@@ -229,25 +219,6 @@ bool ProofArchive::onServer() const
     return engine::isServerLocation(location_.toStdString());
 }
 
-QString ProofArchive::monthFolder(const QString& archive, const QDateTime& printedAt)
-{
-    return archive + "/" + printedAt.toString("yyyy-MM");
-}
-
-QString ProofArchive::proofFile(const QString& archive, const QString& number)
-{
-    // The newest months first: a number is looked for where it was most likely printed.
-    QDir dir(archive);
-    const QStringList months = dir.entryList({"[0-9][0-9][0-9][0-9]-[0-9][0-9]"}, QDir::Dirs | QDir::NoDotAndDotDot,
-                                             QDir::Name | QDir::Reversed);
-    for (const QString& month : months) {
-        const QString file = archive + "/" + month + "/" + number + ".pdf";
-        if (QFileInfo::exists(file))
-            return file;
-    }
-    return {};
-}
-
 void ProofArchive::keep(const MailerPrintData& data, MailerLayout layout, LabelPosition position, const QString& number,
                         const QString& recipient, const QDateTime& printedAt)
 {
@@ -262,7 +233,7 @@ void ProofArchive::keep(const MailerPrintData& data, MailerLayout layout, LabelP
 void ProofArchive::keepInFolder(const MailerPrintData& data, MailerLayout layout, LabelPosition position,
                                 const QString& number, const QString& recipient, const QDateTime& printedAt)
 {
-    const QString month = monthFolder(location_, printedAt);
+    const QString month = ProofCopies::monthFolder(location_, printedAt);
     // Copies are written in a folder of their own beside the month's and only then named
     // after their number, so no crash leaves a half file under a Mailer Number's name.
     const QString incoming = month + "/.incoming";
@@ -322,65 +293,4 @@ QString ProofArchive::warning() const
     return QStringLiteral("The proof copy of the Mailer Number %1 could not be kept on the database server %2: %3\n\n"
                           "The mailer has been printed and logged as usual.")
         .arg(number, serverName(location_), failure);
-}
-
-bool ProofArchive::hasProof(const QString& location, const QString& number)
-{
-    if (!isPlainMailerNumber(number))
-        return false;
-    if (!engine::isServerLocation(location.toStdString()))
-        return !proofFile(location, number).isEmpty();
-    engine::Query q;
-    q.setFolder(location.toStdString());
-    q.setSql("select PID from Proofs where MailerNum = " + engine::quoted(number.toStdString()) + " limit 1");
-    q.open();
-    return !q.eof();
-}
-
-QByteArray ProofArchive::serverProof(const QString& location, const QString& number)
-{
-    if (!isPlainMailerNumber(number))
-        return {};
-    engine::Query q;
-    q.setFolder(location.toStdString());
-    q.setSql("select Pdf from Proofs where MailerNum = " + engine::quoted(number.toStdString()) +
-             " order by PID limit 1");
-    q.open();
-    if (q.eof())
-        return {};
-    // The server gives a bytea in its hex form: "\x" and two digits a byte.
-    const std::string text = q.asString(0);
-    if (text.rfind("\\x", 0) != 0)
-        throw engine::EngineError("The proof copy of the Mailer Number " + number.toStdString() +
-                                  " on the database server " + engine::describeServer(location.toStdString()) +
-                                  " is not in the form this program reads");
-    return QByteArray::fromHex(QByteArray::fromRawData(text.data() + 2, qsizetype(text.size()) - 2));
-}
-
-QString ProofArchive::proofToOpen(const QString& location, const QString& number)
-{
-    if (!isPlainMailerNumber(number))
-        return {};
-    if (!engine::isServerLocation(location.toStdString()))
-        return proofFile(location, number);
-    const QByteArray pdf = serverProof(location, number);
-    if (pdf.isEmpty())
-        return {};
-    // Opened copies stay until the program ends: the viewer may read the file after the
-    // window that asked for it has closed.
-    static QTemporaryDir opened(QDir::tempPath() + "/dovra-proofs-XXXXXX");
-    if (!opened.isValid())
-        throw PrintError(QStringLiteral("The proof copy of the Mailer Number %1 could not be written to a temporary "
-                                        "file: %2")
-                             .arg(number, opened.errorString()));
-    const QString file = opened.filePath(number + ".pdf");
-    // A copy opened before is written again; it was left read-only.
-    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(pdf) != pdf.size() || !out.commit())
-        throw PrintError(QStringLiteral("The proof copy of the Mailer Number %1 could not be written to \"%2\": %3")
-                             .arg(number, QDir::toNativeSeparators(file), out.errorString()));
-    // A copy to look at, not to change: the proof stays as stored.
-    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    return file;
 }

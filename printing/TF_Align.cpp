@@ -1,7 +1,7 @@
 #include "printing/TF_Align.h"
 
-#include "app/DialogParts.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
+#include "widgets/DialogParts.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,7 +1,7 @@
 #include "printing/TF_NumLabels.h"
 
-#include "app/DialogParts.h"
 #include "printing/CountField.h"
+#include "widgets/DialogParts.h"
 
 #include <QLabel>
 #include <QLineEdit>

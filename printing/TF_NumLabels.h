@@ -1,7 +1,7 @@
 // "Labels": how many forms Print Multiple forms with same Address prints, 1 to 100.
 #pragma once
 
-#include "entry/FieldExit.h"
+#include "widgets/FieldExit.h"
 
 #include <QDialog>
 #include <optional>

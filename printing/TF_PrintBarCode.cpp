@@ -1,11 +1,11 @@
 #include "printing/TF_PrintBarCode.h"
 
-#include "app/DialogParts.h"
-#include "app/Services.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "core/MailerNumber.h"
+#include "core/NumberCounter.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "printing/CountField.h"
-#include "printing/MailerNumber.h"
-#include "printing/NumberCounter.h"
+#include "widgets/DialogParts.h"
+#include "widgets/Services.h"
 
 #include <QLabel>
 #include <QLineEdit>

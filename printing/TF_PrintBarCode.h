@@ -3,8 +3,8 @@
 // which the main window does after the run; it is never written.
 #pragma once
 
-#include "entry/FieldExit.h"
 #include "printing/BarCodeLabels.h"
+#include "widgets/FieldExit.h"
 
 #include <QDialog>
 

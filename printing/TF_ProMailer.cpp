@@ -1,12 +1,12 @@
 #include "printing/TF_ProMailer.h"
-#include "app/DialogParts.h"
+#include "widgets/DialogParts.h"
 
-#include "app/ErrorBoundary.h"
-#include "app/PathLabel.h"
-#include "app/Services.h"
-#include "app/Settings.h"
-#include "app/TF_NetworkSettings.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "core/Settings.h"
+#include "core/datamodule/TdmDovraPro.h"
+#include "widgets/ErrorBoundary.h"
+#include "widgets/PathLabel.h"
+#include "widgets/Services.h"
+#include "widgets/TF_NetworkSettings.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>

@@ -3,7 +3,7 @@
 // open, so no workstation prints while its numbers are being changed.
 #pragma once
 
-#include "printing/NumberCounter.h"
+#include "core/NumberCounter.h"
 
 #include <QDialog>
 

@@ -9,13 +9,13 @@
 // 5 (the clerk's steps); 0 when all went through.
 #include "addressbook/AddressBookPanel.h"
 #include "addressbook/AddressListModel.h"
-#include "app/Services.h"
 #include "app/Startup.h"
-#include "entry/ButtonDialog.h"
-#include "entry/TF_Address.h"
-#include "entry/TF_Main.h"
-#include "entry/TF_SingleEdit.h"
+#include "app/TF_Main.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/ButtonDialog.h"
+#include "widgets/Services.h"
+#include "widgets/TF_Address.h"
+#include "widgets/TF_SingleEdit.h"
 
 #include <QAction>
 #include <QApplication>

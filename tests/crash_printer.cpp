@@ -6,11 +6,11 @@
 //   crash_printer <program folder> once <form|label>
 //   crash_printer <program folder> die-before-job   (killed once the number is taken, before the job)
 //   crash_printer <program folder> die-after-job    (killed right after the job is complete)
-#include "app/Settings.h"
-#include "app/datamodule/Schemas.h"
+#include "canvas/PdfCanvas.h"
+#include "core/Settings.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/MultiTableWrite.h"
-#include "app/datamodule/TdmDovraPro.h"
-#include "printing/PdfCanvas.h"
 #include "printing/PrintRun.h"
 
 #include <QDir>
@@ -115,13 +115,13 @@ int main(int argc, char** argv)
         }
         if (mode == "once") {
             PdfJobCanvas canvas(printed);
-            printOne(canvas, settings, 0, argc > 3 && QByteArray(argv[3]) == "label" ? MailerLayout::Label
-                                                                                     : MailerLayout::Form);
+            printOne(canvas, settings, 0,
+                     argc > 3 && QByteArray(argv[3]) == "label" ? MailerLayout::Label : MailerLayout::Form);
             return 0;
         }
         if (mode == "die-before-job" || mode == "die-after-job") {
-            DyingCanvas canvas(printed, mode == "die-before-job" ? DyingCanvas::Point::BeforeJob
-                                                                 : DyingCanvas::Point::AfterJob);
+            DyingCanvas canvas(printed,
+                               mode == "die-before-job" ? DyingCanvas::Point::BeforeJob : DyingCanvas::Point::AfterJob);
             printOne(canvas, settings, 0, MailerLayout::Form);
             return 3; // not reached
         }

@@ -17,11 +17,11 @@
 // or 5 (print).
 #include "addressbook/AddressBookPanel.h"
 #include "addressbook/TF_MassPrint.h"
-#include "app/Services.h"
 #include "app/Startup.h"
-#include "entry/ButtonDialog.h"
-#include "entry/TF_Main.h"
+#include "app/TF_Main.h"
 #include "printing/PrintRun.h"
+#include "widgets/ButtonDialog.h"
+#include "widgets/Services.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,8 +3,8 @@
 // "stored <count>" when it has ended.
 //
 //   import_worker <program folder> <report3.dbf>
-#include "app/Settings.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "core/Settings.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "log/LogImport.h"
 
 #include <QCoreApplication>

@@ -5,7 +5,7 @@
 #include "addressbook/AddressBook.h"
 #include "addressbook/AddressListModel.h"
 #include "addressbook/AddressSearch.h"
-#include "app/datamodule/Schemas.h"
+#include "core/datamodule/Schemas.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
 #include "engine/Server.h"

@@ -5,15 +5,15 @@
 #include "addressbook/AddressBookPanel.h"
 #include "addressbook/AddressListModel.h"
 #include "addressbook/TF_MassPrint.h"
-#include "app/IniFile.h"
-#include "app/Services.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "app/TF_Main.h"
+#include "core/AddressCheck.h"
+#include "core/IniFile.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
-#include "entry/AddressCheck.h"
-#include "entry/ButtonDialog.h"
-#include "entry/TF_Main.h"
 #include "printing/TF_NumLabels.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/ButtonDialog.h"
+#include "widgets/Services.h"
 
 #include <QAction>
 #include <QDir>

@@ -2,15 +2,15 @@
 // folder that starts and prints as a program folder of its own while the original stays as
 // it was; tables of a shared folder brought along; restores refused where they would write
 // into the original or replace tables unasked; files that are not backups refused.
-#include "app/Backup.h"
-#include "app/IniFile.h"
-#include "app/Services.h"
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/TdmDovraPro.h"
-#include "entry/ButtonDialog.h"
-#include "entry/TF_Main.h"
-#include "printing/MailerNumber.h"
+#include "app/TF_Main.h"
+#include "core/Backup.h"
+#include "core/IniFile.h"
+#include "core/MailerNumber.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/ButtonDialog.h"
+#include "widgets/Services.h"
 
 #include <QAction>
 #include <QCryptographicHash>

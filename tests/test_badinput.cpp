@@ -2,14 +2,14 @@
 // arguments with line breaks, the To Address commands without a database, and tables whose
 // file is damaged, told when the window that shows them opens.
 #include "addressbook/AddressBook.h"
-#include "app/Services.h"
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "app/TF_Main.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
-#include "entry/AddressFields.h"
-#include "entry/ButtonDialog.h"
-#include "entry/TF_Main.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/AddressFields.h"
+#include "widgets/ButtonDialog.h"
+#include "widgets/Services.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -1,18 +1,18 @@
 // Bar code labels, printer alignment, the extra label, printer setup and the label position
 // fields: the dialogs on a real counter and main window, the labels on a recording canvas
 // and in PDF files read back with zbarimg.
-#include "app/Services.h"
+#include "app/TF_Main.h"
+#include "canvas/RecordingCanvas.h"
+#include "core/MailerNumber.h"
 #include "engine/Engine.h"
-#include "entry/TF_Main.h"
 #include "printing/BarCodeLabels.h"
-#include "printing/MailerNumber.h"
 #include "printing/PrintRun.h"
 #include "printing/PrinterSetup.h"
-#include "printing/RecordingCanvas.h"
 #include "printing/TF_Align.h"
 #include "printing/TF_ExtraLabel.h"
 #include "printing/TF_PrintBarCode.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/Services.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,9 +1,9 @@
 // The mailer-number counter on a real MailerNum table: taking numbers, the refusal, bad
 // stored serials, a counter locked elsewhere, and two processes sharing one counter.
-#include "app/Settings.h"
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/TdmDovraPro.h"
-#include "printing/NumberCounter.h"
+#include "core/NumberCounter.h"
+#include "core/Settings.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "tests/support/TestSupport.h"
 
 #include <QApplication>

@@ -3,13 +3,13 @@
 // and the counter are checked against each other afterwards. Also: tables made whole or not
 // at all, what a crash leaves of them repaired at start, and counters and logs that cannot be
 // written refused before anything is printed.
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "canvas/PdfCanvas.h"
+#include "core/MailerNumber.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
-#include "printing/MailerNumber.h"
-#include "printing/PdfCanvas.h"
 #include "printing/PrintRun.h"
 #include "tests/support/TestSupport.h"
 

@@ -1,6 +1,6 @@
 // The table engine against real table files in a temporary folder.
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
@@ -14,7 +14,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <sys/stat.h>
 
 using namespace engine;
 
@@ -541,8 +540,8 @@ private slots:
         QTest::newRow("held by another connection") << "held" << int(TableFileState::Busy);
         QTest::newRow("not a table file") << "garbage" << int(TableFileState::Damaged);
         QTest::newRow("a page overwritten") << "page" << int(TableFileState::Damaged);
-        QTest::newRow("change cut short, this user cannot undo it") << "hot journal, read-only user"
-                                                                    << int(TableFileState::NeedsRecovery);
+        QTest::newRow("change cut short, this user cannot undo it")
+            << "hot journal, read-only user" << int(TableFileState::NeedsRecovery);
     }
     void tablesAreJudgedAsAWriterFindsThem()
     {

@@ -1,8 +1,8 @@
 // Money text, fee arithmetic, address lines, clipboard text and button dialog layout.
+#include "core/AddressLines.h"
+#include "core/MoneyText.h"
 #include "engine/Engine.h"
-#include "entry/AddressLines.h"
-#include "entry/ButtonDialogLayout.h"
-#include "entry/MoneyText.h"
+#include "widgets/ButtonDialogLayout.h"
 
 #include <QtTest>
 

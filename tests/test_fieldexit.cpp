@@ -1,14 +1,14 @@
 // Field-exit handlers: they run when the user leaves a field, and never while the window
 // that owns them is being torn down (a field that loses the focus in its window's base
 // destructor must not call into the half-destroyed window).
-#include "app/Settings.h"
-#include "entry/FieldExit.h"
-#include "entry/TF_Address.h"
-#include "entry/TF_PostageFees.h"
+#include "app/TF_PostageFees.h"
+#include "core/Settings.h"
 #include "log/TF_EditMailer.h"
 #include "printing/TF_NumLabels.h"
 #include "printing/TF_PrintBarCode.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/FieldExit.h"
+#include "widgets/TF_Address.h"
 
 #include <QLineEdit>
 #include <QtTest>

@@ -1,8 +1,8 @@
 // Where the form and label layouts put each text, number and bar code, read from the
 // recording canvas in printer dots.
+#include "canvas/PdfCanvas.h"
+#include "canvas/RecordingCanvas.h"
 #include "printing/MailerForm.h"
-#include "printing/PdfCanvas.h"
-#include "printing/RecordingCanvas.h"
 #include "tests/support/TestSupport.h"
 
 #include <QtTest>

@@ -1,8 +1,8 @@
 // The log's core rules on real tables: the field codes and the conditions filter lines
 // become, the where-clause of a filter, the paging model behind the log grid, finding rows
 // in it, and the statements and fee arithmetic of editing and tracking mailers.
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
 #include "engine/Table.h"

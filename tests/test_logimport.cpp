@@ -1,17 +1,17 @@
 // Imports of earlier editions' logs: the mapping rules, each source made here (a dBASE III
 // file, a Pro 2.5 table, a Log37 elsewhere) imported into the real Log37 and read back, the
 // faults of damaged sources, and the three commands of the main window.
-#include "app/Services.h"
-#include "app/datamodule/Schemas.h"
+#include "app/TF_Main.h"
+#include "core/datamodule/Schemas.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
-#include "entry/TF_Main.h"
 #include "log/LogImport.h"
 #include "log/TrackingPage.h"
 #include "log/TzDbfReport.h"
 #include "tests/support/DbaseWriter.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/Services.h"
 
 #include <QAction>
 #include <QDesktopServices>

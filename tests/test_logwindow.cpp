@@ -1,13 +1,11 @@
 // The log window and its dialogs driven as a user drives them, on real tables in a program
 // folder of its own: saved filters, deleting rows, finding, editing and tracking mailers.
-#include "app/Services.h"
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "app/TF_Main.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
-#include "entry/TF_Main.h"
-#include "entry/TF_SingleEdit.h"
 #include "log/LogMailers.h"
 #include "log/LogModel.h"
 #include "log/LogReport.h"
@@ -17,6 +15,8 @@
 #include "log/TF_IncomingMailers.h"
 #include "log/TF_Log.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/Services.h"
+#include "widgets/TF_SingleEdit.h"
 
 #include <QAction>
 #include <QCheckBox>

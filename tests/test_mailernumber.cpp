@@ -1,6 +1,6 @@
 // Mailer Numbers: building, check digit, grouping and the serial's steps.
+#include "core/MailerNumber.h"
 #include "engine/Engine.h"
-#include "printing/MailerNumber.h"
 
 #include <QtTest>
 

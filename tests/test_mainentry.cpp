@@ -1,16 +1,16 @@
 // The mailer entry area of the real main window: fees and their total, Return Receipt and
 // Restricted Delivery, the ZIP lookup, the recipient tools, the postage dialogs, the button
 // dialog and the mailer-ID notice.
-#include "app/ErrorBoundary.h"
-#include "app/IniFile.h"
-#include "app/Services.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "app/TF_CalculatePostage.h"
+#include "app/TF_Main.h"
+#include "app/TF_PostageFees.h"
+#include "core/IniFile.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
-#include "entry/ButtonDialog.h"
-#include "entry/TF_CalculatePostage.h"
-#include "entry/TF_Main.h"
-#include "entry/TF_PostageFees.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/ButtonDialog.h"
+#include "widgets/ErrorBoundary.h"
+#include "widgets/Services.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -2,22 +2,23 @@
 // (with the server's password asked for when it wants one), and Move to Server, which copies
 // the folders' tables in one server transaction and leaves the folder's counter refusing numbers.
 #include "addressbook/AddressBook.h"
-#include "app/ServerPassword.h"
-#include "app/Services.h"
-#include "app/Settings.h"
-#include "app/TF_NetworkSettings.h"
-#include "app/datamodule/MoveAddressDatabases.h"
-#include "app/datamodule/MoveToServer.h"
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/ServerTables.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "app/TF_Main.h"
+#include "core/ProofCopies.h"
+#include "core/Settings.h"
+#include "core/datamodule/MoveAddressDatabases.h"
+#include "core/datamodule/MoveToServer.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/ServerTables.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
 #include "engine/Server.h"
-#include "entry/ButtonDialog.h"
-#include "entry/TF_Main.h"
 #include "printing/ProofArchive.h"
 #include "tests/support/PgCluster.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/ButtonDialog.h"
+#include "widgets/ServerPassword.h"
+#include "widgets/Services.h"
+#include "widgets/TF_NetworkSettings.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -383,8 +384,8 @@ private slots:
         QCOMPARE(
             column(server, "select MailerNum, Recipient from Proofs order by PID"),
             (QStringList{kProofA + "|Ann Lee", kProofB + QString::fromUtf8("|Zoë Ångström"), kProofB + "|Reprinted"}));
-        QCOMPARE(ProofArchive::serverProof(server, kProofA), office.proofBytes("2026-02/" + kProofA + ".pdf"));
-        QCOMPARE(ProofArchive::serverProof(server, kProofB), office.proofBytes("2026-03/" + kProofB + ".pdf"));
+        QCOMPARE(ProofCopies::serverProof(server, kProofA), office.proofBytes("2026-02/" + kProofA + ".pdf"));
+        QCOMPARE(ProofCopies::serverProof(server, kProofB), office.proofBytes("2026-03/" + kProofB + ".pdf"));
         QCOMPARE(column(server, "select count(*) from Proofs where Printed >= current_date"), QStringList{"3"});
         QVERIFY(QFile::exists(office.settings.proofDB + "/2026-03/" + kProofB + "-2.pdf"));
         // New rows on the server take keys after the ones copied.
@@ -469,9 +470,10 @@ private slots:
             return;
         }
         QVERIFY2(shown[1].kind == MessageKind::Information, qPrintable(shown[1].text));
-        QVERIFY2(shown[1].text.contains("\nReport_Detail: 4 rows\nProof copies: 3 copies\nAddress database Clients: "
-                                        "1233 addresses, 3 groups, 617 memberships\nAddress database Ärzte: 1 address, 0 groups, 0 "
-                                        "memberships\n\nThis workstation"),
+        QVERIFY2(shown[1].text.contains(
+                     "\nReport_Detail: 4 rows\nProof copies: 3 copies\nAddress database Clients: "
+                     "1233 addresses, 3 groups, 617 memberships\nAddress database Ärzte: 1 address, 0 groups, 0 "
+                     "memberships\n\nThis workstation"),
                  qPrintable(shown[1].text));
         // On the server, by the folders' names, holding what the folders hold, keys and all.
         std::vector<ServerAddressDatabase> onServer = serverAddressDatabases(location);

@@ -1,12 +1,12 @@
 // Network Settings: pointing the counter, the sender list and the log at existing tables or
 // at new ones, and storing the three folders only on OK.
-#include "app/Services.h"
-#include "app/Settings.h"
-#include "app/TF_NetworkSettings.h"
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "core/Settings.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Table.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/Services.h"
+#include "widgets/TF_NetworkSettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -205,7 +205,7 @@ private slots:
         const QString shared = f.mkdir("shared");
         TF_NetworkSettings dialog(f.settings);
         MessageService::clearShown();
-        MessageService::queueAnswer(answer == "yes" ? QMessageBox::Yes
+        MessageService::queueAnswer(answer == "yes"  ? QMessageBox::Yes
                                     : answer == "no" ? QMessageBox::No
                                                      : QMessageBox::Cancel);
         FileDialogService::queueAnswer(shared + "/MailerNum.adt");

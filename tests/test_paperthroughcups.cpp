@@ -3,13 +3,13 @@
 // print server of the test's own (cupsd on a private socket) with the PDF printer of
 // cups-pdf as the default printer, once with Letter and once with A4 as its default paper.
 // The printer is stopped, so each job stays in the queue and its document is read there.
-#include "app/Services.h"
-#include "app/datamodule/TdmDovraPro.h"
-#include "entry/ButtonDialog.h"
-#include "entry/TF_Main.h"
+#include "app/TF_Main.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "log/TF_Report.h"
 #include "printing/TF_PrintBarCode.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/ButtonDialog.h"
+#include "widgets/Services.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 // The page canvas on paper: PDF print jobs rasterised with pdftoppm, bar codes decoded with
 // zbarimg, and the three font names resolved to the faces installed here.
-#include "printing/FontFaces.h"
+#include "canvas/FontFaces.h"
+#include "canvas/PainterCanvas.h"
+#include "canvas/TrueTypeSubset.h"
 #include "printing/MailerForm.h"
-#include "printing/PainterCanvas.h"
-#include "printing/TrueTypeSubset.h"
 #include "tests/support/TestSupport.h"
 
 #include <QFontDatabase>

@@ -1,18 +1,19 @@
 // The print run on the real main window: each mailer printed to a PDF file, its bar codes
 // decoded from the rasterised page, its log row and the counter read back from the tables.
-#include "app/Services.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "app/TF_Main.h"
+#include "canvas/PdfCanvas.h"
+#include "canvas/RecordingCanvas.h"
+#include "core/ProofCopies.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
-#include "entry/ButtonDialog.h"
-#include "entry/TF_Main.h"
 #include "log/LogModel.h"
 #include "log/TF_Log.h"
-#include "printing/PdfCanvas.h"
 #include "printing/PrintRun.h"
-#include "printing/RecordingCanvas.h"
 #include "printing/TF_NumLabels.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/ButtonDialog.h"
+#include "widgets/Services.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -694,9 +695,8 @@ void TestPrintRun::failuresKeepCounterAndLogInStep_data()
     QTest::newRow("stored serial not a number")
         << "serial not a number" << false << false << "12a4567" << SerialNotANumberMessage("12a4567");
     // A log or counter that cannot take the number refuses the mailer before it is printed.
-    QTest::newRow("log held by another program")
-        << "log locked" << false << false << "0000041"
-        << "Log/Log37.adt is in use by another program or workstation";
+    QTest::newRow("log held by another program") << "log locked" << false << false << "0000041"
+                                                 << "Log/Log37.adt is in use by another program or workstation";
     QTest::newRow("counter cannot be written") << "counter write fails" << false << false << "0000041"
                                                << "disk I/O error";
 }
@@ -746,7 +746,8 @@ void TestPrintRun::failuresKeepCounterAndLogInStep()
     const QStringList messages = f.messages();
     QCOMPARE(messages.size(), 1);
     QVERIFY2(messages[0].contains(message), qPrintable(messages[0]));
-    if (QStringList{"log folder missing", "log folder read-only", "log locked", "counter write fails"}.contains(failure))
+    if (QStringList{"log folder missing", "log folder read-only", "log locked", "counter write fails"}.contains(
+            failure))
         QVERIFY2(messages[0].contains("Nothing has been printed"), qPrintable(messages[0]));
     QCOMPARE(f.pdfFiles().size(), printed ? 1 : 0);
     QVERIFY(ButtonDialogService::shown().isEmpty());
@@ -934,7 +935,7 @@ void TestPrintRun::unprintableCharactersAskBeforeTheNumber()
     QVERIFY(testsupport::runTool("pdftotext", {pdf, "-"}).contains(name));
     QVERIFY(decodedSymbols(pdf).contains("CODE-128:" + numberT("0000041")));
     // The proof copy too.
-    const QString proof = ProofArchive::proofFile(f.home.path() + "/Proofs", numberT("0000041"));
+    const QString proof = ProofCopies::proofFile(f.home.path() + "/Proofs", numberT("0000041"));
     QVERIFY(testsupport::runTool("pdftotext", {proof, "-"}).contains(name));
 }
 

@@ -6,24 +6,25 @@
 // server has: a server made by the version before gains the table, and two workstations mass
 // printing at once through the program's own start-up.
 #include "addressbook/AddressBook.h"
-#include "app/ServerSettings.h"
-#include "app/Services.h"
-#include "app/Settings.h"
-#include "app/TF_NetworkSettings.h"
-#include "app/datamodule/ServerTables.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "app/TF_Main.h"
+#include "core/MailerNumber.h"
+#include "core/ProofCopies.h"
+#include "core/ServerSettings.h"
+#include "core/Settings.h"
+#include "core/datamodule/ServerTables.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Dialect.h"
 #include "engine/Query.h"
 #include "engine/Server.h"
-#include "entry/ButtonDialog.h"
-#include "entry/TF_Main.h"
 #include "log/LogModel.h"
 #include "log/TF_Log.h"
-#include "printing/MailerNumber.h"
 #include "printing/ProofArchive.h"
 #include "printing/TF_NumLabels.h"
 #include "tests/support/PgCluster.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/ButtonDialog.h"
+#include "widgets/Services.h"
+#include "widgets/TF_NetworkSettings.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -132,7 +133,7 @@ public:
     // The copy of a number as a file to read.
     QString copyFile(const QString& number) const
     {
-        return ProofArchive::proofToOpen(w.settings.proofLocation(), number);
+        return ProofCopies::proofToOpen(w.settings.proofLocation(), number);
     }
 
     // Makes the copies impossible to keep: the folder is under a file; the server's table
@@ -310,7 +311,7 @@ void TestProofCopies::everyPrintedMailerLeavesItsCopy()
         if (!f.server.isEmpty())
             QCOMPARE(column(f.server, "select count(*) from Proofs"), QStringList{"0"});
         for (const QString& serial : serials)
-            QCOMPARE(ProofArchive::proofFile(f.w.settings.proofDB, numberT(serial)),
+            QCOMPARE(ProofCopies::proofFile(f.w.settings.proofDB, numberT(serial)),
                      month + "/" + numberT(serial) + ".pdf");
     }
     for (const QString& serial : serials) {
@@ -419,8 +420,8 @@ void TestProofCopies::reprintedNumberKeepsTheFirstCopy()
         QCOMPARE(archive.onServer(), onServer);
         archive.keep(data, MailerLayout::Form, {}, number, "Jane Roe", printedAt);
         QVERIFY(archive.warning().isEmpty());
-        QVERIFY(ProofArchive::hasProof(location, number));
-        QFile first(ProofArchive::proofToOpen(location, number));
+        QVERIFY(ProofCopies::hasProof(location, number));
+        QFile first(ProofCopies::proofToOpen(location, number));
         QVERIFY(first.open(QIODevice::ReadOnly));
         firstBytes = first.readAll();
         QVERIFY(firstBytes.startsWith("%PDF-"));
@@ -430,18 +431,18 @@ void TestProofCopies::reprintedNumberKeepsTheFirstCopy()
     if (onServer) {
         QCOMPARE(column(location, "select Recipient || '|' || Printed from Proofs order by PID"),
                  (QStringList{"Jane Roe|2026-03-09 10:00:00", "Reprinted|2026-03-09 10:01:00"}));
-        QCOMPARE(ProofArchive::serverProof(location, number), firstBytes);
+        QCOMPARE(ProofCopies::serverProof(location, number), firstBytes);
     } else {
         QCOMPARE(QDir(home.path() + "/Proofs/2026-03").entryList({"*.pdf"}, QDir::Files, QDir::Name),
                  QStringList({number + "-2.pdf", number + ".pdf"}));
     }
-    QFile file(ProofArchive::proofToOpen(location, number));
+    QFile file(ProofCopies::proofToOpen(location, number));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), firstBytes);
     // A number with no copy, or not a number at all, has none.
-    QVERIFY(!ProofArchive::hasProof(location, numberT("0000002")));
-    QVERIFY(ProofArchive::proofToOpen(location, numberT("0000002")).isEmpty());
-    QVERIFY(!ProofArchive::hasProof(location, "9214' or 'a' = 'a"));
+    QVERIFY(!ProofCopies::hasProof(location, numberT("0000002")));
+    QVERIFY(ProofCopies::proofToOpen(location, numberT("0000002")).isEmpty());
+    QVERIFY(!ProofCopies::hasProof(location, "9214' or 'a' = 'a"));
 }
 
 // The log window offers the copy of a printed row, and none for a batch row not printed; Open
@@ -483,10 +484,10 @@ void TestProofCopies::logWindowOpensTheCopyOfTheCurrentRow()
         QVERIFY(!(QFileInfo(opened).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)));
         QFile file(opened);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), ProofArchive::serverProof(f.server, numberT("0000041")));
+        QCOMPARE(file.readAll(), ProofCopies::serverProof(f.server, numberT("0000041")));
         QVERIFY(testsupport::decodedSymbols(opened).contains("CODE-128:" + numberT("0000041")));
     } else {
-        QCOMPARE(opened, ProofArchive::proofFile(f.w.settings.proofDB, numberT("0000041")));
+        QCOMPARE(opened, ProofCopies::proofFile(f.w.settings.proofDB, numberT("0000041")));
     }
 
     // Opened again (the file of the first time read-only by now), the same copy.
@@ -647,7 +648,7 @@ void TestProofCopies::twoWorkstationsMassPrintAtOnce()
     for (const auto& station : stations)
         QVERIFY(!QFileInfo::exists(station->path() + "/Proofs"));
     // A copy is the mailer: its bar code reads its number.
-    const QString first = ProofArchive::proofToOpen(location, copies.first());
+    const QString first = ProofCopies::proofToOpen(location, copies.first());
     QVERIFY(testsupport::decodedSymbols(first).contains("CODE-128:" + copies.first()));
 }
 

@@ -1,18 +1,18 @@
 // Log reports: the column table and width budget, the pages a report draws (read from the
 // recording canvas in dots), the ready-made reports' project file, and the Reports and
 // Create Report windows over a real log table, printing to PDF.
-#include "app/Services.h"
-#include "app/datamodule/Schemas.h"
+#include "app/TF_Main.h"
+#include "canvas/LandscapeCanvas.h"
+#include "canvas/RecordingCanvas.h"
+#include "core/ReportColumns.h"
+#include "core/datamodule/Schemas.h"
 #include "engine/Query.h"
-#include "entry/TF_Main.h"
 #include "log/LogReport.h"
-#include "log/ReportColumns.h"
 #include "log/ReportProject.h"
 #include "log/TF_CreateReport.h"
 #include "log/TF_Report.h"
-#include "printing/LandscapeCanvas.h"
-#include "printing/RecordingCanvas.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/Services.h"
 
 #include <QAction>
 #include <QDateEdit>

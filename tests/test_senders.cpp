@@ -1,20 +1,20 @@
 // The sender list, the address dialog and the one-line input, on real sender tables in a
 // temporary program folder, and the sender box of the real main window.
-#include "app/ErrorBoundary.h"
-#include "app/IniFile.h"
-#include "app/Services.h"
-#include "app/TF_NetworkSettings.h"
-#include "app/datamodule/Schemas.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "app/TF_Main.h"
+#include "app/TF_YourAddress.h"
+#include "core/IniFile.h"
+#include "core/SearchText.h"
+#include "core/datamodule/Schemas.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
-#include "entry/ButtonDialog.h"
-#include "entry/SearchText.h"
-#include "entry/TF_Address.h"
-#include "entry/TF_Main.h"
-#include "entry/TF_SingleEdit.h"
-#include "entry/TF_YourAddress.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/ButtonDialog.h"
+#include "widgets/ErrorBoundary.h"
+#include "widgets/Services.h"
+#include "widgets/TF_Address.h"
+#include "widgets/TF_NetworkSettings.h"
+#include "widgets/TF_SingleEdit.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -1,12 +1,12 @@
 // The shared tables on a database server: made on an empty database in one transaction, and
 // each Mailer Number taken in one server transaction, never twice, however many
 // workstations take numbers at once.
-#include "app/datamodule/ServerTables.h"
+#include "core/MailerNumber.h"
+#include "core/NumberCounter.h"
+#include "core/datamodule/ServerTables.h"
 #include "engine/Query.h"
 #include "engine/Server.h"
 #include "engine/Table.h"
-#include "printing/MailerNumber.h"
-#include "printing/NumberCounter.h"
 #include "tests/support/PgCluster.h"
 #include "tests/support/TestSupport.h"
 

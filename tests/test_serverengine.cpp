@@ -1,6 +1,6 @@
 // The engine's contract, one table of cases run on both backends: tables in a folder of
 // files, and tables on a PostgreSQL server (a throwaway cluster started for this test).
-#include "app/datamodule/Schemas.h"
+#include "core/datamodule/Schemas.h"
 #include "engine/MultiTableWrite.h"
 #include "engine/Query.h"
 #include "engine/Server.h"

@@ -4,23 +4,23 @@
 // share one counter without a number used twice; killed at random moments, none prints a
 // number without its row; a server restarted under them refuses prints with a message that
 // names it, and printing goes on once it is back.
-#include "app/ServerSettings.h"
-#include "app/Settings.h"
-#include "app/datamodule/ServerTables.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "canvas/RecordingCanvas.h"
+#include "core/MailerNumber.h"
+#include "core/ServerSettings.h"
+#include "core/Settings.h"
+#include "core/datamodule/ServerTables.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "engine/Query.h"
 #include "engine/Server.h"
 #include "engine/Table.h"
-#include "printing/MailerNumber.h"
 #include "printing/PrintRun.h"
-#include "printing/RecordingCanvas.h"
 #include "tests/support/PgCluster.h"
 #include "tests/support/TestSupport.h"
 
 #include <QtTest>
+#include <algorithm>
 #include <csignal>
 #include <memory>
-#include <algorithm>
 #include <thread>
 
 namespace {
@@ -260,7 +260,9 @@ void TestServerPrint::serverRestartedDuringARunRefusesThenPrintsOn()
     std::thread printing([&] { runs = runTogether(stations, {"persist", QString::number(kEach)}); });
     // Once every workstation has its first mailers on paper, the server goes down and comes back.
     QVERIFY(QTest::qWaitFor(
-        [&] { return std::all_of(stations.begin(), stations.end(), [](auto* s) { return jobsIn(s->printed()) >= 3; }); },
+        [&] {
+            return std::all_of(stations.begin(), stations.end(), [](auto* s) { return jobsIn(s->printed()) >= 3; });
+        },
         60000));
     cluster_->restart();
     printing.join();

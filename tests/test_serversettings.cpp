@@ -1,7 +1,7 @@
 // The database server's part of the settings: what dovra3.ini says, as the location the shared
 // tables are opened at, and what is wrong with a server before a connection is tried.
-#include "app/ServerSettings.h"
-#include "app/Settings.h"
+#include "core/ServerSettings.h"
+#include "core/Settings.h"
 
 #include <QDir>
 #include <QFile>

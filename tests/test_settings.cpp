@@ -1,6 +1,6 @@
 // The settings file: defaults, value rules, folders, branding.
-#include "app/IniFile.h"
-#include "app/Settings.h"
+#include "core/IniFile.h"
+#include "core/Settings.h"
 
 #include <QFile>
 #include <QStringEncoder>

@@ -1,9 +1,9 @@
 // The main window's frame: the whole menu tree with its captions and radio pairs, the Help
 // commands and the about box with its links and branding.
-#include "app/Services.h"
-#include "entry/TF_About.h"
-#include "entry/TF_Main.h"
+#include "app/TF_About.h"
+#include "app/TF_Main.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/Services.h"
 
 #include <QAction>
 #include <QDesktopServices>

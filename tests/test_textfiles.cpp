@@ -4,11 +4,11 @@
 #include "addressbook/AddressBook.h"
 #include "addressbook/AddressFileColumns.h"
 #include "addressbook/TextFiles.h"
-#include "app/Services.h"
-#include "app/datamodule/Schemas.h"
+#include "app/TF_Main.h"
+#include "core/datamodule/Schemas.h"
 #include "engine/Query.h"
-#include "entry/TF_Main.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/Services.h"
 
 #include <QAction>
 #include <QDir>

@@ -4,16 +4,16 @@
 // any more is not used.
 #include "addressbook/AddressBook.h"
 #include "addressbook/AddressBookPanel.h"
-#include "app/IniFile.h"
-#include "app/Services.h"
-#include "app/Settings.h"
-#include "app/WindowPlacement.h"
-#include "app/datamodule/Schemas.h"
+#include "app/TF_Main.h"
+#include "core/IniFile.h"
+#include "core/Settings.h"
+#include "core/WindowPlacement.h"
+#include "core/datamodule/Schemas.h"
 #include "engine/Query.h"
-#include "entry/ButtonDialog.h"
-#include "entry/TF_Main.h"
 #include "log/TF_Log.h"
 #include "tests/support/TestSupport.h"
+#include "widgets/ButtonDialog.h"
+#include "widgets/Services.h"
 
 #include <QAction>
 #include <QDir>

@@ -9,11 +9,11 @@
 // "maximized" or "normal"; the main window's line ends with the address list's and the group
 // tree's sizes as width x height.
 #include "addressbook/AddressBookPanel.h"
-#include "app/Services.h"
 #include "app/Startup.h"
-#include "entry/ButtonDialog.h"
-#include "entry/TF_Main.h"
+#include "app/TF_Main.h"
 #include "log/TF_Log.h"
+#include "widgets/ButtonDialog.h"
+#include "widgets/Services.h"
 
 #include <QAction>
 #include <QApplication>

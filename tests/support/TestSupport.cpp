@@ -1,10 +1,10 @@
 #include "tests/support/TestSupport.h"
-#include "app/Services.h"
-#include "app/datamodule/Schemas.h"
+#include "app/TF_Main.h"
+#include "core/datamodule/Schemas.h"
 #include "engine/Engine.h"
 #include "engine/Query.h"
 #include "engine/Table.h"
-#include "entry/TF_Main.h"
+#include "widgets/Services.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -3,8 +3,8 @@
 // that read printed PDF files back (pdftoppm, zbarimg).
 #pragma once
 
-#include "app/Settings.h"
-#include "app/datamodule/TdmDovraPro.h"
+#include "core/Settings.h"
+#include "core/datamodule/TdmDovraPro.h"
 #include "printing/MailerForm.h"
 
 #include <QByteArray>
