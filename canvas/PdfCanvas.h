@@ -1,8 +1,11 @@
 // The page canvas as PDF files, one per print job, written by the program itself: a job holds
-// only what it drew, so a one-page form costs a fraction of a millisecond to write. Fonts
-// are embedded as subsets of the installed TrueType faces (CFF faces whole); a character the
-// chosen face lacks is drawn from the fallback face Qt's painter would take, and one that no
-// installed face has as a replacement mark, its text kept for copying and searching.
+// only what it drew, so a one-page form costs a fraction of a millisecond to write. Here the
+// canvas's side: the jobs' files and their names, the fonts and the setting of text, and the
+// drawing operators; the file's objects (pages, fonts, images, the cross-reference table) are
+// written by PdfWriter. Fonts are embedded as subsets of the installed TrueType faces (CFF
+// faces whole); a character the chosen face lacks is drawn from the fallback face Qt's
+// painter would take, and one that no installed face has as a replacement mark, its text kept
+// for copying and searching.
 #pragma once
 
 #include "canvas/PageCanvas.h"
@@ -16,6 +19,7 @@
 #include <memory>
 #include <utility>
 
+class PdfWriter;
 class QFile;
 
 // Writes each print job as one PDF file at 600 dots per inch, on Letter paper whose
@@ -88,7 +92,6 @@ private:
         bool rightToLeft = false; // holds right-to-left characters
         std::vector<GlyphRun> runs;
     };
-    class Job;
 
     const Font& font() const;
     // The font of a face name and size, looked up once per program run: the main window opens
@@ -103,7 +106,7 @@ private:
     void layOutByQt(SetText& set) const;
     // The open job; its file is created at the first drawing, so that a job with nothing
     // drawn (the one left open after the last label of a sheet) leaves no file.
-    Job& page();
+    PdfWriter& page();
     void openJobFile(QFile& file, QString& finalPath);
     int firstFreeNumber() const;
     // Removes the file of a job that could not be written.
@@ -113,7 +116,7 @@ private:
     QString lastFile_;
     QString subject_;
     bool jobOpen_ = false;
-    std::unique_ptr<Job> job_;
+    std::unique_ptr<PdfWriter> job_;
     mutable const Font* font_ = nullptr;
     mutable std::array<SetText, 8> recentTexts_;
     mutable size_t nextText_ = 0; // the slot the next new text takes
