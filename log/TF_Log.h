@@ -1,5 +1,7 @@
 // "Log File": the log table browsed, pruned and narrowed by saved filters, with the ways
-// into finding, editing and tracking logged mailers.
+// into finding, editing and tracking logged mailers. The window, its rows and their commands
+// are in TF_Log.cpp; the saved filters (the filter list, its lines, Set and Undo Filter) in
+// TF_Log_Filters.cpp.
 #pragma once
 
 #include "core/Settings.h"
@@ -131,8 +133,12 @@ private:
     void buildWindow();
     QGroupBox* buildDetailsPanel();
     void showLogPath();
-    void showRowState();        // grid, details and record buttons after the rows changed
+    void showRowState(); // grid, details and record buttons after the rows changed
+    // The saved filters of the log folder into the filter list, none chosen.
+    void loadFilters();
     void resetFilterControls(); // ReloadLogWindow step 4
+    // The caption of Set Filter and its popup item: the other way round while a filter is set.
+    void showFilterCaption(bool applied);
     void showCurrentRow();
     void showProofButton();
     // The current row's Mailer Number as its proof copy is kept (22 digits); empty for rows
