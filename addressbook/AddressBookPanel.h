@@ -1,7 +1,9 @@
 // The address-book panel of the main window (panelDB): the open database's name and its
 // Close button, the address list with its tool bar and popup menu, and the group tree with
 // its tool bar and popup menu. Selecting exactly one address makes it the current recipient:
-// the panel tells so by its signals, which the main window connects.
+// the panel tells so by its signals, which the main window connects. The panel and its address
+// list are in AddressBookPanel.cpp; the group tree's commands and the memberships of addresses
+// in groups in AddressBookPanel_Groups.cpp.
 #pragma once
 
 #include "addressbook/AddressBook.h"
