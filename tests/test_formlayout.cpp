@@ -145,7 +145,9 @@ private slots:
 void TestFormLayout::formDrawsEveryTextInOrder()
 {
     RecordingCanvas canvas = quarterInchPrinter();
-    QCOMPARE(PrintMailerForm(canvas, sampleMailerPrintData(), MailerLayout::Form), kNumberT);
+    const MailerValues values = mailerValues(sampleMailerPrintData());
+    PrintMailerForm(canvas, values, MailerLayout::Form);
+    QCOMPARE(values.numberT, kNumberT);
 
     const QString ocr = "OCR A Extended";
     const QStringList senderUpper{"ACME SUPPLY", "12 MILL RD", "", "", "SPRINGFIELD, IL 62701-1234"};
@@ -213,7 +215,7 @@ void TestFormLayout::formDrawsEveryTextInOrder()
 void TestFormLayout::formFramesOneJobAndEndsOnBaseFont()
 {
     RecordingCanvas canvas = quarterInchPrinter();
-    PrintMailerForm(canvas, sampleMailerPrintData(), MailerLayout::Form);
+    PrintMailerForm(canvas, mailerValues(sampleMailerPrintData()), MailerLayout::Form);
     const QList<CanvasOp>& ops = canvas.ops();
     QCOMPARE(ops.first().kind, CanvasOp::BeginDocument);
     QCOMPARE(ops.last().kind, CanvasOp::EndDocument);
@@ -251,7 +253,7 @@ void TestFormLayout::alignmentShiftsTheSheet()
     data.leftRight = leftRight;
     data.topBottom = topBottom;
     RecordingCanvas canvas = quarterInchPrinter();
-    PrintMailerForm(canvas, data, MailerLayout::Form);
+    PrintMailerForm(canvas, mailerValues(data), MailerLayout::Form);
 
     // Images: four Mailer Numbers, then the sender's ZIP+4.
     const CanvasOp senderZip = canvas.ops(CanvasOp::DrawImage).at(4);
@@ -289,7 +291,7 @@ void TestFormLayout::barcodeImagesFollowResolution()
     QFETCH(int, postnetModule);
     QFETCH(int, postnetHeight);
     RecordingCanvas canvas({dpi, dpi}, QPoint(dpi / 4, dpi / 4));
-    PrintMailerForm(canvas, sampleMailerPrintData(), MailerLayout::Form);
+    PrintMailerForm(canvas, mailerValues(sampleMailerPrintData()), MailerLayout::Form);
 
     const QList<CanvasOp> images = canvas.ops(CanvasOp::DrawImage);
     QCOMPARE(images.size(), 6);
@@ -347,7 +349,7 @@ void TestFormLayout::zipBarcodePlace()
     data.senderZip = senderZip;
     data.recipientZip = recipientZip;
     RecordingCanvas canvas = quarterInchPrinter();
-    PrintMailerForm(canvas, data, MailerLayout::Form);
+    PrintMailerForm(canvas, mailerValues(data), MailerLayout::Form);
     const QList<CanvasOp> images = canvas.ops(CanvasOp::DrawImage);
     QCOMPARE(images.size(), 6);
     QCOMPARE(images[4].x, senderX);
@@ -384,7 +386,7 @@ void TestFormLayout::extraLabelAddress()
     data.extraLabel = extraLabel;
     data.extraLabelAddress = address;
     RecordingCanvas canvas = quarterInchPrinter();
-    PrintMailerForm(canvas, data, MailerLayout::Form);
+    PrintMailerForm(canvas, mailerValues(data), MailerLayout::Form);
 
     QStringList atExtraLabel;
     for (const CanvasOp& op : drawnTexts(canvas))
@@ -419,7 +421,7 @@ void TestFormLayout::departmentAndProcessedByLines()
     data.department = value;
     data.processedBy = value;
     RecordingCanvas canvas = quarterInchPrinter();
-    PrintMailerForm(canvas, data, MailerLayout::Form);
+    PrintMailerForm(canvas, mailerValues(data), MailerLayout::Form);
     QString atDepartment, atProcessedBy;
     for (const CanvasOp& op : drawnTexts(canvas)) {
         if (op.x == dots(1.45) && op.y == dots(2.58))
@@ -437,7 +439,7 @@ void TestFormLayout::amountsEndAtPointThreeInch()
     data.certifiedFee = "";
     data.total = " 12.50";
     RecordingCanvas canvas = quarterInchPrinter();
-    PrintMailerForm(canvas, data, MailerLayout::Form);
+    PrintMailerForm(canvas, mailerValues(data), MailerLayout::Form);
 
     // Fixed pitch: Arial 6 pt at 600 dpi is 50 dots high, 25 a character; 8 pt 67 and 33.
     QMap<int, CanvasOp> amountsByY;
@@ -463,12 +465,12 @@ void TestFormLayout::longRecipientLine()
     data.recipientLines[1] = line.toLower();
 
     RecordingCanvas form = quarterInchPrinter();
-    PrintMailerForm(form, data, MailerLayout::Form);
+    PrintMailerForm(form, mailerValues(data), MailerLayout::Form);
     QVERIFY(hasText(form, line.toUpper()));
     QVERIFY(hasText(form, line));
 
     RecordingCanvas label = quarterInchPrinter();
-    PrintMailerForm(label, data, MailerLayout::Label, {1, 1});
+    PrintMailerForm(label, mailerValues(data), MailerLayout::Label, {1, 1});
     const QList<CanvasOp> texts = drawnTexts(label);
     QCOMPARE(texts.size(), 4);
     QCOMPARE(texts[2].text, line.left(40)); // labels cut to 40 characters, keeping the case
@@ -496,7 +498,7 @@ void TestFormLayout::longLinesStayInTheirPlaces()
     QFETCH(int, col);
     const MailerLayout layout = form ? MailerLayout::Form : MailerLayout::Label;
     InkBoxCanvas shortLines(pdfMetrics);
-    PrintMailerForm(shortLines, sampleMailerPrintData(), layout, {row, col});
+    PrintMailerForm(shortLines, mailerValues(sampleMailerPrintData()), layout, {row, col});
 
     // A law firm writes in capitals, to the field's full width of 50 characters.
     MailerPrintData data = sampleMailerPrintData();
@@ -513,7 +515,7 @@ void TestFormLayout::longLinesStayInTheirPlaces()
     data.department = firm;
     data.processedBy = firm;
     InkBoxCanvas longLines(pdfMetrics);
-    PrintMailerForm(longLines, data, layout, {row, col});
+    PrintMailerForm(longLines, mailerValues(data), layout, {row, col});
 
     // The same pieces in the same order; none runs into a piece it keeps clear of with
     // short lines, or off the sheet.
@@ -569,15 +571,17 @@ void TestFormLayout::barCodesOffDrawsNoNumber()
     data.customerId.clear();
     data.number = "9214700000000000000003";
 
+    const MailerValues values = mailerValues(data);
+    QCOMPARE(values.numberT, data.number);
     RecordingCanvas form = quarterInchPrinter();
-    QCOMPARE(PrintMailerForm(form, data, MailerLayout::Form), data.number);
+    PrintMailerForm(form, values, MailerLayout::Form);
     QCOMPARE(form.ops(CanvasOp::DrawImage).size(), 2); // the two ZIP codes only
     for (const CanvasOp& op : drawnTexts(form))
         QVERIFY2(!op.text.contains("9214") && !op.text.contains("9290"), qPrintable(op.toString()));
     QCOMPARE(drawnTexts(form).size(), 58); // every text but the eight numbers
 
     RecordingCanvas label = quarterInchPrinter();
-    QCOMPARE(PrintMailerForm(label, data, MailerLayout::Label, {0, 0}), data.number);
+    PrintMailerForm(label, values, MailerLayout::Label, {0, 0});
     QCOMPARE(label.ops(CanvasOp::DrawImage).size(), 0);
     const QList<CanvasOp> texts = drawnTexts(label);
     QCOMPARE(texts.size(), 2);
@@ -588,7 +592,9 @@ void TestFormLayout::barCodesOffDrawsNoNumber()
 void TestFormLayout::labelDrawsNumberAndTwoLines()
 {
     RecordingCanvas canvas = quarterInchPrinter();
-    QCOMPARE(PrintMailerForm(canvas, sampleMailerPrintData(), MailerLayout::Label, {1, 2}), kNumberT);
+    const MailerValues values = mailerValues(sampleMailerPrintData());
+    PrintMailerForm(canvas, values, MailerLayout::Label, {1, 2});
+    QCOMPARE(values.numberT, kNumberT);
     // Row 1, column 2: 2.75 inches up the x axis, 7.4 inches down.
     const double a = 2.75, b = 7.4;
     QCOMPARE(canvas.ops().first().toString(), QString("SetFont Arial/8/0")); // the caller owns the job
@@ -631,7 +637,7 @@ void TestFormLayout::labelSheetEndsAfterNinthLabel()
     QFETCH(int, col);
     QFETCH(bool, newSheet);
     RecordingCanvas canvas = quarterInchPrinter();
-    PrintMailerForm(canvas, sampleMailerPrintData(), MailerLayout::Label, {row, col});
+    PrintMailerForm(canvas, mailerValues(sampleMailerPrintData()), MailerLayout::Label, {row, col});
     const QList<CanvasOp>& ops = canvas.ops();
     if (newSheet) {
         QCOMPARE(ops[ops.size() - 2].kind, CanvasOp::EndDocument);
