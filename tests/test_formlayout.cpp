@@ -119,6 +119,8 @@ class TestFormLayout : public QObject {
     Q_OBJECT
 
 private slots:
+    void mailerNumbersOfTheValues_data();
+    void mailerNumbersOfTheValues();
     void formDrawsEveryTextInOrder();
     void formFramesOneJobAndEndsOnBaseFont();
     void alignmentShiftsTheSheet_data();
@@ -141,6 +143,38 @@ private slots:
     void labelSheetEndsAfterNinthLabel();
     void labelPositionAdvancesColumnByColumn();
 };
+
+void TestFormLayout::mailerNumbersOfTheValues_data()
+{
+    QTest::addColumn<bool>("barCodes");
+    QTest::addColumn<QString>("numberT");
+    QTest::addColumn<QString>("groupedT");
+    QTest::addColumn<QString>("groupedF");
+    QTest::newRow("bar codes on: T and F from the Customer ID and serial")
+        << true << kNumberT << kGroupedT << kGroupedF;
+    // The run still names the number in its messages, grouped.
+    QTest::newRow("bar codes off: the number given, no F") << false << "9214700000000000000003"
+                                                           << "9214 7000 0000 0000 0000 03" << QString();
+}
+
+// The numbers a mailer prints and the run logs and tells, made before the layout.
+void TestFormLayout::mailerNumbersOfTheValues()
+{
+    QFETCH(bool, barCodes);
+    QFETCH(QString, numberT);
+    QFETCH(QString, groupedT);
+    QFETCH(QString, groupedF);
+    MailerPrintData data = sampleMailerPrintData();
+    data.barCodes = barCodes;
+    if (!barCodes)
+        data.number = numberT;
+    const MailerValues values = mailerValues(data);
+    QCOMPARE(values.numberBlock, barCodes);
+    QCOMPARE(values.numberT, numberT);
+    QCOMPARE(values.groupedT, groupedT);
+    QCOMPARE(values.numberF, QString(groupedF).remove(' '));
+    QCOMPARE(values.groupedF, groupedF);
+}
 
 void TestFormLayout::formDrawsEveryTextInOrder()
 {
