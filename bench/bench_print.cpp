@@ -177,7 +177,7 @@ int main(int argc, char** argv)
     const ProcessorSeconds drawStart = processorSeconds();
     for (int i = 0; i < jobs; ++i) {
         nextRecipient();
-        PrintMailerForm(alone, data, MailerLayout::Form);
+        PrintMailerForm(alone, mailerValues(data), MailerLayout::Form);
     }
     const ProcessorSeconds drawEnd = processorSeconds();
     const double userMilliseconds = (drawEnd.user - drawStart.user) * 1000 / jobs;

@@ -40,7 +40,7 @@ void PrintBarCodeLabels(PageCanvas& canvas, const BarCodeLabelRun& run)
     data.leftRight = run.leftRight;
     data.topBottom = run.topBottom;
     for (int i = 0; i < run.count; ++i) {
-        PrintFormNumberBlock(canvas, data);
+        PrintFormNumberBlock(canvas, mailerValues(data));
         data.serial = NextLabelSerial(data.serial);
     }
 }

@@ -2,8 +2,6 @@
 
 #include "canvas/FontFaces.h"
 #include "canvas/RecentCache.h"
-#include "core/MailerNumber.h"
-#include "core/Settings.h"
 #include "printing/TBarcodeBmp.h"
 
 #include <QTextBoundaryFinder>
@@ -34,10 +32,6 @@ struct FontChoice {
 
 const FontChoice kBaseFont{kArial, 8, 0};
 
-// Alignment offsets as the Printer Alignment dialog allows them: three times one beyond
-// them could exceed an int.
-constexpr int kAlignLimit = Settings::kAlignmentLimit;
-
 // Halves go to the even neighbour: round(4.5) = 4.
 int roundHalfEven(double value)
 {
@@ -59,17 +53,11 @@ struct BarcodeRender {
     bool operator==(const BarcodeRender&) const = default;
 };
 
-struct RenderedBarcode {
-    QImage image;
-    // The text the bar code holds, as the bar code keeps it.
-    QString text;
-};
-
 // A mailer's bar codes are drawn twice when its proof copy is kept, and the sender's ZIP
 // code is the same on every mailer of a run: the images of the last few are kept.
-RenderedBarcode renderBarcode(const BarcodeRender& how, const QString& text)
+QImage renderBarcode(const BarcodeRender& how, const QString& text)
 {
-    static RecentCache<std::pair<BarcodeRender, QString>, RenderedBarcode, 16> recent;
+    static RecentCache<std::pair<BarcodeRender, QString>, QImage, 16> recent;
     return recent.get({how, text}, [&] {
         TBarcodeBmp barcode;
         barcode.setBarcodeType(how.type);
@@ -78,7 +66,7 @@ RenderedBarcode renderBarcode(const BarcodeRender& how, const QString& text)
         barcode.setHeight(how.height);
         barcode.setRotate(how.rotate);
         barcode.setBarcodeText(text);
-        return RenderedBarcode{barcode.bitmap(), barcode.barcodeText()};
+        return barcode.bitmap();
     });
 }
 
@@ -87,10 +75,8 @@ RenderedBarcode renderBarcode(const BarcodeRender& how, const QString& text)
 // it is selected only when it changes.
 class Sheet {
 public:
-    Sheet(PageCanvas& canvas, const MailerPrintData& data)
-        : canvas_(canvas), dpi_(canvas.DotsPerInch()),
-          leftRight_(std::clamp(data.leftRight, -kAlignLimit, kAlignLimit)),
-          topBottom_(std::clamp(data.topBottom, -kAlignLimit, kAlignLimit))
+    Sheet(PageCanvas& canvas, const MailerValues& values)
+        : canvas_(canvas), dpi_(canvas.DotsPerInch()), leftRight_(values.leftRight), topBottom_(values.topBottom)
     {
         const QPoint offset = canvas.PrintableOffset();
         offsetX_ = static_cast<double>(offset.x()) / dpi_.x;
@@ -208,7 +194,7 @@ QImage mailerNumberImage(const Sheet& sheet, const QString& number, double heigh
 {
     const BarcodeRender how{TBarcodeBmp::bcCode128, false, roundHalfEven(sheet.dpi().x * 15 / 1000.0),
                             roundHalfEven(sheet.dpi().y * heightInches), rotate};
-    return renderBarcode(how, number).image;
+    return renderBarcode(how, number);
 }
 
 int mailerNumberLength(const Sheet& sheet)
@@ -216,46 +202,23 @@ int mailerNumberLength(const Sheet& sheet)
     return roundHalfEven(sheet.dpi().x * 2.5);
 }
 
-using Lines = std::array<QString, 5>;
+using Lines = MailerValues::Lines;
 using LineSpots = std::array<double, 5>;
 
-// Capital letters as the form prints them. Georgian keeps the letters it is written in:
-// its capitals (Mtavruli) are a recent addition to Unicode that few faces have.
-QString capitals(const QString& text)
-{
-    const QList<uint> characters = text.toUcs4();
-    if (std::none_of(characters.begin(), characters.end(),
-                     [](uint c) { return QChar::script(c) == QChar::Script_Georgian; }))
-        return text.toUpper();
-    QString upper;
-    for (const char32_t c : characters) {
-        const QString character = QString::fromUcs4(&c, 1);
-        upper += QChar::script(c) == QChar::Script_Georgian ? character : character.toUpper();
-    }
-    return upper;
-}
-
-Lines upperCase(Lines lines)
-{
-    for (QString& line : lines)
-        line = capitals(line);
-    return lines;
-}
-
-void formNumberBlock(Sheet& sheet, const QString& numberT, const QString& numberF)
+void formNumberBlock(Sheet& sheet, const MailerValues& values)
 {
     const int length = mailerNumberLength(sheet);
-    const QImage fullT = mailerNumberImage(sheet, numberT, 0.75, TBarcodeBmp::bcRotate180);
-    const QImage fullF = mailerNumberImage(sheet, numberF, 0.75, TBarcodeBmp::bcNoRotate);
-    const QImage smallT = mailerNumberImage(sheet, numberT, 0.4, TBarcodeBmp::bcRotate180);
-    const QImage smallF = mailerNumberImage(sheet, numberF, 0.4, TBarcodeBmp::bcNoRotate);
+    const QImage fullT = mailerNumberImage(sheet, values.numberT, 0.75, TBarcodeBmp::bcRotate180);
+    const QImage fullF = mailerNumberImage(sheet, values.numberF, 0.75, TBarcodeBmp::bcNoRotate);
+    const QImage smallT = mailerNumberImage(sheet, values.numberT, 0.4, TBarcodeBmp::bcRotate180);
+    const QImage smallF = mailerNumberImage(sheet, values.numberF, 0.4, TBarcodeBmp::bcNoRotate);
     sheet.image(0.62, 4.1, length, fullT.height(), fullT);
     sheet.image(4.7, 5.0, length, fullF.height(), fullF);
     sheet.image(2.4, 2.06, length, smallT.height(), smallT);
     sheet.image(2.4, 0.4, length, smallF.height(), smallF);
 
-    const QString groupedT = GroupMailerNumber(numberT);
-    const QString groupedF = GroupMailerNumber(numberF);
+    const QString& groupedT = values.groupedT;
+    const QString& groupedF = values.groupedF;
     const FontChoice ocr11{kOcr, 11, 1800};
     sheet.text(ocr11, 3.08, 4.02, groupedT);
     sheet.text(ocr11, 7.2, 4.92, groupedF);
@@ -267,17 +230,16 @@ void formNumberBlock(Sheet& sheet, const QString& numberT, const QString& number
     sheet.text({kArial, 6, 1800}, 1.47, 3.17, groupedT);
 }
 
-void formZipBarcodes(Sheet& sheet, const MailerPrintData& data)
+void formZipBarcodes(Sheet& sheet, const MailerValues& values)
 {
     const BarcodeRender how{TBarcodeBmp::bcPOSTNET, true, roundHalfEven(sheet.dpi().x * 23 / 1000.0),
                             roundHalfEven(sheet.dpi().y * 0.14), TBarcodeBmp::bcRotate180};
-    const QImage sender = renderBarcode(how, data.senderZip).image;
-    sheet.image(data.senderZip.size() <= 5 ? 5.3 : 4.5, 3.55, sender.width(), sender.height(), sender);
+    const QImage sender = renderBarcode(how, values.senderZip.digits);
+    sheet.image(values.senderZip.wide ? 4.5 : 5.3, 3.55, sender.width(), sender.height(), sender);
 
-    if (data.extraLabel == "Yes" && data.extraLabelAddress == "Addressed To") {
-        const RenderedBarcode recipient = renderBarcode(how, data.recipientZip);
-        sheet.image(recipient.text.size() <= 5 ? 1.08 : 0.15, 5.63, recipient.image.width(), recipient.image.height(),
-                    recipient.image);
+    if (values.recipientZip) {
+        const QImage recipient = renderBarcode(how, values.recipientZip->digits);
+        sheet.image(values.recipientZip->wide ? 0.15 : 1.08, 5.63, recipient.width(), recipient.height(), recipient);
     }
 }
 
@@ -295,7 +257,7 @@ constexpr double kReceipt = 1.35;           // towards the sheet's edge
 constexpr double kLabel = 3.0;              // towards the next label
 } // namespace room
 
-void formTextBlock(Sheet& sheet, const MailerPrintData& data)
+void formTextBlock(Sheet& sheet, const MailerValues& values)
 {
     const auto lines = [&sheet](const FontChoice& font, double x, const LineSpots& ys, double room,
                                 const Lines& texts) {
@@ -304,18 +266,17 @@ void formTextBlock(Sheet& sheet, const MailerPrintData& data)
             places.append(QPointF(x, y));
         sheet.fittedLines(font, places, room, QStringList(texts.begin(), texts.end()));
     };
-    const Lines senderUpper = upperCase(data.senderLines);
-    const Lines recipientUpper = upperCase(data.recipientLines);
-    const QString re = "RE: " + data.re;
+    const Lines& sender = values.senderCapitals;
+    const Lines& recipient = values.recipientCapitals;
+    const QString& re = values.reLine;
 
     const FontChoice ocr180{kOcr, 10, 1800};
-    lines(ocr180, 7.1, {4.5, 4.35, 4.2, 4.05, 3.9}, room::kSenderTop, senderUpper);
-    lines(ocr180, 7.55, {3.45, 3.3, 3.15, 3.0, 2.85}, room::kSenderSide, senderUpper);
-    lines(ocr180, 7.1, {6.7, 6.55, 6.4, 6.25, 6.1}, room::kRecipientTop, recipientUpper);
-    lines(ocr180, 4.9, {1.45, 1.3, 1.15, 1.0, 0.85}, room::kRecipientReceipt, recipientUpper);
-    if (data.extraLabel == "Yes")
-        lines(ocr180, 2.8, {6.6, 6.45, 6.3, 6.15, 6.0}, room::kExtraLabel,
-              data.extraLabelAddress == "Addressed To" ? recipientUpper : senderUpper);
+    lines(ocr180, 7.1, {4.5, 4.35, 4.2, 4.05, 3.9}, room::kSenderTop, sender);
+    lines(ocr180, 7.55, {3.45, 3.3, 3.15, 3.0, 2.85}, room::kSenderSide, sender);
+    lines(ocr180, 7.1, {6.7, 6.55, 6.4, 6.25, 6.1}, room::kRecipientTop, recipient);
+    lines(ocr180, 4.9, {1.45, 1.3, 1.15, 1.0, 0.85}, room::kRecipientReceipt, recipient);
+    if (values.extraLabel)
+        lines(ocr180, 2.8, {6.6, 6.45, 6.3, 6.15, 6.0}, room::kExtraLabel, *values.extraLabel);
     sheet.fitted(ocr180, 7.1, 4.72, room::kSenderTop, re);
 
     const FontChoice ocr270{kOcr, 10, 2700};
@@ -323,23 +284,22 @@ void formTextBlock(Sheet& sheet, const MailerPrintData& data)
     QList<QPointF> senderTurned;
     for (const double x : senderXs)
         senderTurned.append(QPointF(x, 3.8));
-    sheet.fittedLines(ocr270, senderTurned, room::kSenderTurned, QStringList(senderUpper.begin(), senderUpper.end()));
+    sheet.fittedLines(ocr270, senderTurned, room::kSenderTurned, QStringList(sender.begin(), sender.end()));
     sheet.fitted(ocr270, 8.21, 3.8, room::kReAndCommentTurned, re);
-    sheet.fitted(ocr270, 8.06, 3.8, room::kReAndCommentTurned, data.comment);
+    sheet.fitted(ocr270, 8.06, 3.8, room::kReAndCommentTurned, values.comment);
 
     const FontChoice small{kArial, 6, 1800};
-    sheet.fitted(small, 1.45, 2.88, room::kReceipt, data.senderLines[0]);
+    sheet.fitted(small, 1.45, 2.88, room::kReceipt, values.receiptSender);
     sheet.fitted(small, 1.45, 2.78, room::kReceipt, re);
-    sheet.fitted(small, 1.45, 2.68, room::kReceipt, data.comment);
-    if (data.department != "-1")
-        sheet.fitted(small, 1.45, 2.58, room::kReceipt, "DP: " + data.department);
-    if (data.processedBy != "-1")
-        sheet.fitted(small, 1.45, 2.48, room::kReceipt, "PB: " + data.processedBy);
-    lines(small, 1.45, {2.13, 2.03, 1.93, 1.83, 1.73}, room::kReceipt, data.recipientLines);
+    sheet.fitted(small, 1.45, 2.68, room::kReceipt, values.comment);
+    if (!values.departmentLine.isEmpty())
+        sheet.fitted(small, 1.45, 2.58, room::kReceipt, values.departmentLine);
+    if (!values.processedByLine.isEmpty())
+        sheet.fitted(small, 1.45, 2.48, room::kReceipt, values.processedByLine);
+    lines(small, 1.45, {2.13, 2.03, 1.93, 1.83, 1.73}, room::kReceipt, values.receiptRecipient);
     const std::array<double, 4> feeYs{1.43, 1.33, 1.23, 1.13};
-    const std::array<QString, 4> fees{data.postage, data.certifiedFee, data.returnFee, data.restrictedFee};
     for (int i = 0; i < 4; ++i)
-        sheet.amountFrom(small, 0.3, feeYs[i], fees[i].trimmed());
+        sheet.amountFrom(small, 0.3, feeYs[i], values.fees[i]);
     const std::array<QString, 4> captions{"Postage", "Certified Fee", "Return Receipt", "Restricted"};
     for (int i = 0; i < 4; ++i)
         sheet.text(small, 1.45, feeYs[i], captions[i]);
@@ -351,100 +311,93 @@ void formTextBlock(Sheet& sheet, const MailerPrintData& data)
     sheet.text(caption, 1.4, 1.58, "FEES:");
     sheet.text(caption, 1.4, 0.98, "TOTAL");
     sheet.text(caption, 1.4, 0.78, "POSTMARK OR DATE");
-    sheet.amountFrom(caption, 0.3, 0.98, "$ " + data.total.trimmed());
+    sheet.amountFrom(caption, 0.3, 0.98, values.totalLine);
 }
 
-void labelNumberBlock(Sheet& sheet, const QString& numberT, double a, double b)
+void labelNumberBlock(Sheet& sheet, const MailerValues& values, double a, double b)
 {
-    const QImage image = mailerNumberImage(sheet, numberT, 0.75, TBarcodeBmp::bcRotate90);
+    const QImage image = mailerNumberImage(sheet, values.numberT, 0.75, TBarcodeBmp::bcRotate90);
     sheet.image(6.1 - a, b + 0.5, roundHalfEven(sheet.dpi().y * 0.75), mailerNumberLength(sheet), image);
-    const QString groupedT = GroupMailerNumber(numberT);
-    sheet.text({kOcr, 11, 2700}, 6.0 - a, b + 0.6, groupedT);
-    sheet.text({kOcr, 8, 2700}, 8.1 - a, b + 0.6, groupedT);
+    sheet.text({kOcr, 11, 2700}, 6.0 - a, b + 0.6, values.groupedT);
+    sheet.text({kOcr, 8, 2700}, 8.1 - a, b + 0.6, values.groupedT);
 }
 
-void labelTextBlock(Sheet& sheet, const MailerPrintData& data, double a, double b)
+void labelTextBlock(Sheet& sheet, const MailerValues& values, double a, double b)
 {
     const FontChoice ocr8{kOcr, 8, 2700};
     sheet.fittedLines(ocr8, {QPointF(8.0 - a, b + 0.5), QPointF(7.9 - a, b + 0.5)}, room::kLabel,
-                      {data.recipientLines[0].left(40), data.recipientLines[1].left(40)});
+                      {values.labelLines[0], values.labelLines[1]});
 }
 
-// Draws the mailer on the page under way and returns its kind "T" Mailer Number.
-QString drawMailer(PageCanvas& canvas, const MailerPrintData& data, MailerLayout layout, LabelPosition position)
+// Draws the mailer on the page under way.
+void drawMailer(PageCanvas& canvas, const MailerValues& values, MailerLayout layout, LabelPosition position)
 {
     const bool form = layout == MailerLayout::Form;
-    Sheet sheet(canvas, data);
+    Sheet sheet(canvas, values);
     sheet.selectBaseFont();
 
     // The label's place on its sheet, in inches.
     const double a = 2.75 * position.row;
     const double b = 3.7 * position.col;
 
-    QString numberT = data.number;
-    if (data.barCodes) {
-        numberT = BuildMailerNumber(data.customerId, data.serial, "T");
+    if (values.numberBlock) {
         if (form)
-            formNumberBlock(sheet, numberT, BuildMailerNumber(data.customerId, data.serial, "F"));
+            formNumberBlock(sheet, values);
         else
-            labelNumberBlock(sheet, numberT, a, b);
+            labelNumberBlock(sheet, values, a, b);
     }
     if (form) {
-        formZipBarcodes(sheet, data);
-        formTextBlock(sheet, data);
+        formZipBarcodes(sheet, values);
+        formTextBlock(sheet, values);
     } else {
-        labelTextBlock(sheet, data, a, b);
+        labelTextBlock(sheet, values, a, b);
     }
     sheet.selectBaseFont();
-    canvas.AddToJobTitle(numberT);
-    return numberT;
+    canvas.AddToJobTitle(values.numberT);
 }
 
 // One page as a print job of its own; a page whose drawing fails is taken back, since its
 // number was never recorded and no paper may carry it.
-template <typename Draw> QString printOwnJob(PageCanvas& canvas, Draw draw)
+template <typename Draw> void printOwnJob(PageCanvas& canvas, Draw draw)
 {
     canvas.BeginDocument();
-    QString numberT;
     try {
-        numberT = draw();
+        draw();
     } catch (...) {
         canvas.AbortDocument();
         throw;
     }
     canvas.EndDocument();
-    return numberT;
 }
 
 } // namespace
 
-QString PrintFormNumberBlock(PageCanvas& canvas, const MailerPrintData& data)
+void PrintFormNumberBlock(PageCanvas& canvas, const MailerValues& values)
 {
-    return printOwnJob(canvas, [&] {
-        Sheet sheet(canvas, data);
+    printOwnJob(canvas, [&] {
+        Sheet sheet(canvas, values);
         sheet.selectBaseFont();
-        const QString numberT = BuildMailerNumber(data.customerId, data.serial, "T");
-        formNumberBlock(sheet, numberT, BuildMailerNumber(data.customerId, data.serial, "F"));
+        formNumberBlock(sheet, values);
         sheet.selectBaseFont();
-        return numberT;
     });
 }
 
-QString DrawMailerOnPage(PageCanvas& canvas, const MailerPrintData& data, MailerLayout layout, LabelPosition position)
+void DrawMailerOnPage(PageCanvas& canvas, const MailerValues& values, MailerLayout layout, LabelPosition position)
 {
-    return drawMailer(canvas, data, layout, position);
+    drawMailer(canvas, values, layout, position);
 }
 
-QString PrintMailerForm(PageCanvas& canvas, const MailerPrintData& data, MailerLayout layout, LabelPosition position)
+void PrintMailerForm(PageCanvas& canvas, const MailerValues& values, MailerLayout layout, LabelPosition position)
 {
-    if (layout == MailerLayout::Form)
-        return printOwnJob(canvas, [&] { return drawMailer(canvas, data, layout, position); });
-    const QString numberT = drawMailer(canvas, data, layout, position);
+    if (layout == MailerLayout::Form) {
+        printOwnJob(canvas, [&] { drawMailer(canvas, values, layout, position); });
+        return;
+    }
+    drawMailer(canvas, values, layout, position);
     if (position.lastOnSheet()) {
         canvas.EndDocument();
         canvas.BeginDocument();
     }
-    return numberT;
 }
 
 QList<UnprintableLine> unprintableLines(const MailerPrintData& data, MailerLayout layout)

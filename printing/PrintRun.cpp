@@ -426,16 +426,17 @@ PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData
     if (!takeNumber(settings, entry, state, outcome.refusal, logId, release))
         return outcome;
     applyNumberState(data, state);
-    const QString number = MailerNumberOf(state);
+    const MailerValues values = mailerValues(data);
+    const QString& number = values.numberT;
 
     const LabelPosition position = labelPosition(settings);
     try {
         if (layout == MailerLayout::Form) {
-            PrintMailerForm(canvas, data, layout);
+            PrintMailerForm(canvas, values, layout);
         } else {
             canvas.BeginDocument();
             try {
-                PrintMailerForm(canvas, data, layout, position);
+                PrintMailerForm(canvas, values, layout, position);
             } catch (...) {
                 canvas.AbortDocument();
                 throw;
@@ -447,7 +448,7 @@ PrintOutcome PrintMailer(PageCanvas& canvas, Settings& settings, MailerPrintData
         throwPrintFailed(e, number, [&] { takeBackPrintedRows(settings, {logId}); });
     }
     if (proofs)
-        proofs->keep(data, layout, position, number, entry.recipient.address[0]);
+        proofs->keep(values, layout, position, entry.recipient.address[0]);
     outcome.number = number;
     return outcome;
 }
@@ -458,8 +459,7 @@ namespace {
 struct LabelInJob {
     int index;
     std::int64_t logId;
-    QString number;
-    MailerPrintData data; // for its proof copy
+    MailerValues values; // for its proof copy
     LabelPosition position;
 };
 
@@ -512,7 +512,6 @@ private:
     {
         const RunMailer& mailer = mailers_[size_t(i)];
         MailerPrintData data = mailer.data;
-        QString number;
         std::int64_t logId = 0;
         {
             TNumberState state;
@@ -520,19 +519,19 @@ private:
             if (!takeNumber(settings_, mailer.entry, state, outcome_.counterRefusal, logId, release))
                 return false;
             applyNumberState(data, state);
-            number = MailerNumberOf(state);
         } // the number is taken for good: other workstations need not wait while it is drawn
+        MailerValues values = mailerValues(data);
         if (layout_ == MailerLayout::Form) {
             try {
-                PrintMailerForm(canvas_, data, layout_);
+                PrintMailerForm(canvas_, values, layout_);
             } catch (const std::exception& e) {
-                throwPrintFailed(e, number, [&] { takeBackPrintedRows(settings_, {logId}); });
+                throwPrintFailed(e, values.numberT, [&] { takeBackPrintedRows(settings_, {logId}); });
             }
-            printed(i, number, data, LabelPosition());
+            printed(i, values, LabelPosition());
             return true;
         }
         const LabelPosition position = labelPosition(settings_);
-        labels_.push_back({i, logId, number, data, position});
+        labels_.push_back({i, logId, std::move(values), position});
         try {
             if (!jobOpen_) {
                 jobOpen_ = true;
@@ -540,7 +539,7 @@ private:
             } else if (position.row == 0 && position.col == 0) {
                 canvas_.NewPage(); // the sheet before is full
             }
-            DrawMailerOnPage(canvas_, data, layout_, position);
+            DrawMailerOnPage(canvas_, labels_.back().values, layout_, position);
         } catch (const std::exception& e) {
             jobOpen_ = false;
             canvas_.AbortDocument();
@@ -550,13 +549,13 @@ private:
         return true;
     }
 
-    void printed(int i, const QString& number, const MailerPrintData& data, LabelPosition position)
+    void printed(int i, const MailerValues& values, LabelPosition position)
     {
         if (proofs_)
-            proofs_->keep(data, layout_, position, number, mailers_[size_t(i)].entry.recipient.address[0]);
+            proofs_->keep(values, layout_, position, mailers_[size_t(i)].entry.recipient.address[0]);
         if (++outcome_.printed == 1)
-            outcome_.firstNumber = number;
-        outcome_.lastNumber = number;
+            outcome_.firstNumber = values.numberT;
+        outcome_.lastNumber = values.numberT;
         outcome_.lastPrinted = i;
     }
 
@@ -579,7 +578,7 @@ private:
             return;
         }
         for (const LabelInJob& label : labels_)
-            printed(label.index, label.number, label.data, label.position);
+            printed(label.index, label.values, label.position);
         labels_.clear();
     }
 
@@ -594,12 +593,12 @@ private:
         QString message = QString::fromUtf8(cause.what());
         if (dropped.size() == 1)
             message += QStringLiteral("\n\nThe mailer with the Mailer Number %1 was not printed")
-                           .arg(GroupMailerNumber(dropped.front().number));
+                           .arg(dropped.front().values.groupedT);
         else
             message += QStringLiteral("\n\nThe print job was dropped: its %1 mailers, Mailer Numbers %2 to %3, were "
                                       "not printed")
                            .arg(dropped.size())
-                           .arg(GroupMailerNumber(dropped.front().number), GroupMailerNumber(dropped.back().number));
+                           .arg(dropped.front().values.groupedT, dropped.back().values.groupedT);
         std::vector<std::int64_t> logIds;
         for (const LabelInJob& label : dropped)
             logIds.push_back(label.logId);
@@ -661,24 +660,25 @@ void printBatchRows(PageCanvas& canvas, Settings& settings, MailerLayout layout,
         const std::int64_t logId = rows.asInteger("LID");
         MailerPrintData data = printDataOfLogRow(rows, settings);
         applyNumberState(data, state);
-        const QString number = MailerNumberOf(state);
+        const MailerValues values = mailerValues(data);
+        const QString& number = values.numberT;
         const QString next = AdvanceSerial(state.Serial, state.direction());
         const LogFields printed = printedFields(number, number, state.CustomerId);
-        std::vector<engine::Value> values = valuesOf(printed);
-        values.push_back(logId);
+        std::vector<engine::Value> fieldValues = valuesOf(printed);
+        fieldValues.push_back(logId);
         // A row another workstation has printed meanwhile is passed over.
         if (!reserveNumber(settings, number, next, [&](engine::MultiTableWrite& write) {
-                return write.run(updateLogRowSql(printed, "Batch"), values) > 0 ? logId : std::int64_t(0);
+                return write.run(updateLogRowSql(printed, "Batch"), fieldValues) > 0 ? logId : std::int64_t(0);
             }))
             continue;
         state.Serial = next;
         const LabelPosition position = labelPosition(settings);
         try {
             if (layout == MailerLayout::Form) {
-                PrintMailerForm(canvas, data, layout);
+                PrintMailerForm(canvas, values, layout);
             } else {
                 labels.beginOnce();
-                PrintMailerForm(canvas, data, layout, position);
+                PrintMailerForm(canvas, values, layout, position);
                 advanceLabelPosition(settings);
             }
         } catch (const std::exception& e) {
@@ -693,7 +693,7 @@ void printBatchRows(PageCanvas& canvas, Settings& settings, MailerLayout layout,
             });
         }
         if (proofs)
-            proofs->keep(data, layout, position, number, fromStd(rows.asString("ToAddress1")));
+            proofs->keep(values, layout, position, fromStd(rows.asString("ToAddress1")));
         if (++outcome.count == 1)
             outcome.firstNumber = number;
         outcome.lastNumber = number;

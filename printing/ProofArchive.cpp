@@ -39,16 +39,16 @@ QString serverName(const QString& location)
 }
 
 // Draws the copy of a mailer as one PDF job in folder; returns its file.
-QString drawCopy(const QString& folder, const MailerPrintData& data, MailerLayout layout, LabelPosition position,
+QString drawCopy(const QString& folder, const MailerValues& values, MailerLayout layout, LabelPosition position,
                  const QString& recipient)
 {
     PdfJobCanvas canvas(folder);
     canvas.SetJobSubject(recipient);
     if (layout == MailerLayout::Form) {
-        PrintMailerForm(canvas, data, layout);
+        PrintMailerForm(canvas, values, layout);
     } else {
         canvas.BeginDocument();
-        PrintMailerForm(canvas, data, layout, position);
+        PrintMailerForm(canvas, values, layout, position);
         canvas.EndDocument();
     }
     return canvas.lastFile();
@@ -219,20 +219,21 @@ bool ProofArchive::onServer() const
     return engine::isServerLocation(location_.toStdString());
 }
 
-void ProofArchive::keep(const MailerPrintData& data, MailerLayout layout, LabelPosition position, const QString& number,
+void ProofArchive::keep(const MailerValues& values, MailerLayout layout, LabelPosition position,
                         const QString& recipient, const QDateTime& printedAt)
 {
     if (!enabled_)
         return;
     if (onServer())
-        keepOnServer(data, layout, position, number, recipient, printedAt);
+        keepOnServer(values, layout, position, recipient, printedAt);
     else
-        keepInFolder(data, layout, position, number, recipient, printedAt);
+        keepInFolder(values, layout, position, recipient, printedAt);
 }
 
-void ProofArchive::keepInFolder(const MailerPrintData& data, MailerLayout layout, LabelPosition position,
-                                const QString& number, const QString& recipient, const QDateTime& printedAt)
+void ProofArchive::keepInFolder(const MailerValues& values, MailerLayout layout, LabelPosition position,
+                                const QString& recipient, const QDateTime& printedAt)
 {
+    const QString& number = values.numberT;
     const QString month = ProofCopies::monthFolder(location_, printedAt);
     // Copies are written in a folder of their own beside the month's and only then named
     // after their number, so no crash leaves a half file under a Mailer Number's name.
@@ -241,7 +242,7 @@ void ProofArchive::keepInFolder(const MailerPrintData& data, MailerLayout layout
     try {
         if (!QDir().mkpath(incoming))
             throw PrintError(QStringLiteral("the folder cannot be created"));
-        const QString written = drawCopy(incoming, data, layout, position, recipient);
+        const QString written = drawCopy(incoming, values, layout, position, recipient);
         failure = placeProof(written, month, number);
         if (!failure.isEmpty())
             QFile::remove(written);
@@ -255,16 +256,17 @@ void ProofArchive::keepInFolder(const MailerPrintData& data, MailerLayout layout
                 .arg(number, location_, failure);
 }
 
-void ProofArchive::keepOnServer(const MailerPrintData& data, MailerLayout layout, LabelPosition position,
-                                const QString& number, const QString& recipient, const QDateTime& printedAt)
+void ProofArchive::keepOnServer(const MailerValues& values, MailerLayout layout, LabelPosition position,
+                                const QString& recipient, const QDateTime& printedAt)
 {
+    const QString& number = values.numberT;
     QString failure;
     try {
         if (!store_)
             store_ = std::make_unique<ServerStore>(location_);
         if (!store_->ready())
             throw PrintError(QStringLiteral("no temporary folder to draw it in"));
-        const QString written = drawCopy(store_->drawingFolder(), data, layout, position, recipient);
+        const QString written = drawCopy(store_->drawingFolder(), values, layout, position, recipient);
         QFile file(written);
         if (!file.open(QIODevice::ReadOnly))
             throw PrintError(file.errorString());

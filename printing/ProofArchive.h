@@ -37,10 +37,11 @@ public:
     bool enabled() const { return enabled_; }
     bool onServer() const;
 
-    // Keeps the copy of a mailer that has printed. A copy that cannot be kept never stops the
+    // Keeps the copy of a mailer that has printed, drawn from the values its paper was drawn
+    // from and kept under their kind "T" number. A copy that cannot be kept never stops the
     // run: the first failure is kept as the warning, and later mailers are still tried.
-    void keep(const MailerPrintData& data, MailerLayout layout, LabelPosition position, const QString& number,
-              const QString& recipient, const QDateTime& printedAt = QDateTime::currentDateTime());
+    void keep(const MailerValues& values, MailerLayout layout, LabelPosition position, const QString& recipient,
+              const QDateTime& printedAt = QDateTime::currentDateTime());
 
     // The one warning of the run, naming the folder or the server and the reason; empty when
     // all went well. Waits until the copies kept so far are stored.
@@ -49,10 +50,10 @@ public:
     class ServerStore; // the thread that stores a server's copies
 
 private:
-    void keepInFolder(const MailerPrintData& data, MailerLayout layout, LabelPosition position, const QString& number,
-                      const QString& recipient, const QDateTime& printedAt);
-    void keepOnServer(const MailerPrintData& data, MailerLayout layout, LabelPosition position, const QString& number,
-                      const QString& recipient, const QDateTime& printedAt);
+    void keepInFolder(const MailerValues& values, MailerLayout layout, LabelPosition position, const QString& recipient,
+                      const QDateTime& printedAt);
+    void keepOnServer(const MailerValues& values, MailerLayout layout, LabelPosition position, const QString& recipient,
+                      const QDateTime& printedAt);
 
     QString location_;
     bool enabled_ = true;

@@ -262,7 +262,7 @@ void TestBarCodeLabels::alignmentMovesEveryLaterPrint()
         MailerPrintData data = testsupport::sampleMailerPrintData();
         applyPrintSettings(data, settings);
         RecordingCanvas canvas;
-        PrintMailerForm(canvas, data, MailerLayout::Form);
+        PrintMailerForm(canvas, mailerValues(data), MailerLayout::Form);
         return positionsOf(canvas);
     };
     const QList<QPoint> before = drawForm();

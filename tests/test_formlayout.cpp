@@ -119,6 +119,8 @@ class TestFormLayout : public QObject {
     Q_OBJECT
 
 private slots:
+    void mailerNumbersOfTheValues_data();
+    void mailerNumbersOfTheValues();
     void formDrawsEveryTextInOrder();
     void formFramesOneJobAndEndsOnBaseFont();
     void alignmentShiftsTheSheet_data();
@@ -142,10 +144,44 @@ private slots:
     void labelPositionAdvancesColumnByColumn();
 };
 
+void TestFormLayout::mailerNumbersOfTheValues_data()
+{
+    QTest::addColumn<bool>("barCodes");
+    QTest::addColumn<QString>("numberT");
+    QTest::addColumn<QString>("groupedT");
+    QTest::addColumn<QString>("groupedF");
+    QTest::newRow("bar codes on: T and F from the Customer ID and serial")
+        << true << kNumberT << kGroupedT << kGroupedF;
+    // The run still names the number in its messages, grouped.
+    QTest::newRow("bar codes off: the number given, no F") << false << "9214700000000000000003"
+                                                           << "9214 7000 0000 0000 0000 03" << QString();
+}
+
+// The numbers a mailer prints and the run logs and tells, made before the layout.
+void TestFormLayout::mailerNumbersOfTheValues()
+{
+    QFETCH(bool, barCodes);
+    QFETCH(QString, numberT);
+    QFETCH(QString, groupedT);
+    QFETCH(QString, groupedF);
+    MailerPrintData data = sampleMailerPrintData();
+    data.barCodes = barCodes;
+    if (!barCodes)
+        data.number = numberT;
+    const MailerValues values = mailerValues(data);
+    QCOMPARE(values.numberBlock, barCodes);
+    QCOMPARE(values.numberT, numberT);
+    QCOMPARE(values.groupedT, groupedT);
+    QCOMPARE(values.numberF, QString(groupedF).remove(' '));
+    QCOMPARE(values.groupedF, groupedF);
+}
+
 void TestFormLayout::formDrawsEveryTextInOrder()
 {
     RecordingCanvas canvas = quarterInchPrinter();
-    QCOMPARE(PrintMailerForm(canvas, sampleMailerPrintData(), MailerLayout::Form), kNumberT);
+    const MailerValues values = mailerValues(sampleMailerPrintData());
+    PrintMailerForm(canvas, values, MailerLayout::Form);
+    QCOMPARE(values.numberT, kNumberT);
 
     const QString ocr = "OCR A Extended";
     const QStringList senderUpper{"ACME SUPPLY", "12 MILL RD", "", "", "SPRINGFIELD, IL 62701-1234"};
@@ -213,7 +249,7 @@ void TestFormLayout::formDrawsEveryTextInOrder()
 void TestFormLayout::formFramesOneJobAndEndsOnBaseFont()
 {
     RecordingCanvas canvas = quarterInchPrinter();
-    PrintMailerForm(canvas, sampleMailerPrintData(), MailerLayout::Form);
+    PrintMailerForm(canvas, mailerValues(sampleMailerPrintData()), MailerLayout::Form);
     const QList<CanvasOp>& ops = canvas.ops();
     QCOMPARE(ops.first().kind, CanvasOp::BeginDocument);
     QCOMPARE(ops.last().kind, CanvasOp::EndDocument);
@@ -251,7 +287,7 @@ void TestFormLayout::alignmentShiftsTheSheet()
     data.leftRight = leftRight;
     data.topBottom = topBottom;
     RecordingCanvas canvas = quarterInchPrinter();
-    PrintMailerForm(canvas, data, MailerLayout::Form);
+    PrintMailerForm(canvas, mailerValues(data), MailerLayout::Form);
 
     // Images: four Mailer Numbers, then the sender's ZIP+4.
     const CanvasOp senderZip = canvas.ops(CanvasOp::DrawImage).at(4);
@@ -289,7 +325,7 @@ void TestFormLayout::barcodeImagesFollowResolution()
     QFETCH(int, postnetModule);
     QFETCH(int, postnetHeight);
     RecordingCanvas canvas({dpi, dpi}, QPoint(dpi / 4, dpi / 4));
-    PrintMailerForm(canvas, sampleMailerPrintData(), MailerLayout::Form);
+    PrintMailerForm(canvas, mailerValues(sampleMailerPrintData()), MailerLayout::Form);
 
     const QList<CanvasOp> images = canvas.ops(CanvasOp::DrawImage);
     QCOMPARE(images.size(), 6);
@@ -347,7 +383,7 @@ void TestFormLayout::zipBarcodePlace()
     data.senderZip = senderZip;
     data.recipientZip = recipientZip;
     RecordingCanvas canvas = quarterInchPrinter();
-    PrintMailerForm(canvas, data, MailerLayout::Form);
+    PrintMailerForm(canvas, mailerValues(data), MailerLayout::Form);
     const QList<CanvasOp> images = canvas.ops(CanvasOp::DrawImage);
     QCOMPARE(images.size(), 6);
     QCOMPARE(images[4].x, senderX);
@@ -384,7 +420,7 @@ void TestFormLayout::extraLabelAddress()
     data.extraLabel = extraLabel;
     data.extraLabelAddress = address;
     RecordingCanvas canvas = quarterInchPrinter();
-    PrintMailerForm(canvas, data, MailerLayout::Form);
+    PrintMailerForm(canvas, mailerValues(data), MailerLayout::Form);
 
     QStringList atExtraLabel;
     for (const CanvasOp& op : drawnTexts(canvas))
@@ -419,7 +455,7 @@ void TestFormLayout::departmentAndProcessedByLines()
     data.department = value;
     data.processedBy = value;
     RecordingCanvas canvas = quarterInchPrinter();
-    PrintMailerForm(canvas, data, MailerLayout::Form);
+    PrintMailerForm(canvas, mailerValues(data), MailerLayout::Form);
     QString atDepartment, atProcessedBy;
     for (const CanvasOp& op : drawnTexts(canvas)) {
         if (op.x == dots(1.45) && op.y == dots(2.58))
@@ -437,7 +473,7 @@ void TestFormLayout::amountsEndAtPointThreeInch()
     data.certifiedFee = "";
     data.total = " 12.50";
     RecordingCanvas canvas = quarterInchPrinter();
-    PrintMailerForm(canvas, data, MailerLayout::Form);
+    PrintMailerForm(canvas, mailerValues(data), MailerLayout::Form);
 
     // Fixed pitch: Arial 6 pt at 600 dpi is 50 dots high, 25 a character; 8 pt 67 and 33.
     QMap<int, CanvasOp> amountsByY;
@@ -463,12 +499,12 @@ void TestFormLayout::longRecipientLine()
     data.recipientLines[1] = line.toLower();
 
     RecordingCanvas form = quarterInchPrinter();
-    PrintMailerForm(form, data, MailerLayout::Form);
+    PrintMailerForm(form, mailerValues(data), MailerLayout::Form);
     QVERIFY(hasText(form, line.toUpper()));
     QVERIFY(hasText(form, line));
 
     RecordingCanvas label = quarterInchPrinter();
-    PrintMailerForm(label, data, MailerLayout::Label, {1, 1});
+    PrintMailerForm(label, mailerValues(data), MailerLayout::Label, {1, 1});
     const QList<CanvasOp> texts = drawnTexts(label);
     QCOMPARE(texts.size(), 4);
     QCOMPARE(texts[2].text, line.left(40)); // labels cut to 40 characters, keeping the case
@@ -496,7 +532,7 @@ void TestFormLayout::longLinesStayInTheirPlaces()
     QFETCH(int, col);
     const MailerLayout layout = form ? MailerLayout::Form : MailerLayout::Label;
     InkBoxCanvas shortLines(pdfMetrics);
-    PrintMailerForm(shortLines, sampleMailerPrintData(), layout, {row, col});
+    PrintMailerForm(shortLines, mailerValues(sampleMailerPrintData()), layout, {row, col});
 
     // A law firm writes in capitals, to the field's full width of 50 characters.
     MailerPrintData data = sampleMailerPrintData();
@@ -513,7 +549,7 @@ void TestFormLayout::longLinesStayInTheirPlaces()
     data.department = firm;
     data.processedBy = firm;
     InkBoxCanvas longLines(pdfMetrics);
-    PrintMailerForm(longLines, data, layout, {row, col});
+    PrintMailerForm(longLines, mailerValues(data), layout, {row, col});
 
     // The same pieces in the same order; none runs into a piece it keeps clear of with
     // short lines, or off the sheet.
@@ -569,15 +605,17 @@ void TestFormLayout::barCodesOffDrawsNoNumber()
     data.customerId.clear();
     data.number = "9214700000000000000003";
 
+    const MailerValues values = mailerValues(data);
+    QCOMPARE(values.numberT, data.number);
     RecordingCanvas form = quarterInchPrinter();
-    QCOMPARE(PrintMailerForm(form, data, MailerLayout::Form), data.number);
+    PrintMailerForm(form, values, MailerLayout::Form);
     QCOMPARE(form.ops(CanvasOp::DrawImage).size(), 2); // the two ZIP codes only
     for (const CanvasOp& op : drawnTexts(form))
         QVERIFY2(!op.text.contains("9214") && !op.text.contains("9290"), qPrintable(op.toString()));
     QCOMPARE(drawnTexts(form).size(), 58); // every text but the eight numbers
 
     RecordingCanvas label = quarterInchPrinter();
-    QCOMPARE(PrintMailerForm(label, data, MailerLayout::Label, {0, 0}), data.number);
+    PrintMailerForm(label, values, MailerLayout::Label, {0, 0});
     QCOMPARE(label.ops(CanvasOp::DrawImage).size(), 0);
     const QList<CanvasOp> texts = drawnTexts(label);
     QCOMPARE(texts.size(), 2);
@@ -588,7 +626,9 @@ void TestFormLayout::barCodesOffDrawsNoNumber()
 void TestFormLayout::labelDrawsNumberAndTwoLines()
 {
     RecordingCanvas canvas = quarterInchPrinter();
-    QCOMPARE(PrintMailerForm(canvas, sampleMailerPrintData(), MailerLayout::Label, {1, 2}), kNumberT);
+    const MailerValues values = mailerValues(sampleMailerPrintData());
+    PrintMailerForm(canvas, values, MailerLayout::Label, {1, 2});
+    QCOMPARE(values.numberT, kNumberT);
     // Row 1, column 2: 2.75 inches up the x axis, 7.4 inches down.
     const double a = 2.75, b = 7.4;
     QCOMPARE(canvas.ops().first().toString(), QString("SetFont Arial/8/0")); // the caller owns the job
@@ -631,7 +671,7 @@ void TestFormLayout::labelSheetEndsAfterNinthLabel()
     QFETCH(int, col);
     QFETCH(bool, newSheet);
     RecordingCanvas canvas = quarterInchPrinter();
-    PrintMailerForm(canvas, sampleMailerPrintData(), MailerLayout::Label, {row, col});
+    PrintMailerForm(canvas, mailerValues(sampleMailerPrintData()), MailerLayout::Label, {row, col});
     const QList<CanvasOp>& ops = canvas.ops();
     if (newSheet) {
         QCOMPARE(ops[ops.size() - 2].kind, CanvasOp::EndDocument);

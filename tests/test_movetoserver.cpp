@@ -131,11 +131,15 @@ class TestMoveToServer : public QObject {
             // Proof copies of two months, a reprint among them, and a copy a crash left half
             // written (never under a number's name).
             ProofArchive proofs(settings.proofDB, true);
-            const MailerPrintData data = testsupport::sampleMailerPrintData();
-            proofs.keep(data, MailerLayout::Form, {}, kProofA, "Ann Lee", QDateTime(QDate(2026, 2, 10), QTime(9, 0)));
-            proofs.keep(data, MailerLayout::Form, {}, kProofB, QString::fromUtf8("Zoë Ångström"),
+            MailerPrintData data = testsupport::sampleMailerPrintData();
+            data.serial = "0000100";
+            const MailerValues a = mailerValues(data); // kProofA
+            data.serial = "0000101";
+            const MailerValues b = mailerValues(data); // kProofB
+            proofs.keep(a, MailerLayout::Form, {}, "Ann Lee", QDateTime(QDate(2026, 2, 10), QTime(9, 0)));
+            proofs.keep(b, MailerLayout::Form, {}, QString::fromUtf8("Zoë Ångström"),
                         QDateTime(QDate(2026, 3, 9), QTime(9, 0)));
-            proofs.keep(data, MailerLayout::Form, {}, kProofB, "Reprinted", QDateTime(QDate(2026, 3, 9), QTime(9, 5)));
+            proofs.keep(b, MailerLayout::Form, {}, "Reprinted", QDateTime(QDate(2026, 3, 9), QTime(9, 5)));
             QFile half(settings.proofDB + "/2026-03/.incoming/print-00000009.pdf");
             half.open(QIODevice::WriteOnly);
             half.write("%PDF-1.4 cut short");

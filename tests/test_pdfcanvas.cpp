@@ -113,10 +113,10 @@ void TestPdfCanvas::mailerNumbersScan()
     QVERIFY(dynamic_cast<PdfJobCanvas*>(canvas.get()));
     if (label) {
         canvas->BeginDocument();
-        PrintMailerForm(*canvas, sampleMailerPrintData(), MailerLayout::Label, {1, 1});
+        PrintMailerForm(*canvas, mailerValues(sampleMailerPrintData()), MailerLayout::Label, {1, 1});
         canvas->EndDocument();
     } else {
-        PrintMailerForm(*canvas, sampleMailerPrintData(), MailerLayout::Form);
+        PrintMailerForm(*canvas, mailerValues(sampleMailerPrintData()), MailerLayout::Form);
     }
     QCOMPARE(folder.files(), QStringList{"print-00000001.pdf"});
     const QString pdf = folder.path() + "/print-00000001.pdf";
@@ -254,9 +254,9 @@ void TestPdfCanvas::recipientInEveryScriptPrints()
     // Form and label both print, every character kept in the file's text.
     PdfFolder folder;
     PdfJobCanvas canvas(folder.path());
-    PrintMailerForm(canvas, data, MailerLayout::Form);
+    PrintMailerForm(canvas, mailerValues(data), MailerLayout::Form);
     canvas.BeginDocument();
-    PrintMailerForm(canvas, data, MailerLayout::Label, {0, 0});
+    PrintMailerForm(canvas, mailerValues(data), MailerLayout::Label, {0, 0});
     canvas.EndDocument();
     QCOMPARE(folder.files().size(), 2);
     for (const QString& file : folder.files()) {
@@ -493,12 +493,12 @@ void TestPdfCanvas::jobFileCarriesTitleIdAndDate()
     std::unique_ptr<PageCanvas> canvas = openPrintCanvas();
     MailerPrintData data = sampleMailerPrintData();
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
-    PrintMailerForm(*canvas, data, MailerLayout::Form);
+    PrintMailerForm(*canvas, mailerValues(data), MailerLayout::Form);
     // Two labels of one sheet: one job, both numbers.
     canvas->BeginDocument();
-    PrintMailerForm(*canvas, data, MailerLayout::Label, {0, 0});
+    PrintMailerForm(*canvas, mailerValues(data), MailerLayout::Label, {0, 0});
     data.serial = "0000002";
-    PrintMailerForm(*canvas, data, MailerLayout::Label, {0, 1});
+    PrintMailerForm(*canvas, mailerValues(data), MailerLayout::Label, {0, 1});
     canvas->EndDocument();
     QCOMPARE(folder.files(), QStringList({"print-00000001.pdf", "print-00000002.pdf"}));
 
@@ -548,7 +548,7 @@ void TestPdfCanvas::jobsInTurnEachDrawTheirOwnMailer()
     second.recipientZip = "28173-9876";
     second.serial = "0000002";
     for (const MailerPrintData* data : {&first, &second, &first})
-        PrintMailerForm(canvas, *data, MailerLayout::Form);
+        PrintMailerForm(canvas, mailerValues(*data), MailerLayout::Form);
     QCOMPARE(folder.files().size(), 3);
     const auto job = [&](int n) { return folder.path() + "/" + folder.files()[n]; };
 

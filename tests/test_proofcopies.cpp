@@ -411,21 +411,21 @@ void TestProofCopies::reprintedNumberKeepsTheFirstCopy()
     QFETCH(bool, onServer);
     testsupport::TempProgramFolder home;
     const QString location = onServer ? readyDatabase(*cluster_) : home.path() + "/Proofs";
-    const MailerPrintData data = testsupport::sampleMailerPrintData();
+    const MailerValues values = mailerValues(testsupport::sampleMailerPrintData());
     const QString number = numberT("0000001");
     const QDateTime printedAt(QDate(2026, 3, 9), QTime(10, 0));
     QByteArray firstBytes;
     {
         ProofArchive archive(location, true);
         QCOMPARE(archive.onServer(), onServer);
-        archive.keep(data, MailerLayout::Form, {}, number, "Jane Roe", printedAt);
+        archive.keep(values, MailerLayout::Form, {}, "Jane Roe", printedAt);
         QVERIFY(archive.warning().isEmpty());
         QVERIFY(ProofCopies::hasProof(location, number));
         QFile first(ProofCopies::proofToOpen(location, number));
         QVERIFY(first.open(QIODevice::ReadOnly));
         firstBytes = first.readAll();
         QVERIFY(firstBytes.startsWith("%PDF-"));
-        archive.keep(data, MailerLayout::Form, {}, number, "Reprinted", printedAt.addSecs(60));
+        archive.keep(values, MailerLayout::Form, {}, "Reprinted", printedAt.addSecs(60));
         QVERIFY(archive.warning().isEmpty());
     }
     if (onServer) {
