@@ -72,11 +72,18 @@ QString placeProof(const QString& written, const QString& folder, const QString&
 
 } // namespace
 
-// A copy drawn and waiting for the server.
+// A mailer whose copy waits to be drawn and stored, and the copy drawn.
+struct PendingCopy {
+    MailerValues values;
+    MailerLayout layout;
+    LabelPosition position;
+    QString recipient;
+    QString printedAt; // "yyyy-MM-dd HH:mm:ss"
+};
 struct StoredCopy {
     QString number;
     QString recipient;
-    QString printedAt; // "yyyy-MM-dd HH:mm:ss"
+    QString printedAt;
     QByteArray pdf;
 };
 
@@ -94,11 +101,7 @@ public:
             thread_.join(); // after the copies still waiting are stored
     }
 
-    // Where the copies are drawn before their bytes go to the server.
-    QString drawingFolder() const { return drawing_.path(); }
-    bool ready() const { return drawing_.isValid(); }
-
-    void put(StoredCopy copy)
+    void put(PendingCopy copy)
     {
         std::unique_lock lock(mutex_);
         if (!thread_.joinable())
@@ -125,7 +128,7 @@ private:
             wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
             if (queue_.empty())
                 break;
-            std::vector<StoredCopy> batch;
+            std::vector<PendingCopy> batch;
             while (!queue_.empty() && batch.size() < kCopiesPerTransaction) {
                 batch.push_back(std::move(queue_.front()));
                 queue_.pop_front();
@@ -133,22 +136,53 @@ private:
             storing_ = true;
             room_.notify_all();
             lock.unlock();
-            QString failure;
+            // The first copy that failed, in drawing or in storing, with the cause.
+            QString number, failure;
+            std::vector<StoredCopy> drawn;
+            drawn.reserve(batch.size());
+            for (const PendingCopy& copy : batch) {
+                try {
+                    drawn.push_back({copy.values.numberT, copy.recipient, copy.printedAt, drawnCopy(copy)});
+                } catch (const std::exception& e) {
+                    if (number.isEmpty()) {
+                        number = copy.values.numberT;
+                        failure = QString::fromUtf8(e.what());
+                    }
+                }
+            }
             try {
-                storeWaitingForTheServer(batch);
+                if (!drawn.empty())
+                    storeWaitingForTheServer(drawn);
             } catch (const std::exception& e) {
-                failure = QString::fromUtf8(e.what());
+                if (number.isEmpty()) {
+                    number = drawn.front().number;
+                    failure = QString::fromUtf8(e.what());
+                }
             }
             lock.lock();
             storing_ = false;
-            if (!failure.isEmpty() && failedNumber_.isEmpty()) {
-                failedNumber_ = batch.front().number;
+            if (!number.isEmpty() && failedNumber_.isEmpty()) {
+                failedNumber_ = number;
                 failure_ = failure;
             }
             idle_.notify_all();
         }
         lock.unlock();
         engine::disconnectServers(); // this thread's connection
+    }
+
+    // The copy's PDF, drawn in the store's own folder and read back.
+    QByteArray drawnCopy(const PendingCopy& copy) const
+    {
+        if (!drawing_.isValid())
+            throw PrintError(QStringLiteral("no temporary folder to draw it in"));
+        QFile file(drawCopy(drawing_.path(), copy.values, copy.layout, copy.position, copy.recipient));
+        if (!file.open(QIODevice::ReadOnly))
+            throw PrintError(file.errorString());
+        QByteArray pdf = file.readAll();
+        file.close();
+        file.remove();
+        return pdf;
     }
 
     // A server away for a moment (restarted, a connection dropped) is waited for, the copies held
@@ -197,10 +231,10 @@ private:
     }
 
     const std::string location_;
-    QTemporaryDir drawing_;
+    QTemporaryDir drawing_; // where the copies are drawn before their bytes go to the server
     std::mutex mutex_;
     std::condition_variable wake_, room_, idle_;
-    std::deque<StoredCopy> queue_;
+    std::deque<PendingCopy> queue_;
     int waitedMs_ = 0; // for a server away, by the storing thread
     bool storing_ = false;
     bool stop_ = false;
@@ -264,16 +298,7 @@ void ProofArchive::keepOnServer(const MailerValues& values, MailerLayout layout,
     try {
         if (!store_)
             store_ = std::make_unique<ServerStore>(location_);
-        if (!store_->ready())
-            throw PrintError(QStringLiteral("no temporary folder to draw it in"));
-        const QString written = drawCopy(store_->drawingFolder(), values, layout, position, recipient);
-        QFile file(written);
-        if (!file.open(QIODevice::ReadOnly))
-            throw PrintError(file.errorString());
-        StoredCopy copy{number, recipient, printedAt.toString("yyyy-MM-dd HH:mm:ss"), file.readAll()};
-        file.close();
-        file.remove();
-        store_->put(std::move(copy));
+        store_->put({values, layout, position, recipient, printedAt.toString("yyyy-MM-dd HH:mm:ss")});
     } catch (const std::exception& e) {
         failure = QString::fromUtf8(e.what());
     }

@@ -9,10 +9,11 @@
 // the office keeps its copies in the folder), one row per copy in the table Proofs: the PDF's
 // bytes, the Mailer Number, the recipient and the time it was printed.
 //
-// On a server the copies are stored by a thread of the archive's own, on a connection of its
-// own, several to a transaction, while the run prints on: a copy never waits for, or holds up,
-// the transaction that takes a number, and the print run pays for drawing the copy only. A
-// server away for a moment (a restart) is waited for, the copies held in memory meanwhile.
+// On a server the copies are drawn and stored by a thread of the archive's own, on a
+// connection of its own, several to a transaction, while the run prints on: a copy never
+// waits for, or holds up, the transaction that takes a number, and the print run only hands
+// over the mailer's values, which the copy draws as the paper did. A server away for a moment
+// (a restart) is waited for, the copies held in memory meanwhile.
 #pragma once
 
 #include "printing/MailerForm.h"
