@@ -118,8 +118,7 @@ TF_About::TF_About(Mode mode, const QString& company, QWidget* parent)
             if (link) {
                 l->setCursor(Qt::PointingHandCursor);
                 l->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-                connect(l, &QLabel::linkActivated, this,
-                        [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
+                connect(l, &QLabel::linkActivated, this, [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
             }
             return l;
         };

@@ -311,8 +311,7 @@ void TF_Main::startLogPageScan()
     if (TdmDovraPro::PagesReadAtStart(settings.logLocation(), "Log37"))
         return;
     auto scan = new TablePageScan(settings.logDB, "Log37", this);
-    connect(scan, &TablePageScan::damaged, this,
-            [this](const QString& message) { MessageService::error(message, this); });
+    connect(scan, &TablePageScan::damaged, this, [this](const QString& message) { MessageService::error(message, this); });
     scan->start();
 }
 
@@ -411,10 +410,7 @@ void TF_Main::firstShowing()
 
 // ---- closing -------------------------------------------------------------------------------
 
-void TF_Main::miExitClick()
-{
-    close();
-}
+void TF_Main::miExitClick() { close(); }
 
 void TF_Main::miAboutClick()
 {

@@ -42,8 +42,8 @@ public:
     explicit TF_Main(const QStringList& arguments = {}, TF_About* splash = nullptr, QWidget* parent = nullptr);
     ~TF_Main() override;
 
-    Settings settings;     // the in-memory settings record
-    QString programFolder; // without a trailing separator
+    Settings settings;      // the in-memory settings record
+    QString programFolder;  // without a trailing separator
     TAddressLines currentSender;
     bool returnReceiptMode = true;
     bool confirmSentToPrinter = true; // "Mailer has been sent to printer" still wanted this run
@@ -300,7 +300,7 @@ private:
     // For a mass print, which asks nothing per mailer: why the current mailer is left out,
     // empty when it may print.
     QString massPrintAddressRefusal(const TAddressLines& recipient) const;
-    bool PrintOneMailer(); // false when the counter refused
+    bool PrintOneMailer();     // false when the counter refused
     void StoreMailerInBatch();
     void showLabelPosition();
     bool multipleFormsRun_ = false;

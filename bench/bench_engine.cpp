@@ -19,10 +19,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double seconds(Clock::time_point since)
-{
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
+double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 int envInt(const char* name, int fallback)
 {
@@ -110,8 +107,9 @@ int main()
     for (int i = 0; i < singleRows; ++i)
         fillRow(log, i);
     const double oursSingle = singleRows / seconds(start);
-    const double toolSingle = singleRows / sqliteTool(engine::tableFile(tool, "Log37"),
-                                                      writeScript(root / "single.sql", singleRows, false, pragmas));
+    const double toolSingle =
+        singleRows / sqliteTool(engine::tableFile(tool, "Log37"),
+                                writeScript(root / "single.sql", singleRows, false, pragmas));
     std::printf("append, one commit a row: %9.0f rows/s   sqlite3 tool: %9.0f rows/s   ratio %.2f\n", oursSingle,
                 toolSingle, oursSingle / toolSingle);
 
@@ -144,9 +142,10 @@ int main()
         std::ofstream s(root / "select.sql");
         s << "select * from Log37;\n";
     }
-    const double toolSelect = rows / sqliteTool(engine::tableFile(tool, "Log37"), (root / "select.sql").string());
-    std::printf("select %lld rows:       %9.0f rows/s   sqlite3 tool: %9.0f rows/s   ratio %.2f  (%lld chars)\n", rows,
-                oursSelect, toolSelect, oursSelect / toolSelect, chars);
+    const double toolSelect =
+        rows / sqliteTool(engine::tableFile(tool, "Log37"), (root / "select.sql").string());
+    std::printf("select %lld rows:       %9.0f rows/s   sqlite3 tool: %9.0f rows/s   ratio %.2f  (%lld chars)\n",
+                rows, oursSelect, toolSelect, oursSelect / toolSelect, chars);
     fs::remove_all(root);
     return 0;
 }

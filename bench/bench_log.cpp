@@ -179,8 +179,7 @@ int main(int argc, char** argv)
         Typed t;
         // The rows of the text before the key stay until its search starts.
         bool began = false;
-        const auto watch =
-            QObject::connect(window->model(), &QAbstractItemModel::modelReset, [&began] { began = true; });
+        const auto watch = QObject::connect(window->model(), &QAbstractItemModel::modelReset, [&began] { began = true; });
         const auto at = Clock::now();
         QTest::keyClick(window->editSearch, text.back().toLatin1());
         while (window->searchPending() || t.first < 0) {
@@ -206,8 +205,7 @@ int main(int argc, char** argv)
         const QString condition = logfilter::searchCondition(text);
         const Typed t = keystroke(text);
         const double walked = sqliteTool(file, "select LID from Log37 where " + condition + " order by DateTime, LID");
-        const double straight =
-            sqliteTool(file, "select LID from Log37 where " + condition + " order by +DateTime, LID");
+        const double straight = sqliteTool(file, "select LID from Log37 where " + condition + " order by +DateTime, LID");
         std::printf("keystroke, %s (%d rows):\n", what, t.rows);
         std::printf("  %-32s %8.1f ms\n", "first row shown", t.first);
         std::printf("  %-32s %8.1f ms\n", "window held at most (one turn)", t.longest);

@@ -70,9 +70,9 @@ bool OpenNumberCounter(const Settings& settings, TNumberState& state, QString& r
     try {
         OpenCounterTableExclusive(settings);
     } catch (const engine::BusyError& e) {
-        throw engine::BusyError(
-            engine::inUseMessage(engine::tableFile(toStd(settings.mailerNumLocation()), "MailerNum"), e.what()) +
-            "\n\nNothing has been printed; no Mailer Number was used.");
+        throw engine::BusyError(engine::inUseMessage(engine::tableFile(toStd(settings.mailerNumLocation()), "MailerNum"),
+                                                     e.what()) +
+                                "\n\nNothing has been printed; no Mailer Number was used.");
     } catch (const engine::EngineError& e) {
         // A server that cannot be reached hands out no number: the program never makes one up.
         if (!engine::isServerLocation(toStd(settings.mailerNumLocation())))

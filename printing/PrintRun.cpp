@@ -35,7 +35,8 @@ engine::Value text(const QString& s)
     return toStd(s);
 }
 
-void addAddress(LogFields& row, const std::string& prefix, const std::string& cityPrefix, const TAddressLines& address)
+void addAddress(LogFields& row, const std::string& prefix, const std::string& cityPrefix,
+                const TAddressLines& address)
 {
     for (int i = 0; i < 4; ++i)
         row.emplace_back(prefix + std::to_string(i + 1), text(address.address[i]));
@@ -281,8 +282,7 @@ bool openCounterForRun(Settings& settings, TNumberState& state, QString& refusal
 [[noreturn]] void throwPrintFailed(const std::exception& cause, const QString& number,
                                    const std::function<void()>& takeBack)
 {
-    QString message =
-        QString::fromUtf8(cause.what()) + QStringLiteral("\n\nThe mailer with the Mailer Number %1 was not printed");
+    QString message = QString::fromUtf8(cause.what()) + QStringLiteral("\n\nThe mailer with the Mailer Number %1 was not printed");
     message = message.arg(GroupMailerNumber(number));
     try {
         takeBack();

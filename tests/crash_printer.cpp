@@ -115,13 +115,13 @@ int main(int argc, char** argv)
         }
         if (mode == "once") {
             PdfJobCanvas canvas(printed);
-            printOne(canvas, settings, 0,
-                     argc > 3 && QByteArray(argv[3]) == "label" ? MailerLayout::Label : MailerLayout::Form);
+            printOne(canvas, settings, 0, argc > 3 && QByteArray(argv[3]) == "label" ? MailerLayout::Label
+                                                                                     : MailerLayout::Form);
             return 0;
         }
         if (mode == "die-before-job" || mode == "die-after-job") {
-            DyingCanvas canvas(printed,
-                               mode == "die-before-job" ? DyingCanvas::Point::BeforeJob : DyingCanvas::Point::AfterJob);
+            DyingCanvas canvas(printed, mode == "die-before-job" ? DyingCanvas::Point::BeforeJob
+                                                                 : DyingCanvas::Point::AfterJob);
             printOne(canvas, settings, 0, MailerLayout::Form);
             return 3; // not reached
         }

@@ -540,8 +540,8 @@ private slots:
         QTest::newRow("held by another connection") << "held" << int(TableFileState::Busy);
         QTest::newRow("not a table file") << "garbage" << int(TableFileState::Damaged);
         QTest::newRow("a page overwritten") << "page" << int(TableFileState::Damaged);
-        QTest::newRow("change cut short, this user cannot undo it")
-            << "hot journal, read-only user" << int(TableFileState::NeedsRecovery);
+        QTest::newRow("change cut short, this user cannot undo it") << "hot journal, read-only user"
+                                                                    << int(TableFileState::NeedsRecovery);
     }
     void tablesAreJudgedAsAWriterFindsThem()
     {

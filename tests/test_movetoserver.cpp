@@ -474,10 +474,9 @@ private slots:
             return;
         }
         QVERIFY2(shown[1].kind == MessageKind::Information, qPrintable(shown[1].text));
-        QVERIFY2(shown[1].text.contains(
-                     "\nReport_Detail: 4 rows\nProof copies: 3 copies\nAddress database Clients: "
-                     "1233 addresses, 3 groups, 617 memberships\nAddress database Ärzte: 1 address, 0 groups, 0 "
-                     "memberships\n\nThis workstation"),
+        QVERIFY2(shown[1].text.contains("\nReport_Detail: 4 rows\nProof copies: 3 copies\nAddress database Clients: "
+                                        "1233 addresses, 3 groups, 617 memberships\nAddress database Ärzte: 1 address, 0 groups, 0 "
+                                        "memberships\n\nThis workstation"),
                  qPrintable(shown[1].text));
         // On the server, by the folders' names, holding what the folders hold, keys and all.
         std::vector<ServerAddressDatabase> onServer = serverAddressDatabases(location);

@@ -205,7 +205,7 @@ private slots:
         const QString shared = f.mkdir("shared");
         TF_NetworkSettings dialog(f.settings);
         MessageService::clearShown();
-        MessageService::queueAnswer(answer == "yes"  ? QMessageBox::Yes
+        MessageService::queueAnswer(answer == "yes" ? QMessageBox::Yes
                                     : answer == "no" ? QMessageBox::No
                                                      : QMessageBox::Cancel);
         FileDialogService::queueAnswer(shared + "/MailerNum.adt");

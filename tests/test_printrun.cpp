@@ -695,8 +695,9 @@ void TestPrintRun::failuresKeepCounterAndLogInStep_data()
     QTest::newRow("stored serial not a number")
         << "serial not a number" << false << false << "12a4567" << SerialNotANumberMessage("12a4567");
     // A log or counter that cannot take the number refuses the mailer before it is printed.
-    QTest::newRow("log held by another program") << "log locked" << false << false << "0000041"
-                                                 << "Log/Log37.adt is in use by another program or workstation";
+    QTest::newRow("log held by another program")
+        << "log locked" << false << false << "0000041"
+        << "Log/Log37.adt is in use by another program or workstation";
     QTest::newRow("counter cannot be written") << "counter write fails" << false << false << "0000041"
                                                << "disk I/O error";
 }
@@ -746,8 +747,7 @@ void TestPrintRun::failuresKeepCounterAndLogInStep()
     const QStringList messages = f.messages();
     QCOMPARE(messages.size(), 1);
     QVERIFY2(messages[0].contains(message), qPrintable(messages[0]));
-    if (QStringList{"log folder missing", "log folder read-only", "log locked", "counter write fails"}.contains(
-            failure))
+    if (QStringList{"log folder missing", "log folder read-only", "log locked", "counter write fails"}.contains(failure))
         QVERIFY2(messages[0].contains("Nothing has been printed"), qPrintable(messages[0]));
     QCOMPARE(f.pdfFiles().size(), printed ? 1 : 0);
     QVERIFY(ButtonDialogService::shown().isEmpty());

@@ -482,30 +482,16 @@ void TestProMailer::serialsTheLogHoldsAreNotSetAgain_data()
     QTest::addColumn<QString>("proposed"); // empty: no question
     QTest::addColumn<QString>("stored");   // the counter's serial afterwards; empty: dialog stays open
     // The log holds serials 20-24 of 123456789 printed here and 40 imported (written 12-345-6789).
-    QTest::newRow("set back, proposal taken") << "123456789"
-                                              << "0000021" << true << true << "yes"
-                                              << "0000041"
+    QTest::newRow("set back, proposal taken") << "123456789" << "0000021" << true << true << "yes" << "0000041"
                                               << "0000041";
-    QTest::newRow("set back, proposal refused") << "123456789"
-                                                << "0000021" << true << true << "no"
-                                                << "0000041"
+    QTest::newRow("set back, proposal refused") << "123456789" << "0000021" << true << true << "no" << "0000041"
                                                 << "";
-    QTest::newRow("onto the imported row") << "123456789"
-                                           << "0000040" << true << true << "yes"
-                                           << "0000041"
+    QTest::newRow("onto the imported row") << "123456789" << "0000040" << true << true << "yes" << "0000041"
                                            << "0000041";
-    QTest::newRow("past every row") << "123456789"
-                                    << "0000041" << true << true << ""
-                                    << ""
-                                    << "0000041";
-    QTest::newRow("another Mailer ID") << "987654321"
-                                       << "0000001" << true << true << ""
-                                       << ""
-                                       << "0000001";
+    QTest::newRow("past every row") << "123456789" << "0000041" << true << true << "" << "" << "0000041";
+    QTest::newRow("another Mailer ID") << "987654321" << "0000001" << true << true << "" << "" << "0000001";
     // Counting down, the lowest serial bounds it: the mirror rule.
-    QTest::newRow("counting down onto used serials") << ""
-                                                     << "" << false << false << "yes"
-                                                     << "0000019"
+    QTest::newRow("counting down onto used serials") << "" << "" << false << false << "yes" << "0000019"
                                                      << "0000019";
 }
 

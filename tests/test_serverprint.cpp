@@ -260,9 +260,7 @@ void TestServerPrint::serverRestartedDuringARunRefusesThenPrintsOn()
     std::thread printing([&] { runs = runTogether(stations, {"persist", QString::number(kEach)}); });
     // Once every workstation has its first mailers on paper, the server goes down and comes back.
     QVERIFY(QTest::qWaitFor(
-        [&] {
-            return std::all_of(stations.begin(), stations.end(), [](auto* s) { return jobsIn(s->printed()) >= 3; });
-        },
+        [&] { return std::all_of(stations.begin(), stations.end(), [](auto* s) { return jobsIn(s->printed()) >= 3; }); },
         60000));
     cluster_->restart();
     printing.join();

@@ -260,24 +260,13 @@ private slots:
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("message"); // empty: repaired without a word
-        QTest::newRow("zero-byte counter") << "MailerNum.adt"
-                                           << "zero bytes"
-                                           << "";
-        QTest::newRow("zero-byte log") << "Log/Log37.adt"
-                                       << "zero bytes"
-                                       << "";
-        QTest::newRow("zero-byte sender list") << "Addresses/YourAddress.adt"
-                                               << "zero bytes"
-                                               << "";
-        QTest::newRow("log file without a table") << "Log/Log37.adt"
-                                                  << "no table"
-                                                  << "";
-        QTest::newRow("counter without its row") << "MailerNum.adt"
-                                                 << "no row"
-                                                 << "";
-        QTest::newRow("counter that is no table file") << "MailerNum.adt"
-                                                       << "garbage"
-                                                       << "MailerNum.adt is damaged or is not a table file";
+        QTest::newRow("zero-byte counter") << "MailerNum.adt" << "zero bytes" << "";
+        QTest::newRow("zero-byte log") << "Log/Log37.adt" << "zero bytes" << "";
+        QTest::newRow("zero-byte sender list") << "Addresses/YourAddress.adt" << "zero bytes" << "";
+        QTest::newRow("log file without a table") << "Log/Log37.adt" << "no table" << "";
+        QTest::newRow("counter without its row") << "MailerNum.adt" << "no row" << "";
+        QTest::newRow("counter that is no table file")
+            << "MailerNum.adt" << "garbage" << "MailerNum.adt is damaged or is not a table file";
     }
     void tablesLeftByACrashAreRebuilt()
     {
@@ -395,12 +384,9 @@ private slots:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("firstLine");
-        QTest::newRow("matching key") << "2"
-                                      << "Pat O'Brien";
-        QTest::newRow("key of no row") << "9"
-                                       << "";
-        QTest::newRow("key that is not a number") << "x"
-                                                  << "";
+        QTest::newRow("matching key") << "2" << "Pat O'Brien";
+        QTest::newRow("key of no row") << "9" << "";
+        QTest::newRow("key that is not a number") << "x" << "";
     }
     void senderIsLookedUpByKey()
     {
@@ -428,14 +414,11 @@ private slots:
         QTest::addColumn<QString>("memo");
         QTest::addColumn<QString>("city");
         QTest::addColumn<QString>("re");
-        QTest::newRow("three") << QStringList{"Jane Roe", "12 Elm St", "Apt 4"} << "Jane Roe\n12 Elm St\nApt 4"
-                               << ""
+        QTest::newRow("three") << QStringList{"Jane Roe", "12 Elm St", "Apt 4"} << "Jane Roe\n12 Elm St\nApt 4" << ""
                                << "";
-        QTest::newRow("twelve") << QStringList{"a1",         "a2",    "a3",  "a4",     "Springfield", "IL",
-                                               "62704-1234", "Legal", "Kim", "urgent", "Case 7",      "ignored"}
-                                << "a1\na2\na3\na4"
-                                << "Springfield"
-                                << "Case 7";
+        QTest::newRow("twelve") << QStringList{"a1", "a2", "a3", "a4", "Springfield", "IL", "62704-1234", "Legal",
+                                               "Kim", "urgent", "Case 7", "ignored"}
+                                << "a1\na2\na3\na4" << "Springfield" << "Case 7";
         // Each field keeps the width of its log column.
         QTest::newRow("too long") << QStringList{QString(60, 'n'), "a2", "a3", "a4", QString(40, 'c'), "IL",
                                                  "62704",          "",   "",   "",   QString(30, 'r')}

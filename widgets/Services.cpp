@@ -15,14 +15,10 @@ QList<FileDialogService::Request> g_requests;
 QMessageBox::Icon iconOf(MessageKind kind)
 {
     switch (kind) {
-    case MessageKind::Error:
-        return QMessageBox::Critical;
-    case MessageKind::Information:
-        return QMessageBox::Information;
-    case MessageKind::Confirmation:
-        return QMessageBox::Question;
-    case MessageKind::Warning:
-        return QMessageBox::Warning;
+    case MessageKind::Error: return QMessageBox::Critical;
+    case MessageKind::Information: return QMessageBox::Information;
+    case MessageKind::Confirmation: return QMessageBox::Question;
+    case MessageKind::Warning: return QMessageBox::Warning;
     }
     return QMessageBox::NoIcon;
 }
@@ -72,10 +68,7 @@ QMessageBox::StandardButton MessageService::show(MessageKind kind, const QString
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
-void MessageService::error(const QString& text, QWidget* parent)
-{
-    show(MessageKind::Error, text, QMessageBox::Ok, parent);
-}
+void MessageService::error(const QString& text, QWidget* parent) { show(MessageKind::Error, text, QMessageBox::Ok, parent); }
 
 void MessageService::information(const QString& text, QWidget* parent)
 {
@@ -100,22 +93,10 @@ void MessageService::setScripted(bool scripted)
     g_answers.clear();
     g_shown.clear();
 }
-bool MessageService::scripted()
-{
-    return g_messagesScripted;
-}
-void MessageService::queueAnswer(QMessageBox::StandardButton answer)
-{
-    g_answers.append(answer);
-}
-QList<MessageService::Shown> MessageService::shown()
-{
-    return g_shown;
-}
-void MessageService::clearShown()
-{
-    g_shown.clear();
-}
+bool MessageService::scripted() { return g_messagesScripted; }
+void MessageService::queueAnswer(QMessageBox::StandardButton answer) { g_answers.append(answer); }
+QList<MessageService::Shown> MessageService::shown() { return g_shown; }
+void MessageService::clearShown() { g_shown.clear(); }
 
 QString FileDialogService::openFileName(QWidget* parent, const QString& caption, const QString& dir,
                                         const QString& filter, const QString& presetName)
@@ -155,15 +136,6 @@ void FileDialogService::setScripted(bool scripted)
     g_files.clear();
     g_requests.clear();
 }
-void FileDialogService::queueAnswer(const QString& path)
-{
-    g_files.append(path);
-}
-QList<FileDialogService::Request> FileDialogService::requests()
-{
-    return g_requests;
-}
-void FileDialogService::clearRequests()
-{
-    g_requests.clear();
-}
+void FileDialogService::queueAnswer(const QString& path) { g_files.append(path); }
+QList<FileDialogService::Request> FileDialogService::requests() { return g_requests; }
+void FileDialogService::clearRequests() { g_requests.clear(); }

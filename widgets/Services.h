@@ -21,9 +21,8 @@ public:
     static void error(const QString& text, QWidget* parent = nullptr);
     static void information(const QString& text, QWidget* parent = nullptr);
     static bool confirmYesNo(const QString& text, QWidget* parent = nullptr);
-    static QMessageBox::StandardButton
-    confirmYesNoCancel(const QString& text, QWidget* parent = nullptr,
-                       QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    static QMessageBox::StandardButton confirmYesNoCancel(const QString& text, QWidget* parent = nullptr,
+                                                          QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
     // For tests: boxes are not shown; each is recorded and answered from the queue, or,
     // when the queue is empty, with OK where offered, else No, else Cancel.

@@ -177,9 +177,8 @@ std::int64_t CountValue(const std::optional<engine::Value>& value)
     return 0;
 }
 
-TInsertBatches::TInsertBatches(engine::MultiTableWrite& write, std::string table,
-                               const std::vector<std::string>& columns, int perStatement,
-                               std::function<void(std::int64_t)> copied)
+TInsertBatches::TInsertBatches(engine::MultiTableWrite& write, std::string table, const std::vector<std::string>& columns,
+                               int perStatement, std::function<void(std::int64_t)> copied)
     : write_(write), perStatement_(perStatement), copied_(std::move(copied))
 {
     head_ = "INSERT INTO " + table + " (";
@@ -300,9 +299,9 @@ std::vector<TMovedTable> MoveToServer(const TMoveSource& source, const QString& 
     std::string holding;
     for (const MovedTableDef& def : kMoved) {
         const std::string table = def.table;
-        const std::int64_t rows = CountValue(
-            write.firstValue("SELECT count(*) FROM " + table +
-                             (table == "MailerNum" ? std::string(" WHERE NOT (") + kUnusedCounter + ")" : "")));
+        const std::int64_t rows =
+            CountValue(write.firstValue("SELECT count(*) FROM " + table +
+                                     (table == "MailerNum" ? std::string(" WHERE NOT (") + kUnusedCounter + ")" : "")));
         if (rows > 0)
             holding +=
                 (holding.empty() ? "" : ", ") + table + " " + std::to_string(rows) + (rows == 1 ? " row" : " rows");

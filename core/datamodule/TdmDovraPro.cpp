@@ -162,7 +162,8 @@ bool TdmDovraPro::EnsureTable(const QString& folder, const QString& tableName, c
     engine::sweepUnfinishedTables(dir);
     // Every page is read: a damaged page found now refuses printing into the log, before a
     // number is taken, rather than after its row has gone where it cannot be read back.
-    const engine::TableCheck check = engine::checkTableFile(dir, name, PagesReadAtStart(folder, tableName));
+    const engine::TableCheck check =
+        engine::checkTableFile(dir, name, PagesReadAtStart(folder, tableName));
     switch (check.state) {
     case engine::TableFileState::Present:
         if (tableName == "Log37")
@@ -170,9 +171,8 @@ bool TdmDovraPro::EnsureTable(const QString& folder, const QString& tableName, c
         if (tableName == "MailerNum" && counterRowMissing(dir)) {
             // A counter file left without its row by a crash gets the row a new one has.
             engine::MultiTableWrite write({{dir, "MailerNum"}});
-            const int added =
-                write.run("INSERT INTO MailerNum (CustID, SerialNum, Increment, BarCodes) SELECT " +
-                          std::string(kCounterSeedValues) + " WHERE NOT EXISTS (SELECT 1 FROM MailerNum)");
+            const int added = write.run("INSERT INTO MailerNum (CustID, SerialNum, Increment, BarCodes) SELECT " +
+                                        std::string(kCounterSeedValues) + " WHERE NOT EXISTS (SELECT 1 FROM MailerNum)");
             write.commit();
             return added > 0;
         }
@@ -185,8 +185,7 @@ bool TdmDovraPro::EnsureTable(const QString& folder, const QString& tableName, c
         if (tableName == "MailerNum" && QFileInfo::exists(folder + "/MailerNum.adt" + kMovedSuffix))
             throw engine::EngineError("The Mailer Number counter of " + dir +
                                       " has been moved to another folder (what is left of it here is "
-                                      "MailerNum.adt" +
-                                      kMovedSuffix +
+                                      "MailerNum.adt" + kMovedSuffix +
                                       "), so no new counter is made in its place. Point Options, Network Settings "
                                       "at the folder it was moved to.");
         CreateTable(folder, tableName, definition);
@@ -231,8 +230,8 @@ void TdmDovraPro::MoveTable(const QString& fromFolder, const QString& toFolder, 
     old.close();
     const std::string file = old.fileName();
     if (std::rename(file.c_str(), (file + kMovedSuffix).c_str()) != 0)
-        throw engine::EngineError("The counter has been copied to " + engine::tableFile(to, "MailerNum") + ", but " +
-                                  file + " could not be renamed; it no longer holds a Mailer ID.");
+        throw engine::EngineError("The counter has been copied to " + engine::tableFile(to, "MailerNum") +
+                                  ", but " + file + " could not be renamed; it no longer holds a Mailer ID.");
 }
 
 void TdmDovraPro::CloseTables()

@@ -86,11 +86,5 @@ private:
 };
 
 // QString <-> engine text.
-inline std::string toStd(const QString& s)
-{
-    return s.toStdString();
-}
-inline QString fromStd(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
+inline std::string toStd(const QString& s) { return s.toStdString(); }
+inline QString fromStd(const std::string& s) { return QString::fromStdString(s); }
