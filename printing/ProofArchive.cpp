@@ -20,9 +20,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
-#include <sys/resource.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -32,8 +30,6 @@ namespace {
 // the memory.
 constexpr size_t kCopiesPerTransaction = 32;
 constexpr size_t kCopiesWaiting = 256;
-// How far the storing thread stands back for the print run (a nice value).
-constexpr int kStoringNice = 10;
 // How long a run's copies wait, in all, for a server that is away for a moment.
 constexpr int kServerWaitMs = 15000;
 
@@ -127,8 +123,6 @@ public:
 private:
     void run()
     {
-        // The copies are background work: the print run comes first on a busy processor.
-        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kStoringNice);
         std::unique_lock lock(mutex_);
         for (;;) {
             wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
