@@ -1,17 +1,10 @@
 #include "addressbook/AddressBook.h"
-#include "core/datamodule/Schemas.h"
 #include "core/datamodule/TdmDovraPro.h"
 #include "engine/Engine.h"
 #include "engine/MultiTableWrite.h"
 #include "engine/Query.h"
-#include "engine/Server.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
-#include <cstring>
-#include <optional>
 #include <unordered_map>
 
 // ---- groups ----------------------------------------------------------------------------------

@@ -36,10 +36,12 @@ void rollbackServer(const std::string& location) noexcept;
 // transaction begun on one is gone when another serves, as the server dropped the first.
 std::uint64_t serverSession(const std::string& location);
 
-// Runs sql (already in the server's dialect) with values bound to $1, $2, ... Throws the
-// engine's error kinds: UniqueKeyError, BusyError (a lock not granted within the wait),
+// Runs sql (already in the server's dialect) with values bound to $1, $2, ...; those marked in
+// asBytes (a std::string each) go as the bytes they hold (a bytea), the others as text. Throws
+// the engine's error kinds: UniqueKeyError, BusyError (a lock not granted within the wait),
 // EngineError naming the server otherwise.
-PgResult serverExec(const std::string& location, const std::string& sql, const std::vector<Value>& values = {});
+PgResult serverExec(const std::string& location, const std::string& sql, const std::vector<Value>& values = {},
+                    const std::vector<bool>& asBytes = {});
 // Several statements in one text (no values); the result of the last.
 PgResult serverExecText(const std::string& location, const std::string& sql);
 

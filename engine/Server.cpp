@@ -384,18 +384,27 @@ std::uint64_t serverSession(const std::string& location)
     return t_servers.byLocation[location].session;
 }
 
-PgResult serverExec(const std::string& location, const std::string& sql, const std::vector<Value>& values)
+PgResult serverExec(const std::string& location, const std::string& sql, const std::vector<Value>& values,
+                    const std::vector<bool>& asBytes)
 {
     PGconn* conn = serverConnection(location);
     std::vector<std::string> texts(values.size());
     std::vector<const char*> pointers(values.size());
+    std::vector<int> lengths(values.size()), formats(values.size());
     for (size_t i = 0; i < values.size(); ++i) {
+        const auto* bytes = i < asBytes.size() && asBytes[i] ? std::get_if<std::string>(&values[i]) : nullptr;
+        if (bytes) {
+            pointers[i] = bytes->data(); // as they are, without a copy or a text form
+            lengths[i] = static_cast<int>(bytes->size());
+            formats[i] = 1;
+            continue;
+        }
         bool isNull = false;
         texts[i] = valueText(values[i], isNull);
         pointers[i] = isNull ? nullptr : texts[i].c_str();
     }
-    PgResult result(PQexecParams(conn, sql.c_str(), static_cast<int>(values.size()), nullptr, pointers.data(), nullptr,
-                                 nullptr, 0));
+    PgResult result(PQexecParams(conn, sql.c_str(), static_cast<int>(values.size()), nullptr, pointers.data(),
+                                 lengths.data(), formats.data(), 0));
     if (!result || !succeeded(result.get()))
         failResult(location, conn, result.get());
     return result;

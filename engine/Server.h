@@ -132,5 +132,8 @@ std::optional<std::vector<Value>> firstRowOnServer(const std::string& location, 
 // Whether a table handle of this process holds the table exclusively. The server's lock is the
 // connection's, which this thread's own statements would pass.
 bool heldExclusivelyHere(const std::string& location, const std::string& table);
+// The name of the server's advisory lock (by hashtext) that an exclusive open of a table
+// holds: "dovra table mailernum". The server's own functions that work on the table take it too.
+std::string serverTableLockName(const std::string& table);
 
 } // namespace engine

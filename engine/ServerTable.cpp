@@ -23,16 +23,15 @@ constexpr int kPageRows = 200;
 std::mutex g_heldMutex;
 std::set<std::pair<std::string, std::string>> g_held;
 
-// The name of the server's lock for a table: "dovra table mailernum".
-std::string lockName(const std::string& table)
+} // namespace
+
+std::string serverTableLockName(const std::string& table)
 {
     std::string name = "dovra table ";
     for (char c : table)
         name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return name;
 }
-
-} // namespace
 
 bool heldExclusivelyHere(const std::string& location, const std::string& table)
 {
@@ -62,7 +61,7 @@ void Table::serverOpen()
         if (exclusive_) {
             serverSession_ = serverSession(folder_);
             try {
-                serverExec(folder_, "SELECT pg_advisory_lock(hashtext($1))", {lockName(name_)});
+                serverExec(folder_, "SELECT pg_advisory_lock(hashtext($1))", {serverTableLockName(name_)});
             } catch (const BusyError&) {
                 throw BusyError("The table " + fileName() +
                                 " is in use by another user or workstation and cannot be opened exclusively");
@@ -116,7 +115,7 @@ void Table::serverClose()
                 // An aborted transaction on the connection refuses every statement until it ends.
                 if (PQtransactionStatus(serverConnection(folder_)) == PQTRANS_INERROR)
                     serverExec(folder_, "ROLLBACK");
-                serverExec(folder_, "SELECT pg_advisory_unlock(hashtext($1))", {lockName(name_)});
+                serverExec(folder_, "SELECT pg_advisory_unlock(hashtext($1))", {serverTableLockName(name_)});
             }
         } catch (const EngineError&) {
             // A connection the server dropped took the lock with it.

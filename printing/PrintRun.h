@@ -24,7 +24,6 @@
 struct Settings;
 namespace engine {
 class RowSource;
-class Table;
 } // namespace engine
 
 // What the log keeps of the entry: everything of a Log37 row but the number, the time and

@@ -4,14 +4,11 @@
 #include "core/ProofCopies.h"
 #include "core/Settings.h"
 #include "engine/Engine.h"
-#include "engine/Query.h"
 #include "engine/Server.h"
 #include "engine/ServerBytes.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cerrno>
@@ -25,17 +22,20 @@
 
 namespace {
 
-// Copies stored in one server transaction at most, and copies drawn but not yet stored at
-// most: a run that prints faster than the server stores waits for it rather than filling
+// Copies stored in one server transaction at most, and copies waiting to be drawn and stored
+// at most: a run that prints faster than the server stores waits for it rather than filling
 // the memory.
 constexpr size_t kCopiesPerTransaction = 32;
 constexpr size_t kCopiesWaiting = 256;
 // How long a run's copies wait, in all, for a server that is away for a moment.
 constexpr int kServerWaitMs = 15000;
 
-QString serverName(const QString& location)
+// The one warning of a run whose copy of the number could not be kept on the server.
+QString serverWarning(const QString& location, const QString& number, const QString& failure)
 {
-    return QString::fromStdString(engine::describeServer(location.toStdString()));
+    return QStringLiteral("The proof copy of the Mailer Number %1 could not be kept on the database server %2: %3\n\n"
+                          "The mailer has been printed and logged as usual.")
+        .arg(number, QString::fromStdString(engine::describeServer(location.toStdString())), failure);
 }
 
 // Draws the copy of a mailer as one PDF job in folder; returns its file.
@@ -303,9 +303,7 @@ void ProofArchive::keepOnServer(const MailerValues& values, MailerLayout layout,
         failure = QString::fromUtf8(e.what());
     }
     if (!failure.isEmpty() && warning_.isEmpty())
-        warning_ = QStringLiteral("The proof copy of the Mailer Number %1 could not be kept on the database server "
-                                  "%2: %3\n\nThe mailer has been printed and logged as usual.")
-                       .arg(number, serverName(location_), failure);
+        warning_ = serverWarning(location_, number, failure);
 }
 
 QString ProofArchive::warning() const
@@ -313,11 +311,9 @@ QString ProofArchive::warning() const
     if (!store_)
         return warning_;
     const auto [number, failure] = store_->drain();
-    // The copies are stored in the order they were kept: the first failure of the two kinds
-    // is told, the one in drawing when both failed.
+    // A copy that could not be handed over is told before one the storing thread could not
+    // draw or store.
     if (!warning_.isEmpty() || number.isEmpty())
         return warning_;
-    return QStringLiteral("The proof copy of the Mailer Number %1 could not be kept on the database server %2: %3\n\n"
-                          "The mailer has been printed and logged as usual.")
-        .arg(number, serverName(location_), failure);
+    return serverWarning(location_, number, failure);
 }

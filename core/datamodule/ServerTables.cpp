@@ -5,6 +5,7 @@
 #include "core/datamodule/Schemas.h"
 #include "engine/Dialect.h"
 #include "engine/MultiTableWrite.h"
+#include "engine/Server.h"
 #include "engine/ServerUpgrade.h"
 
 #include <QDateTime>
@@ -103,7 +104,8 @@ std::string takeNumberFunction()
            "log_id bigint, mailer_num text) LANGUAGE plpgsql AS $f$ "
            "DECLARE v_row tid; v_serial text; v_number text; "
            "BEGIN "
-           "PERFORM pg_advisory_xact_lock(hashtext('dovra table mailernum')); "
+           "PERFORM pg_advisory_xact_lock(hashtext(" +
+           engine::quoted(engine::serverTableLockName("MailerNum")) + ")); "
            "SELECT m.ctid, m.custid, m.serialnum, coalesce(m.increment, false), coalesce(m.barcodes, false) "
            "INTO v_row, cust_id, serial_num, incrementing, bar_codes "
            "FROM mailernum m LIMIT 1 FOR UPDATE; "
